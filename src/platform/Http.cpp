@@ -1,0 +1,426 @@
+#include "platform/Http.h"
+
+#include "platform/WorkerThreads.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cctype>
+#include <netdb.h>
+#include <sys/socket.h>
+
+namespace platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Body bytes held for the reader before the transfer is paused.
+constexpr std::size_t kHighWater = 256 * 1024;
+constexpr int kPollMs = 100;
+
+struct EasyDeleter {
+    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+};
+struct MultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+struct SlistDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
+            return false;
+    }
+    return true;
+}
+
+std::string_view TrimLineEnd(std::string_view line)
+{
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.remove_suffix(1);
+    return line;
+}
+
+}  // namespace
+
+struct HttpFile::Impl {
+    enum class EventKind { Resolving, Resolved, Connecting, Connected, Redirect };
+    struct Event {
+        EventKind kind;
+        std::string text;
+    };
+
+    HttpFile* owner = nullptr;
+    std::string server;
+    std::uint16_t port = 0;
+    std::string object;
+    HttpRequestOptions options;
+
+    std::unique_ptr<CURL, EasyDeleter> easy;
+    std::unique_ptr<CURLM, MultiDeleter> multi;
+    std::unique_ptr<curl_slist, SlistDeleter> headerList;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+
+    bool attached = false;    // the easy handle is in the multi handle
+    bool headersDone = false; // the final answer's headers are in
+    bool done = false;        // the transfer has ended
+    CURLcode result = CURLE_OK;
+    bool paused = false;
+    std::string body;
+    std::size_t bodyPos = 0;
+    std::vector<Event> events;
+    Clock::time_point lastActivity;
+
+    std::size_t Available() const { return body.size() - bodyPos; }
+
+    bool ShouldStop() const { return IsShuttingDown() || options.stopToken.stop_requested(); }
+
+    static size_t OnHeader(char* data, size_t size, size_t count, void* user)
+    {
+        auto* self = static_cast<Impl*>(user);
+        const size_t n = size * count;
+        self->lastActivity = Clock::now();
+        const std::string_view line = TrimLineEnd(std::string_view(data, n));
+        std::string& raw = self->owner->m_rawHeaders;
+        if (StartsWithNoCase(line, "HTTP/")) {
+            raw.assign(line);
+            raw += "\r\n";
+            return n;
+        }
+        if (!line.empty()) {
+            raw.append(line);
+            raw += "\r\n";
+            return n;
+        }
+        raw += "\r\n";
+        long status = 0;
+        curl_easy_getinfo(self->easy.get(), CURLINFO_RESPONSE_CODE, &status);
+        if (status >= 100 && status < 200)
+            return n;  // an interim answer; the real one follows
+        if (self->options.followRedirects &&
+            (status == 301 || status == 302 || status == 303 || status == 307 || status == 308)) {
+            if (const auto location = self->owner->QueryInfo("Location"); location && !location->empty()) {
+                self->events.push_back({EventKind::Redirect, self->ResolveAgainstCurrent(*location)});
+                return n;
+            }
+        }
+        self->owner->m_status = static_cast<int>(status);
+        self->headersDone = true;
+        return n;
+    }
+
+    // The absolute form of a Location value, as libcurl will follow it.
+    std::string ResolveAgainstCurrent(const std::string& location) const
+    {
+        char* current = nullptr;
+        curl_easy_getinfo(easy.get(), CURLINFO_EFFECTIVE_URL, &current);
+        CURLU* url = curl_url();
+        std::string result = location;
+        if (url != nullptr && current != nullptr && curl_url_set(url, CURLUPART_URL, current, 0) == CURLUE_OK &&
+            curl_url_set(url, CURLUPART_URL, location.c_str(), 0) == CURLUE_OK) {
+            char* full = nullptr;
+            if (curl_url_get(url, CURLUPART_URL, &full, 0) == CURLUE_OK) {
+                result = full;
+                curl_free(full);
+            }
+        }
+        curl_url_cleanup(url);
+        return result;
+    }
+
+    static size_t OnBody(char* data, size_t size, size_t count, void* user)
+    {
+        auto* self = static_cast<Impl*>(user);
+        const size_t n = size * count;
+        if (self->Available() >= kHighWater) {
+            self->paused = true;
+            return CURL_WRITEFUNC_PAUSE;
+        }
+        if (self->bodyPos > 0 && self->bodyPos * 2 >= self->body.size()) {
+            self->body.erase(0, self->bodyPos);
+            self->bodyPos = 0;
+        }
+        self->body.append(data, n);
+        self->lastActivity = Clock::now();
+        return n;
+    }
+
+    static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+    {
+        return static_cast<Impl*>(user)->ShouldStop() ? 1 : 0;
+    }
+
+    static int OnResolverStart(void*, void*, void* user)
+    {
+        auto* self = static_cast<Impl*>(user);
+        self->events.push_back({EventKind::Resolving, self->server});
+        return 0;
+    }
+
+    static curl_socket_t OnOpenSocket(void* user, curlsocktype, curl_sockaddr* address)
+    {
+        auto* self = static_cast<Impl*>(user);
+        char host[NI_MAXHOST] = {};
+        if (getnameinfo(&address->addr, address->addrlen, host, sizeof host, nullptr, 0, NI_NUMERICHOST) == 0) {
+            self->events.push_back({EventKind::Resolved, host});
+            self->events.push_back({EventKind::Connecting, host});
+        }
+        return socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    }
+
+    static int OnPrereq(void* user, char* primaryIp, char*, int, int)
+    {
+        static_cast<Impl*>(user)->events.push_back({EventKind::Connected, primaryIp != nullptr ? primaryIp : ""});
+        return CURL_PREREQFUNC_OK;
+    }
+
+    void DeliverEvents()
+    {
+        std::vector<Event> pending;
+        pending.swap(events);
+        if (options.observer == nullptr)
+            return;
+        for (const Event& event : pending) {
+            switch (event.kind) {
+            case EventKind::Resolving: options.observer->OnResolvingName(event.text); break;
+            case EventKind::Resolved: options.observer->OnNameResolved(event.text); break;
+            case EventKind::Connecting: options.observer->OnConnectingToServer(event.text); break;
+            case EventKind::Connected: options.observer->OnConnectedToServer(event.text); break;
+            case EventKind::Redirect: options.observer->OnRedirect(event.text); break;
+            }
+        }
+    }
+
+    void Finish(CURLcode code)
+    {
+        done = true;
+        result = code;
+        if (attached) {
+            curl_multi_remove_handle(multi.get(), easy.get());
+            attached = false;
+        }
+        if (code != CURLE_OK) {
+            owner->m_errorCode = static_cast<int>(code);
+            owner->m_errorText = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code);
+        }
+    }
+
+    // Drives the transfer until `ready()` holds or the transfer has ended.
+    template <typename Ready>
+    void Pump(Ready ready)
+    {
+        lastActivity = Clock::now();
+        while (!done && !ready()) {
+            if (paused && Available() < kHighWater) {
+                paused = false;
+                curl_easy_pause(easy.get(), CURLPAUSE_CONT);
+            }
+            int running = 0;
+            curl_multi_perform(multi.get(), &running);
+            DeliverEvents();
+            int queued = 0;
+            while (CURLMsg* msg = curl_multi_info_read(multi.get(), &queued)) {
+                if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy.get())
+                    Finish(msg->data.result);
+            }
+            if (done || ready())
+                break;
+            if (ShouldStop()) {
+                Finish(CURLE_ABORTED_BY_CALLBACK);
+                break;
+            }
+            if (Clock::now() - lastActivity > std::chrono::milliseconds(options.stallTimeoutMs)) {
+                Finish(CURLE_OPERATION_TIMEDOUT);
+                break;
+            }
+            curl_multi_poll(multi.get(), nullptr, 0, kPollMs, nullptr);
+        }
+        DeliverEvents();
+    }
+};
+
+HttpFile::HttpFile(std::string server, std::uint16_t port, std::string object, HttpRequestOptions options)
+    : m_impl(std::make_unique<Impl>())
+{
+    Impl& d = *m_impl;
+    d.owner = this;
+    d.server = std::move(server);
+    d.port = port;
+    d.object = std::move(object);
+    d.options = std::move(options);
+    d.easy.reset(curl_easy_init());
+    d.multi.reset(curl_multi_init());
+    if (!d.easy || !d.multi) {
+        m_errorCode = CURLE_FAILED_INIT;
+        m_errorText = "The HTTP layer could not be set up.";
+        return;
+    }
+    for (const std::string& line : d.options.headers)
+        d.headerList.reset(curl_slist_append(d.headerList.release(), line.c_str()));
+
+    std::string target = d.object;
+    if (const std::size_t hash = target.find('#'); hash != std::string::npos)
+        target.erase(hash);
+    const std::string url = "http://" + d.server + ":" + std::to_string(d.port) + EncodeRequestTarget(target);
+
+    CURL* easy = d.easy.get();
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, d.options.followRedirects ? 1L : 0L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(d.options.connectTimeoutMs));
+    if (!d.options.useSystemProxy)
+        curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, d.headerList.get());
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, d.errorBuffer);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &d);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::OnBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &d);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Impl::OnProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &d);
+    curl_easy_setopt(easy, CURLOPT_RESOLVER_START_FUNCTION, &Impl::OnResolverStart);
+    curl_easy_setopt(easy, CURLOPT_RESOLVER_START_DATA, &d);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &Impl::OnOpenSocket);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, &d);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Impl::OnPrereq);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, &d);
+}
+
+HttpFile::~HttpFile()
+{
+    Close();
+}
+
+bool HttpFile::SendRequest()
+{
+    Impl& d = *m_impl;
+    if (!d.easy || !d.multi)
+        return false;
+    if (d.attached) {
+        curl_multi_remove_handle(d.multi.get(), d.easy.get());
+        d.attached = false;
+    }
+    d.headersDone = false;
+    d.done = false;
+    d.result = CURLE_OK;
+    d.paused = false;
+    d.body.clear();
+    d.bodyPos = 0;
+    d.errorBuffer[0] = '\0';
+    m_status = 0;
+    m_rawHeaders.clear();
+    m_errorCode = 0;
+    m_errorText.clear();
+    if (d.ShouldStop()) {
+        d.Finish(CURLE_ABORTED_BY_CALLBACK);
+        return false;
+    }
+    if (curl_multi_add_handle(d.multi.get(), d.easy.get()) != CURLM_OK) {
+        d.Finish(CURLE_FAILED_INIT);
+        return false;
+    }
+    d.attached = true;
+    d.Pump([&d] { return d.headersDone; });
+    if (d.headersDone)
+        return true;
+    if (d.result == CURLE_OK) {
+        // Ended without a complete answer.
+        d.result = CURLE_GOT_NOTHING;
+        m_errorCode = CURLE_GOT_NOTHING;
+        m_errorText = curl_easy_strerror(CURLE_GOT_NOTHING);
+    }
+    return false;
+}
+
+std::optional<std::string> HttpFile::QueryInfo(std::string_view name) const
+{
+    std::string_view rest = m_rawHeaders;
+    bool statusLine = true;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find("\r\n");
+        const std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 2);
+        if (statusLine) {
+            statusLine = false;
+            continue;
+        }
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos || colon != name.size() || !StartsWithNoCase(line, name))
+            continue;
+        std::string_view value = line.substr(colon + 1);
+        while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+            value.remove_prefix(1);
+        while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
+            value.remove_suffix(1);
+        return std::string(value);
+    }
+    return std::nullopt;
+}
+
+std::size_t HttpFile::Read(void* buffer, std::size_t size)
+{
+    Impl& d = *m_impl;
+    if (size == 0 || (!d.attached && !d.done) || (d.done && d.Available() == 0))
+        return 0;
+    const std::size_t want = std::min(size, kHighWater);
+    d.Pump([&d, want] { return d.Available() >= want; });
+    const std::size_t n = std::min(size, d.Available());
+    std::copy_n(d.body.data() + d.bodyPos, n, static_cast<char*>(buffer));
+    d.bodyPos += n;
+    return n;
+}
+
+bool HttpFile::Failed() const
+{
+    return m_impl->done && m_impl->result != CURLE_OK;
+}
+
+void HttpFile::Close()
+{
+    Impl& d = *m_impl;
+    if (d.attached) {
+        curl_multi_remove_handle(d.multi.get(), d.easy.get());
+        d.attached = false;
+    }
+    d.done = true;
+    d.body.clear();
+    d.bodyPos = 0;
+}
+
+std::string EncodeRequestTarget(std::string_view object)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(object.size());
+    for (const char c : object) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool unsafe = byte <= 0x20 || byte >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' ||
+                            c == '^' || c == '`' || c == '{' || c == '|' || c == '}';
+        if (unsafe) {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+void InitHttp()
+{
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+}
+
+}  // namespace platform

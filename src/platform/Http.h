@@ -1,0 +1,93 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// What a request's connection goes through, reported on the requesting
+// thread in the order it happens (never from inside libcurl).
+class HttpStatusObserver {
+public:
+    virtual ~HttpStatusObserver() = default;
+    virtual void OnResolvingName(const std::string& host) {}
+    virtual void OnNameResolved(const std::string& address) {}
+    virtual void OnConnectingToServer(const std::string& address) {}
+    virtual void OnConnectedToServer(const std::string& address) {}
+    virtual void OnRedirect(const std::string& url) {}
+};
+
+struct HttpRequestOptions {
+    // Header lines ("Name: value"), each added only where the request has no
+    // such header yet.
+    std::vector<std::string> headers;
+    bool followRedirects = false;
+    bool useSystemProxy = false;  // otherwise direct access
+    int connectTimeoutMs = 30000;
+    // A request that receives nothing for this long while it is waited on fails.
+    int stallTimeoutMs = 60000;
+    HttpStatusObserver* observer = nullptr;
+    // Stopping it ends every wait of the request at its next check (at most
+    // about 100 ms); so does the process's shut-down.
+    std::stop_token stopToken;
+};
+
+// One GET request over one libcurl handle: CHttpFile with the connection it
+// runs on. The body is pulled with Read, as the Internet layer's files are;
+// the transfer keeps its connection while nobody reads.
+class HttpFile final {
+public:
+    HttpFile(std::string server, std::uint16_t port, std::string object, HttpRequestOptions options);
+    ~HttpFile();
+    HttpFile(const HttpFile&) = delete;
+    HttpFile& operator=(const HttpFile&) = delete;
+
+    // Sends the request (again, when it was sent before) and waits for the
+    // status line and headers of the answer. False when no answer came;
+    // ErrorText() says why.
+    bool SendRequest();
+
+    int StatusCode() const { return m_status; }
+    // Status line and header lines of the answer, each ending in CR LF,
+    // closed by an empty line.
+    const std::string& RawHeaders() const { return m_rawHeaders; }
+    // The value of the first header called `name` (no case), blanks trimmed.
+    std::optional<std::string> QueryInfo(std::string_view name) const;
+
+    // Reads up to `size` bytes of the body, waiting until that many have come
+    // or the body has ended. 0 at the end of the body, after a failure (see
+    // Failed) or when nothing was sent.
+    std::size_t Read(void* buffer, std::size_t size);
+
+    // True when the transfer ended with an error, the body cut short included.
+    bool Failed() const;
+    int ErrorCode() const { return m_errorCode; }
+    const std::string& ErrorText() const { return m_errorText; }
+
+    void Close();
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> m_impl;
+    int m_status = 0;
+    std::string m_rawHeaders;
+    int m_errorCode = 0;
+    std::string m_errorText;
+};
+
+// Percent-encodes the bytes that may never stand in a request line (blanks,
+// control bytes, bytes above 0x7E and a few reserved signs); everything else,
+// '%' included, is left alone.
+std::string EncodeRequestTarget(std::string_view object);
+
+// curl_global_init; call once in main before any thread starts.
+void InitHttp();
+
+}  // namespace platform

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Initialisation files ("profile files") read and written with the rules the
+// program relies on: section and key names compare without regard to case,
+// blanks around names and values are dropped, one pair of enclosing single or
+// double quotes is removed from a value, and a value is cut to 259
+// characters (the reader's 260-character buffer). Lines starting with ';'
+// are comments. The first section of a name and the first key of a name in
+// it count. The file is read afresh for every call: there is no cache.
+
+inline constexpr std::size_t kProfileValueMax = 259;
+
+// GetPrivateProfileStringA: the value, or `defaultValue` when the file,
+// section or key is missing.
+std::string GetPrivateProfileString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue, const std::string& path);
+
+// The value, or nothing when the file, section or key is missing.
+std::optional<std::string> ReadProfileValue(std::string_view section, std::string_view key,
+                                            const std::string& path);
+
+// WritePrivateProfileStringA: sets `key` in `section` (created when missing);
+// a null `value` deletes the key. Other lines stay as they are. The file is
+// replaced atomically (written beside, then renamed over), so a crash never
+// leaves half a file. Returns false when the file cannot be written.
+bool WritePrivateProfileString(std::string_view section, std::string_view key,
+                               const std::string* value, const std::string& path);
+
+// Replaces the whole section with `lines` ("key=value" each), dropping keys
+// that are not among them; atomically like the writer above.
+bool ReplaceProfileSection(std::string_view section, const std::string& lines, const std::string& path);
+
+}  // namespace platform

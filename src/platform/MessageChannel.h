@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <stop_token>
+
+class QObject;
+
+namespace platform {
+
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+using LRESULT = std::intptr_t;
+
+inline constexpr unsigned WM_USER = 0x400;
+inline constexpr unsigned WM_APP = 0x8000;
+
+// The main window's side of the channel: every numbered message of a worker
+// ends here, on the thread that registered the receiver.
+class MessageReceiver {
+public:
+    virtual ~MessageReceiver() = default;
+    virtual LRESULT OnMessage(unsigned message, WPARAM wParam, LPARAM lParam) = 0;
+};
+
+// Makes `receiver` the application's main window. With a `threadContext`
+// (a QObject of the receiving thread, normally the window itself) messages
+// from other threads are queued to that thread's event loop; without one
+// they are handled on the sender's thread, one at a time, which is what
+// command-line tools and engine tests use.
+void SetMainWindow(MessageReceiver* receiver, QObject* threadContext = nullptr);
+
+// Detaches `receiver` if it is the main window. Senders that are waiting for
+// it return 0 at once and their handlers never run.
+void ClearMainWindow(MessageReceiver* receiver);
+
+enum class CallResult {
+    Ran,           // `fn` ran on the main window's thread
+    NoMainWindow,  // no main window is set, or the process shuts down
+    Dropped,       // the window went away while waiting, or `token` was stopped
+};
+
+// Runs `fn` on the main window's thread and waits until it has run. Called on
+// that thread it runs directly. `fn` does not run when no main window is set,
+// the window goes away, the process shuts down, or `token` has been stopped
+// by the time the main thread would run it: a stopped search reports nothing
+// more.
+CallResult CallOnMainThread(const std::function<void()>& fn, std::stop_token token = {});
+
+// SendMessageA: the sender waits until the main window has handled the
+// message. Pointers passed in wParam/lParam stay valid during the call only.
+LRESULT SendMessage(unsigned message, WPARAM wParam = 0, LPARAM lParam = 0, std::stop_token token = {});
+
+// PostMessageA: queued, the sender goes on at once. Only values may travel.
+void PostMessage(unsigned message, WPARAM wParam = 0, LPARAM lParam = 0, std::stop_token token = {});
+
+}  // namespace platform

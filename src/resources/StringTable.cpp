@@ -1,0 +1,155 @@
+#include "resources/StringTable.h"
+
+#include "resources/Resource.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+struct Entry {
+    unsigned id;
+    const char* text;
+};
+
+// Sorted by id.
+constexpr Entry kStrings[] = {
+    {IDS_CONNECTED, "Connected to %1"},
+    {IDS_RESOLVING_NAME, "Resolving name: %1"},
+    {IDS_RESOLVED_NAME, "Resolved name to %1"},
+    {IDS_CONNECTING, "Connecting to %1"},
+    {IDS_REDIRECTING, "Redirecting to %1"},
+    {IDS_GETTING_INFO, "Getting file information"},
+    {IDS_DOWNLOAD_ERROR, "An error occurred while attempting to download the file, Error:%1"},
+    {IDS_CONNECT_ERROR, "An error occurred connecting to the server, Error:%1"},
+    {IDS_INVALID_RESPONSE, "Failed to receive a valid response from the server"},
+    {IDS_INVALID_HTTP_RESPONSE, "Failed to receive a valid HTTP response from the server"},
+    {IDS_READ_ERROR, "An error occurred while downloading the file, Error:%1"},
+    {IDS_RETRIEVING, "Retrieving the file"},
+    {IDS_OF, "%1 of %2"},
+    {IDS_SECONDS, "%1 sec"},
+    {IDS_MINUTES, "%1 min"},
+    {IDS_MINUTES_SECONDS, "%1 min %2 sec"},
+    {IDS_BYTES, "%1 Bytes"},
+    {IDS_KILOBYTES, "%1 KB"},
+    {IDS_MEGABYTES, "%1 MB"},
+    {IDS_TIME_LEFT, "%1 (%2 copied)"},
+    {IDS_REPLACE_FILE, "The file '%1' already exists.\nDo you want to replace it?"},
+    {IDS_OPEN_FILE_ERROR, "An error occured while opening the file to be downloaded, Error:%1"},
+    {IDS_BYTES_PER_SEC, "%1 Bytes/Sec"},
+    {IDS_KB_PER_SEC, "%1 KB/Sec"},
+    {ID_TB_HELP, "Help.\nHelp"},
+    {ID_TB_FIND, "Find It.\nFind It."},
+    {ID_TB_TELL_FRIEND, "Tell a Friend.\nTell a Friend"},
+    {ID_TB_DOWNLOAD_PAGE, "Download Page.\nDownload Page"},
+    {ID_TB_ENGINES_PAGE, "Search Engine Page.\nSearch Engine Page"},
+    {ID_HOME_PAGE, "Visit our web site.\nVisit our web site"},
+    {ID_TB_OPTIONS, "Options.\nOptions"},
+    {ID_TB_SEARCH_PAGE, "Search Page.\nSearch Page"},
+    {ID_TB_PLAYLIST_PAGE, "Play List Page.\nPlay List Page"},
+    {ID_TB_CANCEL_DOWNLOAD, "Cancel a downloaded file.\nCancel a downloaded file"},
+    {ID_TB_CLEAR_DOWNLOAD, "Clear a downloaded file.\nClear a downloaded file"},
+    {ID_TB_CANCEL_ALL, "Cancel all downloaded files.\nCancel all downloaded files"},
+    {ID_TB_CLEAR_ALL, "Clear all downloaded files.\nClear all downloaded files"},
+    {ID_TB_RENAME, "Rename File.\nRename File"},
+    {ID_TB_DELETE, "Delete File.\nDelete File"},
+    {ID_TB_REFRESH, "Refresh.\nRefresh"},
+    {ID_TB_DOWNLOAD_FILE, "Download File.\nDownload File"},
+    {ID_TB_PLAY, "Play Sound File.\nPlay Sound File"},
+    {ID_COPY_URL, "Copy URL to Clipboard.\nCopy URL to Clipboard"},
+    {ID_TB_COPY_URL, "CopyURL.\nCopy URL"},
+    {AFX_IDS_APP_TITLE, "Tunorva"},
+    {AFX_IDS_IDLEMESSAGE, "Ready"},
+    {ID_APP_ABOUT, "Display program information, version number and copyright\nAbout"},
+    {ID_APP_EXIT, "Quit the application; prompts to save documents\nExit"},
+    {IDS_AVALIABLE, "Avaliable"},
+    {IDS_NO_DOWNLOAD_ID, "Getting download file ID can not be handled."},
+    {IDS_NO_SEARCH_KEYS, "No search keyes avaliable !"},
+    {IDS_NO_FILE_TO_DOWNLOAD, "No such file to be downloaded."},
+    {IDS_NO_FILE_TO_PLAY, "No such file to be played."},
+    {IDS_SHELL_OUT_OF_MEMORY, "The operating system is out of memory or resources."},
+    {IDS_SHELL_FILE_NOT_FOUND, "The specified file was not found."},
+    {IDS_SHELL_PATH_NOT_FOUND, "The specified path was not found."},
+    {IDS_SHELL_BAD_FORMAT, "The .exe file is invalid (non-Win32\xC2\xAE .exe or error in .exe image)."},
+    {IDS_SHELL_ACCESS_DENIED, "The operating system denied access to the specified file."},
+    {IDS_SHELL_SHARE, "A sharing violation occurred."},
+    {IDS_NO_FILE_TO_DELETE, "No such file to be deleted."},
+    {IDS_THE_FILE, "The file "},
+    {IDS_CAN_NOT_BE_DELETED, " can not be deleted."},
+    {IDS_NO_FILE_TO_RENAME, "No such file to be renamed."},
+    {IDS_NO_FILE_TO_CANCEL, "No such file to be canceled."},
+    {IDS_CANCEL_NOT_HANDLED, "Cancelling download  can not be handled."},
+    {IDS_DOWNLOAD_LIST_EMPTY, "Downloaded List is empty."},
+    {IDS_CANCEL_ALL_NOT_HANDLED, "Cancelling all can not be handled."},
+    {IDS_CLEAR_NOT_HANDLED, "Clear download can not be handled."},
+    {IDS_CLEAR_ALL_NOT_HANDLED, "Clear all items can not be handled."},
+    {IDS_NO_FILE_TO_RESUME, "No such file to be canceled."},
+    {IDS_RESUME_NOT_HANDLED, "Resumming an  item can not be handled."},
+    {IDS_NO_ITEM_SELECTED, "No Item Selected."},
+    {IDS_ACCESS_DENIED, "Access denied: Invalid password\n"},
+    {IDS_REDIRECT_NO_LOCATION, "Error: Site redirects with no new location"},
+    {IDS_REDIRECT_BAD_URL, "Error: the redirected URL could not be parsed."},
+    {IDS_REDIRECT_NOT_HTTP, "Error: the redirected URL does not reference a HTTP resource."},
+    {IDS_GOT_STATUS_CODE, "Error: Got status code "},
+    {IDS_NO_HTTP_CONNECTION, "HTTP Connection can not be allocated in memory."},
+    {IDS_NO_TEMP_FILE, "Can not create Temp file. Please free more space in your Storage."},
+    {IDS_CANNOT_READ_TEMP, "Can not Read Temp file. "},
+};
+
+constexpr bool IsSorted()
+{
+    for (std::size_t i = 1; i < std::size(kStrings); ++i) {
+        if (kStrings[i - 1].id >= kStrings[i].id)
+            return false;
+    }
+    return true;
+}
+static_assert(IsSorted(), "the string table must stay sorted by id");
+
+// One pass over the template, so that an argument holding "%2" stays as it is.
+std::string Format(const std::string& templ, const std::string& arg1, const std::string* arg2)
+{
+    std::string out;
+    out.reserve(templ.size() + arg1.size());
+    for (std::size_t i = 0; i < templ.size(); ++i) {
+        if (templ[i] == '%' && i + 1 < templ.size()) {
+            if (templ[i + 1] == '1') {
+                out += arg1;
+                ++i;
+                continue;
+            }
+            if (templ[i + 1] == '2' && arg2 != nullptr) {
+                out += *arg2;
+                ++i;
+                continue;
+            }
+        }
+        out += templ[i];
+    }
+    return out;
+}
+
+}  // namespace
+
+const char* FindBuiltinString(unsigned id)
+{
+    const auto it = std::lower_bound(std::begin(kStrings), std::end(kStrings), id,
+                                     [](const Entry& e, unsigned key) { return e.id < key; });
+    return it != std::end(kStrings) && it->id == id ? it->text : nullptr;
+}
+
+std::string LoadBuiltinString(unsigned id)
+{
+    const char* text = FindBuiltinString(id);
+    return text != nullptr ? text : std::string{};
+}
+
+std::string AfxFormatString1(const std::string& templ, const std::string& arg1)
+{
+    return Format(templ, arg1, nullptr);
+}
+
+std::string AfxFormatString2(const std::string& templ, const std::string& arg1, const std::string& arg2)
+{
+    return Format(templ, arg1, &arg2);
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/MessageChannel.h"
+
+// The numbered messages that workers and dialogs send to the main frame.
+// Texts travel as `const char*` (NUL-terminated) and records as pointers to
+// the sender's own copy; both are valid only while the message is handled.
+inline constexpr unsigned WM_DOWNLOAD_PROGRESS = platform::WM_USER + 200;
+inline constexpr unsigned WM_MP3_FOUND = platform::WM_USER + 201;
+inline constexpr unsigned WM_DOWNLOAD_SIZE = platform::WM_USER + 203;
+inline constexpr unsigned WM_FILE_STATUS = platform::WM_USER + 204;
+inline constexpr unsigned WM_DOWNLOAD_TIME_LEFT = platform::WM_USER + 205;
+inline constexpr unsigned WM_DOWNLOAD_RATE = platform::WM_USER + 206;
+inline constexpr unsigned WM_FILE_SIZE_PROBED = platform::WM_USER + 207;
+inline constexpr unsigned WM_CLEAR_HISTORY = platform::WM_USER + 208;
+inline constexpr unsigned WM_PAGE_RESULT = platform::WM_USER + 209;
+inline constexpr unsigned WM_FETCH_STEP = platform::WM_USER + 210;
+inline constexpr unsigned WM_DOWNLOAD_DECLINED = platform::WM_USER + 211;
+inline constexpr unsigned WM_DOWNLOAD_DONE = platform::WM_USER + 212;
+inline constexpr unsigned WM_PAGE_FINISHED = platform::WM_USER + 213;
+inline constexpr unsigned WM_DOWNLOAD_CANCEL_ITEM = platform::WM_USER + 214;
+inline constexpr unsigned WM_DOWNLOAD_CLEAR_ITEM = platform::WM_USER + 215;
+inline constexpr unsigned WM_DOWNLOAD_RESUME_ITEM = platform::WM_USER + 216;
+inline constexpr unsigned WM_APPLY_LANGUAGE = platform::WM_USER + 217;
+inline constexpr unsigned WM_LANGUAGE_CHOSEN = platform::WM_USER + 218;
+inline constexpr unsigned WM_DOWNLOAD_FINISHED = platform::WM_APP + 1;
+inline constexpr unsigned WM_PROBE_FINISHED = platform::WM_APP + 2;

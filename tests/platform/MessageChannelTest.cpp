@@ -1,0 +1,122 @@
+#include "platform/MessageChannel.h"
+#include "platform/WorkerThreads.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace platform;
+
+namespace {
+
+class CountingReceiver final : public MessageReceiver {
+public:
+    LRESULT OnMessage(unsigned message, WPARAM wParam, LPARAM lParam) override
+    {
+        ++count;
+        lastMessage = message;
+        handlerThread = QThread::currentThread();
+        return static_cast<LRESULT>(wParam) + lParam;
+    }
+    std::atomic<int> count{0};
+    std::atomic<unsigned> lastMessage{0};
+    std::atomic<QThread*> handlerThread{nullptr};
+};
+
+// Spins the event loop of this thread until `done` holds or two seconds pass.
+template <typename Pred>
+bool ProcessUntil(Pred done)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+TEST(MessageChannel, DirectModeDeliversOnTheSendersThreadAndHonoursStop)
+{
+    EXPECT_EQ(SendMessage(WM_USER + 1, 1, 2), 0) << "no main window: nothing runs";
+
+    CountingReceiver receiver;
+    SetMainWindow(&receiver);
+    LRESULT result = 0;
+    std::thread([&] { result = SendMessage(WM_USER + 1, 40, 2); }).join();
+    EXPECT_EQ(result, 42);
+    EXPECT_EQ(receiver.count, 1);
+
+    std::stop_source search;
+    search.request_stop();
+    EXPECT_EQ(SendMessage(WM_USER + 2, 1, 1, search.get_token()), 0);
+    PostMessage(WM_USER + 3, 0, 0, search.get_token());
+    PostMessage(WM_USER + 4);
+    EXPECT_EQ(receiver.count, 2);
+    EXPECT_EQ(receiver.lastMessage, WM_USER + 4);
+    ClearMainWindow(&receiver);
+    EXPECT_EQ(SendMessage(WM_USER + 1, 1, 2), 0);
+}
+
+TEST(MessageChannel, QueuedModeRunsOnTheWindowThreadAndReleasesSendersWhenTheWindowGoes)
+{
+    int argc = 1;
+    char name[] = "test";
+    char* argv[] = {name};
+    QCoreApplication app(argc, argv);
+    QObject window;
+    auto receiver = std::make_unique<CountingReceiver>();
+    SetMainWindow(receiver.get(), &window);
+
+    // A worker's send is handled on this thread and the worker gets the result.
+    std::atomic<LRESULT> result{0};
+    std::atomic<bool> returned{false};
+    ASSERT_TRUE(AfxBeginThread([&] {
+        result = SendMessage(WM_USER + 5, 7, 0);
+        returned = true;
+        return 0u;
+    }));
+    ASSERT_TRUE(ProcessUntil([&] { return returned.load(); }));
+    EXPECT_EQ(result, 7);
+    EXPECT_EQ(receiver->handlerThread, QThread::currentThread());
+
+    // A send from the window's own thread runs at once.
+    EXPECT_EQ(SendMessage(WM_USER + 6, 3, 0), 3);
+
+    // The window goes away while a worker waits: the worker comes back at
+    // once and its message is never handled.
+    returned = false;
+    ASSERT_TRUE(AfxBeginThread([&] {
+        result = SendMessage(WM_USER + 7, 9, 0);
+        returned = true;
+        return 0u;
+    }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const int before = receiver->count;
+    ClearMainWindow(receiver.get());
+    ASSERT_TRUE(WaitForWorkers(std::chrono::seconds(2)));
+    EXPECT_TRUE(returned);
+    EXPECT_EQ(result, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(receiver->count, before);
+
+    // Shut-down releases a waiting sender even though nobody runs the loop.
+    SetMainWindow(receiver.get(), &window);
+    returned = false;
+    ASSERT_TRUE(AfxBeginThread([&] {
+        SendMessage(WM_USER + 8);
+        returned = true;
+        return 0u;
+    }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    BeginShutdown();
+    EXPECT_TRUE(WaitForWorkers(std::chrono::seconds(2)));
+    EXPECT_TRUE(returned);
+    ResetShutdownForTesting();
+    ClearMainWindow(receiver.get());
+}
+
+}  // namespace

@@ -70,11 +70,20 @@ void DrawCheck(QPainter& p, QPointF c)
     p.drawPolyline(QPolygonF({c + QPointF(-1.8, 0), c + QPointF(-0.5, 1.4), c + QPointF(1.9, -1.5)}));
 }
 
-void DrawCross(QPainter& p, QPointF c, double d = 1.5)
+// Marks inside badges are set pixel by pixel around the badge's centre pixel:
+// drawn lines blur into a blob at this size.
+void DrawCross(QPainter& p, QPoint c)
 {
-    p.setPen(Line(Qt::white, 1.3));
-    p.drawLine(c + QPointF(-d, -d), c + QPointF(d, d));
-    p.drawLine(c + QPointF(-d, d), c + QPointF(d, -d));
+    for (int d = -2; d <= 2; ++d) {
+        p.fillRect(QRect(c.x() + d, c.y() + d, 1, 1), Qt::white);
+        p.fillRect(QRect(c.x() + d, c.y() - d, 1, 1), Qt::white);
+    }
+}
+
+void DrawClockHands(QPainter& p, QPoint c)
+{
+    p.fillRect(QRect(c.x(), c.y() - 2, 1, 3), Qt::white);
+    p.fillRect(QRect(c.x() + 1, c.y(), 2, 1), Qt::white);
 }
 
 void DrawArrowDown(QPainter& p, QPointF c, double s, const QColor& colour)
@@ -241,7 +250,7 @@ void DrawPageButton(QPainter& p, int page)
     case 0: DrawGlobe(p, c, 4.0); break;
     case 1: DrawLens(p, QPointF(10.5, 10.5), 3.0); break;
     case 2: DrawArrowDown(p, QPointF(11.5, 11.2), 1.9, kGreen); break;
-    default: DrawNote(p, QPointF(10.2, 13.2), 1.55, kOrange); break;
+    default: DrawNote(p, QPointF(10.0, 13.0), 1.75, kOrange.darker(110)); break;
     }
 }
 
@@ -288,25 +297,24 @@ void DrawGlobe(QPainter& p, QPointF c, double r, bool muted)
 
 void ListImage(QPainter& p, int index)
 {
-    const QPointF globe(7.5, 7.5), badge(12, 12);
+    const QPointF globe(7.5, 7.5), badge(11.5, 11.5);
+    const QPoint mark(11, 11);
     switch (index) {
     case 0: DrawGlobe(p, globe, 6.3, true); break;
     case 1:
         DrawGlobe(p, globe, 6.3);
-        DrawBadge(p, badge, 3.3, kRed);
-        DrawCross(p, badge, 1.3);
+        DrawBadge(p, badge, 3.5, kRed);
+        DrawCross(p, mark);
         break;
     case 2:
         DrawGlobe(p, globe, 6.3);
-        DrawBadge(p, badge, 3.3, kGreen);
+        DrawBadge(p, badge, 3.5, kGreen);
         DrawCheck(p, badge);
         break;
     case 3: {
         DrawGlobe(p, globe, 6.3);
-        DrawBadge(p, badge, 3.3, kOrange);
-        p.setPen(Qt::NoPen);
-        p.setBrush(Qt::white);
-        for (double dx : {-1.6, 0.0, 1.6}) p.drawEllipse(badge + QPointF(dx, 0), 0.75, 0.75);
+        DrawBadge(p, badge, 3.5, kOrange);
+        DrawClockHands(p, mark);
         break;
     }
     case 4:
@@ -326,7 +334,9 @@ void ToolbarImage(QPainter& p, int index)
     switch (index) {
     case 0:  // Find it
         DrawLens(p, QPointF(6.5, 6.5), 5.0);
-        DrawNote(p, QPointF(5.6, 8.4), 1.25, kOrange);
+        p.setPen(Line(QColor(255, 255, 255, 230), 1.2));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(3.5, 3.5, 6, 6), 100 * 16, 80 * 16);
         break;
     case 1:  // Copy URL
         DrawPage(p, QRectF(0.5, 0.5, 9, 11), true);
@@ -346,8 +356,8 @@ void ToolbarImage(QPainter& p, int index)
         break;
     case 9:  // Clear one download
         DrawPage(p, QRectF(1.5, 0.5, 10, 14), true);
-        DrawBadge(p, QPointF(11.5, 11.5), 3.6, kRed);
-        DrawCross(p, QPointF(11.5, 11.5));
+        DrawBadge(p, QPointF(11.5, 11.5), 3.8, kRed);
+        DrawCross(p, QPoint(11, 11));
         break;
     case 10:  // Cancel all
         DrawDisc(p, QPointF(10, 6), 5.3, kOrange.darker(115));
@@ -360,8 +370,8 @@ void ToolbarImage(QPainter& p, int index)
     case 11:  // Clear all
         DrawPage(p, QRectF(3.5, 0.5, 9, 12), true);
         DrawPage(p, QRectF(0.5, 2.5, 9, 13), true);
-        DrawBadge(p, QPointF(11.5, 11.5), 3.6, kRed);
-        DrawCross(p, QPointF(11.5, 11.5));
+        DrawBadge(p, QPointF(11.5, 11.5), 3.8, kRed);
+        DrawCross(p, QPoint(11, 11));
         break;
     case 12:  // Play
         DrawDisc(p, QPointF(8, 8), 6.8, kGreen);
@@ -434,16 +444,41 @@ QImage LetterFlag(const QString& letters, const QColor& dark, const QColor& ligh
     return img;
 }
 
+// At 16 pixels the note is set on whole pixels; larger sizes scale one 64-unit drawing.
+QImage TinyAppIcon()
+{
+    QImage img = Canvas(16, 16);
+    QPainter p(&img);
+    Smooth(p);
+    QPainterPath body;
+    body.addRoundedRect(QRectF(0.5, 0.5, 15, 15), 3.5, 3.5);
+    p.fillPath(body, Vertical(0, 16, QColor(0x4a90d4), QColor(0x142c4c)));
+    p.strokePath(body, QPen(QColor(0x0e2240), 1));
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    for (QPointF h : {QPointF(4.9, 11.4), QPointF(10.9, 10.4)}) {
+        p.save();
+        p.translate(h);
+        p.rotate(-22);
+        p.drawEllipse(QPointF(0, 0), 2.2, 1.6);
+        p.restore();
+    }
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.fillRect(QRect(6, 5, 1, 6), Qt::white);
+    p.fillRect(QRect(12, 5, 1, 5), Qt::white);
+    p.fillRect(QRect(6, 3, 7, 2), kOrange);
+    return img;
+}
+
 QImage AppIcon(int size)
 {
+    if (size <= 16) return TinyAppIcon();
     QImage img = Canvas(size, size);
     QPainter p(&img);
     Smooth(p);
     const double s = size / 64.0;
     p.scale(s, s);
-    // At 16 pixels the frame and the note are moved onto whole pixels.
-    const bool tiny = size <= 16;
-    const QRectF frame = tiny ? QRectF(2, 2, 60, 60) : QRectF(2, 2, 60, 60);
+    const QRectF frame(2, 2, 60, 60);
     QPainterPath body;
     body.addRoundedRect(frame, 14, 14);
     p.fillPath(body, Vertical(2, 62, QColor(0x4a90d4), QColor(0x142c4c)));
@@ -451,12 +486,12 @@ QImage AppIcon(int size)
     p.setClipPath(body);
     p.fillRect(QRectF(0, 0, 64, 30), Vertical(0, 30, QColor(255, 255, 255, 70), QColor(255, 255, 255, 0)));
     p.restore();
-    p.setPen(QPen(QColor(0x0e2240), tiny ? 4 : std::max(1.5, 1.0 / s)));
+    p.setPen(QPen(QColor(0x0e2240), std::max(1.0, 1.0 / s)));
     p.setBrush(Qt::NoBrush);
     p.drawPath(body);
 
     const QPointF head1(21, 46), head2(43, 41);
-    const double stemW = tiny ? 4.4 : 4.0, rx = 8.2, ry = 6.0;
+    const double stemW = 4.0, rx = 8.2, ry = 6.0;
     const double stem1 = head1.x() + rx - 1.6, stem2 = head2.x() + rx - 1.6;
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
@@ -470,8 +505,7 @@ QImage AppIcon(int size)
     p.drawRect(QRectF(stem1 - stemW, 17, stemW, head1.y() - 17));
     p.drawRect(QRectF(stem2 - stemW, 12, stemW, head2.y() - 12));
     p.setBrush(kOrange);
-    p.setPen(QPen(QColor(0xb85d0c), tiny ? 0 : 1.2));
-    if (tiny) p.setPen(Qt::NoPen);
+    p.setPen(QPen(QColor(0xb85d0c), 1.2));
     p.drawPolygon(QPolygonF({QPointF(stem1 - stemW - 0.5, 14), QPointF(stem2 + 0.5, 9), QPointF(stem2 + 0.5, 19),
                              QPointF(stem1 - stemW - 0.5, 24)}));
     return img;

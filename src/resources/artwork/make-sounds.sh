@@ -21,9 +21,9 @@ note e5 659.25 0.30 0.09
 note g5 783.99 0.30 0.18
 note c6 1046.50 0.42 0.27
 sox -m -v 0.6 "$tmp/c5.wav" -v 0.6 "$tmp/e5.wav" -v 0.6 "$tmp/g5.wav" -v 0.55 "$tmp/c6.wav" "$tmp/start.wav"
-sox "$tmp/start.wav" $fmt "$out/Start.wav" pad 0 0.06 reverb 20 50 40 gain -n -3 fade q 0 -0 0.12
+sox "$tmp/start.wav" $fmt "$out/Start.wav" pad 0 0.06 reverb 20 50 40 gain -n -3 fade q 0 0.749 0.12
 
 sox -n $fmt "$tmp/b1.wav" synth 0.07 sine 880 fade h 0.005 0.07 0.04
 sox -n $fmt "$tmp/b2.wav" synth 0.12 sine 1318.5 fade h 0.005 0.12 0.09
 sox "$tmp/b1.wav" "$tmp/b2.wav" "$tmp/blip.wav"
-sox "$tmp/blip.wav" $fmt "$out/NewMp3Found.wav" gain -n -6 fade q 0 -0 0.05
+sox "$tmp/blip.wav" $fmt "$out/NewMp3Found.wav" gain -n -6 fade q 0 0.189 0.05

@@ -16,6 +16,8 @@ namespace {
 
 std::atomic<bool> g_failConnections{false};
 
+constexpr std::uint32_t kNoAutoRedirect = 0x00200000;
+
 constexpr const char* kConnectionFailedText =
     "An exception occurred when attempting to create an HTTP connection.\r\n"
     "  Please check your internet configuration and make sure your environment\r\n"
@@ -60,28 +62,30 @@ public:
     {
     }
 
-    bool Prepare(const std::string& object, const std::vector<std::string>& headers)
+    bool Prepare(const std::string& object, const std::vector<std::string>& headers, std::uint32_t flags)
     {
-        m_prepared = NewRequest(object, headers);
+        m_prepared = NewRequest(object, headers, flags);
         return m_prepared && m_prepared->ErrorCode() == 0;
     }
 
     // The request for `object`, opened with the page's flags: no automatic
     // redirects, HTTP/1.1, direct access.
-    std::unique_ptr<platform::HttpFile> OpenRequest(const std::string& object, const std::vector<std::string>& headers)
+    std::unique_ptr<platform::HttpFile> OpenRequest(const std::string& object, const std::vector<std::string>& headers,
+                                                    std::uint32_t flags)
     {
         if (m_prepared && m_preparedObject == object)
             return std::move(m_prepared);
-        return NewRequest(object, headers);
+        return NewRequest(object, headers, flags);
     }
 
 private:
-    std::unique_ptr<platform::HttpFile> NewRequest(const std::string& object, const std::vector<std::string>& headers)
+    std::unique_ptr<platform::HttpFile> NewRequest(const std::string& object, const std::vector<std::string>& headers,
+                                                   std::uint32_t flags)
     {
         m_preparedObject = object;
         platform::HttpRequestOptions options;
         options.headers = headers;
-        options.followRedirects = false;
+        options.followRedirects = (flags & kNoAutoRedirect) == 0;
         options.useSystemProxy = false;
         options.stopToken = m_session.StopToken();
         return std::make_unique<platform::HttpFile>(m_server, m_port, object, std::move(options));
@@ -116,7 +120,7 @@ bool CHTTPCon::CreateFirstConnection()
         if (g_failConnections)
             throw std::bad_alloc();
         auto connection = std::make_unique<Connection>(*m_pSession, m_strServer, m_nPort);
-        if (!connection->Prepare(m_strObject, HeaderLines(m_strHeaders)))
+        if (!connection->Prepare(m_strObject, HeaderLines(m_strHeaders), m_dwRequestFlags))
             throw std::bad_alloc();
         m_pConnection = std::move(connection);
         return true;
@@ -160,7 +164,7 @@ bool CHTTPCon::Open(const std::string& url)
         platform::SendMessage(WM_FETCH_STEP, 0, 0, m_stopToken);
 
         const std::vector<std::string> headers = HeaderLines(m_strHeaders);
-        m_pFile = m_pConnection->OpenRequest(m_strObject, headers);
+        m_pFile = m_pConnection->OpenRequest(m_strObject, headers, m_dwRequestFlags);
         int status = 0;
         if (!SendAndReadStatus(status))
             return false;
@@ -196,7 +200,7 @@ bool CHTTPCon::Open(const std::string& url)
                 return false;
             }
             m_pConnection = std::make_unique<Connection>(*m_pSession, m_strServer, m_nPort);
-            m_pFile = m_pConnection->OpenRequest(m_strObject, headers);
+            m_pFile = m_pConnection->OpenRequest(m_strObject, headers, m_dwRequestFlags);
             if (!SendAndReadStatus(status))
                 return false;
             // A second redirect is not followed: whatever came is the page.

@@ -1,0 +1,72 @@
+// Link extraction speed on a 1 MiB result page and on a 1 MiB hostile page
+// of unclosed anchor tags.
+#include "search/LinkExtractor.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kPageSize = 1024 * 1024;
+
+// Rows of a result page as the engines send them: tables, text, a file
+// link, a details link and now and then a paging link.
+std::string RealisticPage()
+{
+    std::string page = "<html><head><title>Results</title><style>td{font:12px Arial}</style></head><body>\n"
+                       "<TABLE WIDTH=\"100%\" BORDER=0 CELLPADDING=2>\n";
+    for (int row = 0; page.size() < kPageSize; ++row) {
+        const std::string n = std::to_string(row);
+        page += "<TR><TD CLASS=\"r\"><FONT SIZE=2>" + n + ".</FONT></TD><TD><A HREF=\"http://files" + n +
+                ".example.net/music/Artist_-_Title_" + n + ".mp3\" TARGET=\"_blank\">Artist - Title " + n +
+                ".mp3</A><BR><SPAN CLASS=\"d\">4.2 MB, 128 kbps, 4:31 &nbsp; found on files" + n +
+                ".example.net</SPAN> <a class=\"x\" href='details.asp?id=" + n + "'>details</a></TD></TR>\n";
+        if (row % 20 == 0) {
+            page += "<p align=center><a href=\"http://engine.example/index.asp?s=artist&start=" + n +
+                    "\">Next &gt;&gt;</a></p>\n";
+        }
+    }
+    page.resize(kPageSize);
+    return page;
+}
+
+std::string HostilePage()
+{
+    std::string page;
+    while (page.size() < kPageSize)
+        page += "<a ";
+    page.resize(kPageSize);
+    return page;
+}
+
+void Run(benchmark::State& state, const std::string& page)
+{
+    std::vector<std::string> links;
+    for (auto _ : state) {
+        links.clear();
+        ExtractLinks(page.data(), page.size(), links);
+        benchmark::DoNotOptimize(links.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(page.size()));
+    state.counters["links"] = static_cast<double>(links.size());
+}
+
+void BM_ExtractLinksRealistic(benchmark::State& state)
+{
+    static const std::string page = RealisticPage();
+    Run(state, page);
+}
+
+void BM_ExtractLinksHostile(benchmark::State& state)
+{
+    static const std::string page = HostilePage();
+    Run(state, page);
+}
+
+}  // namespace
+
+BENCHMARK(BM_ExtractLinksRealistic);
+BENCHMARK(BM_ExtractLinksHostile);

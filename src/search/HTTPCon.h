@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stop_token>
+#include <string>
+
+namespace platform {
+class HttpFile;
+}
+
+// The HTTP side of one result page: parses the page URL, opens one GET with
+// the program's header lines, answers a 401 by asking once more and follows
+// one redirect by hand. Lives on the page worker that fetches the page.
+class CHTTPCon final {
+public:
+    // INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_AUTO_REDIRECT
+    static constexpr std::uint32_t kRequestFlags = 0x20200000;
+
+    // `stopToken` ends the page's waits and silences its messages once stopped.
+    explicit CHTTPCon(std::stop_token stopToken = {});
+    ~CHTTPCon();
+    CHTTPCon(const CHTTPCon&) = delete;
+    CHTTPCon& operator=(const CHTTPCon&) = delete;
+
+    // True when a request is open whose body can be read.
+    bool OpenPage(const std::string& url);
+    // Up to `size` bytes of the open request's body; 0 at its end, after a
+    // failure or when no request is open.
+    std::size_t ReadBody(void* buffer, std::size_t size);
+    // True when the body ended with a transport error (cut short, dropped).
+    bool BodyFailed() const;
+
+    // Makes creating the first connection fail, as a broken HTTP layer would.
+    static void SetConnectionFailureForTesting(bool fail);
+
+    class Session;
+    class Connection;
+
+private:
+    bool Open(const std::string& url);
+    bool CreateFirstConnection();
+    bool SendAndReadStatus(int& status);
+
+    std::stop_token m_stopToken;
+    std::unique_ptr<Session> m_pSession;
+    std::unique_ptr<Connection> m_pConnection;
+    std::uint32_t m_dwServiceType = 0;
+    std::uint16_t m_nPort = 0;
+    std::string m_strServer;
+    std::string m_strObject;
+    std::unique_ptr<platform::HttpFile> m_pFile;
+    std::uint32_t m_dwRequestFlags = kRequestFlags;
+    std::string m_strHeaders = "Accept: text/*\r\nUser-Agent: Tunorva\r\n";
+};

@@ -1,0 +1,101 @@
+#include "search/HtmlDocument.h"
+
+#include "platform/Files.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageChannel.h"
+#include "resources/Resource.h"
+#include "search/HTTPCon.h"
+#include "search/LinkExtractor.h"
+#include "settings/LanguagePack.h"
+#include "shell/Messages.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <random>
+
+namespace {
+
+std::string RandomPrefix()
+{
+    thread_local std::minstd_rand generator{std::random_device{}()};
+    return std::to_string(generator());
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+}  // namespace
+
+CHtmlDocument::CHtmlDocument(std::stop_token stopToken) : m_stopToken(std::move(stopToken))
+{
+    try {
+        m_pHttpCon = std::make_unique<CHTTPCon>(m_stopToken);
+    } catch (const std::bad_alloc&) {
+        platform::AfxMessageBox(LoadLanguageString(IDS_NO_HTTP_CONNECTION), platform::MB_OK, m_stopToken);
+    }
+}
+
+CHtmlDocument::~CHtmlDocument() = default;
+
+bool CHtmlDocument::Fetch(const std::string& url)
+{
+    if (!m_pHttpCon || !m_pHttpCon->OpenPage(url))
+        return false;
+    m_nFetched = 1;
+    return true;
+}
+
+const std::vector<std::string>& CHtmlDocument::GetLinks()
+{
+    if (m_nFetched == 1 && !m_bParsed) {
+        m_bParsed = true;
+        ReadAndParse();
+    }
+    return m_arrLinks;
+}
+
+void CHtmlDocument::ReadAndParse()
+{
+    const auto path = platform::CreateTempFile(platform::GetProgramDir() + "/Temp/", RandomPrefix());
+    FilePtr out(path ? std::fopen(path->c_str(), "wb") : nullptr);
+    if (!out) {
+        if (path)
+            platform::DeleteFile(*path);
+        platform::AfxMessageBox(LoadLanguageString(IDS_NO_TEMP_FILE), platform::MB_OK, m_stopToken);
+        return;
+    }
+
+    char block[kBlockSize];
+    std::size_t total = 0;
+    while (total < kMaxBodyBytes) {
+        const std::size_t want = std::min(kBlockSize, kMaxBodyBytes - total);
+        const std::size_t n = m_pHttpCon->ReadBody(block, want);
+        if (n == 0)
+            break;
+        platform::SendMessage(WM_FETCH_STEP, 0, 0, m_stopToken);
+        const std::size_t written = std::fwrite(block, 1, n, out.get());
+        total += written;
+        if (written != n)
+            break;  // a full disk: keep what is in the file
+    }
+    std::fflush(out.get());
+    out.reset();
+
+    std::string content;
+    if (total > 0) {
+        const auto read = platform::ReadWholeFile(*path);
+        if (!read) {
+            platform::AfxMessageBox(LoadLanguageString(IDS_CANNOT_READ_TEMP) + *path, platform::MB_OK, m_stopToken);
+            platform::DeleteFile(*path);
+            return;
+        }
+        content = *read;
+    }
+    platform::DeleteFile(*path);
+    if (content.empty())
+        return;
+    ExtractLinks(content.data(), content.size(), m_arrLinks);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+class CHTTPCon;
+
+// One result page: fetched over HTTP, its body spooled through a file in the
+// program's Temp folder and scanned for links. One document per page, used
+// on the page worker that created it.
+class CHtmlDocument final {
+public:
+    // A body is read up to this many bytes and no further. A result page is a
+    // few hundred kilobytes; the cap keeps a server that sends without end
+    // from filling the disk and the memory of the page worker.
+    static constexpr std::size_t kMaxBodyBytes = 32u * 1024u * 1024u;
+    // Bytes asked for per read; each block read is one progress step.
+    static constexpr std::size_t kBlockSize = 1024;
+
+    explicit CHtmlDocument(std::stop_token stopToken = {});
+    ~CHtmlDocument();
+    CHtmlDocument(const CHtmlDocument&) = delete;
+    CHtmlDocument& operator=(const CHtmlDocument&) = delete;
+
+    bool Fetch(const std::string& url);
+
+    // Reads and scans the page when it was fetched (once), then gives its
+    // links in document order. A body that breaks off midway, or a Temp file
+    // that cannot be written to the end, yields the links of the bytes that
+    // reached the file; the Temp file is deleted in every case.
+    const std::vector<std::string>& GetLinks();
+    int GetLinkCount() const { return static_cast<int>(m_arrLinks.size()); }
+    const std::string& GetAt(int index) const { return m_arrLinks.at(static_cast<std::size_t>(index)); }
+
+private:
+    void ReadAndParse();
+
+    std::stop_token m_stopToken;
+    std::unique_ptr<CHTTPCon> m_pHttpCon;
+    int m_nFetched = 0;
+    bool m_bParsed = false;
+    std::vector<std::string> m_arrLinks;
+};

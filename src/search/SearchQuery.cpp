@@ -1,0 +1,70 @@
+#include "search/SearchQuery.h"
+
+#include "platform/Url.h"
+#include "search/EngineConfig.h"
+
+namespace {
+
+std::string ToLowerAscii(std::string text)
+{
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string DeriveSearchType(const std::string& artist, const std::string& song)
+{
+    return !song.empty() && !artist.empty() ? "and" : "or";
+}
+
+std::string BuildEngineUrl(const std::string& base, const std::string& searchType, const std::string& artist,
+                           const std::string& song)
+{
+    const EngineConfig& engines = Engines();
+    if (base == engines.FirstBaseUrl()) {
+        return base + "?sartist=" + artist + "&ssong=" + song + "&searchtype=" + searchType +
+               "&ref=&page=results&search=Search&Start=1";
+    }
+    if (base == engines.SecondBaseUrl())
+        return base + "?s=" + artist + "&ref=&page=results&resize=&zoektype=" + searchType + "&start=1";
+    return {};
+}
+
+std::string GetUrlParamValue(const std::string& url, const std::string& key)
+{
+    const std::string lowerUrl = ToLowerAscii(url);
+    const std::string lowerKey = ToLowerAscii(key);
+    platform::ParsedUrl parsed;
+    if (!platform::ParseUrl(lowerUrl, parsed))
+        return {};
+    // Deliberately any occurrence, not only a parameter name: the engines'
+    // URLs are read the way they have always been read.
+    const std::size_t keyPos = lowerUrl.find(lowerKey);
+    if (keyPos == std::string::npos)
+        return {};
+    const std::size_t equals = lowerUrl.find('=', keyPos);
+    if (equals == std::string::npos)
+        return {};
+    const std::size_t amp = lowerUrl.find('&', equals);
+    const std::size_t end = amp == std::string::npos ? lowerUrl.size() : amp;
+    return lowerUrl.substr(equals + 1, end - equals - 1);
+}
+
+std::optional<std::size_t> FindNextPageLink(const std::string& currentPageUrl, const std::vector<std::string>& links,
+                                            const std::string& key)
+{
+    const std::string current = GetUrlParamValue(currentPageUrl, key);
+    if (current.empty())
+        return std::nullopt;
+    for (std::size_t i = 0; i < links.size(); ++i) {
+        // Both values are lower-cased already, so a plain comparison ignores case.
+        const std::string value = GetUrlParamValue(links[i], key);
+        if (!value.empty() && value > current)
+            return i;
+    }
+    return std::nullopt;
+}

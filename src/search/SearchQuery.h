@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The engines' query URLs and the rules that walk their result pages.
+// Pure string logic: no window, no network.
+
+// The paging parameter both engines use; every navigator keeps its own copy.
+inline constexpr const char* kPageKey = "start";
+
+// "and" when both keywords hold text, otherwise "or".
+std::string DeriveSearchType(const std::string& artist, const std::string& song);
+
+// The first page's query URL of the engine whose base URL is `base` (compared
+// byte for byte with the configured engines); empty for an unknown base.
+// Keywords go in exactly as typed.
+std::string BuildEngineUrl(const std::string& base, const std::string& searchType, const std::string& artist,
+                           const std::string& song);
+
+// The lower-cased value that follows the first occurrence of `key` in `url`
+// (up to the next '&'); empty when the URL does not parse or has none.
+std::string GetUrlParamValue(const std::string& url, const std::string& key);
+
+// Index of the first link whose `key` value sorts after the current page's
+// value (text order, not numeric); nothing when the page is the last.
+std::optional<std::size_t> FindNextPageLink(const std::string& currentPageUrl, const std::vector<std::string>& links,
+                                            const std::string& key);

@@ -1,0 +1,155 @@
+// tunorva-cli: runs the search engine core without the window, for scripts,
+// tests and checking an engine by hand. Output is one record per line with
+// TAB-separated fields.
+
+#include "platform/Files.h"
+#include "platform/Http.h"
+#include "platform/MessageChannel.h"
+#include "platform/WorkerThreads.h"
+#include "search/EngineConfig.h"
+#include "search/HtmlDocument.h"
+#include "search/LinkExtractor.h"
+#include "search/NavigateToMp3.h"
+#include "search/SearchQuery.h"
+#include "shell/Messages.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: tunorva-cli [--engines FILE] COMMAND ARGS\n"
+    "  query ARTIST SONG     the search type and both engines' first-page URLs\n"
+    "  links FILE PAGE-URL   the links of a saved page, resolved against PAGE-URL\n"
+    "  fetch URL             fetch one result page and list its links\n"
+    "  walk URL              walk the result pages from URL, printing each report\n"
+    "Engines.ini is read from the program folder unless --engines names a file.\n"
+    "Exit status: 0 done, 1 the file or page could not be read, 2 bad arguments.\n";
+
+int Usage()
+{
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+void PrintLinks(const std::string& pageUrl, const std::vector<std::string>& links)
+{
+    for (const std::string& link : links) {
+        const std::string resolved = ResolveLink(pageUrl, link);
+        std::printf("link\t%s\t%s\t%s\n", link.c_str(), resolved.c_str(), IsMp3Link(resolved) ? "mp3" : "-");
+    }
+    const auto next = FindNextPageLink(pageUrl, links, kPageKey);
+    std::printf("next\t%s\n", next ? links[*next].c_str() : "-");
+}
+
+// The main window of the command line: counts fetch steps and prints what a
+// search reports, on whichever worker sends it (one at a time).
+class ConsoleReceiver final : public platform::MessageReceiver {
+public:
+    explicit ConsoleReceiver(bool printSearch) : m_printSearch(printSearch) { platform::SetMainWindow(this); }
+    ~ConsoleReceiver() override { platform::ClearMainWindow(this); }
+
+    platform::LRESULT OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam) override
+    {
+        if (message == WM_FETCH_STEP) {
+            ++m_steps;
+            return 0;
+        }
+        if (!m_printSearch)
+            return 0;
+        if (message == WM_MP3_FOUND)
+            std::printf("mp3\t%s\n", reinterpret_cast<const char*>(wParam));
+        else if (message == WM_PAGE_RESULT)
+            std::printf("page\t%s\t%ld\n", reinterpret_cast<const char*>(wParam), static_cast<long>(lParam));
+        else if (message == WM_PAGE_FINISHED)
+            std::printf("finished\n");
+        std::fflush(stdout);
+        return 0;
+    }
+
+    int Steps() const { return m_steps; }
+
+private:
+    bool m_printSearch;
+    std::atomic<int> m_steps{0};
+};
+
+int Query(const std::string& artist, const std::string& song)
+{
+    const std::string type = DeriveSearchType(artist, song);
+    std::printf("type\t%s\n", type.c_str());
+    std::printf("first\t%s\n", BuildEngineUrl(Engines().FirstBaseUrl(), type, artist, song).c_str());
+    std::printf("second\t%s\n", BuildEngineUrl(Engines().SecondBaseUrl(), type, artist, song).c_str());
+    return 0;
+}
+
+int Links(const std::string& file, const std::string& pageUrl)
+{
+    const auto bytes = platform::ReadWholeFile(file);
+    if (!bytes) {
+        std::fprintf(stderr, "cannot read %s\n", file.c_str());
+        return 1;
+    }
+    std::vector<std::string> links;
+    ExtractLinks(bytes->data(), bytes->size(), links);
+    PrintLinks(pageUrl, links);
+    return 0;
+}
+
+int Fetch(const std::string& url)
+{
+    ConsoleReceiver receiver(false);
+    CHtmlDocument document;
+    const bool fetched = document.Fetch(url);
+    const std::vector<std::string>& links = document.GetLinks();
+    std::printf("steps\t%d\n", receiver.Steps());
+    PrintLinks(url, links);
+    return fetched ? 0 : 1;
+}
+
+int Walk(const std::string& url)
+{
+    ConsoleReceiver receiver(true);
+    {
+        CNavigateToMp3 navigator;
+        navigator.StartNavigation(url);
+        // Every page worker starts its successor before it ends, so the count
+        // of running workers drops to zero only when the chain is over.
+        while (!platform::WaitForWorkers(std::chrono::seconds(1))) {
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string enginesPath = platform::GetProgramDir() + "/Engines.ini";
+    if (args.size() >= 2 && args[0] == "--engines") {
+        enginesPath = args[1];
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    if (args.empty())
+        return Usage();
+
+    platform::InitHttp();
+    SetEngines(EngineConfig::Load(enginesPath));
+
+    const std::string& command = args[0];
+    if (command == "query" && args.size() == 3)
+        return Query(args[1], args[2]);
+    if (command == "links" && args.size() == 3)
+        return Links(args[1], args[2]);
+    if (command == "fetch" && args.size() == 2)
+        return Fetch(args[1]);
+    if (command == "walk" && args.size() == 2)
+        return Walk(args[1]);
+    return Usage();
+}

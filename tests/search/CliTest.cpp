@@ -1,0 +1,131 @@
+#include "ScriptedHttpServer.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QStringList>
+
+#include <algorithm>
+
+using namespace testing_support;
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+CliRun RunCli(const QStringList& args)
+{
+    QProcess process;
+    process.start(QStringLiteral(TUNORVA_CLI), args);
+    CliRun run;
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput().toStdString();
+    run.err = process.readAllStandardError().toStdString();
+    return run;
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+TEST(Cli, QueryUsesTheEnginesFile)
+{
+    TempDir dir;
+    dir.Write("Engines.ini", "[Engine1]\nHost=one.test\n[Engine2]\nHost=two.test:81\n");
+    const CliRun run = RunCli({"--engines", Q(dir.File("Engines.ini")), "query", "abba", "waterloo"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out,
+              "type\tand\n"
+              "first\thttp://one.test/index.asp?sartist=abba&ssong=waterloo&searchtype=and&ref=&page=results&search=Search&Start=1\n"
+              "second\thttp://two.test:81/index.asp?s=abba&ref=&page=results&resize=&zoektype=and&start=1\n");
+}
+
+TEST(Cli, LinksOfASavedPage)
+{
+    TempDir dir;
+    dir.Write("page.html", "<A HREF='Song.mp3'>s</a><a href='http://h/x?start=2'>n</a><a href='info.html'>i</a>");
+    const CliRun run = RunCli({"links", Q(dir.File("page.html")), "http://h/list.asp?start=1"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out,
+              "link\tsong.mp3\thttp://h/list.asp?start=1song.mp3\tmp3\n"
+              "link\thttp://h/x?start=2\thttp://h/x?start=2\t-\n"
+              "link\tinfo.html\thttp://hinfo.html\t-\n"
+              "next\thttp://h/x?start=2\n");
+    EXPECT_EQ(RunCli({"links", Q(dir.File("missing.html")), "http://h/"}).exitCode, 1);
+}
+
+TEST(Cli, FetchAndWalkAgainstAScriptedEngine)
+{
+    ScriptedHttpServer* self = nullptr;
+    ScriptedHttpServer server([&](const HttpExchange& request) {
+        if (request.target == "/?start=1")
+            return ScriptedReply{HttpResponse(200, "<a href='a.mp3'><a href='" + self->Url("/?start=2") + "'>")};
+        if (request.target == "/?start=2")
+            return ScriptedReply{HttpResponse(200, "<a href='http://f/b.mp3'>")};
+        return ScriptedReply{HttpResponse(302, "", "Location:nowhere\r\n")};
+    });
+    self = &server;
+    const std::string first = server.Url("/?start=1");
+    const std::string second = server.Url("/?start=2");
+
+    CliRun run = RunCli({"walk", Q(first)});
+    EXPECT_EQ(run.exitCode, 0);
+    // The two pages' workers overlap, so only each page's own order is fixed.
+    const std::vector<std::string> lines = Lines(run.out);
+    const std::vector<std::string> firstPage = {"mp3\t" + first + "a.mp3", "page\t" + first + "\t1", "finished"};
+    const std::vector<std::string> secondPage = {"mp3\thttp://f/b.mp3", "page\t" + second + "\t1", "finished"};
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), firstPage.front());
+    std::vector<std::string> sorted = lines;
+    std::vector<std::string> expected = firstPage;
+    expected.insert(expected.end(), secondPage.begin(), secondPage.end());
+    std::sort(sorted.begin(), sorted.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(sorted, expected);
+    EXPECT_EQ(lines.back(), "finished");
+
+    run = RunCli({"fetch", Q(first)});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, "steps\t3\nlink\ta.mp3\t" + first + "a.mp3\tmp3\nlink\t" + second + "\t" + second +
+                           "\t-\nnext\t" + second + "\n");
+
+    run = RunCli({"fetch", Q(server.Url("/moved"))});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "steps\t2\nnext\t-\n");
+    EXPECT_EQ(run.err, "message\tError: Site redirects with no new location\n");
+}
+
+TEST(Cli, BadArgumentsShowTheUsage)
+{
+    for (const QStringList& args : {QStringList{}, QStringList{"query", "a"}, QStringList{"walk"},
+                                    QStringList{"fetch", "a", "b"}, QStringList{"--engines"}, QStringList{"nope"}}) {
+        const CliRun run = RunCli(args);
+        EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find("usage: tunorva-cli"), std::string::npos);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,242 @@
+#include "platform/Files.h"
+#include "platform/WorkerThreads.h"
+#include "search/NavigateToMp3.h"
+#include "shell/Messages.h"
+
+#include "RecordingReceiver.h"
+#include "ScriptedHttpServer.h"
+#include "ScriptedResponder.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
+using namespace testing_support;
+using Record = RecordingReceiver::Record;
+
+namespace {
+
+constexpr std::chrono::seconds kWait{10};
+
+std::string Anchor(const std::string& target)
+{
+    return "<a href=\"" + target + "\">x</a>\n";
+}
+
+// A gate a scripted reply waits at until the test opens it.
+class Gate {
+public:
+    void Open()
+    {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+    void Wait()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait_for(lock, kWait, [this] { return m_open; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_open = false;
+};
+
+class NavigatorTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::SetProgramDirForTesting(m_dir.Str());
+        m_receiver.onMessage = [this](const Record& r) {
+            if (onMessage)
+                onMessage(r);
+        };
+    }
+    void TearDown() override
+    {
+        EXPECT_TRUE(platform::WaitForWorkers(kWait));
+        platform::SetProgramDirForTesting("");
+    }
+
+    // The messages of a search without the fetch steps, as readable lines.
+    std::vector<std::string> SearchRecords() const
+    {
+        std::vector<std::string> out;
+        for (const Record& r : m_receiver.Records()) {
+            if (r.message == WM_MP3_FOUND)
+                out.push_back("mp3 " + r.text);
+            else if (r.message == WM_PAGE_RESULT)
+                out.push_back("page " + r.text + " " + std::to_string(r.lParam));
+            else if (r.message == WM_PAGE_FINISHED)
+                out.push_back("finished");
+            else if (r.message != WM_FETCH_STEP)
+                out.push_back("other " + std::to_string(r.message));
+        }
+        return out;
+    }
+
+    TempDir m_dir;
+    RecordingReceiver m_receiver;
+    ScriptedResponder m_responder;
+    std::function<void(const Record&)> onMessage;
+};
+
+std::string Mp3(const std::string& url) { return "mp3 " + url; }
+std::string Result(const std::string& url, int found) { return "page " + url + " " + std::to_string(found); }
+std::string Finished() { return "finished"; }
+
+TEST_F(NavigatorTest, WalksAChainOfPagesInTextOrder)
+{
+    Gate secondPage;
+    ScriptedHttpServer* self = nullptr;
+    ScriptedHttpServer server([&](const HttpExchange& request) {
+        const std::string base = self->Url("/index.asp?s=abba&start=");
+        std::string body;
+        if (request.target == "/index.asp?s=abba&Start=1") {
+            body = Anchor("a.mp3") + Anchor(base + "1") + Anchor("http://files.invalid/b.MP3") + Anchor(base + "11") +
+                   Anchor(base + "21") + Anchor("A.mp3") + Anchor("about.html");
+        } else if (request.target == "/index.asp?s=abba&start=11") {
+            secondPage.Wait();
+            body = Anchor(base + "1") + Anchor(base + "21") + Anchor("c.mp3");
+        } else {
+            body = Anchor(base + "1") + Anchor("d.txt");
+        }
+        return ScriptedReply{HttpResponse(200, body)};
+    });
+    self = &server;
+    const std::string first = server.Url("/index.asp?s=abba&Start=1");
+    const std::string second = server.Url("/index.asp?s=abba&start=11");
+    const std::string third = server.Url("/index.asp?s=abba&start=21");
+
+    // The next page's worker is running (held at the server) when the first
+    // page reports its result.
+    std::atomic<int> workersAtResult{0};
+    onMessage = [&](const Record& r) {
+        if (r.message == WM_PAGE_RESULT && r.text == first) {
+            workersAtResult = platform::RunningWorkerCount();
+            secondPage.Open();
+        }
+    };
+    {
+        CNavigateToMp3 navigator;
+        navigator.StartNavigation(first);
+        ASSERT_TRUE(m_receiver.WaitFor(WM_PAGE_FINISHED, 3, kWait));
+        ASSERT_TRUE(platform::WaitForWorkers(kWait));
+    }
+    EXPECT_EQ(workersAtResult, 2);
+
+    const std::vector<std::string> expected = {
+        Mp3(first + "a.mp3"), Mp3("http://files.invalid/b.mp3"), Mp3(first + "a.mp3"), Result(first, 1), Finished(),
+        Mp3(second + "c.mp3"), Result(second, 1), Finished(),
+        Result(third, -1), Finished(),
+    };
+    EXPECT_EQ(SearchRecords(), expected);
+    EXPECT_EQ(server.RequestCount(), 3u);
+    EXPECT_TRUE(m_responder.Texts().empty());
+}
+
+TEST_F(NavigatorTest, AFailingPageEndsTheChain)
+{
+    ScriptedHttpServer* self = nullptr;
+    ScriptedHttpServer server([&](const HttpExchange& request) {
+        ScriptedReply reply;
+        if (request.target == "/?start=1")
+            reply.bytes = HttpResponse(200, Anchor("x.mp3") + Anchor(self->Url("/?start=2")));
+        else
+            reply.closeAtOnce = true;
+        return reply;
+    });
+    self = &server;
+    {
+        CNavigateToMp3 navigator;
+        navigator.StartNavigation(server.Url("/?start=1"));
+        ASSERT_TRUE(m_receiver.WaitFor(WM_PAGE_FINISHED, 2, kWait));
+        ASSERT_TRUE(platform::WaitForWorkers(kWait));
+    }
+    const std::vector<std::string> expected = {
+        Mp3(server.Url("/?start=1x.mp3")), Result(server.Url("/?start=1"), 1), Finished(),
+        Result(server.Url("/?start=2"), -1), Finished(),
+    };
+    EXPECT_EQ(SearchRecords(), expected);
+    EXPECT_EQ(server.RequestCount(), 2u);
+}
+
+TEST_F(NavigatorTest, EmptyUrlAndUnreachablePages)
+{
+    {
+        CNavigateToMp3 navigator;
+        navigator.StartNavigation("");
+        EXPECT_EQ(platform::RunningWorkerCount(), 0);
+        navigator.StartNavigation("https://127.0.0.1/index.asp?start=1");
+        ASSERT_TRUE(m_receiver.WaitFor(WM_PAGE_FINISHED, 1, kWait));
+    }
+    const std::vector<std::string> expected = {Result("https://127.0.0.1/index.asp?start=1", -1), Finished()};
+    EXPECT_EQ(SearchRecords(), expected);
+    EXPECT_EQ(m_receiver.Count(WM_FETCH_STEP), 0u);
+}
+
+TEST_F(NavigatorTest, ReleasingTheHandleStopsItsChain)
+{
+    Gate held;
+    ScriptedHttpServer* self = nullptr;
+    ScriptedHttpServer server([&](const HttpExchange& request) {
+        if (request.target == "/?start=1")
+            return ScriptedReply{HttpResponse(200, Anchor("one.mp3") + Anchor(self->Url("/?start=2")))};
+        // The second page sends its head and a little of the body, then stalls.
+        const std::string body = Anchor("two.mp3") + Anchor(self->Url("/?start=3"));
+        ScriptedReply reply{"HTTP/1.1 200 OK\r\nContent-Length: 5000\r\nConnection: close\r\n\r\n" + body};
+        reply.holdOpen = true;
+        return reply;
+    });
+    self = &server;
+
+    auto navigator = std::make_unique<CNavigateToMp3>();
+    navigator->StartNavigation(server.Url("/?start=1"));
+    ASSERT_TRUE(m_receiver.WaitFor(WM_PAGE_FINISHED, 1, kWait));
+    ASSERT_TRUE(server.WaitForRequests(2, kWait));
+    // The second page's worker is blocked reading its body.
+    navigator.reset();
+    const std::size_t recorded = SearchRecords().size();
+    ASSERT_TRUE(platform::WaitForWorkers(kWait));
+
+    EXPECT_EQ(SearchRecords().size(), recorded);
+    const std::vector<std::string> expected = {
+        Mp3(server.Url("/?start=1one.mp3")), Result(server.Url("/?start=1"), 1), Finished(),
+    };
+    EXPECT_EQ(SearchRecords(), expected);
+    EXPECT_EQ(server.RequestCount(), 2u);
+}
+
+TEST_F(NavigatorTest, StopBetweenPagesSendsNoFurtherRequest)
+{
+    ScriptedHttpServer* self = nullptr;
+    CNavigateToMp3 navigator;
+    ScriptedHttpServer server([&](const HttpExchange& request) {
+        const int page = request.target.back() - '0';
+        return ScriptedReply{HttpResponse(200, Anchor("p.mp3") + Anchor(self->Url("/?start=" + std::to_string(page + 1))))};
+    });
+    self = &server;
+    // Stop while the first page reports its first file: the page goes quiet
+    // and starts no next page.
+    onMessage = [&](const Record& r) {
+        if (r.message == WM_MP3_FOUND)
+            navigator.Stop();
+    };
+    navigator.StartNavigation(server.Url("/?start=1"));
+    ASSERT_TRUE(platform::WaitForWorkers(kWait));
+    EXPECT_EQ(server.RequestCount(), 1u);
+    const std::vector<std::string> expected = {Mp3(server.Url("/?start=1p.mp3"))};
+    EXPECT_EQ(SearchRecords(), expected);
+
+    // A handle that was stopped starts nothing either.
+    navigator.StartNavigation(server.Url("/?start=1"));
+    ASSERT_TRUE(platform::WaitForWorkers(kWait));
+    EXPECT_EQ(server.RequestCount(), 1u);
+}
+
+}  // namespace

@@ -20,7 +20,10 @@ void CProgressCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem&
     painter->save();
     // The list keeps its selection visible without the focus.
     const bool highlighted = (option.state & QStyle::State_Selected) != 0;
-    const QRect cell = option.rect;
+    // The cell spans the whole column and row; the grid lines are drawn over
+    // its last pixels afterwards.
+    const QRect cell(option.rect.topLeft(),
+                     QSize(list.columnWidth(index.column()), list.rowHeight(index.row())));
     painter->fillRect(cell, highlighted ? list.m_crHighlight : list.m_crBackground);
 
     const QString text = index.data(Qt::DisplayRole).toString();

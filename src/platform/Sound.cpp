@@ -1,12 +1,11 @@
 #include "platform/Sound.h"
 
-#include "platform/Files.h"
-
 #include <canberra.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -108,7 +107,8 @@ SoundBackend& Backend()
 
 bool PlaySound(const std::string& path, unsigned flags)
 {
-    if (!path.empty() && FileExists(path))
+    std::error_code ec;
+    if (!path.empty() && std::filesystem::is_regular_file(path, ec))
         return Backend().PlayFile(path);
     if ((flags & SND_NODEFAULT) != 0)
         return false;

@@ -132,6 +132,10 @@ public:
     std::array<QRect, 4> m_rcTab{};
     int m_nSelectedTab = 4;
 
+signals:
+    // The view's map has run the handler of command `id`.
+    void commandHandled(unsigned id);
+
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

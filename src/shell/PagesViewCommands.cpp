@@ -54,6 +54,7 @@ bool CPagesView::OnCmdMsg(unsigned id)
     if (entry == nullptr)
         return false;
     (this->*entry->handler)();
+    emit commandHandled(id);
     return true;
 }
 

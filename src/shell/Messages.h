@@ -25,3 +25,7 @@ inline constexpr unsigned WM_APPLY_LANGUAGE = platform::WM_USER + 217;
 inline constexpr unsigned WM_LANGUAGE_CHOSEN = platform::WM_USER + 218;
 inline constexpr unsigned WM_DOWNLOAD_FINISHED = platform::WM_APP + 1;
 inline constexpr unsigned WM_PROBE_FINISHED = platform::WM_APP + 2;
+
+// A command chosen from a menu owned by the main window (its id in wParam);
+// the main frame routes it as it routes its own menu commands.
+inline constexpr unsigned WM_COMMAND = 0x0111;

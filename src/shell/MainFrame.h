@@ -1,0 +1,103 @@
+#pragma once
+
+#include "platform/MessageChannel.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <map>
+#include <string>
+
+class CPagesView;
+class CToolBar;
+class QAction;
+class QLabel;
+class QStatusBar;
+
+// The application's single main window: menu, toolbar, status bar and the
+// pages view. It receives the workers' messages, routes every command (view
+// first, then itself, then the application), lays the pages out on resize
+// and shuts the program down in a fixed order.
+class CMainFrame final : public QMainWindow, public platform::MessageReceiver {
+    Q_OBJECT
+public:
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // Creates the window from resource `resourceId`; false when any part of
+    // it could not be created (the frame must then not be shown).
+    bool LoadFrame(int resourceId);
+
+    // --- layout
+    void OnSize(int cx, int cy);
+    void LayoutPages();
+    // Client size as the layout sees it: the window without its menu bar.
+    QSize ClientSize() const;
+
+    // --- shut-down: clear the downloads, empty Temp/, save the settings, destroy.
+    void OnClose();
+
+    // --- command routing
+    bool OnCmdMsg(unsigned id);
+    bool CanRouteCommand(unsigned id) const;
+    QAction* MenuAction(unsigned id) const;
+    void OnLanguageSettings();
+
+    // --- prompts and tips from the language file
+    std::string GetLanguageFile() const;
+    std::string GetMessageString(unsigned id) const;
+    std::string OnToolTipText(unsigned id) const;
+    void RefreshPrompts();
+
+    // --- the numbered messages of workers and dialogs
+    platform::LRESULT OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam) override;
+    platform::LRESULT OnMp3Found(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnDownloadProgress(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnDownloadSize(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnFileStatus(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnDownloadTimeLeft(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnDownloadRate(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnFileSizeProbed(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnClearHistory(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnPageResult(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnFetchStep(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnDownloadDeclined(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnDownloadDone(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnPageFinished(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnApplyLanguage(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnLanguageChosen(platform::WPARAM wParam, platform::LPARAM lParam);
+    // The handler a message map entry names, null when the frame has none.
+    static const char* MessageHandlerName(unsigned message);
+
+    int m_cyView = 0;
+    int m_cxView = 0;
+    std::string m_strLanguage;
+    QStatusBar* m_wndStatusBar = nullptr;
+    CToolBar* m_wndToolBar = nullptr;
+    CPagesView* m_wndView = nullptr;
+
+    // Told the name of each shut-down step as it is taken (tests follow the order).
+    std::function<void(const char*)> m_onCloseStep;
+    // Makes the next creation fail after the window itself exists.
+    static void SetFailCreationForTesting(bool fail);
+
+signals:
+    // A command id has been routed; `handler` names who took it (empty: nobody).
+    void commandRouted(unsigned id, const QString& handler);
+
+protected:
+    int OnCreate();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+private:
+    void BuildMenu();
+    void CreateStatusBar();
+    void DeleteTempFiles();
+
+    std::map<unsigned, QAction*> m_menuActions;
+    bool m_bCreated = false;
+    bool m_bClosed = false;
+};

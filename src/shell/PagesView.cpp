@@ -1,0 +1,296 @@
+#include "shell/PagesView.h"
+
+#include "download/ListCtrlEx.h"
+#include "platform/Files.h"
+#include "platform/Sound.h"
+#include "resources/Resource.h"
+#include "search/EngineConfig.h"
+#include "settings/SplashDlg.h"
+#include "shell/ToolBar.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTextEdit>
+
+namespace {
+
+// The rectangle of a control given as left, top, right, bottom.
+QRect Ltrb(int left, int top, int right, int bottom)
+{
+    return QRect(left, top, right - left, bottom - top);
+}
+
+void MarkControl(QWidget* widget, int id, const char* name)
+{
+    widget->setProperty("controlId", id);
+    widget->setObjectName(QString::fromLatin1(name));
+}
+
+// The closed height of a drop-down box in the 8-point dialog font; the rest of
+// the rectangle's height is its list.
+constexpr int kComboHeight = 21;
+
+const unsigned kSearchButtons[] = {ID_TB_DOWNLOAD_FILE, ID_TB_COPY_URL};
+const unsigned kDownloadButtons[] = {ID_TB_CANCEL_DOWNLOAD, ID_TB_CLEAR_DOWNLOAD, ID_TB_CANCEL_ALL, ID_TB_CLEAR_ALL};
+const unsigned kPlayListButtons[] = {ID_TB_PLAY, ID_TB_RENAME, ID_TB_DELETE, ID_TB_REFRESH};
+
+}  // namespace
+
+CPagesView::CPagesView(QWidget* parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("pagesView"));
+    setProperty("controlId", 0xE900);
+    const std::string programDir = platform::GetProgramDir();
+    m_strMusicDir = programDir + "/Music/";
+    m_strSoundsDir = programDir + "/Sounds/";
+    m_strTempDir = programDir + "/Temp/";
+    m_strHelpDir = programDir + "/Help/";
+    m_nMaxHistoryItems = 10;
+    m_bPlaySound = 1;
+    setMouseTracking(true);
+    setAutoFillBackground(true);
+}
+
+CPagesView::~CPagesView() = default;
+
+int CPagesView::OnCreate()
+{
+    {
+        CSplashDlg splash;
+        splash.DoModal();
+    }
+    CreateControls();
+    LoadTabBitmaps();
+    m_cboArtist->setFocus();
+    ApplyLanguage();
+    return 0;
+}
+
+QLabel* CPagesView::CreateStatic(int id, const char* name, const QString& text, const QRect& rect,
+                                 Qt::Alignment align)
+{
+    auto* label = new QLabel(text, this);
+    MarkControl(label, id, name);
+    label->setGeometry(rect);
+    label->setAlignment(align | Qt::AlignTop);
+    label->setWordWrap(false);
+    return label;
+}
+
+CListCtrlEx* CPagesView::CreateList(int id, const char* name, const QRect& rect, bool visible)
+{
+    auto* list = new CListCtrlEx(this);
+    MarkControl(list, id, name);
+    list->setGeometry(rect);
+    list->setVisible(visible);
+    connect(list, &CListCtrlEx::rightClicked, this,
+            [this, list](int row, int column, QPoint point) { OnListRightClick(list, row, column, point); });
+    return list;
+}
+
+void CPagesView::CreateControls()
+{
+    m_stcPageFrame = CreateStatic(IDC_PAGE_FRAME, "pageFrame", QString(), Ltrb(2, 58, 628, 379), Qt::AlignHCenter);
+    m_stcPageFrame->setFrameStyle(QFrame::Box | QFrame::Plain);
+    m_stcPageFrame->setLineWidth(1);
+
+    m_stcArtistLabel = CreateStatic(IDC_ARTIST_LABEL, "artistLabel", QStringLiteral("Artist: "), Ltrb(10, 65, 50, 80),
+                                    Qt::AlignHCenter);
+    m_cboArtist = new QComboBox(this);
+    MarkControl(m_cboArtist, IDC_ARTIST, "artist");
+    m_cboArtist->setEditable(true);
+    m_cboArtist->setInsertPolicy(QComboBox::NoInsert);
+    m_cboArtist->setGeometry(55, 65, 145, kComboHeight);
+    // ReadHistory("Artist Key Word", "TunorvaHistory_Artist") fills it once the history box exists.
+
+    m_stcSongLabel =
+        CreateStatic(IDC_SONG_LABEL, "songLabel", QStringLiteral("Song: "), Ltrb(205, 65, 240, 85), Qt::AlignHCenter);
+    m_cboSong = new QComboBox(this);
+    MarkControl(m_cboSong, IDC_SONG, "song");
+    m_cboSong->setEditable(true);
+    m_cboSong->setInsertPolicy(QComboBox::NoInsert);
+    m_cboSong->setGeometry(245, 65, 255, kComboHeight);
+
+    m_btnFind = new QPushButton(QStringLiteral("Find it !"), this);
+    MarkControl(m_btnFind, IDC_FIND, "find");
+    m_btnFind->setGeometry(Ltrb(505, 65, 626, 90));
+    m_btnFind->setDefault(true);
+    connect(m_btnFind, &QPushButton::clicked, this, [this] { OnCmdMsg(IDC_FIND); });
+
+    const QRect listRect = Ltrb(10, 100, 623, 354);
+    m_lstEngines = CreateList(IDC_ENGINE_LIST, "engineList", listRect, true);
+    m_lstEngines->InsertColumn(0, "Status", LVCFMT_CENTER, 43);
+    m_lstEngines->InsertColumn(1, "Engine", LVCFMT_LEFT, 100);
+    m_lstEngines->InsertColumn(2, "Files", LVCFMT_LEFT, 100);
+    m_lstEngines->InsertColumn(3, "Home Page", LVCFMT_LEFT, 600);
+    m_lstEngines->InsertColumn(4, "ID", LVCFMT_LEFT, 0);
+    m_lstEngines->UseListImages();
+    for (int row = 0; row < 3; ++row) {
+        const EngineSite& site = Engines().sites[static_cast<std::size_t>(row)];
+        m_lstEngines->AddItem(row, 4, IMG_ENGINE_RESTING, {"Not Connected", site.name, "0", site.homePage});
+    }
+
+    m_lstDownloads = CreateList(IDC_DOWNLOAD_LIST, "downloadList", listRect, false);
+    m_lstDownloads->SetSingleSelection(true);
+    m_lstDownloads->SetOwnerDrawn(true);
+    m_lstDownloads->RefreshRowHeight();
+    m_lstDownloads->SetMenuName("DownloadFileOperations");
+    m_lstDownloads->setIconSize(QSize());
+    m_lstDownloads->InsertColumn(0, "File Name", LVCFMT_LEFT, 200);
+    m_lstDownloads->InsertColumn(1, "File Size", LVCFMT_LEFT, 100);
+    m_lstDownloads->InsertColumn(2, "Receive", LVCFMT_CENTER, 100);
+    m_lstDownloads->InsertColumn(3, "Progress", LVCFMT_LEFT, 200);
+    m_lstDownloads->InsertColumn(4, "Remaining Time", LVCFMT_LEFT, 200);
+    m_lstDownloads->InsertColumn(5, "Transfer Rate", LVCFMT_LEFT, 100);
+    m_lstDownloads->InsertColumn(6, "ID", LVCFMT_LEFT, 0);
+
+    m_lstFiles = CreateList(IDC_FILE_LIST, "fileList", listRect, false);
+    m_lstFiles->SetMenuName("FILE_POPUP_MENU");
+    m_lstFiles->InsertColumn(0, "Type", LVCFMT_CENTER, 43);
+    m_lstFiles->InsertColumn(1, "Status", LVCFMT_LEFT, 100);
+    m_lstFiles->InsertColumn(2, "File Name", LVCFMT_LEFT, 350);
+    m_lstFiles->InsertColumn(3, "File Size", LVCFMT_LEFT, 100);
+    m_lstFiles->InsertColumn(4, "URL", LVCFMT_LEFT, 600);
+    m_lstFiles->UseListImages();
+
+    m_lstPlayList = CreateList(IDC_PLAY_LIST, "playList", listRect, false);
+    m_lstPlayList->UseListImages();
+    m_lstPlayList->RefreshRowHeight();
+    m_lstPlayList->SetMenuName("PlayListOperations");
+    m_lstPlayList->InsertColumn(0, "Type", LVCFMT_CENTER, 43);
+    m_lstPlayList->InsertColumn(1, "File Name", LVCFMT_LEFT, 350);
+    m_lstPlayList->InsertColumn(2, "File Size", LVCFMT_LEFT, 500);
+
+    m_ctlProgress = new QProgressBar(this);
+    MarkControl(m_ctlProgress, IDC_PROGRESS, "progress");
+    m_ctlProgress->setGeometry(Ltrb(10, 359, 328, 374));
+    m_ctlProgress->setTextVisible(false);
+    m_ctlProgress->setRange(0, 1000);
+    m_ctlProgress->setValue(0);
+
+    m_stcFilesLabel =
+        CreateStatic(IDC_FILES_LABEL, "filesLabel", QStringLiteral("Files: "), Ltrb(333, 359, 368, 374), Qt::AlignLeft);
+    m_stcFilesCount =
+        CreateStatic(IDC_FILES_COUNT, "filesCount", QStringLiteral("0"), Ltrb(370, 359, 438, 374), Qt::AlignHCenter);
+    m_stcAvailableLabel = CreateStatic(IDC_AVAILABLE_LABEL, "availableLabel", QStringLiteral("Avaliable Files:"),
+                                       Ltrb(440, 359, 541, 374), Qt::AlignHCenter);
+    m_stcAvailableCount = CreateStatic(IDC_AVAILABLE_COUNT, "availableCount", QStringLiteral("0"),
+                                       Ltrb(543, 359, 623, 374), Qt::AlignHCenter);
+    // The labels of the search and status rows are drawn in blue, the counters not.
+    for (QLabel* label : {m_stcArtistLabel, m_stcSongLabel, m_stcFilesLabel, m_stcAvailableLabel}) {
+        QPalette pal = label->palette();
+        pal.setColor(QPalette::WindowText, QColor(0, 0, 255));
+        label->setPalette(pal);
+    }
+
+    // The start sound plays before the page is usable; settings are not read
+    // yet, so it plays whatever the sound setting says.
+    platform::PlaySound(m_strSoundsDir + "Start.wav", platform::SND_NOWAIT | platform::SND_APPLICATION);
+
+    m_edtClipboard = new QTextEdit(this);
+    MarkControl(m_edtClipboard, IDC_CLIPBOARD_EDIT, "clipboardEdit");
+    m_edtClipboard->setGeometry(Ltrb(10, 10, 100, 100));
+    m_edtClipboard->setAcceptRichText(false);
+    m_edtClipboard->hide();
+}
+
+QWidget* CPagesView::Control(int id) const
+{
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child->property("controlId").toInt() == id && child->property("controlId").isValid())
+            return child;
+    }
+    return nullptr;
+}
+
+void CPagesView::ShowEnginesPage()
+{
+    ShowDownloadButtons(false);
+    ShowSearchButtons(false);
+    ShowPlayListButtons(false);
+    SelectPage(EnginesPage);
+}
+
+void CPagesView::ShowSearchPage()
+{
+    ShowDownloadButtons(false);
+    ShowSearchButtons(true);
+    ShowPlayListButtons(false);
+    SelectPage(SearchPage);
+}
+
+void CPagesView::ShowDownloadPage()
+{
+    ShowDownloadButtons(true);
+    ShowSearchButtons(false);
+    ShowPlayListButtons(false);
+    SelectPage(DownloadPage);
+}
+
+void CPagesView::ShowPlayListPage()
+{
+    ShowDownloadButtons(false);
+    ShowSearchButtons(false);
+    ShowPlayListButtons(true);
+    SelectPage(PlayListPage);
+    RefreshPlayList();
+}
+
+void CPagesView::SelectPage(int page)
+{
+    const std::array<std::pair<int, CListCtrlEx*>, 4> lists = {
+        {{EnginesPage, m_lstEngines}, {SearchPage, m_lstFiles}, {DownloadPage, m_lstDownloads}, {PlayListPage, m_lstPlayList}}};
+    for (const auto& [number, list] : lists) {
+        if (number != page)
+            list->hide();
+    }
+    for (const auto& [number, list] : lists) {
+        if (number == page)
+            list->show();
+    }
+    // The search row stays on every page.
+    for (QWidget* control : {static_cast<QWidget*>(m_stcArtistLabel), static_cast<QWidget*>(m_cboArtist),
+                             static_cast<QWidget*>(m_stcSongLabel), static_cast<QWidget*>(m_cboSong),
+                             static_cast<QWidget*>(m_btnFind)})
+        control->show();
+}
+
+void CPagesView::SetButtonGroup(const unsigned* ids, std::size_t count, bool show)
+{
+    if (m_pToolBar == nullptr)
+        return;
+    for (std::size_t i = 0; i < count; ++i)
+        m_pToolBar->SetButtonState(ids[i], show ? 0 : TBSTATE_HIDDEN);
+}
+
+void CPagesView::ShowSearchButtons(bool show)
+{
+    SetButtonGroup(kSearchButtons, std::size(kSearchButtons), show);
+}
+
+void CPagesView::ShowDownloadButtons(bool show)
+{
+    SetButtonGroup(kDownloadButtons, std::size(kDownloadButtons), show);
+}
+
+void CPagesView::ShowPlayListButtons(bool show)
+{
+    SetButtonGroup(kPlayListButtons, std::size(kPlayListButtons), show);
+}
+
+void CPagesView::NextPage()
+{
+    m_nPageCycle = m_nPageCycle + 1;
+    if (m_nPageCycle > 4)
+        m_nPageCycle = 1;
+    switch (m_nPageCycle) {
+    case 1: ShowEnginesPage(); break;
+    case 2: ShowSearchPage(); break;
+    case 3: ShowDownloadPage(); break;
+    case 4: ShowPlayListPage(); break;
+    }
+}

@@ -1,0 +1,155 @@
+#pragma once
+
+#include "platform/MessageChannel.h"
+
+#include <QRect>
+#include <QWidget>
+
+#include <array>
+#include <string>
+
+class CListCtrlEx;
+class CToolBar;
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTextEdit;
+
+// The main frame's client window: it builds every control of the four pages,
+// the search row, the status row and the tab strip, holds the state the rest
+// of the program shares, and switches the pages.
+class CPagesView final : public QWidget, public platform::MessageReceiver {
+    Q_OBJECT
+public:
+    explicit CPagesView(QWidget* parent = nullptr);
+    ~CPagesView() override;
+
+    // Creation: splash, controls, tab strip, focus, first language pass.
+    int OnCreate();
+
+    // --- pages
+    void ShowEnginesPage();
+    void ShowSearchPage();
+    void ShowDownloadPage();
+    void ShowPlayListPage();
+    enum Page { EnginesPage = 1, SearchPage = 2, DownloadPage = 3, PlayListPage = 4 };
+    void SelectPage(int page);
+    void ShowSearchButtons(bool show);
+    void ShowDownloadButtons(bool show);
+    void ShowPlayListButtons(bool show);
+    void NextPage();
+
+    // --- tab strip
+    void LoadTabBitmaps();
+    void PaintTabs();
+    void OnTabClick(const QPoint& point);
+    void OnTabHover(const QPoint& point);
+
+    // --- command routing: true when the view's map handles `id` (and ran it)
+    bool OnCmdMsg(unsigned id);
+    bool HandlesCommand(unsigned id) const;
+    const char* HandlerName(unsigned id) const;
+
+    // Messages sent to the view itself (the download list's popup commands).
+    platform::LRESULT OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam) override;
+
+    // --- operations of the other subsystems, reached through the routing
+    void OnFindIt();
+    void OnCopyUrl();
+    void OnCopyContextUrl();
+    void OnDownload();
+    void OnDownloadFile();
+    void OnCancelDownload();
+    void OnClearDownload();
+    void OnCancelAll();
+    void OnClearAll();
+    void OnPlayFile();
+    void OnRenameFile();
+    void OnDeleteFile();
+    void OnRefresh();
+    void RefreshPlayList();
+    void OnOptions();
+    void OnHelpContents();
+    void OnHelpInfo();
+    void OnHomePage();
+    void OnListRightClick(CListCtrlEx* list, int row, int column, const QPoint& point);
+    platform::LRESULT OnDownloadCancelItem(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnDownloadClearItem(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnDownloadResumeItem(platform::WPARAM wParam, platform::LPARAM lParam);
+    void ApplyLanguage();
+    void LoadSettings();
+    void SaveSettings();
+
+    // The control with language/colour id `id` (the first one), null when none.
+    QWidget* Control(int id) const;
+
+    // --- controls
+    QComboBox* m_cboArtist = nullptr;
+    QComboBox* m_cboSong = nullptr;
+    QPushButton* m_btnFind = nullptr;
+    CListCtrlEx* m_lstEngines = nullptr;
+    CListCtrlEx* m_lstFiles = nullptr;
+    CListCtrlEx* m_lstPlayList = nullptr;
+    CListCtrlEx* m_lstDownloads = nullptr;
+    QProgressBar* m_ctlProgress = nullptr;
+    QTextEdit* m_edtClipboard = nullptr;
+    QLabel* m_stcFilesLabel = nullptr;
+    QLabel* m_stcFilesCount = nullptr;
+    QLabel* m_stcPageFrame = nullptr;
+    QLabel* m_stcAvailableLabel = nullptr;
+    QLabel* m_stcAvailableCount = nullptr;
+    QLabel* m_stcArtistLabel = nullptr;
+    QLabel* m_stcSongLabel = nullptr;
+    CToolBar* m_pToolBar = nullptr;
+
+    // --- shared state
+    int m_nFoundFiles = 0;
+    int m_nAvailableFiles = 0;
+    std::string m_strMusicDir;
+    std::string m_strSoundsDir;
+    std::string m_strTempDir;
+    std::string m_strHelpDir;
+    int m_nMaxHistoryItems = 10;
+    int m_bPlaySound = 1;
+    int m_nPageCycle = 1;
+    int m_bSecondEngineStarted = 0;
+    std::string m_strArtist;
+    std::string m_strSearchType;
+    std::string m_strSong;
+    std::string m_strSearchUrl;
+    std::string m_strFindButtonText;
+
+    // --- tab strip
+    QLabel* m_stcTabCapLeft = nullptr;
+    std::array<QLabel*, 4> m_stcTab{};
+    std::array<QLabel*, 4> m_stcTabSep{};  // [1..3] are used
+    QLabel* m_stcTabCapRight = nullptr;
+    QLabel* m_stcTabRule = nullptr;
+    QLabel* m_stcTabShadow = nullptr;
+    // Picture ids of the tabs in use: for each tab normal, hover, selected.
+    std::array<int, 12> m_nTabBitmaps{};
+    std::array<QRect, 4> m_rcTab{};
+    int m_nSelectedTab = 4;
+
+signals:
+    // The view's map has run the handler of command `id`.
+    void commandHandled(unsigned id);
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void CreateControls();
+    QLabel* CreateStatic(int id, const char* name, const QString& text, const QRect& rect, Qt::Alignment align);
+    CListCtrlEx* CreateList(int id, const char* name, const QRect& rect, bool visible);
+    QLabel* CreateTabPiece(const char* name, const QPoint& topLeft, const QSize& size);
+    void SetTabImage(QLabel* piece, int bitmapId);
+    int TabImage(int tab, int kind) const { return m_nTabBitmaps[static_cast<std::size_t>(tab * 3 + kind)]; }
+    void SetButtonGroup(const unsigned* ids, std::size_t count, bool show);
+};
+
+// The picture id a tab-strip piece shows (kept beside its pixmap, so that
+// tests and the language pass can tell the pictures apart); -1 when none.
+int BitmapIdOf(const QWidget* widget);

@@ -1,0 +1,113 @@
+// The pages view's command map and the handlers that the other subsystems fill in.
+#include "shell/PagesView.h"
+
+#include "download/ListCtrlEx.h"
+#include "resources/Resource.h"
+#include "shell/CommandMap.h"
+#include "shell/Messages.h"
+
+namespace {
+
+using Entry = CommandMapEntry<CPagesView>;
+
+const Entry kViewCommands[] = {
+    {ID_MENU_ENGINES_PAGE, &CPagesView::ShowEnginesPage, "ShowEnginesPage"},
+    {ID_TB_ENGINES_PAGE, &CPagesView::ShowEnginesPage, "ShowEnginesPage"},
+    {ID_MENU_SEARCH_PAGE, &CPagesView::ShowSearchPage, "ShowSearchPage"},
+    {ID_TB_SEARCH_PAGE, &CPagesView::ShowSearchPage, "ShowSearchPage"},
+    {ID_MENU_DOWNLOAD_PAGE, &CPagesView::ShowDownloadPage, "ShowDownloadPage"},
+    {ID_TB_DOWNLOAD_PAGE, &CPagesView::ShowDownloadPage, "ShowDownloadPage"},
+    {ID_MENU_PLAYLIST_PAGE, &CPagesView::ShowPlayListPage, "ShowPlayListPage"},
+    {ID_TB_PLAYLIST_PAGE, &CPagesView::ShowPlayListPage, "ShowPlayListPage"},
+    {ID_ACCEL_NEXT_PAGE, &CPagesView::NextPage, "NextPage"},
+    {ID_MENU_FIND, &CPagesView::OnFindIt, "OnFindIt"},
+    {ID_TB_FIND, &CPagesView::OnFindIt, "OnFindIt"},
+    {ID_ACCEL_FIND, &CPagesView::OnFindIt, "OnFindIt"},
+    {IDC_FIND, &CPagesView::OnFindIt, "OnFindIt"},
+    {ID_TB_COPY_URL, &CPagesView::OnCopyUrl, "OnCopyUrl"},
+    {ID_COPY_URL, &CPagesView::OnCopyContextUrl, "OnCopyContextUrl"},
+    {ID_DOWNLOAD, &CPagesView::OnDownload, "OnDownload"},
+    {ID_TB_DOWNLOAD_FILE, &CPagesView::OnDownloadFile, "OnDownloadFile"},
+    {ID_TB_CANCEL_DOWNLOAD, &CPagesView::OnCancelDownload, "OnCancelDownload"},
+    {ID_TB_CLEAR_DOWNLOAD, &CPagesView::OnClearDownload, "OnClearDownload"},
+    {ID_TB_CANCEL_ALL, &CPagesView::OnCancelAll, "OnCancelAll"},
+    {ID_TB_CLEAR_ALL, &CPagesView::OnClearAll, "OnClearAll"},
+    {ID_TB_PLAY, &CPagesView::OnPlayFile, "OnPlayFile"},
+    {ID_TB_RENAME, &CPagesView::OnRenameFile, "OnRenameFile"},
+    {ID_ACCEL_RENAME, &CPagesView::OnRenameFile, "OnRenameFile"},
+    {ID_TB_DELETE, &CPagesView::OnDeleteFile, "OnDeleteFile"},
+    {ID_ACCEL_DELETE, &CPagesView::OnDeleteFile, "OnDeleteFile"},
+    {ID_TB_REFRESH, &CPagesView::OnRefresh, "OnRefresh"},
+    {ID_ACCEL_REFRESH, &CPagesView::OnRefresh, "OnRefresh"},
+    {ID_MENU_OPTIONS, &CPagesView::OnOptions, "OnOptions"},
+    {ID_TB_OPTIONS, &CPagesView::OnOptions, "OnOptions"},
+    {ID_MENU_HELP_CONTENTS, &CPagesView::OnHelpContents, "OnHelpContents"},
+    {ID_TB_HELP, &CPagesView::OnHelpContents, "OnHelpContents"},
+    {ID_HOME_PAGE, &CPagesView::OnHomePage, "OnHomePage"},
+};
+
+}  // namespace
+
+bool CPagesView::OnCmdMsg(unsigned id)
+{
+    const Entry* entry = FindCommandEntry(kViewCommands, id);
+    if (entry == nullptr)
+        return false;
+    (this->*entry->handler)();
+    emit commandHandled(id);
+    return true;
+}
+
+bool CPagesView::HandlesCommand(unsigned id) const
+{
+    return FindCommandEntry(kViewCommands, id) != nullptr;
+}
+
+const char* CPagesView::HandlerName(unsigned id) const
+{
+    const Entry* entry = FindCommandEntry(kViewCommands, id);
+    return entry != nullptr ? entry->name : nullptr;
+}
+
+platform::LRESULT CPagesView::OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam)
+{
+    switch (message) {
+    case WM_DOWNLOAD_CANCEL_ITEM: return OnDownloadCancelItem(wParam, lParam);
+    case WM_DOWNLOAD_CLEAR_ITEM: return OnDownloadClearItem(wParam, lParam);
+    case WM_DOWNLOAD_RESUME_ITEM: return OnDownloadResumeItem(wParam, lParam);
+    default: return 0;
+    }
+}
+
+// --- search (Find/Stop toggle, found files)
+void CPagesView::OnFindIt() {}
+void CPagesView::OnCopyUrl() {}
+void CPagesView::OnCopyContextUrl() {}
+
+// --- downloads
+void CPagesView::OnDownload() {}
+void CPagesView::OnDownloadFile() {}
+void CPagesView::OnCancelDownload() {}
+void CPagesView::OnClearDownload() {}
+void CPagesView::OnCancelAll() {}
+void CPagesView::OnClearAll() {}
+void CPagesView::OnListRightClick(CListCtrlEx* list, int row, int column, const QPoint& point) {}
+platform::LRESULT CPagesView::OnDownloadCancelItem(platform::WPARAM, platform::LPARAM) { return 0; }
+platform::LRESULT CPagesView::OnDownloadClearItem(platform::WPARAM, platform::LPARAM) { return 0; }
+platform::LRESULT CPagesView::OnDownloadResumeItem(platform::WPARAM, platform::LPARAM) { return 0; }
+
+// --- play list
+void CPagesView::OnPlayFile() {}
+void CPagesView::OnRenameFile() {}
+void CPagesView::OnDeleteFile() {}
+void CPagesView::OnRefresh() {}
+void CPagesView::RefreshPlayList() {}
+
+// --- settings, language, help
+void CPagesView::OnOptions() {}
+void CPagesView::OnHelpContents() {}
+void CPagesView::OnHelpInfo() {}
+void CPagesView::OnHomePage() {}
+void CPagesView::ApplyLanguage() {}
+void CPagesView::LoadSettings() {}
+void CPagesView::SaveSettings() {}

@@ -1,0 +1,188 @@
+#include "ShellFixture.h"
+
+#include "download/ListCtrlEx.h"
+#include "resources/Resource.h"
+#include "shell/AboutDlg.h"
+#include "shell/Messages.h"
+#include "shell/ToolBar.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using testing_support::ShellTest;
+
+namespace {
+
+enum Source { Menu, Toolbar, Both, Other };
+
+struct Route {
+    unsigned id;
+    Source source;
+    const char* handler;  // "" for nobody
+};
+
+// Every command of the program and who takes it.
+const Route kRoutes[] = {
+    {ID_MENU_ENGINES_PAGE, Menu, "ShowEnginesPage"},   {ID_TB_ENGINES_PAGE, Toolbar, "ShowEnginesPage"},
+    {ID_MENU_SEARCH_PAGE, Menu, "ShowSearchPage"},     {ID_TB_SEARCH_PAGE, Toolbar, "ShowSearchPage"},
+    {ID_MENU_DOWNLOAD_PAGE, Menu, "ShowDownloadPage"}, {ID_TB_DOWNLOAD_PAGE, Toolbar, "ShowDownloadPage"},
+    {ID_MENU_PLAYLIST_PAGE, Menu, "ShowPlayListPage"}, {ID_TB_PLAYLIST_PAGE, Toolbar, "ShowPlayListPage"},
+    {ID_ACCEL_NEXT_PAGE, Other, "NextPage"},           {ID_MENU_FIND, Menu, "OnFindIt"},
+    {ID_TB_FIND, Toolbar, "OnFindIt"},                 {ID_ACCEL_FIND, Other, "OnFindIt"},
+    {IDC_FIND, Other, "OnFindIt"},                     {ID_TB_COPY_URL, Toolbar, "OnCopyUrl"},
+    {ID_COPY_URL, Other, "OnCopyContextUrl"},          {ID_DOWNLOAD, Other, "OnDownload"},
+    {ID_TB_DOWNLOAD_FILE, Toolbar, "OnDownloadFile"},  {ID_TB_CANCEL_DOWNLOAD, Toolbar, "OnCancelDownload"},
+    {ID_TB_CLEAR_DOWNLOAD, Toolbar, "OnClearDownload"}, {ID_TB_CANCEL_ALL, Toolbar, "OnCancelAll"},
+    {ID_TB_CLEAR_ALL, Toolbar, "OnClearAll"},          {ID_TB_PLAY, Toolbar, "OnPlayFile"},
+    {ID_TB_RENAME, Toolbar, "OnRenameFile"},           {ID_ACCEL_RENAME, Other, "OnRenameFile"},
+    {ID_TB_DELETE, Toolbar, "OnDeleteFile"},           {ID_ACCEL_DELETE, Other, "OnDeleteFile"},
+    {ID_TB_REFRESH, Toolbar, "OnRefresh"},             {ID_ACCEL_REFRESH, Other, "OnRefresh"},
+    {ID_MENU_OPTIONS, Menu, "OnOptions"},              {ID_TB_OPTIONS, Toolbar, "OnOptions"},
+    {ID_MENU_SETTINGS, Menu, "OnLanguageSettings"},    {ID_MENU_HELP_CONTENTS, Menu, "OnHelpContents"},
+    {ID_TB_HELP, Toolbar, "OnHelpContents"},           {ID_HOME_PAGE, Both, "OnHomePage"},
+    {ID_MENU_TELL_FRIEND, Menu, ""},                   {ID_TB_TELL_FRIEND, Toolbar, ""},
+    {ID_APP_ABOUT, Menu, "OnAppAbout"},
+};
+
+QString LastRoute(const QSignalSpy& spy)
+{
+    return spy.isEmpty() ? QStringLiteral("<none>") : spy.last().at(1).toString();
+}
+
+}  // namespace
+
+TEST_F(ShellTest, EveryCommandReachesItsHandlerAndIsEnabledExactlyThen)
+{
+    QSignalSpy routed(m_frame, &CMainFrame::commandRouted);
+    // The about box is modal: close it as soon as it shows.
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget()))
+            about->accept();
+    });
+    closer.start(20);
+    for (const Route& route : kRoutes) {
+        // Groups hidden since the start (or by the last page command) come back enabled when shown.
+        m_view->ShowSearchButtons(true);
+        m_view->ShowDownloadButtons(true);
+        m_view->ShowPlayListButtons(true);
+        const bool handled = route.handler[0] != '\0';
+        std::vector<QAction*> actions;
+        if (route.source == Menu || route.source == Both)
+            actions.push_back(m_frame->MenuAction(route.id));
+        if (route.source == Toolbar || route.source == Both)
+            actions.push_back(m_frame->m_wndToolBar->ButtonAction(route.id));
+        for (QAction* action : actions) {
+            ASSERT_NE(action, nullptr) << route.id;
+            EXPECT_EQ(action->isEnabled(), handled) << route.id;
+            if (handled) {
+                action->trigger();
+                EXPECT_EQ(LastRoute(routed), QString::fromLatin1(route.handler)) << route.id;
+            }
+        }
+        routed.clear();
+        EXPECT_EQ(m_frame->CanRouteCommand(route.id), handled) << route.id;
+        EXPECT_EQ(m_frame->OnCmdMsg(route.id), handled) << route.id;
+        ASSERT_EQ(routed.size(), 1);
+        EXPECT_EQ(LastRoute(routed), QString::fromLatin1(route.handler)) << route.id;
+    }
+}
+
+TEST_F(ShellTest, FindButtonAndPopupCommandsOfTheMainWindowTakeTheSameRoute)
+{
+    // The button's click goes straight to the view's map.
+    QSignalSpy viewRan(m_view, &CPagesView::commandHandled);
+    QTest::mouseClick(m_view->m_btnFind, Qt::LeftButton);
+    ASSERT_EQ(viewRan.size(), 1);
+    EXPECT_EQ(viewRan.at(0).at(0).toUInt(), unsigned{IDC_FIND});
+    EXPECT_STREQ(m_view->HandlerName(IDC_FIND), "OnFindIt");
+
+    QSignalSpy routed(m_frame, &CMainFrame::commandRouted);
+    // The found-files menu belongs to the main window.
+    platform::SendMessage(WM_COMMAND, ID_DOWNLOAD, 0);
+    EXPECT_EQ(LastRoute(routed), QStringLiteral("OnDownload"));
+    platform::SendMessage(WM_COMMAND, ID_COPY_URL, 0);
+    EXPECT_EQ(LastRoute(routed), QStringLiteral("OnCopyContextUrl"));
+}
+
+TEST_F(ShellTest, AcceleratorsWorkInsideTheKeywordBoxes)
+{
+    QSignalSpy routed(m_frame, &CMainFrame::commandRouted);
+    QLineEdit* artist = m_view->m_cboArtist->lineEdit();
+    QLineEdit* song = m_view->m_cboSong->lineEdit();
+    artist->setText(QStringLiteral("abc"));
+    artist->setFocus();
+    artist->setCursorPosition(1);
+
+    const struct {
+        QLineEdit* box;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* handler;
+    } keys[] = {
+        {artist, Qt::Key_Delete, Qt::NoModifier, "OnDeleteFile"},
+        {artist, Qt::Key_F2, Qt::NoModifier, "OnRenameFile"},
+        {artist, Qt::Key_F5, Qt::NoModifier, "OnRefresh"},
+        {song, Qt::Key_Return, Qt::NoModifier, "OnFindIt"},
+        {song, Qt::Key_Enter, Qt::KeypadModifier, "OnFindIt"},
+        {artist, Qt::Key_Tab, Qt::ControlModifier, "NextPage"},
+    };
+    for (const auto& k : keys) {
+        routed.clear();
+        QTest::keyClick(k.box, k.key, k.modifiers);
+        ASSERT_EQ(routed.size(), 1) << k.handler;
+        EXPECT_EQ(LastRoute(routed), QString::fromLatin1(k.handler));
+    }
+    EXPECT_EQ(artist->text(), QStringLiteral("abc")) << "Delete removed no character";
+    EXPECT_EQ(m_view->m_cboSong->count(), 0) << "Enter added nothing to the list";
+
+    // Keys outside the table stay with the box.
+    routed.clear();
+    QTest::keyClick(artist, Qt::Key_Delete, Qt::ShiftModifier);
+    QTest::keyClick(artist, Qt::Key_X);
+    EXPECT_TRUE(routed.isEmpty());
+    EXPECT_TRUE(artist->text().contains(QLatin1Char('x')));
+}
+
+TEST_F(ShellTest, MessagesOfTheMapReachTheirHandlers)
+{
+    const struct {
+        unsigned message;
+        const char* handler;
+    } map[] = {
+        {WM_MP3_FOUND, "OnMp3Found"},
+        {WM_FETCH_STEP, "OnFetchStep"},
+        {WM_PAGE_RESULT, "OnPageResult"},
+        {WM_PAGE_FINISHED, "OnPageFinished"},
+        {WM_FILE_STATUS, "OnFileStatus"},
+        {WM_FILE_SIZE_PROBED, "OnFileSizeProbed"},
+        {WM_CLEAR_HISTORY, "OnClearHistory"},
+        {WM_DOWNLOAD_PROGRESS, "OnDownloadProgress"},
+        {WM_DOWNLOAD_SIZE, "OnDownloadSize"},
+        {WM_DOWNLOAD_TIME_LEFT, "OnDownloadTimeLeft"},
+        {WM_DOWNLOAD_RATE, "OnDownloadRate"},
+        {WM_DOWNLOAD_DECLINED, "OnDownloadDeclined"},
+        {WM_DOWNLOAD_DONE, "OnDownloadDone"},
+        {WM_APPLY_LANGUAGE, "OnApplyLanguage"},
+        {WM_LANGUAGE_CHOSEN, "OnLanguageChosen"},
+    };
+    for (const auto& entry : map)
+        EXPECT_STREQ(CMainFrame::MessageHandlerName(entry.message), entry.handler);
+    EXPECT_EQ(CMainFrame::MessageHandlerName(WM_DOWNLOAD_FINISHED), nullptr);
+    EXPECT_EQ(CMainFrame::MessageHandlerName(WM_PROBE_FINISHED), nullptr);
+
+    // A worker's message is handled on this thread while the worker waits.
+    std::atomic<bool> returned{false};
+    ASSERT_TRUE(platform::AfxBeginThread([&] {
+        platform::SendMessage(WM_APPLY_LANGUAGE, 0, 0);
+        returned = true;
+        return 0u;
+    }));
+    QTRY_VERIFY_WITH_TIMEOUT(returned.load(), 5000);
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "platform/Files.h"
+#include "platform/Sound.h"
+#include "platform/WorkerThreads.h"
+#include "settings/SplashDlg.h"
+#include "shell/MainFrame.h"
+#include "shell/PagesView.h"
+#include "shell/TunorvaApp.h"
+
+#include "ScriptedResponder.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// Records what would have been played; the test machines have no sound card.
+class RecordingSound final : public platform::SoundBackend {
+public:
+    bool PlayFile(const std::string& path) override { return Add("file:" + path); }
+    bool PlayEvent(const std::string& eventId) override { return Add("event:" + eventId); }
+    std::vector<std::string> Played() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_played;
+    }
+
+private:
+    bool Add(std::string what)
+    {
+        std::lock_guard lock(m_mutex);
+        m_played.push_back(std::move(what));
+        return true;
+    }
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_played;
+};
+
+// A started program in a fresh program folder, without the splash's second.
+class ShellTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::filesystem::create_directories(m_dir.Path() / "Temp");
+        platform::SetProgramDirForTesting(m_dir.Str());
+        m_previousSound = platform::SetSoundBackend(&m_sound);
+        CSplashDlg::SetSkipForTesting(true);
+        BeforeStart();
+        m_app = std::make_unique<CTunorvaApp>();
+        ASSERT_TRUE(m_app->InitInstance());
+        m_frame = m_app->MainWindow();
+        m_view = m_frame->m_wndView;
+    }
+
+    void TearDown() override
+    {
+        m_app.reset();
+        CSplashDlg::SetSkipForTesting(false);
+        platform::SetSoundBackend(m_previousSound);
+        platform::SetProgramDirForTesting("");
+    }
+
+    virtual void BeforeStart() {}
+
+    TempDir m_dir;
+    RecordingSound m_sound;
+    platform::SoundBackend* m_previousSound = nullptr;
+    ScriptedResponder m_responder;
+    std::unique_ptr<CTunorvaApp> m_app;
+    CMainFrame* m_frame = nullptr;
+    CPagesView* m_view = nullptr;
+};
+
+}  // namespace testing_support

@@ -7,10 +7,13 @@
 #include "search/SearchQuery.h"
 #include "shell/Messages.h"
 
-CNavigateToMp3::CNavigateToMp3() : m_stopToken(m_stopSource.get_token()) {}
+CNavigateToMp3::CNavigateToMp3()
+    : m_stopToken(m_stopSource.get_token()), m_pending(std::make_shared<std::atomic<int>>(0))
+{
+}
 
-CNavigateToMp3::CNavigateToMp3(std::stop_token stopToken)
-    : m_stopSource(std::nostopstate), m_stopToken(std::move(stopToken))
+CNavigateToMp3::CNavigateToMp3(std::stop_token stopToken, PendingPages pending)
+    : m_stopSource(std::nostopstate), m_stopToken(std::move(stopToken)), m_pending(std::move(pending))
 {
 }
 
@@ -25,31 +28,42 @@ void CNavigateToMp3::Stop()
         m_stopSource.request_stop();
 }
 
+bool CNavigateToMp3::IsRunning() const
+{
+    return m_pending->load() > 0;
+}
+
 void CNavigateToMp3::StartNavigation(const std::string& url)
 {
     if (url.empty())
         return;
-    StartPageWorker(url, m_stopToken);
+    StartPageWorker(url, m_stopToken, m_pending);
 }
 
-void CNavigateToMp3::StartPageWorker(const std::string& url, std::stop_token stopToken)
+void CNavigateToMp3::StartPageWorker(const std::string& url, std::stop_token stopToken, PendingPages pending)
 {
-    platform::AfxBeginThread([url, stopToken] { return PageWorkerProc(url, stopToken); });
+    // Counted before the thread exists, so the chain never looks ended in between.
+    pending->fetch_add(1);
+    if (!platform::AfxBeginThread([url, stopToken, pending] { return PageWorkerProc(url, stopToken, pending); }))
+        pending->fetch_sub(1);
 }
 
-unsigned CNavigateToMp3::PageWorkerProc(const std::string& url, std::stop_token stopToken)
+unsigned CNavigateToMp3::PageWorkerProc(const std::string& url, std::stop_token stopToken, PendingPages pending)
 {
     const std::string pageUrl = url;
-    if (pageUrl.empty())
+    if (pageUrl.empty()) {
+        pending->fetch_sub(1);
         return 0;
+    }
     bool found = false;
     {
-        CNavigateToMp3 page(stopToken);
+        CNavigateToMp3 page(stopToken, pending);
         page.NavigatePage(pageUrl);
         found = page.m_nFound == 1;
     }
     platform::SendMessage(WM_PAGE_RESULT, reinterpret_cast<platform::WPARAM>(pageUrl.c_str()), found ? 1 : -1,
                           stopToken);
+    pending->fetch_sub(1);
     platform::SendMessage(WM_PAGE_FINISHED, 0, 0, stopToken);
     return 0;
 }
@@ -76,5 +90,5 @@ void CNavigateToMp3::NavigatePage(const std::string& url)
     if (m_stopToken.stop_requested())
         return;
     if (const auto next = FindNextPageLink(url, links, m_strPageKey))
-        StartPageWorker(links[*next], m_stopToken);
+        StartPageWorker(links[*next], m_stopToken, m_pending);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <memory>
 #include <stop_token>
 #include <string>
 
@@ -14,10 +16,14 @@
 // dropped before it reaches the window.
 class CNavigateToMp3 final {
 public:
+    // Page workers of a handle's chains that have not yet reported their
+    // page as finished; shared by every worker of those chains.
+    using PendingPages = std::shared_ptr<std::atomic<int>>;
+
     // A handle with a stop source of its own.
     CNavigateToMp3();
     // The state of one page of a chain stopped by `stopToken`.
-    explicit CNavigateToMp3(std::stop_token stopToken);
+    CNavigateToMp3(std::stop_token stopToken, PendingPages pending);
     ~CNavigateToMp3();
     CNavigateToMp3(const CNavigateToMp3&) = delete;
     CNavigateToMp3& operator=(const CNavigateToMp3&) = delete;
@@ -26,16 +32,21 @@ public:
     void StartNavigation(const std::string& url);
     // Stops every chain this handle started.
     void Stop();
+    // True while a chain this handle started still has a page to report. The
+    // worker of a chain's last page counts until it sends WM_PAGE_FINISHED, so
+    // the window's handler of that message already sees the chain as ended.
+    bool IsRunning() const;
 
-    static unsigned PageWorkerProc(const std::string& url, std::stop_token stopToken);
+    static unsigned PageWorkerProc(const std::string& url, std::stop_token stopToken, PendingPages pending);
     void NavigatePage(const std::string& url);
 
     int m_nFound = -1;
     std::string m_strPageKey = "start";
 
 private:
-    static void StartPageWorker(const std::string& url, std::stop_token stopToken);
+    static void StartPageWorker(const std::string& url, std::stop_token stopToken, PendingPages pending);
 
     std::stop_source m_stopSource;
     std::stop_token m_stopToken;
+    PendingPages m_pending;
 };

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Names one found file, and later one download, across threads and messages.
+// Every worker keeps its own copy; every message about a file passes a
+// pointer to the sender's copy, valid only while the message is handled.
+struct DownloadItem {
+    int nItem = 0;            // row in the "Files" list when the record was made
+    int nSubItem = 0;         // column the user clicked (carried, never read)
+    int nSlot = 0;            // download slot 0..499; not used by a probe
+    int nProgressColumn = 3;  // column of the download row with the progress bar
+    std::string strUrl;
+    std::string strFileName;
+    // The search whose "Files" list the row belongs to (0: none). A row index
+    // alone is ambiguous once the list has been emptied for a new search, so
+    // the receiver can check this against the search it shows.
+    std::uint64_t nSearchId = 0;
+};

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "download/DownloadItem.h"
+#include "platform/Http.h"
+#include "platform/MessageChannel.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <stop_token>
+#include <string>
+
+// One probe of a found file: opens the file's URL, learns the length of the
+// answer from its headers and reports status texts and the length to the main
+// frame. It never reads the body and never writes a file. A probe worker
+// builds one on its own stack, runs Start and destroys it.
+class CHttpDownloadInfo final : private platform::HttpStatusObserver {
+public:
+    // `stopToken` belongs to the search the probed row was found by: once it
+    // is stopped nothing of this probe reaches the main frame any more and a
+    // request under way gives up within about 100 ms.
+    explicit CHttpDownloadInfo(std::stop_token stopToken = {});
+    ~CHttpDownloadInfo() override;
+    CHttpDownloadInfo(const CHttpDownloadInfo&) = delete;
+    CHttpDownloadInfo& operator=(const CHttpDownloadInfo&) = delete;
+
+    // Parses m_strUrl (once more with "http://" in front when it does not
+    // parse) and probes it; a URL that parses neither way ends silently.
+    bool Start();
+    void Probe();
+    void CloseHandles();
+
+    // The handler the download engine shares: marks the object safe to close,
+    // shows m_strError after a failure that was not an abort, and closes the
+    // handles. A probe never calls it: its WM_PROBE_FINISHED goes to the main
+    // frame, which ignores it, so a failed probe shows nothing.
+    platform::LRESULT OnFinished(platform::WPARAM wParam, platform::LPARAM lParam);
+
+    std::string m_strUrl;
+    std::string m_strLocalPath;   // the item's file name; the probe does not use it
+    std::string m_strUserName;    // always empty
+    std::string m_strPassword;    // always empty
+    DownloadItem m_item;          // its address is the wParam of every message
+    std::string m_strError;
+    std::string m_strServer;
+    std::string m_strObject;
+    std::string m_strFileName;    // not used by the probe
+    std::uint16_t m_nPort = 0;
+    std::uint32_t m_dwServiceType = 0;
+    // Session, connection and request are one libcurl transfer here.
+    std::unique_ptr<platform::HttpFile> m_pFile;
+    std::atomic<bool> m_bAbort{false};
+    bool m_bSafeToClose = false;
+
+private:
+    bool AbortRequested() const;
+    void Fail(unsigned textId, int errorCode);
+    void SendStatus(unsigned templateId, const std::string& info);
+
+    void OnResolvingName(const std::string& host) override;
+    void OnNameResolved(const std::string& address) override;
+    void OnConnectingToServer(const std::string& address) override;
+    void OnConnectedToServer(const std::string& address) override;
+    void OnRedirect(const std::string& url) override;
+
+    std::stop_token m_stopToken;
+};
+
+// The probe worker's procedure: copies the item into a local
+// CHttpDownloadInfo, runs it and returns 0.
+unsigned ProbeThreadProc(DownloadItem item, std::stop_token stopToken);

@@ -1,0 +1,67 @@
+#include "settings/SettingsStore.h"
+
+#include "platform/AppProfile.h"
+#include "platform/CRuntime.h"
+#include "platform/Files.h"
+#include "platform/IniFile.h"
+
+namespace {
+
+constexpr const char* kSection = "Tunorva";
+
+// The profile reader cuts values at 259 characters, so a longer stored value
+// arrives cut, but still longer than the 202 we accept: the cut never lets a
+// too-long value through.
+static_assert(platform::kProfileValueMax > kSettingsValueMax);
+
+std::optional<std::string> ReadValue(const char* key)
+{
+    auto value = platform::ReadProfileValue(kSection, key, SettingsFilePath());
+    if (!value || value->size() > kSettingsValueMax)
+        return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+Settings Settings::Defaults()
+{
+    Settings settings;
+    settings.m_strMusicDir = platform::GetProgramDir() + "/Music/";
+    return settings;
+}
+
+std::string SettingsFilePath()
+{
+    return platform::GetProgramDir() + "/Tunorva.ini";
+}
+
+void LoadSettings(Settings& settings)
+{
+    if (const auto value = ReadValue("PlaySound"))
+        settings.m_bPlaySound = !value->empty() && value->front() == '1' ? 1 : 0;
+    if (auto value = ReadValue("MusicDir"))
+        settings.m_strMusicDir = std::move(*value);
+    if (const auto value = ReadValue("nMaxHistoryItems"))
+        settings.m_nMaxHistoryItems = platform::Atoi(*value);
+    if (auto value = ReadValue("Language"))
+        settings.m_strLanguage = std::move(*value);
+}
+
+void SaveSettings(const Settings& settings)
+{
+    std::string lines;
+    const auto add = [&lines](const char* key, const std::string& value) {
+        // A value with a line break cannot stand on one line; leaving it out
+        // keeps the default at the next start instead of breaking the file.
+        if (const auto text = platform::QuoteProfileValue(value))
+            lines += std::string(key) + "=" + *text + "\n";
+    };
+    add("PlaySound", settings.m_bPlaySound != 0 ? "1" : "0");
+    add("MusicDir", settings.m_strMusicDir);
+    add("nMaxHistoryItems", std::to_string(settings.m_nMaxHistoryItems));
+    add("Language", settings.m_strLanguage);
+    if (!lines.empty())
+        lines.pop_back();
+    platform::ReplaceProfileSection(kSection, lines, SettingsFilePath());
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+// The four user settings kept between runs. The pages view and the main
+// frame hold the live copies; LoadSettings/SaveSettings move them to and from
+// the store, the file Tunorva.ini in the program folder, section [Tunorva].
+struct Settings {
+    int m_bPlaySound = 1;
+    std::string m_strMusicDir;  // program folder + "/Music/"
+    int m_nMaxHistoryItems = 10;
+    std::string m_strLanguage = "English";
+
+    // The values of a first start.
+    static Settings Defaults();
+};
+
+// Values longer than this are not loaded: the reader's buffer holds no more.
+inline constexpr std::size_t kSettingsValueMax = 202;
+
+std::string SettingsFilePath();
+
+// Replaces each field whose stored value can be read; everything else keeps
+// its current value. A missing or unreadable file changes nothing.
+void LoadSettings(Settings& settings);
+
+// Replaces the stored section with exactly the four values. Other sections of
+// the file stay; a file that cannot be written is left as it was.
+void SaveSettings(const Settings& settings);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download/DownloadItem.h"
 #include "platform/MessageChannel.h"
 
 #include <QMainWindow>
@@ -75,6 +76,8 @@ public:
     QStatusBar* m_wndStatusBar = nullptr;
     CToolBar* m_wndToolBar = nullptr;
     CPagesView* m_wndView = nullptr;
+    // Filled for each found file and handed to its probe, which keeps a copy.
+    DownloadItem m_item;
 
     // Told the name of each shut-down step as it is taken (tests follow the order).
     std::function<void(const char*)> m_onCloseStep;

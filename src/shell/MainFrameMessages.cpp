@@ -3,6 +3,7 @@
 #include "shell/MainFrame.h"
 
 #include "shell/Messages.h"
+#include "shell/HistoryCombo.h"
 #include "shell/PagesView.h"
 
 namespace {
@@ -76,15 +77,7 @@ platform::LRESULT CMainFrame::OnLanguageChosen(platform::WPARAM, platform::LPARA
     return 0;
 }
 
-// --- search
-platform::LRESULT CMainFrame::OnMp3Found(platform::WPARAM, platform::LPARAM) { return 0; }
-platform::LRESULT CMainFrame::OnFetchStep(platform::WPARAM, platform::LPARAM) { return 0; }
-platform::LRESULT CMainFrame::OnPageResult(platform::WPARAM, platform::LPARAM) { return 0; }
-platform::LRESULT CMainFrame::OnPageFinished(platform::WPARAM, platform::LPARAM) { return 0; }
-
-// --- probes and downloads
-platform::LRESULT CMainFrame::OnFileStatus(platform::WPARAM, platform::LPARAM) { return 0; }
-platform::LRESULT CMainFrame::OnFileSizeProbed(platform::WPARAM, platform::LPARAM) { return 0; }
+// --- downloads
 platform::LRESULT CMainFrame::OnDownloadProgress(platform::WPARAM, platform::LPARAM) { return 0; }
 platform::LRESULT CMainFrame::OnDownloadSize(platform::WPARAM, platform::LPARAM) { return 0; }
 platform::LRESULT CMainFrame::OnDownloadTimeLeft(platform::WPARAM, platform::LPARAM) { return 0; }
@@ -93,4 +86,9 @@ platform::LRESULT CMainFrame::OnDownloadDeclined(platform::WPARAM, platform::LPA
 platform::LRESULT CMainFrame::OnDownloadDone(platform::WPARAM, platform::LPARAM) { return 0; }
 
 // --- keyword histories
-platform::LRESULT CMainFrame::OnClearHistory(platform::WPARAM, platform::LPARAM) { return 0; }
+platform::LRESULT CMainFrame::OnClearHistory(platform::WPARAM, platform::LPARAM)
+{
+    m_wndView->m_cboArtist->EraseHistory(true);
+    m_wndView->m_cboSong->EraseHistory(true);
+    return 0;
+}

@@ -1,11 +1,15 @@
 #include "shell/PagesView.h"
 
 #include "download/ListCtrlEx.h"
+#include "download/ProbeQueue.h"
 #include "platform/Files.h"
 #include "platform/Sound.h"
 #include "resources/Resource.h"
 #include "search/EngineConfig.h"
+#include "search/NavigateToMp3.h"
 #include "settings/SplashDlg.h"
+#include "shell/HistoryCombo.h"
+#include "shell/MainFrame.h"
 #include "shell/ToolBar.h"
 
 #include <QComboBox>
@@ -51,11 +55,19 @@ CPagesView::CPagesView(QWidget* parent)
     m_strHelpDir = programDir + "/Help/";
     m_nMaxHistoryItems = 10;
     m_bPlaySound = 1;
+    m_pProbes = std::make_unique<ProbeQueue>();
     setMouseTracking(true);
     setAutoFillBackground(true);
 }
 
+// Releasing the navigators stops their chains; the probe queue drops what
+// still waits. Nothing of either reports into this view afterwards.
 CPagesView::~CPagesView() = default;
+
+CMainFrame* CPagesView::Frame() const
+{
+    return qobject_cast<CMainFrame*>(window());
+}
 
 int CPagesView::OnCreate()
 {
@@ -100,20 +112,21 @@ void CPagesView::CreateControls()
 
     m_stcArtistLabel = CreateStatic(IDC_ARTIST_LABEL, "artistLabel", QStringLiteral("Artist: "), Ltrb(10, 65, 50, 80),
                                     Qt::AlignHCenter);
-    m_cboArtist = new QComboBox(this);
+    m_cboArtist = new CHistoryCombo(false, this);
     MarkControl(m_cboArtist, IDC_ARTIST, "artist");
     m_cboArtist->setEditable(true);
     m_cboArtist->setInsertPolicy(QComboBox::NoInsert);
     m_cboArtist->setGeometry(55, 65, 145, kComboHeight);
-    // ReadHistory("Artist Key Word", "TunorvaHistory_Artist") fills it once the history box exists.
+    m_cboArtist->ReadHistory("Artist Key Word", "TunorvaHistory_Artist");
 
     m_stcSongLabel =
         CreateStatic(IDC_SONG_LABEL, "songLabel", QStringLiteral("Song: "), Ltrb(205, 65, 240, 85), Qt::AlignHCenter);
-    m_cboSong = new QComboBox(this);
+    m_cboSong = new CHistoryCombo(false, this);
     MarkControl(m_cboSong, IDC_SONG, "song");
     m_cboSong->setEditable(true);
     m_cboSong->setInsertPolicy(QComboBox::NoInsert);
     m_cboSong->setGeometry(245, 65, 255, kComboHeight);
+    m_cboSong->ReadHistory("Song Key Word", "TunorvaHistory_Song");
 
     m_btnFind = new QPushButton(QStringLiteral("Find it !"), this);
     MarkControl(m_btnFind, IDC_FIND, "find");

@@ -1,16 +1,23 @@
 #pragma once
 
+#include "download/DownloadItem.h"
 #include "platform/MessageChannel.h"
 
 #include <QRect>
 #include <QWidget>
 
 #include <array>
+#include <cstdint>
+#include <memory>
+#include <stop_token>
 #include <string>
 
+class CHistoryCombo;
 class CListCtrlEx;
+class CMainFrame;
+class CNavigateToMp3;
 class CToolBar;
-class QComboBox;
+class ProbeQueue;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -85,8 +92,8 @@ public:
     QWidget* Control(int id) const;
 
     // --- controls
-    QComboBox* m_cboArtist = nullptr;
-    QComboBox* m_cboSong = nullptr;
+    CHistoryCombo* m_cboArtist = nullptr;
+    CHistoryCombo* m_cboSong = nullptr;
     QPushButton* m_btnFind = nullptr;
     CListCtrlEx* m_lstEngines = nullptr;
     CListCtrlEx* m_lstFiles = nullptr;
@@ -119,6 +126,26 @@ public:
     std::string m_strSong;
     std::string m_strSearchUrl;
     std::string m_strFindButtonText;
+
+    // --- search
+    std::unique_ptr<CNavigateToMp3> m_pNavigator1;
+    std::unique_ptr<CNavigateToMp3> m_pNavigator2;
+    // The found-files list's current content. Emptying the list for a new
+    // search stops it, so the probes of the old rows fall silent, and bumps the
+    // id that every row's DownloadItem carries.
+    std::stop_source m_filesListStop;
+    std::uint64_t m_nFilesSearchId = 1;
+    std::unique_ptr<ProbeQueue> m_pProbes;
+    // The record the right-click on the found-files list fills (row and URL).
+    DownloadItem m_item;
+    // PBM_STEPIT on the search progress bar: the default step of 10, starting
+    // again from the bottom once past the top.
+    void StepProgress();
+    // After a chain has reported its last page: when no chain of the current
+    // search runs any more, the toggle returns to "Find It!" by itself.
+    void OnSearchChainEnded();
+    CMainFrame* Frame() const;
+    void CopyToClipboard(const std::string& text);
 
     // --- tab strip
     QLabel* m_stcTabCapLeft = nullptr;

@@ -79,10 +79,6 @@ platform::LRESULT CPagesView::OnMessage(unsigned message, platform::WPARAM wPara
     }
 }
 
-// --- search (Find/Stop toggle, found files)
-void CPagesView::OnFindIt() {}
-void CPagesView::OnCopyUrl() {}
-void CPagesView::OnCopyContextUrl() {}
 
 // --- downloads
 void CPagesView::OnDownload() {}
@@ -109,5 +105,3 @@ void CPagesView::OnHelpContents() {}
 void CPagesView::OnHelpInfo() {}
 void CPagesView::OnHomePage() {}
 void CPagesView::ApplyLanguage() {}
-void CPagesView::LoadSettings() {}
-void CPagesView::SaveSettings() {}

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "platform/AppProfile.h"
 #include "platform/Files.h"
 #include "platform/Sound.h"
 #include "platform/WorkerThreads.h"
 #include "settings/SplashDlg.h"
+#include "shell/HistoryCombo.h"
 #include "shell/MainFrame.h"
 #include "shell/PagesView.h"
 #include "shell/TunorvaApp.h"
@@ -50,6 +52,7 @@ protected:
     {
         std::filesystem::create_directories(m_dir.Path() / "Temp");
         platform::SetProgramDirForTesting(m_dir.Str());
+        platform::SetAppProfilePathForTesting(m_dir.File("profile/Tunorva.ini"));
         m_previousSound = platform::SetSoundBackend(&m_sound);
         CSplashDlg::SetSkipForTesting(true);
         BeforeStart();
@@ -65,6 +68,7 @@ protected:
         CSplashDlg::SetSkipForTesting(false);
         platform::SetSoundBackend(m_previousSound);
         platform::SetProgramDirForTesting("");
+        platform::SetAppProfilePathForTesting("");
     }
 
     virtual void BeforeStart() {}

@@ -1,0 +1,99 @@
+// The Find/Stop toggle: the one place where a search starts or stops.
+#include "shell/PagesView.h"
+
+#include "download/ListCtrlEx.h"
+#include "download/ProbeQueue.h"
+#include "platform/MessageBox.h"
+#include "resources/Resource.h"
+#include "search/EngineConfig.h"
+#include "search/NavigateToMp3.h"
+#include "search/SearchQuery.h"
+#include "settings/LanguagePack.h"
+#include "shell/HistoryCombo.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+
+// The captions the toggle sets itself are fixed texts, never translated, so
+// that the comparison of the stop branch holds in every language.
+const char* const kFindCaption = "Find It!";
+const char* const kStopCaption = "Stop Searching";
+
+}  // namespace
+
+void CPagesView::OnFindIt()
+{
+    m_strArtist.clear();
+    m_strSearchType.clear();
+    m_strSong.clear();
+    m_strSearchUrl.clear();
+    m_strFindButtonText.clear();
+    m_strArtist = m_cboArtist->currentText().toStdString();
+    m_strSong = m_cboSong->currentText().toStdString();
+    m_bSecondEngineStarted = 0;
+    if (m_strSong.empty() && m_strArtist.empty()) {
+        platform::AfxMessageBox(LoadLanguageString(IDS_NO_SEARCH_KEYS));
+        return;
+    }
+    m_strFindButtonText = m_btnFind->text().toStdString();
+
+    if (m_pNavigator1 && m_strFindButtonText == kStopCaption) {
+        // Releasing a handle stops its chains: nothing more of them is
+        // requested or reported. The rows found so far stay.
+        m_btnFind->setText(QString::fromLatin1(kFindCaption));
+        m_pNavigator1.reset();
+        if (!m_pNavigator2)
+            return;
+        m_btnFind->setText(QString::fromLatin1(kFindCaption));
+        m_pNavigator2.reset();
+        return;
+    }
+
+    m_btnFind->setText(QString::fromLatin1(kStopCaption));
+    m_stcFilesCount->setText(QStringLiteral("0"));
+    m_stcAvailableCount->setText(QStringLiteral("0"));
+    m_ctlProgress->setValue(0);
+    m_nFoundFiles = 0;
+    m_nAvailableFiles = 0;
+    // A search still running from before is replaced: both of its engines stop.
+    m_pNavigator2.reset();
+    m_pNavigator1 = std::make_unique<CNavigateToMp3>();
+    m_filesListStop.request_stop();
+    m_filesListStop = std::stop_source();
+    ++m_nFilesSearchId;
+    m_lstFiles->DeleteAllItems();
+    m_lstEngines->SetItemText(0, 2, "0");
+    m_lstEngines->SetItemText(1, 2, "0");
+    m_cboArtist->WriteHistory(true);
+    m_cboSong->WriteHistory(true);
+    m_strSearchType = DeriveSearchType(m_strArtist, m_strSong);
+    m_strSearchUrl = BuildEngineUrl(Engines().FirstBaseUrl(), m_strSearchType, m_strArtist, m_strSong);
+    m_lstEngines->SetItemImage(0, IMG_ENGINE_AT_WORK);
+    m_pNavigator1->m_strPageKey = "start";
+    m_pNavigator1->StartNavigation(m_strSearchUrl);
+}
+
+void CPagesView::OnSearchChainEnded()
+{
+    if (m_btnFind->text() != QLatin1String(kStopCaption) || m_bSecondEngineStarted == 0)
+        return;
+    if ((m_pNavigator1 && m_pNavigator1->IsRunning()) || (m_pNavigator2 && m_pNavigator2->IsRunning()))
+        return;
+    m_btnFind->setText(QString::fromLatin1(kFindCaption));
+    m_pNavigator1.reset();
+    m_pNavigator2.reset();
+}
+
+void CPagesView::StepProgress()
+{
+    constexpr int kStep = 10;
+    const int minimum = m_ctlProgress->minimum();
+    const int maximum = m_ctlProgress->maximum();
+    int value = m_ctlProgress->value() + kStep;
+    if (value > maximum && maximum > minimum)
+        value = minimum + (value - maximum) % (maximum - minimum);
+    m_ctlProgress->setValue(value);
+}

@@ -1,0 +1,130 @@
+// What the user sees of a search: the main frame turns the page workers'
+// messages into rows, counts, the progress bar and the engine list's state.
+#include "shell/MainFrame.h"
+
+#include "download/ListCtrlEx.h"
+#include "download/ProbeQueue.h"
+#include "platform/MessageBox.h"
+#include "platform/Sound.h"
+#include "resources/Resource.h"
+#include "search/EngineConfig.h"
+#include "search/LinkExtractor.h"
+#include "search/NavigateToMp3.h"
+#include "search/SearchQuery.h"
+#include "settings/LanguagePack.h"
+#include "shell/PagesView.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QTextEdit>
+
+namespace {
+
+std::string TextOf(platform::WPARAM pointer)
+{
+    return pointer != 0 ? std::string(reinterpret_cast<const char*>(pointer)) : std::string();
+}
+
+}  // namespace
+
+platform::LRESULT CMainFrame::OnMp3Found(platform::WPARAM wParam, platform::LPARAM)
+{
+    CPagesView& view = *m_wndView;
+    const std::string url = TextOf(wParam);
+    if (url.empty())
+        return 0;
+    const std::size_t slash = url.rfind('/');
+    const std::string fileName = slash == std::string::npos ? url : url.substr(slash + 1);
+    if (!IsMp3Link(fileName))
+        return 0;
+
+    const int row = std::max(view.m_lstFiles->GetItemCount(), 0);
+    view.m_lstFiles->AddItem(row, 5, IMG_HTTP_FILE, {"HTTP", "Not Connected", fileName, "0", url});
+    m_item = DownloadItem{};
+    m_item.nItem = row;
+    m_item.strUrl = url;
+    m_item.strFileName = fileName;
+    m_item.nSearchId = view.m_nFilesSearchId;
+
+    ++view.m_nFoundFiles;
+    view.m_stcFilesCount->setText(QString::number(view.m_nFoundFiles));
+    view.StepProgress();
+    if (view.m_bPlaySound != 0)
+        platform::PlaySound(view.m_strSoundsDir + "NewMp3Found.wav", platform::SND_NOWAIT | platform::SND_APPLICATION);
+    // The queue keeps its own copy of the record.
+    view.m_pProbes->Start(m_item, view.m_filesListStop.get_token());
+    return 0;
+}
+
+platform::LRESULT CMainFrame::OnFetchStep(platform::WPARAM, platform::LPARAM)
+{
+    m_wndView->StepProgress();
+    return 0;
+}
+
+platform::LRESULT CMainFrame::OnPageResult(platform::WPARAM wParam, platform::LPARAM lParam)
+{
+    CPagesView& view = *m_wndView;
+    CListCtrlEx& engines = *view.m_lstEngines;
+    const std::string pageUrl = TextOf(wParam);
+    const bool found = lParam == 1;
+    if (found) {
+        const std::string count = view.m_stcFilesCount->text().toStdString();
+        engines.SetItemImage(0, IMG_ENGINE_RESULTS);
+        if (pageUrl.find(Engines().FirstHost()) != std::string::npos)
+            engines.SetItemText(0, 2, count);
+    } else {
+        engines.SetItemImage(0, IMG_ENGINE_NO_RESULTS);
+    }
+    if (pageUrl.find(Engines().SecondHost()) != std::string::npos && found) {
+        const std::string count = view.m_stcFilesCount->text().toStdString();
+        engines.SetItemImage(1, IMG_ENGINE_RESULTS);
+        engines.SetItemText(1, 2, count);
+    } else {
+        engines.SetItemImage(1, IMG_ENGINE_NO_RESULTS);
+        engines.SetItemImage(2, IMG_ENGINE_NO_RESULTS);
+    }
+    view.m_ctlProgress->setValue(1000);
+    // The toggle is not pressed from here: the caption follows the chains
+    // themselves (OnSearchChainEnded), so a running search never shows "Find It!".
+    return 0;
+}
+
+platform::LRESULT CMainFrame::OnPageFinished(platform::WPARAM, platform::LPARAM)
+{
+    CPagesView& view = *m_wndView;
+    if (view.m_bSecondEngineStarted == 0) {
+        view.m_bSecondEngineStarted = 1;
+        view.m_pNavigator2 = std::make_unique<CNavigateToMp3>();
+        const std::string url =
+            BuildEngineUrl(Engines().SecondBaseUrl(), view.m_strSearchType, view.m_strArtist, view.m_strSong);
+        view.m_lstEngines->SetItemImage(1, IMG_ENGINE_AT_WORK);
+        view.m_pNavigator2->StartNavigation(url);
+    }
+    view.OnSearchChainEnded();
+    return 0;
+}
+
+void CPagesView::OnCopyUrl()
+{
+    const int row = m_lstFiles->GetFirstSelectedItem();
+    if (row < 0) {
+        platform::AfxMessageBox(LoadLanguageString(IDS_NO_ITEM_SELECTED));
+        return;
+    }
+    CopyToClipboard(m_lstFiles->GetItemText(row, 4));
+}
+
+void CPagesView::OnCopyContextUrl()
+{
+    CopyToClipboard(m_item.strUrl);
+}
+
+// Through the hidden edit control, as plain text.
+void CPagesView::CopyToClipboard(const std::string& text)
+{
+    m_edtClipboard->setPlainText(QString::fromStdString(text));
+    m_edtClipboard->selectAll();
+    m_edtClipboard->ensureCursorVisible();
+    m_edtClipboard->copy();
+}

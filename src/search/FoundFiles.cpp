@@ -128,3 +128,19 @@ void CPagesView::CopyToClipboard(const std::string& text)
     m_edtClipboard->ensureCursorVisible();
     m_edtClipboard->copy();
 }
+
+// NM_RCLICK on a list. Only a click on a selected row does anything; the
+// found-files list remembers the row for "&DownLoad" and "&Copy URL" and
+// shows its menu.
+void CPagesView::OnListRightClick(CListCtrlEx* list, int row, int column, const QPoint& point)
+{
+    if (list == nullptr || row < 0 || !list->IsItemSelected(row))
+        return;
+    if (list == m_lstFiles) {
+        m_item.strUrl = list->GetItemText(row, 4);
+        m_item.nItem = row;
+        m_item.nSubItem = column;
+        m_item.nSearchId = m_nFilesSearchId;
+        list->ShowPopupMenu(point);
+    }
+}

@@ -87,7 +87,6 @@ void CPagesView::OnCancelDownload() {}
 void CPagesView::OnClearDownload() {}
 void CPagesView::OnCancelAll() {}
 void CPagesView::OnClearAll() {}
-void CPagesView::OnListRightClick(CListCtrlEx* list, int row, int column, const QPoint& point) {}
 platform::LRESULT CPagesView::OnDownloadCancelItem(platform::WPARAM, platform::LPARAM) { return 0; }
 platform::LRESULT CPagesView::OnDownloadClearItem(platform::WPARAM, platform::LPARAM) { return 0; }
 platform::LRESULT CPagesView::OnDownloadResumeItem(platform::WPARAM, platform::LPARAM) { return 0; }

@@ -184,5 +184,5 @@ TEST_F(ShellTest, MessagesOfTheMapReachTheirHandlers)
         returned = true;
         return 0u;
     }));
-    QTRY_VERIFY_WITH_TIMEOUT(returned.load(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return returned.load(); }, 5000));
 }

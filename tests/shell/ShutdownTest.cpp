@@ -74,7 +74,7 @@ TEST_F(ShellTest, ClosingWhileAWorkerIsBlockedOnTheNetworkNeitherHangsNorCrashes
         ended = true;
         return 0u;
     }));
-    QTRY_VERIFY_WITH_TIMEOUT(reading.load(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return reading.load(); }, 5000));
 
     m_frame->close();
     EXPECT_FALSE(m_frame->isVisible());

@@ -1,0 +1,261 @@
+// A whole search through the real window against scripted engines on 127.0.0.1.
+#include "ShellFixture.h"
+
+#include "download/ListCtrlEx.h"
+#include "resources/Resource.h"
+#include "search/EngineConfig.h"
+
+#include "ScriptedHttpServer.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <algorithm>
+#include <atomic>
+
+using namespace testing_support;
+
+namespace {
+
+std::string Page(const std::string& anchors)
+{
+    return "<html><body>" + anchors + "</body></html>";
+}
+
+std::string Anchor(const std::string& href)
+{
+    return "<a href=\"" + href + "\">x</a>\n";
+}
+
+// Two engines and a file server, all on loopback; every file answers with a
+// length of 123 except "nolength.mp3".
+class SearchWindowTest : public ShellTest {
+protected:
+    SearchWindowTest()
+        : m_files([](const HttpExchange& request) {
+              if (request.target.find("nolength") != std::string::npos)
+                  return ScriptedReply{HttpResponse(200, std::string(50, 'm'), {}, false)};
+              return ScriptedReply{HttpResponse(200, std::string(123, 'm'))};
+          }),
+          m_engine1([this](const HttpExchange& request) { return Engine1(request); }),
+          m_engine2([this](const HttpExchange& request) { return Engine2(request); })
+    {
+    }
+
+    void BeforeStart() override
+    {
+        EngineConfig config = EngineConfig::Defaults();
+        config.sites[0].host = m_engine1.HostPort();
+        config.sites[1].host = m_engine2.HostPort();
+        SetEngines(config);
+        m_dir.Write("Sounds/NewMp3Found.wav", "RIFF");
+    }
+
+    void TearDown() override
+    {
+        ShellTest::TearDown();
+        EXPECT_TRUE(platform::WaitForWorkers(std::chrono::seconds(5)));
+        SetEngines(EngineConfig::Defaults());
+    }
+
+    virtual ScriptedReply Engine1(const HttpExchange& request)
+    {
+        if (request.target.find(".mp3") != std::string::npos)
+            return ScriptedReply{HttpResponse(200, std::string(123, 'm'))};
+        if (request.target.find("start=11") != std::string::npos)
+            return ScriptedReply{HttpResponse(200, Page(Anchor(m_files.Url("/files/two.mp3")) +
+                                                        Anchor(m_files.Url("/files/three.mp3"))))};
+        return ScriptedReply{HttpResponse(
+            200, Page(Anchor("/music/one.mp3") + Anchor(m_files.Url("/files/two.mp3")) + Anchor("about.html") +
+                      Anchor(m_files.Url("/files/x.mp3/get.php")) +
+                      Anchor("http://" + m_engine1.HostPort() + "/index.asp?sartist=abba&start=11")))};
+    }
+
+    virtual ScriptedReply Engine2(const HttpExchange&)
+    {
+        m_engine1RequestsWhenSecondStarted = m_engine1.RequestCount();
+        return ScriptedReply{HttpResponse(200, Page(Anchor(m_files.Url("/files/nolength.mp3"))))};
+    }
+
+    void Search(const QString& artist, const QString& song = {})
+    {
+        m_view->m_cboArtist->setEditText(artist);
+        m_view->m_cboSong->setEditText(song);
+        QTest::mouseClick(m_view->m_btnFind, Qt::LeftButton);
+    }
+
+    QString Caption() const { return m_view->m_btnFind->text(); }
+    CListCtrlEx& Files() const { return *m_view->m_lstFiles; }
+
+    std::vector<std::string> Column(int column) const
+    {
+        std::vector<std::string> out;
+        for (int row = 0; row < Files().GetItemCount(); ++row)
+            out.push_back(Files().GetItemText(row, column));
+        return out;
+    }
+
+    std::size_t IndexRequests(const ScriptedHttpServer& server) const
+    {
+        std::size_t n = 0;
+        for (const HttpExchange& r : server.Requests())
+            n += r.target.rfind("/index.asp", 0) == 0 && r.target.find(".mp3") == std::string::npos ? 1 : 0;
+        return n;
+    }
+
+    ScriptedHttpServer m_files;
+    ScriptedHttpServer m_engine1;
+    ScriptedHttpServer m_engine2;
+    std::atomic<std::size_t> m_engine1RequestsWhenSecondStarted{0};
+};
+
+TEST_F(SearchWindowTest, AWholeSearchFillsTheListProbesEveryRowAndEndsByItself)
+{
+    Search(QStringLiteral("abba"));
+    EXPECT_EQ(Caption(), QStringLiteral("Stop Searching"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Caption() == QStringLiteral("Find It!"); }, 10000)) << "still " << ::testing::PrintToString(Caption());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_view->m_stcAvailableCount->text() == QStringLiteral("4"); }, 10000)) << "still " << ::testing::PrintToString(m_view->m_stcAvailableCount->text());
+
+    // Rows in arrival order; the first page's come first, duplicates stay,
+    // a name that is not an MP3 name gives no row.
+    const auto names = Column(2);
+    ASSERT_EQ(names.size(), 5u);
+    EXPECT_EQ(names[0], "one.mp3");
+    EXPECT_EQ(names[1], "two.mp3");
+    auto sorted = names;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, (std::vector<std::string>{"nolength.mp3", "one.mp3", "three.mp3", "two.mp3", "two.mp3"}));
+    EXPECT_EQ(Files().GetItemText(0, 0), "HTTP");
+    EXPECT_EQ(Files().GetItemImage(0), IMG_HTTP_FILE);
+    EXPECT_EQ(Files().GetItemText(0, 4),
+              "http://" + m_engine1.HostPort() +
+                  "/index.asp?sartist=abba&ssong=&searchtype=or&ref=&page=results&search=Search&Start=1/music/one.mp3");
+    EXPECT_EQ(m_view->m_stcFilesCount->text(), QStringLiteral("5"));
+
+    // Probes: a length makes the row "Avaliable"; no length leaves the last
+    // connection text and the size 0.
+    for (int row = 0; row < Files().GetItemCount(); ++row) {
+        SCOPED_TRACE(names[static_cast<std::size_t>(row)]);
+        if (names[static_cast<std::size_t>(row)] == "nolength.mp3") {
+            EXPECT_EQ(Files().GetItemText(row, 1), "Connected to 127.0.0.1");
+            EXPECT_EQ(Files().GetItemText(row, 3), "0");
+        } else {
+            EXPECT_EQ(Files().GetItemText(row, 1), "Avaliable");
+            EXPECT_EQ(Files().GetItemText(row, 3), "123");
+        }
+    }
+
+    // The first engine walked its two pages, the second engine started only
+    // after the first page and was asked once.
+    EXPECT_EQ(IndexRequests(m_engine1), 2u);
+    EXPECT_EQ(IndexRequests(m_engine2), 1u);
+    EXPECT_GE(m_engine1RequestsWhenSecondStarted.load(), 1u);
+    EXPECT_EQ(m_engine1.Requests()[0].target,
+              "/index.asp?sartist=abba&ssong=&searchtype=or&ref=&page=results&search=Search&Start=1");
+    EXPECT_EQ(m_engine2.Requests()[0].target, "/index.asp?s=abba&ref=&page=results&resize=&zoektype=or&start=1");
+    EXPECT_EQ(m_view->m_lstEngines->GetItemImage(2), IMG_ENGINE_NO_RESULTS);
+
+    // One found-file sound per row, and the keyword went into the history.
+    const auto played = m_sound.Played();
+    EXPECT_EQ(std::count(played.begin(), played.end(), "file:" + m_view->m_strSoundsDir + "NewMp3Found.wav"), 5);
+    ASSERT_GE(m_view->m_cboArtist->count(), 1);
+    EXPECT_EQ(m_view->m_cboArtist->itemText(0), QStringLiteral("abba"));
+    EXPECT_TRUE(m_responder.Texts().empty());
+}
+
+class OnePagePerEngine : public SearchWindowTest {
+protected:
+    ScriptedReply Engine1(const HttpExchange&) override
+    {
+        return ScriptedReply{HttpResponse(200, Page(Anchor(m_files.Url("/a.mp3")) + Anchor(m_files.Url("/b.mp3"))))};
+    }
+};
+
+TEST_F(OnePagePerEngine, EngineListShowsEachEnginesStateAndCount)
+{
+    m_view->m_bPlaySound = 0;
+    Search(QStringLiteral("abba"), QStringLiteral("waterloo"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Caption() == QStringLiteral("Find It!"); }, 10000)) << "still " << ::testing::PrintToString(Caption());
+    CListCtrlEx& engines = *m_view->m_lstEngines;
+    EXPECT_EQ(engines.GetItemImage(0), IMG_ENGINE_RESULTS);
+    EXPECT_EQ(engines.GetItemText(0, 2), "2");
+    EXPECT_EQ(engines.GetItemImage(1), IMG_ENGINE_RESULTS);
+    EXPECT_EQ(engines.GetItemText(1, 2), "3");
+    EXPECT_EQ(engines.GetItemImage(2), IMG_ENGINE_NO_RESULTS);
+    EXPECT_NE(m_engine1.Requests()[0].target.find("&ssong=waterloo&searchtype=and&"), std::string::npos);
+    const auto played = m_sound.Played();
+    EXPECT_TRUE(std::none_of(played.begin(), played.end(),
+                             [](const std::string& s) { return s.find("NewMp3Found") != std::string::npos; }))
+        << "no found-file sound with the setting off";
+}
+
+// The first engine's first page never finishes on its own.
+class HeldFirstPage : public SearchWindowTest {
+protected:
+    ScriptedReply Engine1(const HttpExchange& request) override
+    {
+        if (request.target.find("sartist=new") != std::string::npos)
+            return ScriptedReply{HttpResponse(200, Page(Anchor(m_files.Url("/new.mp3"))))};
+        ScriptedReply reply{"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" +
+                            Anchor(m_files.Url("/old.mp3"))};
+        reply.holdOpen = true;
+        return reply;
+    }
+};
+
+TEST_F(HeldFirstPage, StopStopsAndNothingOfTheOldSearchReachesTheNewOne)
+{
+    Search(QStringLiteral("old"));
+    // Workers wait for this thread in every message, so wait by running the loop.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_engine1.RequestCount() == std::size_t{1}; }, 5000)) << "still " << ::testing::PrintToString(m_engine1.RequestCount());
+    QTest::mouseClick(m_view->m_btnFind, Qt::LeftButton);  // Stop
+    EXPECT_EQ(Caption(), QStringLiteral("Find It!"));
+    QTest::qWait(300);
+    EXPECT_EQ(Files().GetItemCount(), 0);
+    EXPECT_EQ(m_engine1.RequestCount(), 1u) << "no further request after Stop";
+    EXPECT_EQ(m_engine2.RequestCount(), 0u) << "a stopped search never starts its second engine";
+
+    Search(QStringLiteral("new"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Caption() == QStringLiteral("Find It!"); }, 10000)) << "still " << ::testing::PrintToString(Caption());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_view->m_stcAvailableCount->text() == QStringLiteral("1"); }, 10000)) << "still " << ::testing::PrintToString(m_view->m_stcAvailableCount->text());
+    EXPECT_EQ(Column(2), (std::vector<std::string>{"new.mp3", "nolength.mp3"}));
+
+    // A press while the old search still runs takes the stop branch; the
+    // press after it replaces the search, and the old one reports nothing.
+    Search(QStringLiteral("old"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_engine1.RequestCount() == std::size_t{3}; }, 5000)) << "still " << ::testing::PrintToString(m_engine1.RequestCount());
+    QTest::mouseClick(m_view->m_btnFind, Qt::LeftButton);
+    Search(QStringLiteral("new"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Caption() == QStringLiteral("Find It!"); }, 10000)) << "still " << ::testing::PrintToString(Caption());
+    QTest::qWait(200);
+    EXPECT_EQ(Column(2), (std::vector<std::string>{"new.mp3", "nolength.mp3"}));
+}
+
+TEST_F(SearchWindowTest, NoKeywordsNoSearchAndCopyUrlNeedsASelection)
+{
+    Search(QStringLiteral("abba"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Caption() == QStringLiteral("Find It!"); }, 10000)) << "still " << ::testing::PrintToString(Caption());
+    const std::size_t requests = m_engine1.RequestCount();
+
+    Search(QString(), QString());
+    EXPECT_EQ(m_responder.Texts(), (std::vector<std::string>{"No search keyes avaliable !"}));
+    EXPECT_EQ(Files().GetItemCount(), 5) << "the list keeps its rows";
+    EXPECT_EQ(m_engine1.RequestCount(), requests);
+
+    QApplication::clipboard()->setText(QStringLiteral("untouched"));
+    Files().clearSelection();
+    m_view->OnCmdMsg(ID_TB_COPY_URL);
+    EXPECT_EQ(m_responder.Texts().back(), "No Item Selected.");
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("untouched"));
+
+    Files().SelectItem(1);
+    m_view->OnCmdMsg(ID_TB_COPY_URL);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), Files().GetItemText(1, 4));
+    EXPECT_EQ(m_responder.Texts().size(), 2u);
+}
+
+}  // namespace

@@ -1,0 +1,77 @@
+// The settings and keyword histories across two runs of the program.
+#include "ShellFixture.h"
+
+#include "platform/IniFile.h"
+#include "resources/Resource.h"
+#include "search/EngineConfig.h"
+
+#include "ScriptedHttpServer.h"
+
+#include <QPushButton>
+
+using namespace testing_support;
+
+namespace {
+
+class StoredSettings : public ShellTest {
+protected:
+    void BeforeStart() override
+    {
+        m_dir.Write("Tunorva.ini",
+                    "[Tunorva]\nPlaySound=0\nMusicDir=/srv/music/\nnMaxHistoryItems=3x\nLanguage=Arabic\n"
+                    "Foreign=gone after the save\n");
+    }
+};
+
+TEST_F(StoredSettings, AreLoadedAtStartAndWrittenBackAtClose)
+{
+    EXPECT_EQ(m_view->m_bPlaySound, 0);
+    EXPECT_EQ(m_view->m_strMusicDir, "/srv/music/");
+    EXPECT_EQ(m_view->m_nMaxHistoryItems, 3);
+    EXPECT_EQ(m_frame->m_strLanguage, "Arabic");
+
+    m_view->m_bPlaySound = 1;
+    m_view->m_nMaxHistoryItems = 7;
+    ASSERT_TRUE(m_frame->OnCmdMsg(ID_APP_EXIT));
+    const std::string path = m_dir.File("Tunorva.ini");
+    EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "PlaySound", "", path), "1");
+    EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "MusicDir", "", path), "/srv/music/");
+    EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "nMaxHistoryItems", "", path), "7");
+    EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "Language", "", path), "Arabic");
+    EXPECT_FALSE(platform::ReadProfileValue("Tunorva", "Foreign", path));
+}
+
+TEST_F(ShellTest, FirstStartUsesTheDefaultsAndKeywordsComeBackNewestFirst)
+{
+    EXPECT_EQ(m_view->m_bPlaySound, 1);
+    EXPECT_EQ(m_view->m_strMusicDir, m_dir.Str() + "/Music/");
+    EXPECT_EQ(m_frame->m_strLanguage, "English");
+    EXPECT_EQ(m_view->m_cboArtist->count(), 0);
+
+    // Searches store both boxes' histories before anything is requested.
+    ScriptedHttpServer engine([](const HttpExchange&) { return ScriptedReply{HttpResponse(404, "")}; });
+    EngineConfig config = EngineConfig::Defaults();
+    config.sites[0].host = config.sites[1].host = engine.HostPort();
+    SetEngines(config);
+    for (const char* artist : {"abba", "Queen", "ABBA"}) {
+        m_view->m_cboArtist->setEditText(QString::fromLatin1(artist));
+        m_view->OnFindIt();
+        m_view->OnFindIt();  // stop again
+    }
+    ASSERT_TRUE(m_frame->OnCmdMsg(ID_APP_EXIT));
+    m_app.reset();
+
+    m_app = std::make_unique<CTunorvaApp>();
+    ASSERT_TRUE(m_app->InitInstance());
+    CPagesView* view = m_app->MainWindow()->m_wndView;
+    ASSERT_EQ(view->m_cboArtist->count(), 2);
+    EXPECT_EQ(view->m_cboArtist->itemText(0), QStringLiteral("ABBA"));
+    EXPECT_EQ(view->m_cboArtist->itemText(1), QStringLiteral("Queen"));
+    EXPECT_EQ(view->m_cboArtist->currentText(), QStringLiteral("ABBA")) << "the last text comes back";
+    EXPECT_EQ(view->m_btnFind->text(), QStringLiteral("Find it !"));
+    m_app.reset();
+    EXPECT_TRUE(platform::WaitForWorkers(std::chrono::seconds(5)));
+    SetEngines(EngineConfig::Defaults());
+}
+
+}  // namespace

@@ -1,0 +1,178 @@
+// A whole search through the real window against the local demo engine with
+// 2 x 50 result pages of 20 MP3 links: 2,000 rows and 2,000 probes.
+//
+// Prints, each from one run:
+//   walk       Find pressed -> the last page reported finished (the toggle
+//              returns to "Find It!" in that very handler)
+//   bare       a plain sequential libcurl loop fetching the 50 pages of the
+//              first engine's chain, for comparison with the walk
+//   probes     Find pressed -> every probe has answered
+//   stall      the longest gap between two ticks of a 10 ms heartbeat timer
+//              on the user-interface thread
+//   peak-rss   the process's peak resident memory (the demo engine runs in a
+//              process of its own)
+//
+// Run: build with -DTUNORVA_BENCH=ON (Release), then bench/bench_search_window.
+#include "download/ListCtrlEx.h"
+#include "platform/Files.h"
+#include "platform/Http.h"
+#include "platform/Sound.h"
+#include "platform/WorkerThreads.h"
+#include "resources/Resource.h"
+#include "search/EngineConfig.h"
+#include "search/LinkExtractor.h"
+#include "search/SearchQuery.h"
+#include "settings/SplashDlg.h"
+#include "shell/HistoryCombo.h"
+#include "shell/MainFrame.h"
+#include "shell/PagesView.h"
+#include "shell/TunorvaApp.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <curl/curl.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+namespace {
+
+constexpr int kPages = 50;
+constexpr int kPerPage = 20;
+constexpr int kRows = 2 * kPages * kPerPage;
+
+class SilentSound final : public platform::SoundBackend {
+public:
+    bool PlayFile(const std::string&) override { return false; }
+    bool PlayEvent(const std::string&) override { return false; }
+};
+
+size_t Collect(char* data, size_t size, size_t count, void* user)
+{
+    static_cast<std::string*>(user)->append(data, size * count);
+    return size * count;
+}
+
+std::string Get(CURL* curl, const std::string& url)
+{
+    std::string body;
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Collect);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    curl_easy_perform(curl);
+    return body;
+}
+
+// The page URLs of the first engine's chain, as the navigator walks them.
+std::vector<std::string> ChainUrls(CURL* curl, std::string url)
+{
+    std::vector<std::string> urls;
+    while (!url.empty() && urls.size() < 1000) {
+        urls.push_back(url);
+        const std::string body = Get(curl, url);
+        std::vector<std::string> links;
+        ExtractLinks(body.data(), body.size(), links);
+        const auto next = FindNextPageLink(url, links, "start");
+        url = next ? links[*next] : std::string();
+    }
+    return urls;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    platform::InitHttp();
+    QApplication qapp(argc, argv);
+
+    QTemporaryDir programDir;
+    std::filesystem::create_directories(programDir.path().toStdString() + "/Temp");
+    platform::SetProgramDirForTesting(programDir.path().toStdString());
+    const QString ini = programDir.filePath(QStringLiteral("Engines.ini"));
+
+    QProcess demo;
+    demo.start(QStringLiteral(TUNORVA_DEMO_ENGINE),
+               {"--port1", "0", "--port2", "0", "--pages", QString::number(kPages), "--per-page",
+                QString::number(kPerPage), "--engines-ini", ini, "--quiet"});
+    for (int i = 0; i < 100 && !QFile::exists(ini); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (!QFile::exists(ini)) {
+        std::fprintf(stderr, "the demo engine did not start\n");
+        return 1;
+    }
+    SetEngines(EngineConfig::Load(ini.toStdString()));
+
+    // The bare loop: one reused libcurl handle, the same pages, one after the other.
+    CURL* curl = curl_easy_init();
+    const auto urls =
+        ChainUrls(curl, BuildEngineUrl(Engines().FirstBaseUrl(), "or", "abba", ""));
+    QElapsedTimer bare;
+    bare.start();
+    for (const std::string& url : urls)
+        Get(curl, url);
+    const qint64 bareMs = bare.elapsed();
+    curl_easy_cleanup(curl);
+
+    SilentSound silence;
+    platform::SetSoundBackend(&silence);
+    CSplashDlg::SetSkipForTesting(true);
+    CTunorvaApp app;
+    if (!app.InitInstance())
+        return 1;
+    CPagesView* view = app.MainWindow()->m_wndView;
+    view->m_bPlaySound = 0;
+    view->m_cboArtist->setEditText(QStringLiteral("abba"));
+
+    QElapsedTimer clock;
+    qint64 lastTick = 0;
+    qint64 stall = 0;
+    qint64 walkMs = -1;
+    qint64 probesMs = -1;
+    QTimer heartbeat;
+    heartbeat.setInterval(10);
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        stall = std::max(stall, now - lastTick);
+        lastTick = now;
+        if (walkMs < 0 && view->m_btnFind->text() == QLatin1String("Find It!"))
+            walkMs = now;
+        if (probesMs < 0 && view->m_stcAvailableCount->text().toInt() >= kRows)
+            probesMs = now;
+        if ((walkMs >= 0 && probesMs >= 0) || now > 120000)
+            qapp.quit();
+    });
+    clock.start();
+    heartbeat.start();
+    view->OnCmdMsg(IDC_FIND);
+    qapp.exec();
+
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("pages of the longer chain  %zu\n", urls.size());
+    std::printf("rows                       %d (available %s)\n", view->m_lstFiles->GetItemCount(),
+                view->m_stcAvailableCount->text().toUtf8().constData());
+    std::printf("walk                       %lld ms\n", static_cast<long long>(walkMs));
+    std::printf("bare libcurl loop          %lld ms (walk / bare = %.2f)\n", static_cast<long long>(bareMs),
+                bareMs > 0 ? static_cast<double>(walkMs) / static_cast<double>(bareMs) : 0.0);
+    std::printf("all probes answered        %lld ms\n", static_cast<long long>(probesMs));
+    std::printf("longest UI stall           %lld ms\n", static_cast<long long>(stall));
+    std::printf("peak resident memory       %ld MB\n", usage.ru_maxrss / 1024);
+
+    app.MainWindow()->OnCmdMsg(ID_APP_EXIT);
+    platform::BeginShutdown();
+    platform::WaitForWorkers(std::chrono::seconds(5));
+    demo.kill();
+    demo.waitForFinished(2000);
+    std::fflush(stdout);
+    std::_Exit(walkMs >= 0 && probesMs >= 0 ? 0 : 1);
+}

@@ -150,4 +150,29 @@ TEST_F(ProbeTest, AProbeOfAStoppedSearchSendsNothing)
     EXPECT_EQ(server.RequestCount(), 0u);
 }
 
+
+TEST(ProbeStop, AStopDuringTheProbeDropsEverythingAfterIt)
+{
+    ClearProxyEnvironment();
+    ScriptedHttpServer server([](const HttpExchange&) { return ScriptedReply{HttpResponse(200, "abc")}; });
+    for (const unsigned stopAt : {WM_FILE_STATUS, WM_FILE_SIZE_PROBED}) {
+        SCOPED_TRACE(stopAt);
+        ProbeReceiver receiver;
+        std::stop_source search;
+        // A new search starts while the main frame handles this message.
+        receiver.onMessage = [&](const ProbeReceiver::Record& r) {
+            if (r.message == stopAt)
+                search.request_stop();
+        };
+        DownloadItem item;
+        item.strUrl = server.Url("/a.mp3");
+        ProbeThreadProc(item, search.get_token());
+        // Nothing after the message during which the search was stopped.
+        const auto records = receiver.Records();
+        ASSERT_FALSE(records.empty());
+        EXPECT_EQ(records.back().message, stopAt);
+        EXPECT_EQ(records.size(), stopAt == WM_FILE_STATUS ? 1u : 5u);
+    }
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -33,6 +34,8 @@ public:
             record.item = *reinterpret_cast<const DownloadItem*>(wParam);
         if (message == WM_FILE_STATUS)
             record.text = reinterpret_cast<const char*>(lParam);
+        if (onMessage)
+            onMessage(record);
         std::lock_guard lock(m_mutex);
         m_records.push_back(std::move(record));
         m_changed.notify_all();
@@ -57,6 +60,9 @@ public:
             return n >= count;
         });
     }
+
+    // Runs on the sender's thread before the message is recorded.
+    std::function<void(const Record&)> onMessage;
 
 private:
     mutable std::mutex m_mutex;

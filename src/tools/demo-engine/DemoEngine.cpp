@@ -1,0 +1,347 @@
+#include "DemoEngine.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+constexpr int kMaxPages = 999;  // keeps every paging value at four digits
+
+std::string HtmlEscape(const std::string& text)
+{
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&#39;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+// Keywords travel back in the paging links; escaping everything but letters
+// and digits keeps quotes and '&' from breaking the link or the query.
+std::string UrlEncode(const std::string& text)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) != 0) {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        }
+    }
+    return out;
+}
+
+std::uint32_t Fnv1a(const std::string& text)
+{
+    std::uint32_t hash = 2166136261u;
+    for (const char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+std::string Param(const httplib::Request& request, const char* name)
+{
+    return request.has_param(name) ? request.get_param_value(name) : std::string{};
+}
+
+// Paging value of a request: "Start" on the first engine's first page, "start"
+// everywhere else (the program lower-cases the links it follows).
+std::string StartParam(const httplib::Request& request)
+{
+    std::string value = Param(request, "start");
+    return value.empty() ? Param(request, "Start") : value;
+}
+
+}  // namespace
+
+std::string DemoStartValue(int page)
+{
+    return page <= 1 ? "1" : std::to_string(2000 + page - 1);
+}
+
+int DemoPageFromStart(const std::string& value)
+{
+    if (value.empty() || value.size() > 4 || !std::all_of(value.begin(), value.end(), ::isdigit))
+        return 0;
+    const int number = std::stoi(value);
+    if (number == 1)
+        return 1;
+    if (number >= 2001 && number <= 2000 + kMaxPages - 1)
+        return number - 1999;
+    return 0;
+}
+
+std::string DemoSlug(const std::string& keyword)
+{
+    std::string out;
+    for (const char c : keyword) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) != 0)
+            out += static_cast<char>(std::tolower(byte));
+        else if ((c == ' ' || c == '-' || c == '_') && !out.empty() && out.back() != '-')
+            out += '-';
+    }
+    while (!out.empty() && out.back() == '-')
+        out.pop_back();
+    return out;
+}
+
+struct DemoEngine::Impl {
+    struct Engine {
+        int number = 0;  // 1 or 2
+        std::string name;
+        httplib::Server server;
+        std::uint16_t port = 0;
+        std::thread thread;
+    };
+
+    DemoEngineOptions options;
+    std::vector<std::string> clips;
+    Engine engines[2];
+    std::mutex logMutex;
+
+    std::string Base(const Engine& engine) const { return "http://127.0.0.1:" + std::to_string(engine.port); }
+
+    void Log(const Engine& engine, const httplib::Request& request, const httplib::Response& response)
+    {
+        if (options.quiet)
+            return;
+        std::lock_guard lock(logMutex);
+        std::printf("[%u] %s %s -> %d\n", engine.port, request.method.c_str(), request.target.c_str(), response.status);
+        std::fflush(stdout);
+    }
+
+    std::string FileName(const Engine& engine, const std::string& artist, const std::string& song, int track) const
+    {
+        char number[16];
+        std::snprintf(number, sizeof number, "%02d", track);
+        std::string stem = DemoSlug(artist);
+        if (engine.number == 1) {
+            const std::string songSlug = DemoSlug(song);
+            if (!songSlug.empty())
+                stem += (stem.empty() ? "" : "-") + songSlug;
+            return (stem.empty() ? "unknown" : stem) + "-track-" + number + ".mp3";
+        }
+        return (stem.empty() ? "unknown" : stem) + "-live-" + number + ".mp3";
+    }
+
+    // The query of a later page, with the paging value first so that no
+    // keyword can come before it.
+    std::string PageUrl(const Engine& engine, int page, const std::string& artist, const std::string& song,
+                        const std::string& searchType) const
+    {
+        std::string url = Base(engine) + "/index.asp?start=" + DemoStartValue(page);
+        if (engine.number == 1)
+            url += "&sartist=" + UrlEncode(artist) + "&ssong=" + UrlEncode(song) + "&searchtype=" +
+                   UrlEncode(searchType) + "&ref=&page=results&search=Search";
+        else
+            url += "&s=" + UrlEncode(artist) + "&ref=&page=results&resize=&zoektype=" + UrlEncode(searchType);
+        return url;
+    }
+
+    std::string ResultPage(const Engine& engine, const httplib::Request& request) const
+    {
+        const bool first = engine.number == 1;
+        const std::string artist = Param(request, first ? "sartist" : "s");
+        const std::string song = first ? Param(request, "ssong") : std::string{};
+        const std::string searchType = Param(request, first ? "searchtype" : "zoektype");
+        const int page = DemoPageFromStart(StartParam(request));
+        const int pages = std::clamp(options.pages, 0, kMaxPages);
+        const std::string base = Base(engine);
+
+        std::ostringstream html;
+        const std::string what = HtmlEscape(artist + (song.empty() ? "" : " / " + song));
+        html << "<html><head><title>" << HtmlEscape(engine.name) << ": " << what << "</title></head>\n<body>\n";
+        html << "<p><a href=\"" << base << "/\">" << HtmlEscape(engine.name) << "</a> | <a href=\"../about\">About</a></p>\n";
+        if (page < 1 || page > pages) {
+            html << "<p>No more results.</p>\n</body></html>\n";
+            return html.str();
+        }
+        html << "<h1>Results for " << what << ", page " << page << " of " << pages << "</h1>\n<ol>\n";
+        for (int i = 0; i < options.perPage; ++i) {
+            const int track = (page - 1) * options.perPage + i + 1;
+            const std::string name = FileName(engine, artist, song, track);
+            // Some results are absolute, some relative to the page; a relative
+            // one climbs out of "/index.asp" to reach "/music/".
+            const std::string href = i % 2 == 0 ? base + "/music/" + name : "../music/" + name;
+            html << "<li><a href=\"" << href << "\">" << name << "</a> <small><a href='lyrics.html?t=" << track
+                 << "'>lyrics</a></small></li>\n";
+        }
+        html << "</ol>\n<p>Pages:";
+        for (int p = 1; p <= pages; ++p)
+            html << " <a href=\"" << PageUrl(engine, p, artist, song, searchType) << "\">" << p << "</a>";
+        if (page < pages)
+            html << " <a href=\"" << PageUrl(engine, page + 1, artist, song, searchType) << "\">Next &gt;</a>";
+        html << "</p>\n</body></html>\n";
+        return html.str();
+    }
+
+    std::string HomePage(const Engine& engine) const
+    {
+        std::ostringstream html;
+        html << "<html><head><title>" << HtmlEscape(engine.name) << "</title></head>\n<body>\n<h1>"
+             << HtmlEscape(engine.name) << "</h1>\n"
+             << "<p>A local demo search engine for Tunorva. It answers every search with made-up MP3 files "
+                "that all play one of a few short tones.</p>\n"
+             << "<form action=\"/index.asp\" method=\"get\"><input name=\""
+             << (engine.number == 1 ? "sartist" : "s") << "\"> <input type=\"submit\" value=\"Search\"></form>\n"
+             << "</body></html>\n";
+        return html.str();
+    }
+
+    void Route(Engine& engine)
+    {
+        httplib::Server& server = engine.server;
+        server.Get("/", [this, &engine](const httplib::Request&, httplib::Response& res) {
+            res.set_content(HomePage(engine), "text/html");
+        });
+        server.Get("/about", [this, &engine](const httplib::Request&, httplib::Response& res) {
+            res.set_content(HomePage(engine), "text/html");
+        });
+        server.Get("/index.asp", [this, &engine](const httplib::Request& req, httplib::Response& res) {
+            res.set_content(ResultPage(engine, req), "text/html");
+        });
+        server.Get(R"(/music/(.+))", [this](const httplib::Request& req, httplib::Response& res) {
+            std::string name = req.matches[1];
+            std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+            if (name.size() < 4 || name.compare(name.size() - 4, 4, ".mp3") != 0 || clips.empty()) {
+                res.status = 404;
+                res.set_content("Not found", "text/plain");
+                return;
+            }
+            res.set_content(clips[Fnv1a(name) % clips.size()], "audio/mpeg");
+        });
+        server.set_logger([this, &engine](const httplib::Request& req, const httplib::Response& res) {
+            Log(engine, req, res);
+        });
+    }
+
+    bool LoadClips(std::string& error)
+    {
+        std::error_code ec;
+        std::vector<std::filesystem::path> files;
+        for (const auto& entry : std::filesystem::directory_iterator(options.mediaDir, ec)) {
+            if (entry.path().extension() == ".mp3")
+                files.push_back(entry.path());
+        }
+        std::sort(files.begin(), files.end());
+        for (const auto& file : files) {
+            std::ifstream in(file, std::ios::binary);
+            std::ostringstream data;
+            data << in.rdbuf();
+            if (!data.str().empty())
+                clips.push_back(data.str());
+        }
+        if (clips.empty())
+            error = "No MP3 clips found in \"" + options.mediaDir + "\".";
+        return !clips.empty();
+    }
+};
+
+DemoEngine::DemoEngine(DemoEngineOptions options)
+    : m_impl(std::make_unique<Impl>())
+{
+    m_impl->options = std::move(options);
+    m_impl->engines[0].number = 1;
+    m_impl->engines[0].name = "Tunorva Demo One";
+    m_impl->engines[1].number = 2;
+    m_impl->engines[1].name = "Tunorva Demo Two";
+}
+
+DemoEngine::~DemoEngine()
+{
+    Stop();
+}
+
+bool DemoEngine::Start()
+{
+    if (!m_impl->LoadClips(m_error))
+        return false;
+    const std::uint16_t ports[2] = {m_impl->options.port1, m_impl->options.port2};
+    for (int i = 0; i < 2; ++i) {
+        Impl::Engine& engine = m_impl->engines[i];
+        m_impl->Route(engine);
+        // The library's default also sets SO_REUSEPORT, which would let a
+        // second engine share a port that is already taken.
+        engine.server.set_socket_options([](int sock) {
+            int yes = 1;
+            setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        });
+        if (ports[i] == 0) {
+            const int port = engine.server.bind_to_any_port("127.0.0.1");
+            engine.port = port > 0 ? static_cast<std::uint16_t>(port) : 0;
+        } else if (engine.server.bind_to_port("127.0.0.1", ports[i])) {
+            engine.port = ports[i];
+        }
+        if (engine.port == 0) {
+            m_error = "Cannot listen on 127.0.0.1:" + std::to_string(ports[i]) + ".";
+            Stop();
+            return false;
+        }
+        engine.thread = std::thread([&engine] { engine.server.listen_after_bind(); });
+        // A stop that comes before the server loop runs would be lost and
+        // the join would never return; so Start returns only once it runs.
+        for (int waited = 0; !engine.server.is_running() && waited < 5000; ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (!engine.server.is_running()) {
+            m_error = "The server on port " + std::to_string(engine.port) + " did not start.";
+            engine.server.stop();
+            engine.thread.join();
+            return false;
+        }
+    }
+    return true;
+}
+
+void DemoEngine::Stop()
+{
+    for (Impl::Engine& engine : m_impl->engines) {
+        engine.server.stop();
+        if (engine.thread.joinable())
+            engine.thread.join();
+    }
+}
+
+std::uint16_t DemoEngine::Port1() const
+{
+    return m_impl->engines[0].port;
+}
+
+std::uint16_t DemoEngine::Port2() const
+{
+    return m_impl->engines[1].port;
+}
+
+bool DemoEngine::WriteEnginesIni(const std::string& path) const
+{
+    const std::string one = "127.0.0.1:" + std::to_string(Port1());
+    const std::string two = "127.0.0.1:" + std::to_string(Port2());
+    std::ofstream out(path, std::ios::trunc);
+    out << "[Engine1]\nHost=" << one << "\nName=Tunorva Demo One\nHomePage=http://" << one << "/\n"
+        << "[Engine2]\nHost=" << two << "\nName=Tunorva Demo Two\nHomePage=http://" << two << "/\n"
+        << "[Engine3]\nName=Tunorva Home\nHomePage=http://" << one << "/about\n";
+    out.close();
+    return static_cast<bool>(out);
+}

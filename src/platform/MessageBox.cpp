@@ -40,7 +40,12 @@ int AfxMessageBox(const std::string& text, unsigned type, std::stop_token token)
     if (token.stop_requested())
         return FallbackAnswer(type);
     int answer = FallbackAnswer(type);
-    const CallResult result = CallOnMainThread([&] { answer = g_responder.load()->Show(text, type); }, token);
+    const CallResult result = CallOnMainThread(
+        [&] {
+            const ModalLoopScope modal;
+            answer = g_responder.load()->Show(text, type);
+        },
+        token);
     if (result != CallResult::NoMainWindow || IsShuttingDown())
         return answer;
     // No main window: command-line use and engine tests answer on this thread.

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 
@@ -19,14 +20,17 @@ namespace {
 // whoever moves it out of Pending first decides whether it runs. The sender
 // only gives up a call that has not started, so the pointers it passed are
 // valid whenever a handler runs.
+// Each call has its own lock and wake-up, so that finishing one call wakes
+// only its sender and not every worker that waits.
 struct Call {
     enum class State { Pending, Running, Done, Abandoned };
+    std::mutex mutex;  // taken before g_mutex where both are needed
+    std::condition_variable changed;
     State state = State::Pending;
     bool ran = false;
 };
 
-std::mutex g_mutex;                 // guards everything below and each Call's state
-std::condition_variable g_changed;  // a call finished, or the main window changed
+std::mutex g_mutex;                 // guards the main window's registration below
 MessageReceiver* g_receiver = nullptr;
 QObject* g_context = nullptr;       // lives as long as the process, see SetMainWindow
 std::uint64_t g_generation = 0;     // bumped whenever the main window changes
@@ -37,10 +41,97 @@ bool IsCurrent(std::uint64_t generation)
     return g_generation == generation && g_receiver != nullptr && !IsShuttingDown();
 }
 
+// Calls queued for the main thread. One posted event drains everything that
+// has queued up by then, so a busy search costs the event loop one wake-up per
+// batch instead of one per message, and the order of all calls is kept.
+std::mutex g_queueMutex;
+std::deque<std::function<void()>> g_queue;
+QObject* g_drainContext = nullptr;
+bool g_drainPosted = false;
+int g_modalLoops = 0;  // modal loops open inside queued calls; each arrival then posts
+constexpr auto kDrainSlice = std::chrono::milliseconds(5);
+
+void Drain();
+
+void PostDrain()
+{
+    QMetaObject::invokeMethod(g_drainContext, &Drain, Qt::QueuedConnection);
+}
+
+void Enqueue(QObject* context, std::function<void()> fn)
+{
+    bool post = false;
+    {
+        std::lock_guard lock(g_queueMutex);
+        g_queue.push_back(std::move(fn));
+        g_drainContext = context;
+        // Inside a modal loop the outer drain is stuck in a handler, so every
+        // arrival needs an event of its own.
+        post = !g_drainPosted || g_modalLoops > 0;
+        g_drainPosted = true;
+    }
+    if (post)
+        PostDrain();
+}
+
+// Runs queued calls for a few milliseconds at most, then gives the event loop
+// back for painting and input and carries on from a fresh event.
+void Drain()
+{
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        std::function<void()> fn;
+        {
+            std::lock_guard lock(g_queueMutex);
+            if (g_queue.empty()) {
+                g_drainPosted = false;
+                return;
+            }
+            fn = std::move(g_queue.front());
+            g_queue.pop_front();
+        }
+        fn();
+        if (std::chrono::steady_clock::now() - start > kDrainSlice) {
+            PostDrain();
+            return;
+        }
+    }
+}
+
 }  // namespace
+
+ModalLoopScope::ModalLoopScope()
+{
+    bool post = false;
+    {
+        std::lock_guard lock(g_queueMutex);
+        ++g_modalLoops;
+        post = !g_queue.empty() && g_drainContext != nullptr;
+        g_drainPosted = g_drainPosted || post;
+    }
+    if (post)
+        PostDrain();
+}
+
+ModalLoopScope::~ModalLoopScope()
+{
+    std::lock_guard lock(g_queueMutex);
+    --g_modalLoops;
+}
+
+// Calls queued for a window that is gone would be dropped when drained; they
+// are dropped here, so that a drain event lost with an old event loop cannot
+// hold up the new window.
+static void ForgetQueuedCalls()
+{
+    std::lock_guard lock(g_queueMutex);
+    g_queue.clear();
+    g_drainPosted = false;
+}
 
 void SetMainWindow(MessageReceiver* receiver, QObject* threadContext)
 {
+    ForgetQueuedCalls();
     std::lock_guard lock(g_mutex);
     g_receiver = receiver;
     ++g_generation;
@@ -55,17 +146,18 @@ void SetMainWindow(MessageReceiver* receiver, QObject* threadContext)
         }
         g_context = ownContext;
     }
-    g_changed.notify_all();
 }
 
 void ClearMainWindow(MessageReceiver* receiver)
 {
-    std::lock_guard lock(g_mutex);
-    if (g_receiver != receiver)
-        return;
-    g_receiver = nullptr;
-    ++g_generation;
-    g_changed.notify_all();
+    {
+        std::lock_guard lock(g_mutex);
+        if (g_receiver != receiver)
+            return;
+        g_receiver = nullptr;
+        ++g_generation;
+    }
+    ForgetQueuedCalls();
 }
 
 CallResult CallOnMainThread(const std::function<void()>& fn, std::stop_token token)
@@ -100,38 +192,49 @@ CallResult CallOnMainThread(const std::function<void()>& fn, std::stop_token tok
 
     auto call = std::make_shared<Call>();
     lock.unlock();
-    QMetaObject::invokeMethod(
+    Enqueue(
         context,
         [call, &fn, token, generation] {
             {
-                std::lock_guard guard(g_mutex);
+                std::lock_guard guard(call->mutex);
                 if (call->state != Call::State::Pending)
                     return;  // the sender has given up and `fn` may be gone
-                if (!IsCurrent(generation) || token.stop_requested()) {
+                bool current = false;
+                {
+                    std::lock_guard registration(g_mutex);
+                    current = IsCurrent(generation);
+                }
+                if (!current || token.stop_requested()) {
                     call->state = Call::State::Done;
-                    g_changed.notify_all();
+                    call->changed.notify_one();
                     return;
                 }
                 call->state = Call::State::Running;
             }
             fn();
-            std::lock_guard guard(g_mutex);
+            std::lock_guard guard(call->mutex);
             call->ran = true;
             call->state = Call::State::Done;
-            g_changed.notify_all();
-        },
-        Qt::QueuedConnection);
+            call->changed.notify_one();
+        });
 
-    lock.lock();
+    std::unique_lock wait(call->mutex);
     for (;;) {
         if (call->state == Call::State::Done)
             return call->ran ? CallResult::Ran : CallResult::Dropped;
-        if (call->state == Call::State::Pending && !IsCurrent(generation)) {
-            call->state = Call::State::Abandoned;
-            return CallResult::Dropped;
+        if (call->state == Call::State::Pending) {
+            bool current = false;
+            {
+                std::lock_guard registration(g_mutex);
+                current = IsCurrent(generation);
+            }
+            if (!current) {
+                call->state = Call::State::Abandoned;
+                return CallResult::Dropped;
+            }
         }
-        // Shut-down is announced without a notification, so look again now and then.
-        g_changed.wait_for(lock, std::chrono::milliseconds(50));
+        // A window that goes away or a shut-down notifies nobody: look again now and then.
+        call->changed.wait_for(wait, std::chrono::milliseconds(50));
     }
 }
 
@@ -174,7 +277,7 @@ void PostMessage(unsigned message, WPARAM wParam, LPARAM lParam, std::stop_token
         std::lock_guard direct(g_directMutex);
         deliver();
     } else {
-        QMetaObject::invokeMethod(context, deliver, Qt::QueuedConnection);
+        Enqueue(context, deliver);
     }
 }
 

@@ -51,6 +51,18 @@ CallResult CallOnMainThread(const std::function<void()>& fn, std::stop_token tok
 // message. Pointers passed in wParam/lParam stay valid during the call only.
 LRESULT SendMessage(unsigned message, WPARAM wParam = 0, LPARAM lParam = 0, std::stop_token token = {});
 
+// Calls from workers reach the main thread in batches. A handler that opens a
+// modal event loop (a message box) holds one of these while the loop runs, so
+// that calls queued behind it are delivered inside that loop, as the system
+// would deliver them.
+class ModalLoopScope final {
+public:
+    ModalLoopScope();
+    ~ModalLoopScope();
+    ModalLoopScope(const ModalLoopScope&) = delete;
+    ModalLoopScope& operator=(const ModalLoopScope&) = delete;
+};
+
 // PostMessageA: queued, the sender goes on at once. Only values may travel.
 void PostMessage(unsigned message, WPARAM wParam = 0, LPARAM lParam = 0, std::stop_token token = {});
 

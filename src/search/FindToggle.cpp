@@ -10,9 +10,9 @@
 #include "search/SearchQuery.h"
 #include "settings/LanguagePack.h"
 #include "shell/HistoryCombo.h"
+#include "shell/ProgressCtrl.h"
 
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 
 namespace {
@@ -55,7 +55,7 @@ void CPagesView::OnFindIt()
     m_btnFind->setText(QString::fromLatin1(kStopCaption));
     m_stcFilesCount->setText(QStringLiteral("0"));
     m_stcAvailableCount->setText(QStringLiteral("0"));
-    m_ctlProgress->setValue(0);
+    m_ctlProgress->SetPos(0);
     m_nFoundFiles = 0;
     m_nAvailableFiles = 0;
     // A search still running from before is replaced: both of its engines stop.
@@ -85,15 +85,4 @@ void CPagesView::OnSearchChainEnded()
     m_btnFind->setText(QString::fromLatin1(kFindCaption));
     m_pNavigator1.reset();
     m_pNavigator2.reset();
-}
-
-void CPagesView::StepProgress()
-{
-    constexpr int kStep = 10;
-    const int minimum = m_ctlProgress->minimum();
-    const int maximum = m_ctlProgress->maximum();
-    int value = m_ctlProgress->value() + kStep;
-    if (value > maximum && maximum > minimum)
-        value = minimum + (value - maximum) % (maximum - minimum);
-    m_ctlProgress->setValue(value);
 }

@@ -13,9 +13,9 @@
 #include "search/SearchQuery.h"
 #include "settings/LanguagePack.h"
 #include "shell/PagesView.h"
+#include "shell/ProgressCtrl.h"
 
 #include <QLabel>
-#include <QProgressBar>
 #include <QTextEdit>
 
 namespace {
@@ -48,7 +48,7 @@ platform::LRESULT CMainFrame::OnMp3Found(platform::WPARAM wParam, platform::LPAR
 
     ++view.m_nFoundFiles;
     view.m_stcFilesCount->setText(QString::number(view.m_nFoundFiles));
-    view.StepProgress();
+    view.m_ctlProgress->StepIt();
     if (view.m_bPlaySound != 0)
         platform::PlaySound(view.m_strSoundsDir + "NewMp3Found.wav", platform::SND_NOWAIT | platform::SND_APPLICATION);
     // The queue keeps its own copy of the record.
@@ -58,7 +58,7 @@ platform::LRESULT CMainFrame::OnMp3Found(platform::WPARAM wParam, platform::LPAR
 
 platform::LRESULT CMainFrame::OnFetchStep(platform::WPARAM, platform::LPARAM)
 {
-    m_wndView->StepProgress();
+    m_wndView->m_ctlProgress->StepIt();
     return 0;
 }
 
@@ -84,7 +84,7 @@ platform::LRESULT CMainFrame::OnPageResult(platform::WPARAM wParam, platform::LP
         engines.SetItemImage(1, IMG_ENGINE_NO_RESULTS);
         engines.SetItemImage(2, IMG_ENGINE_NO_RESULTS);
     }
-    view.m_ctlProgress->setValue(1000);
+    view.m_ctlProgress->SetPos(1000);
     // The toggle is not pressed from here: the caption follows the chains
     // themselves (OnSearchChainEnded), so a running search never shows "Find It!".
     return 0;

@@ -16,7 +16,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QProgressBar>
+#include "shell/ProgressCtrl.h"
 #include <QStatusBar>
 
 #include <filesystem>

@@ -10,12 +10,12 @@
 #include "settings/SplashDlg.h"
 #include "shell/HistoryCombo.h"
 #include "shell/MainFrame.h"
+#include "shell/ProgressCtrl.h"
 #include "shell/ToolBar.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTextEdit>
 
@@ -178,12 +178,10 @@ void CPagesView::CreateControls()
     m_lstPlayList->InsertColumn(1, "File Name", LVCFMT_LEFT, 350);
     m_lstPlayList->InsertColumn(2, "File Size", LVCFMT_LEFT, 500);
 
-    m_ctlProgress = new QProgressBar(this);
+    m_ctlProgress = new CProgressCtrl(this);
     MarkControl(m_ctlProgress, IDC_PROGRESS, "progress");
     m_ctlProgress->setGeometry(Ltrb(10, 359, 328, 374));
-    m_ctlProgress->setTextVisible(false);
-    m_ctlProgress->setRange(0, 1000);
-    m_ctlProgress->setValue(0);
+    m_ctlProgress->SetRange32(0, 1000);
 
     m_stcFilesLabel =
         CreateStatic(IDC_FILES_LABEL, "filesLabel", QStringLiteral("Files: "), Ltrb(333, 359, 368, 374), Qt::AlignLeft);

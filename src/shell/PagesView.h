@@ -16,10 +16,10 @@ class CHistoryCombo;
 class CListCtrlEx;
 class CMainFrame;
 class CNavigateToMp3;
+class CProgressCtrl;
 class CToolBar;
 class ProbeQueue;
 class QLabel;
-class QProgressBar;
 class QPushButton;
 class QTextEdit;
 
@@ -99,7 +99,7 @@ public:
     CListCtrlEx* m_lstFiles = nullptr;
     CListCtrlEx* m_lstPlayList = nullptr;
     CListCtrlEx* m_lstDownloads = nullptr;
-    QProgressBar* m_ctlProgress = nullptr;
+    CProgressCtrl* m_ctlProgress = nullptr;
     QTextEdit* m_edtClipboard = nullptr;
     QLabel* m_stcFilesLabel = nullptr;
     QLabel* m_stcFilesCount = nullptr;
@@ -138,9 +138,6 @@ public:
     std::unique_ptr<ProbeQueue> m_pProbes;
     // The record the right-click on the found-files list fills (row and URL).
     DownloadItem m_item;
-    // PBM_STEPIT on the search progress bar: the default step of 10, starting
-    // again from the bottom once past the top.
-    void StepProgress();
     // After a chain has reported its last page: when no chain of the current
     // search runs any more, the toggle returns to "Find It!" by itself.
     void OnSearchChainEnded();

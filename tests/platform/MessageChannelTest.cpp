@@ -1,3 +1,4 @@
+#include "platform/MessageBox.h"
 #include "platform/MessageChannel.h"
 #include "platform/WorkerThreads.h"
 
@@ -117,6 +118,70 @@ TEST(MessageChannel, QueuedModeRunsOnTheWindowThreadAndReleasesSendersWhenTheWin
     EXPECT_TRUE(returned);
     ResetShutdownForTesting();
     ClearMainWindow(receiver.get());
+}
+
+}  // namespace
+
+namespace {
+
+// A message box opened by a handler runs a nested event loop; messages that
+// other workers send meanwhile are handled inside it, as the system does.
+class NestedLoopResponder final : public MessageBoxResponder {
+public:
+    int Show(const std::string&, unsigned) override
+    {
+        sawOtherMessage = ProcessUntil([this] { return otherHandled.load(); });
+        return IDOK;
+    }
+    std::atomic<bool> otherHandled{false};
+    bool sawOtherMessage = false;
+};
+
+class BoxOpeningReceiver final : public MessageReceiver {
+public:
+    explicit BoxOpeningReceiver(NestedLoopResponder& responder) : m_responder(responder) {}
+    LRESULT OnMessage(unsigned message, WPARAM, LPARAM) override
+    {
+        if (message == WM_USER + 20)
+            AfxMessageBox("a box");
+        else
+            m_responder.otherHandled = true;
+        return 0;
+    }
+
+private:
+    NestedLoopResponder& m_responder;
+};
+
+TEST(MessageChannel, MessagesQueuedBehindAModalBoxAreHandledInsideIt)
+{
+    int argc = 1;
+    char name[] = "test";
+    char* argv[] = {name};
+    QCoreApplication app(argc, argv);
+    QObject window;
+    NestedLoopResponder responder;
+    MessageBoxResponder* previous = SetMessageBoxResponder(&responder);
+    BoxOpeningReceiver receiver(responder);
+    SetMainWindow(&receiver, &window);
+
+    std::atomic<bool> firstQueued{false};
+    ASSERT_TRUE(AfxBeginThread([&] {
+        firstQueued = true;
+        SendMessage(WM_USER + 20);
+        return 0u;
+    }));
+    ASSERT_TRUE(AfxBeginThread([&] {
+        while (!firstQueued)
+            std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        SendMessage(WM_USER + 21);
+        return 0u;
+    }));
+    ASSERT_TRUE(ProcessUntil([&] { return RunningWorkerCount() == 0; }));
+    EXPECT_TRUE(responder.sawOtherMessage);
+    ClearMainWindow(&receiver);
+    SetMessageBoxResponder(previous);
 }
 
 }  // namespace

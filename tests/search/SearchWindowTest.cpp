@@ -138,6 +138,10 @@ TEST_F(SearchWindowTest, AWholeSearchFillsTheListProbesEveryRowAndEndsByItself)
 
     // Probes: a length makes the row "Avaliable"; no length leaves the last
     // connection text and the size 0.
+    const auto noLengthRow = static_cast<int>(std::find(names.begin(), names.end(), "nolength.mp3") - names.begin());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Files().GetItemText(noLengthRow, 1) == "Connected to 127.0.0.1"; }, 10000))
+        << Files().GetItemText(noLengthRow, 1);
     for (int row = 0; row < Files().GetItemCount(); ++row) {
         SCOPED_TRACE(names[static_cast<std::size_t>(row)]);
         if (names[static_cast<std::size_t>(row)] == "nolength.mp3") {

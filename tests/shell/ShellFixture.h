@@ -6,6 +6,7 @@
 #include "platform/WorkerThreads.h"
 #include "settings/SplashDlg.h"
 #include "shell/HistoryCombo.h"
+#include "shell/ProgressCtrl.h"
 #include "shell/MainFrame.h"
 #include "shell/PagesView.h"
 #include "shell/TunorvaApp.h"

@@ -1,5 +1,6 @@
 #include "platform/Http.h"
 
+#include "platform/CaseInsensitive.h"
 #include "platform/WorkerThreads.h"
 
 #include <curl/curl.h>
@@ -28,17 +29,6 @@ struct MultiDeleter {
 struct SlistDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    }
-    return true;
-}
 
 std::string_view TrimLineEnd(std::string_view line)
 {

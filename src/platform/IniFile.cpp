@@ -1,5 +1,6 @@
 #include "platform/IniFile.h"
 
+#include "platform/CaseInsensitive.h"
 #include "platform/Files.h"
 
 #include <algorithm>
@@ -17,17 +18,6 @@ std::string_view Trim(std::string_view text)
     while (!text.empty() && blank(text.back()))
         text.remove_suffix(1);
     return text;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
 }
 
 std::vector<std::string_view> SplitLines(std::string_view text)

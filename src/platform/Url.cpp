@@ -1,5 +1,6 @@
 #include "platform/Url.h"
 
+#include "platform/CaseInsensitive.h"
 #include <array>
 #include <cctype>
 
@@ -23,17 +24,6 @@ constexpr std::array<Scheme, 9> kSchemes{{
     {"telnet", AFX_INET_SERVICE_TELNET, 23},
     {"wais", AFX_INET_SERVICE_WAIS, 210},
 }};
-
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
 
 bool ParsePort(std::string_view text, std::uint16_t& port)
 {

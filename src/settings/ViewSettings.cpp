@@ -4,14 +4,25 @@
 #include "settings/SettingsStore.h"
 #include "shell/MainFrame.h"
 
+namespace {
+
+// The live values: three on the view, the language on the main frame.
+Settings CurrentSettings(const CPagesView& view, const CMainFrame* frame)
+{
+    Settings settings;
+    settings.m_bPlaySound = view.m_bPlaySound;
+    settings.m_strMusicDir = view.m_strMusicDir;
+    settings.m_nMaxHistoryItems = view.m_nMaxHistoryItems;
+    settings.m_strLanguage = frame != nullptr ? frame->m_strLanguage : std::string("English");
+    return settings;
+}
+
+}  // namespace
+
 void CPagesView::LoadSettings()
 {
     CMainFrame* frame = Frame();
-    Settings settings;
-    settings.m_bPlaySound = m_bPlaySound;
-    settings.m_strMusicDir = m_strMusicDir;
-    settings.m_nMaxHistoryItems = m_nMaxHistoryItems;
-    settings.m_strLanguage = frame != nullptr ? frame->m_strLanguage : std::string("English");
+    Settings settings = CurrentSettings(*this, frame);
     ::LoadSettings(settings);
     m_bPlaySound = settings.m_bPlaySound;
     m_strMusicDir = settings.m_strMusicDir;
@@ -22,11 +33,5 @@ void CPagesView::LoadSettings()
 
 void CPagesView::SaveSettings()
 {
-    CMainFrame* frame = Frame();
-    Settings settings;
-    settings.m_bPlaySound = m_bPlaySound;
-    settings.m_strMusicDir = m_strMusicDir;
-    settings.m_nMaxHistoryItems = m_nMaxHistoryItems;
-    settings.m_strLanguage = frame != nullptr ? frame->m_strLanguage : std::string("English");
-    ::SaveSettings(settings);
+    ::SaveSettings(CurrentSettings(*this, Frame()));
 }

@@ -23,22 +23,22 @@ build() {  # build DIR CMAKE-ARGS...
 }
 
 run "build"        build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-run "tests"        ctest --test-dir build --output-on-failure -j "$jobs"
+run "tests"        ctest --no-tests=error --test-dir build --output-on-failure -j "$jobs"
 
 run "build asan"   build build-asan -DCMAKE_BUILD_TYPE=Debug -DTUNORVA_CORE_ONLY=ON \
                      "-DTUNORVA_SANITIZE=address;undefined"
 run "tests asan"   env ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-                     ctest --test-dir build-asan --output-on-failure -j "$jobs"
+                     ctest --no-tests=error --test-dir build-asan --output-on-failure -j "$jobs"
 
 run "build tsan"   build build-tsan -DCMAKE_BUILD_TYPE=Debug -DTUNORVA_CORE_ONLY=ON -DTUNORVA_SANITIZE=thread
-run "tests tsan"   env TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j "$jobs"
+run "tests tsan"   env TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp" ctest --no-tests=error --test-dir build-tsan --output-on-failure -j "$jobs"
 
 if [ -d fuzz ] && ls fuzz/*.cpp >/dev/null 2>&1; then
   run "build fuzz" build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNORVA_CORE_ONLY=ON \
                      -DTUNORVA_TESTS=OFF -DTUNORVA_FUZZ=ON \
                      -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
   for target in build-fuzz/fuzz/fuzz_*; do
-    [ -x "$target" ] || continue
+    [ -f "$target" ] && [ -x "$target" ] || continue
     name=$(basename "$target")
     corpus="fuzz/corpus/${name#fuzz_}"
     work=$(mktemp -d)

@@ -16,11 +16,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QString>
+
 #include <filesystem>
+#include <ostream>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
+
+// GoogleTest prints a QString as its text.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace testing_support {
 

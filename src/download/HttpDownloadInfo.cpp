@@ -6,7 +6,7 @@
 #include "platform/WorkerThreads.h"
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
-#include "shell/Messages.h"
+#include "resources/Messages.h"
 
 #include <utility>
 

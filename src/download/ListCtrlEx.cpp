@@ -4,7 +4,7 @@
 #include "platform/MessageBox.h"
 #include "resources/Pictures.h"
 #include "resources/Resource.h"
-#include "shell/Messages.h"
+#include "resources/Messages.h"
 
 #include <QApplication>
 #include <QHeaderView>

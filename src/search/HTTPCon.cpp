@@ -6,7 +6,7 @@
 #include "platform/Url.h"
 #include "resources/Resource.h"
 #include "settings/LanguagePack.h"
-#include "shell/Messages.h"
+#include "resources/Messages.h"
 
 #include <atomic>
 #include <new>

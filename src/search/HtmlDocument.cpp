@@ -7,7 +7,7 @@
 #include "search/HTTPCon.h"
 #include "search/LinkExtractor.h"
 #include "settings/LanguagePack.h"
-#include "shell/Messages.h"
+#include "resources/Messages.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -5,7 +5,7 @@
 #include "search/HtmlDocument.h"
 #include "search/LinkExtractor.h"
 #include "search/SearchQuery.h"
-#include "shell/Messages.h"
+#include "resources/Messages.h"
 
 CNavigateToMp3::CNavigateToMp3()
     : m_stopToken(m_stopSource.get_token()), m_pending(std::make_shared<std::atomic<int>>(0))

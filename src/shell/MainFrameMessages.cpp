@@ -2,7 +2,7 @@
 // dialogs goes to its named handler.
 #include "shell/MainFrame.h"
 
-#include "shell/Messages.h"
+#include "resources/Messages.h"
 #include "shell/HistoryCombo.h"
 #include "shell/PagesView.h"
 

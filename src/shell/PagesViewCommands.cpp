@@ -4,7 +4,7 @@
 #include "download/ListCtrlEx.h"
 #include "resources/Resource.h"
 #include "shell/CommandMap.h"
-#include "shell/Messages.h"
+#include "resources/Messages.h"
 
 namespace {
 

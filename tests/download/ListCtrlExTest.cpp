@@ -1,7 +1,7 @@
 #include "download/ListCtrlEx.h"
 
 #include "resources/Resource.h"
-#include "shell/Messages.h"
+#include "resources/Messages.h"
 
 #include "ScriptedResponder.h"
 

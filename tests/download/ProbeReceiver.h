@@ -2,7 +2,7 @@
 
 #include "download/DownloadItem.h"
 #include "platform/MessageChannel.h"
-#include "shell/Messages.h"
+#include "resources/Messages.h"
 
 #include <chrono>
 #include <cstdlib>

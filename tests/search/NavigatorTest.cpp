@@ -1,7 +1,7 @@
 #include "platform/Files.h"
 #include "platform/WorkerThreads.h"
 #include "search/NavigateToMp3.h"
-#include "shell/Messages.h"
+#include "resources/Messages.h"
 
 #include "RecordingReceiver.h"
 #include "ScriptedHttpServer.h"

@@ -1,7 +1,7 @@
 #include "platform/Files.h"
 #include "search/HTTPCon.h"
 #include "search/HtmlDocument.h"
-#include "shell/Messages.h"
+#include "resources/Messages.h"
 
 #include "RecordingReceiver.h"
 #include "ScriptedHttpServer.h"

@@ -3,7 +3,7 @@
 #include "download/ListCtrlEx.h"
 #include "resources/Resource.h"
 #include "shell/AboutDlg.h"
-#include "shell/Messages.h"
+#include "resources/Messages.h"
 #include "shell/ToolBar.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "platform/Http.h"
 #include "platform/MessageChannel.h"
 #include "resources/Resource.h"
-#include "shell/Messages.h"
+#include "resources/Messages.h"
 
 #include "ScriptedHttpServer.h"
 

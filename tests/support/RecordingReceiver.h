@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/MessageChannel.h"
-#include "shell/Messages.h"
+#include "resources/Messages.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -11,7 +11,7 @@
 #include "search/LinkExtractor.h"
 #include "search/NavigateToMp3.h"
 #include "search/SearchQuery.h"
-#include "shell/Messages.h"
+#include "resources/Messages.h"
 
 #include <atomic>
 #include <chrono>

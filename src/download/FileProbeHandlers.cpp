@@ -41,6 +41,6 @@ platform::LRESULT CMainFrame::OnFileSizeProbed(platform::WPARAM wParam, platform
     CPagesView& view = *m_wndView;
     if (item == nullptr || IsStale(*item, view))
         return 0;
-    view.m_lstFiles->SetItemText(item->nItem, 3, std::to_string(static_cast<int>(lParam)));
+    view.m_lstFiles->SetItemText(item->nItem, 3, std::to_string(static_cast<std::uint64_t>(lParam)));
     return 0;
 }

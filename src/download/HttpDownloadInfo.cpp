@@ -63,7 +63,7 @@ void CHttpDownloadInfo::Probe()
     options.headers = {"User-Agent: " + LoadBuiltinString(AFX_IDS_APP_TITLE), "Accept: */*"};
     options.followRedirects = true;
     options.useSystemProxy = true;
-    options.observer = this;
+    options.observer = &m_status;
     options.stopToken = m_stopToken;
 
     // Only HTTP URLs can be opened; any other service fails where the
@@ -92,7 +92,7 @@ void CHttpDownloadInfo::Probe()
     // gives the file its size.
     if (const auto length = m_pFile->QueryInfo("Content-Length"); length && length->size() < kQueryBufferSize) {
         platform::SendMessage(WM_FILE_SIZE_PROBED, reinterpret_cast<platform::WPARAM>(&m_item),
-                              platform::Atoi(*length), m_stopToken);
+                              static_cast<platform::LPARAM>(platform::ParseLength(*length)), m_stopToken);
         const std::string available = LoadBuiltinString(IDS_AVALIABLE);
         platform::SendMessage(WM_FILE_STATUS, reinterpret_cast<platform::WPARAM>(&m_item),
                               reinterpret_cast<platform::LPARAM>(available.c_str()), m_stopToken);
@@ -122,38 +122,6 @@ platform::LRESULT CHttpDownloadInfo::OnFinished(platform::WPARAM wParam, platfor
         platform::AfxMessageBox(m_strError, platform::MB_OK, m_stopToken);
     CloseHandles();
     return 0;
-}
-
-void CHttpDownloadInfo::SendStatus(unsigned templateId, const std::string& info)
-{
-    const std::string text = AfxFormatString1(LoadBuiltinString(templateId), info);
-    platform::SendMessage(WM_FILE_STATUS, reinterpret_cast<platform::WPARAM>(&m_item),
-                          reinterpret_cast<platform::LPARAM>(text.c_str()), m_stopToken);
-}
-
-void CHttpDownloadInfo::OnResolvingName(const std::string& host)
-{
-    SendStatus(IDS_RESOLVING_NAME, host);
-}
-
-void CHttpDownloadInfo::OnNameResolved(const std::string& address)
-{
-    SendStatus(IDS_RESOLVED_NAME, address);
-}
-
-void CHttpDownloadInfo::OnConnectingToServer(const std::string& address)
-{
-    SendStatus(IDS_CONNECTING, address);
-}
-
-void CHttpDownloadInfo::OnConnectedToServer(const std::string& address)
-{
-    SendStatus(IDS_CONNECTED, address);
-}
-
-void CHttpDownloadInfo::OnRedirect(const std::string& url)
-{
-    SendStatus(IDS_REDIRECTING, url);
 }
 
 unsigned ProbeThreadProc(DownloadItem item, std::stop_token stopToken)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/DownloadItem.h"
+#include "download/FileStatusReporter.h"
 #include "platform/Http.h"
 #include "platform/MessageChannel.h"
 
@@ -14,13 +15,13 @@
 // answer from its headers and reports status texts and the length to the main
 // frame. It never reads the body and never writes a file. A probe worker
 // builds one on its own stack, runs Start and destroys it.
-class CHttpDownloadInfo final : private platform::HttpStatusObserver {
+class CHttpDownloadInfo final {
 public:
     // `stopToken` belongs to the search the probed row was found by: once it
     // is stopped nothing of this probe reaches the main frame any more and a
     // request under way gives up within about 100 ms.
     explicit CHttpDownloadInfo(std::stop_token stopToken = {});
-    ~CHttpDownloadInfo() override;
+    ~CHttpDownloadInfo();
     CHttpDownloadInfo(const CHttpDownloadInfo&) = delete;
     CHttpDownloadInfo& operator=(const CHttpDownloadInfo&) = delete;
 
@@ -55,15 +56,9 @@ public:
 private:
     bool AbortRequested() const;
     void Fail(unsigned textId, int errorCode);
-    void SendStatus(unsigned templateId, const std::string& info);
-
-    void OnResolvingName(const std::string& host) override;
-    void OnNameResolved(const std::string& address) override;
-    void OnConnectingToServer(const std::string& address) override;
-    void OnConnectedToServer(const std::string& address) override;
-    void OnRedirect(const std::string& url) override;
 
     std::stop_token m_stopToken;
+    FileStatusReporter m_status{m_item, m_stopToken};
 };
 
 // The probe worker's procedure: copies the item into a local

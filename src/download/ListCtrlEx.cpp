@@ -74,6 +74,23 @@ int MulDiv(int a, int b, int c)
     return negative ? -static_cast<int>(quotient) : static_cast<int>(quotient);
 }
 
+// 128 bits hold any product of two 64-bit values.
+__extension__ using Wide = __int128;
+
+std::int64_t MulDiv64(std::int64_t a, std::int64_t b, std::int64_t c)
+{
+    if (c == 0)
+        return -1;
+    const Wide product = static_cast<Wide>(a) * b;
+    const bool negative = (product < 0) != (c < 0);
+    const Wide magnitude = product < 0 ? -product : product;
+    const Wide divisor = c < 0 ? -static_cast<Wide>(c) : c;
+    const Wide quotient = (magnitude + divisor / 2) / divisor;
+    if (quotient > std::numeric_limits<std::int64_t>::max())
+        return -1;
+    return negative ? -static_cast<std::int64_t>(quotient) : static_cast<std::int64_t>(quotient);
+}
+
 CListCtrlEx::CListCtrlEx(QWidget* parent)
     : QTableWidget(parent)
 {
@@ -246,7 +263,7 @@ void CListCtrlEx::UseListImages()
     setIconSize(QSize(43, 16));
 }
 
-void CListCtrlEx::SetProgress(int row, int value)
+void CListCtrlEx::SetProgress(int row, std::int64_t value)
 {
     SetItemText(row, 3, std::to_string(value) + " %");
 }
@@ -347,6 +364,17 @@ void CListCtrlEx::ReportBadRange() const
         m_bRangeReported = true;
         platform::AfxMessageBox("Drawing range can not be handled");
     });
+}
+
+// A right click does not select: the menu belongs to a row the user has
+// already chosen with the left button.
+void CListCtrlEx::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    QTableWidget::mousePressEvent(event);
 }
 
 void CListCtrlEx::mouseReleaseEvent(QMouseEvent* event)

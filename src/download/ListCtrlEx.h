@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,7 +52,7 @@ public:
     void UseListImages();
 
     // Column 3 of `row` := value as "%d %%".
-    void SetProgress(int row, int value);
+    void SetProgress(int row, std::int64_t value);
     // Column 6 of `row` read as a decimal number; -1 for row -1.
     int GetItemSlot(int row) const;
 
@@ -80,7 +81,7 @@ public:
 
     bool m_bItemRunning = false;
     bool m_bItemPaused = false;
-    std::array<int, 1000> m_nRange;
+    std::array<std::int64_t, 1000> m_nRange;  // 64-bit: files may pass 2 GB
     QColor m_crText;
     QColor m_crBackground;
     QColor m_crHighlightText;
@@ -94,6 +95,7 @@ signals:
     void rightClicked(int row, int column, QPoint point);
 
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
@@ -113,3 +115,5 @@ private:
 // MulDiv: a * b / c rounded to the nearest integer; -1 when c is 0 or the
 // result does not fit.
 int MulDiv(int a, int b, int c);
+// The same over 64-bit values, for byte counts of large files.
+std::int64_t MulDiv64(std::int64_t a, std::int64_t b, std::int64_t c);

@@ -49,12 +49,12 @@ void CProgressCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem&
         painter->restore();
         return;
     }
-    const int range = list.m_nRange[static_cast<std::size_t>(slot)];
-    const int value = std::atoi(text.toLatin1().constData());
-    const int filled = MulDiv(value, bar.width(), range);
-    const QString label = QString::asprintf("%d%%", MulDiv(100, value, range));
+    const std::int64_t range = list.m_nRange[static_cast<std::size_t>(slot)];
+    const std::int64_t value = std::strtoll(text.toLatin1().constData(), nullptr, 10);
+    const std::int64_t filled = MulDiv64(value, bar.width(), range);
+    const QString label = QString::asprintf("%lld%%", static_cast<long long>(MulDiv64(100, value, range)));
     // A value beyond the range must not paint over the next column.
-    const int shownWidth = std::clamp(filled, 0, bar.width());
+    const int shownWidth = static_cast<int>(std::clamp<std::int64_t>(filled, 0, bar.width()));
     const QRect done(bar.left(), bar.top(), shownWidth, bar.height());
     const QRect rest(bar.left() + shownWidth, bar.top(), bar.width() - shownWidth, bar.height());
     const int flags = Qt::AlignCenter | Qt::TextSingleLine;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <climits>
+#include <cstdint>
 #include <string_view>
 
 namespace platform {
@@ -29,6 +30,23 @@ inline int Atoi(std::string_view text)
     if (value < INT_MIN)
         return INT_MIN;
     return static_cast<int>(value);
+}
+
+// A length header's value: leading blanks, then the leading digits as an
+// unsigned 64-bit number (saturating); text without digits gives 0.
+inline std::uint64_t ParseLength(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    std::uint64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        const auto digit = static_cast<std::uint64_t>(text[i] - '0');
+        if (value > (UINT64_MAX - digit) / 10)
+            return UINT64_MAX;
+        value = value * 10 + digit;
+    }
+    return value;
 }
 
 }  // namespace platform

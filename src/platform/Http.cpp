@@ -201,6 +201,19 @@ struct HttpFile::Impl {
         }
     }
 
+    // Copies up to `size` body bytes out once `want` of them are there (or the
+    // body has ended).
+    std::size_t Take(void* buffer, std::size_t size, std::size_t want)
+    {
+        if (size == 0 || (!attached && !done) || (done && Available() == 0))
+            return 0;
+        Pump([this, want] { return Available() >= want; });
+        const std::size_t n = std::min(size, Available());
+        std::copy_n(body.data() + bodyPos, n, static_cast<char*>(buffer));
+        bodyPos += n;
+        return n;
+    }
+
     // Drives the transfer until `ready()` holds or the transfer has ended.
     template <typename Ready>
     void Pump(Ready ready)
@@ -271,6 +284,8 @@ HttpFile::HttpFile(std::string server, std::uint16_t port, std::string object, H
     if (!d.options.useSystemProxy)
         curl_easy_setopt(easy, CURLOPT_PROXY, "");
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, d.headerList.get());
+    if (d.options.receiveBufferSize > 0)
+        curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, d.options.receiveBufferSize);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, d.errorBuffer);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::OnHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &d);
@@ -360,15 +375,36 @@ std::optional<std::string> HttpFile::QueryInfo(std::string_view name) const
 
 std::size_t HttpFile::Read(void* buffer, std::size_t size)
 {
-    Impl& d = *m_impl;
-    if (size == 0 || (!d.attached && !d.done) || (d.done && d.Available() == 0))
-        return 0;
-    const std::size_t want = std::min(size, kHighWater);
-    d.Pump([&d, want] { return d.Available() >= want; });
-    const std::size_t n = std::min(size, d.Available());
-    std::copy_n(d.body.data() + d.bodyPos, n, static_cast<char*>(buffer));
-    d.bodyPos += n;
-    return n;
+    return m_impl->Take(buffer, size, std::min(size, kHighWater));
+}
+
+std::size_t HttpFile::ReadSome(void* buffer, std::size_t size)
+{
+    return m_impl->Take(buffer, size, 1);
+}
+
+void HttpFile::SetCredentials(const std::string& userName, const std::string& password, bool forProxy)
+{
+    CURL* easy = m_impl->easy.get();
+    if (easy == nullptr)
+        return;
+    if (forProxy) {
+        curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, userName.c_str());
+        curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, password.c_str());
+        curl_easy_setopt(easy, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
+    } else {
+        curl_easy_setopt(easy, CURLOPT_USERNAME, userName.c_str());
+        curl_easy_setopt(easy, CURLOPT_PASSWORD, password.c_str());
+        curl_easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+    }
+}
+
+bool HttpFile::NoValidResponse() const
+{
+    // Only an HTTP URL is ever requested, so a protocol complaint can only be
+    // about the answer (an HTTP/0.9-style reply without a status line).
+    return m_errorCode == CURLE_GOT_NOTHING || m_errorCode == CURLE_WEIRD_SERVER_REPLY ||
+           m_errorCode == CURLE_UNSUPPORTED_PROTOCOL;
 }
 
 bool HttpFile::Failed() const

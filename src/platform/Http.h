@@ -32,6 +32,8 @@ struct HttpRequestOptions {
     int connectTimeoutMs = 30000;
     // A request that receives nothing for this long while it is waited on fails.
     int stallTimeoutMs = 60000;
+    // Bytes libcurl hands over per write; larger pieces suit big downloads.
+    long receiveBufferSize = 0;  // 0: libcurl's default
     HttpStatusObserver* observer = nullptr;
     // Stopping it ends every wait of the request at its next check (at most
     // about 100 ms); so does the process's shut-down.
@@ -65,8 +67,19 @@ public:
     // Failed) or when nothing was sent.
     std::size_t Read(void* buffer, std::size_t size);
 
+    // Reads whatever part of the body has arrived, up to `size` bytes, waiting
+    // only while nothing has. 0 at the end of the body or after a failure.
+    std::size_t ReadSome(void* buffer, std::size_t size);
+
+    // Credentials for the next SendRequest, sent as Basic authentication to the
+    // server, or to the proxy when `forProxy` is set.
+    void SetCredentials(const std::string& userName, const std::string& password, bool forProxy);
+
     // True when the transfer ended with an error, the body cut short included.
     bool Failed() const;
+    // True when SendRequest failed because what came back was no HTTP answer
+    // (nothing at all, or a status line that cannot be read).
+    bool NoValidResponse() const;
     int ErrorCode() const { return m_errorCode; }
     const std::string& ErrorText() const { return m_errorText; }
 

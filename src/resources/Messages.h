@@ -29,3 +29,7 @@ inline constexpr unsigned WM_PROBE_FINISHED = platform::WM_APP + 2;
 // A command chosen from a menu owned by the main window (its id in wParam);
 // the main frame routes it as it routes its own menu commands.
 inline constexpr unsigned WM_COMMAND = 0x0111;
+
+// A download has failed: wParam points to its DownloadItem, lParam to the
+// composed failure text. The row keeps its place and shows the text.
+inline constexpr unsigned WM_DOWNLOAD_FAILED = platform::WM_USER + 219;

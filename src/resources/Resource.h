@@ -197,6 +197,8 @@
 #define IDS_NO_HTTP_CONNECTION 61233
 #define IDS_NO_TEMP_FILE 61234
 #define IDS_CANNOT_READ_TEMP 61235
+#define IDS_BAD_DOWNLOAD_URL 61240
+#define IDS_BAD_FILE_NAME 61241
 
 // List column headers, translated by running number.
 #define IDS_HEADER_FIRST 40000

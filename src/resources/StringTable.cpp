@@ -94,6 +94,8 @@ constexpr Entry kStrings[] = {
     {IDS_NO_HTTP_CONNECTION, "HTTP Connection can not be allocated in memory."},
     {IDS_NO_TEMP_FILE, "Can not create Temp file. Please free more space in your Storage."},
     {IDS_CANNOT_READ_TEMP, "Can not Read Temp file. "},
+    {IDS_BAD_DOWNLOAD_URL, "The address '%1' can not be downloaded."},
+    {IDS_BAD_FILE_NAME, "The name '%1' can not be used for a file in the music folder."},
 };
 
 constexpr bool IsSorted()

@@ -131,7 +131,7 @@ void CPagesView::CopyToClipboard(const std::string& text)
 
 // NM_RCLICK on a list. Only a click on a selected row does anything; the
 // found-files list remembers the row for "&DownLoad" and "&Copy URL" and
-// shows its menu.
+// shows its menu; the download list shows its own for the row's slot.
 void CPagesView::OnListRightClick(CListCtrlEx* list, int row, int column, const QPoint& point)
 {
     if (list == nullptr || row < 0 || !list->IsItemSelected(row))
@@ -142,5 +142,7 @@ void CPagesView::OnListRightClick(CListCtrlEx* list, int row, int column, const 
         m_item.nSubItem = column;
         m_item.nSearchId = m_nFilesSearchId;
         list->ShowPopupMenu(point);
+    } else if (list == m_lstDownloads) {
+        OnDownloadListRightClick(row, point);
     }
 }

@@ -64,6 +64,7 @@ public:
     platform::LRESULT OnFetchStep(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnDownloadDeclined(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnDownloadDone(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnDownloadFailed(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnPageFinished(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnApplyLanguage(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnLanguageChosen(platform::WPARAM wParam, platform::LPARAM lParam);

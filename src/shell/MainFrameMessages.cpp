@@ -29,6 +29,7 @@ const MessageMapEntry kMessageMap[] = {
     {WM_FETCH_STEP, &CMainFrame::OnFetchStep, "OnFetchStep"},
     {WM_DOWNLOAD_DECLINED, &CMainFrame::OnDownloadDeclined, "OnDownloadDeclined"},
     {WM_DOWNLOAD_DONE, &CMainFrame::OnDownloadDone, "OnDownloadDone"},
+    {WM_DOWNLOAD_FAILED, &CMainFrame::OnDownloadFailed, "OnDownloadFailed"},
     {WM_PAGE_FINISHED, &CMainFrame::OnPageFinished, "OnPageFinished"},
     {WM_APPLY_LANGUAGE, &CMainFrame::OnApplyLanguage, "OnApplyLanguage"},
     {WM_LANGUAGE_CHOSEN, &CMainFrame::OnLanguageChosen, "OnLanguageChosen"},
@@ -76,14 +77,6 @@ platform::LRESULT CMainFrame::OnLanguageChosen(platform::WPARAM, platform::LPARA
 {
     return 0;
 }
-
-// --- downloads
-platform::LRESULT CMainFrame::OnDownloadProgress(platform::WPARAM, platform::LPARAM) { return 0; }
-platform::LRESULT CMainFrame::OnDownloadSize(platform::WPARAM, platform::LPARAM) { return 0; }
-platform::LRESULT CMainFrame::OnDownloadTimeLeft(platform::WPARAM, platform::LPARAM) { return 0; }
-platform::LRESULT CMainFrame::OnDownloadRate(platform::WPARAM, platform::LPARAM) { return 0; }
-platform::LRESULT CMainFrame::OnDownloadDeclined(platform::WPARAM, platform::LPARAM) { return 0; }
-platform::LRESULT CMainFrame::OnDownloadDone(platform::WPARAM, platform::LPARAM) { return 0; }
 
 // --- keyword histories
 platform::LRESULT CMainFrame::OnClearHistory(platform::WPARAM, platform::LPARAM)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/DownloadItem.h"
+#include "download/DownloadSlot.h"
 #include "platform/MessageChannel.h"
 
 #include <QRect>
@@ -84,6 +85,17 @@ public:
     platform::LRESULT OnDownloadCancelItem(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnDownloadClearItem(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnDownloadResumeItem(platform::WPARAM wParam, platform::LPARAM lParam);
+    void OnResumeDownload();
+    void OnDownloadListRightClick(int row, const QPoint& point);
+    // Takes the next free slot from the ring position, adds the row and
+    // starts the worker for m_item; false when nothing was started.
+    bool StartDownload();
+    // The first row whose hidden "ID" column equals `slot` exactly, or -1.
+    int FindRowBySlot(const std::string& slot) const;
+    // The row's "ID" column read as a number; -1 for row -1.
+    int GetRowSlot(int row) const;
+    // Ends a download for good and forgets it: the slot is free again.
+    void FreeSlot(int slot);
     void ApplyLanguage();
     void LoadSettings();
     void SaveSettings();
@@ -136,8 +148,13 @@ public:
     std::stop_source m_filesListStop;
     std::uint64_t m_nFilesSearchId = 1;
     std::unique_ptr<ProbeQueue> m_pProbes;
-    // The record the right-click on the found-files list fills (row and URL).
+    // The record the right-click on the found-files list fills (row and URL),
+    // completed and handed to a new download worker by value.
     DownloadItem m_item;
+
+    // --- downloads
+    std::array<DownloadSlot, kDownloadSlots> m_downloadSlots{};
+    int m_nNextSlot = -1;  // the ring position
     // After a chain has reported its last page: when no chain of the current
     // search runs any more, the toggle returns to "Find It!" by itself.
     void OnSearchChainEnded();

@@ -80,17 +80,6 @@ platform::LRESULT CPagesView::OnMessage(unsigned message, platform::WPARAM wPara
 }
 
 
-// --- downloads
-void CPagesView::OnDownload() {}
-void CPagesView::OnDownloadFile() {}
-void CPagesView::OnCancelDownload() {}
-void CPagesView::OnClearDownload() {}
-void CPagesView::OnCancelAll() {}
-void CPagesView::OnClearAll() {}
-platform::LRESULT CPagesView::OnDownloadCancelItem(platform::WPARAM, platform::LPARAM) { return 0; }
-platform::LRESULT CPagesView::OnDownloadClearItem(platform::WPARAM, platform::LPARAM) { return 0; }
-platform::LRESULT CPagesView::OnDownloadResumeItem(platform::WPARAM, platform::LPARAM) { return 0; }
-
 // --- play list
 void CPagesView::OnPlayFile() {}
 void CPagesView::OnRenameFile() {}

@@ -1,4 +1,5 @@
 // Tunorva's entry point: one main window on the user-interface thread.
+#include "platform/DesktopLoginDialog.h"
 #include "platform/DesktopMessageBox.h"
 #include "platform/Files.h"
 #include "platform/Http.h"
@@ -28,6 +29,8 @@ int main(int argc, char** argv)
     SetEngines(EngineConfig::Load(platform::GetProgramDir() + "/Engines.ini"));
     platform::DesktopMessageBox messageBoxes;
     platform::SetMessageBoxResponder(&messageBoxes);
+    platform::DesktopLoginDialog loginDialog;
+    platform::SetLoginResponder(&loginDialog);
 
     int status = 1;
     {
@@ -38,6 +41,7 @@ int main(int argc, char** argv)
         // return in time end with the process.
         CTunorvaApp::ShutDownWorkers(std::chrono::seconds(3));
         platform::SetMessageBoxResponder(nullptr);
+        platform::SetLoginResponder(nullptr);
     }
     // Static objects are left alone: a worker that has not returned may
     // still be using them.

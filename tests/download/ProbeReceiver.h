@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
-// A main window for probe tests: records every message with a copy of the
-// DownloadItem behind wParam and, for WM_FILE_STATUS, the text behind lParam.
+// A main window for probe and download tests: records every message with a
+// copy of the DownloadItem behind wParam and the text behind lParam of the
+// messages that carry one.
 class ProbeReceiver final : public platform::MessageReceiver {
 public:
     struct Record {
@@ -30,9 +31,12 @@ public:
     platform::LRESULT OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam) override
     {
         Record record{message, {}, {}, wParam, lParam};
-        if (message == WM_FILE_STATUS || message == WM_FILE_SIZE_PROBED)
+        const bool hasItem = message != WM_PROBE_FINISHED && message != WM_DOWNLOAD_FINISHED;
+        if (hasItem && wParam != 0)
             record.item = *reinterpret_cast<const DownloadItem*>(wParam);
-        if (message == WM_FILE_STATUS)
+        const bool hasText = message == WM_FILE_STATUS || message == WM_DOWNLOAD_RATE ||
+                             message == WM_DOWNLOAD_TIME_LEFT || message == WM_DOWNLOAD_FAILED;
+        if (hasText && lParam != 0)
             record.text = reinterpret_cast<const char*>(lParam);
         if (onMessage)
             onMessage(record);

@@ -2,6 +2,8 @@
 // tests and checking an engine by hand. Output is one record per line with
 // TAB-separated fields.
 
+#include "Download.h"
+
 #include "platform/Files.h"
 #include "platform/Http.h"
 #include "platform/MessageChannel.h"
@@ -28,8 +30,12 @@ constexpr const char* kUsage =
     "  links FILE PAGE-URL   the links of a saved page, resolved against PAGE-URL\n"
     "  fetch URL             fetch one result page and list its links\n"
     "  walk URL              walk the result pages from URL, printing each report\n"
+    "  download URL MUSIC-DIR [--replace yes|no] [--login USER:PASSWORD]\n"
+    "                        [--pause-at BYTES --resume-after MS]\n"
+    "                        download one file into MUSIC-DIR as the window would\n"
     "Engines.ini is read from the program folder unless --engines names a file.\n"
-    "Exit status: 0 done, 1 the file or page could not be read, 2 bad arguments.\n";
+    "Exit status: 0 done, 1 the file or page could not be read (or the download\n"
+    "failed or was declined), 2 bad arguments.\n";
 
 int Usage()
 {
@@ -151,5 +157,9 @@ int main(int argc, char** argv)
         return Fetch(args[1]);
     if (command == "walk" && args.size() == 2)
         return Walk(args[1]);
+    if (command == "download") {
+        const int status = RunDownloadCommand({args.begin() + 1, args.end()});
+        return status == 2 ? Usage() : status;
+    }
     return Usage();
 }

@@ -1,0 +1,117 @@
+// The main frame's side of downloads: the figures, the end and the failure
+// of each transfer, written into the download's row (found by its slot).
+#include "shell/MainFrame.h"
+
+#include "download/DownloadItem.h"
+#include "download/ListCtrlEx.h"
+#include "platform/MessageBox.h"
+#include "shell/PagesView.h"
+
+#include <cstdint>
+#include <string>
+
+namespace {
+
+const DownloadItem* Item(platform::WPARAM wParam)
+{
+    return reinterpret_cast<const DownloadItem*>(wParam);
+}
+
+const char* Text(platform::LPARAM lParam)
+{
+    return reinterpret_cast<const char*>(lParam);
+}
+
+// The download's row, or -1; `what` (when not null) is shown when there is none.
+int DownloadRow(const CPagesView& view, const DownloadItem* item, const std::string& what = {})
+{
+    const std::string key = item != nullptr ? std::to_string(item->nSlot) : "-1";
+    const int row = item != nullptr ? view.FindRowBySlot(key) : -1;
+    if (row < 0 && !what.empty())
+        platform::AfxMessageBox(what);
+    return row;
+}
+
+}  // namespace
+
+platform::LRESULT CMainFrame::OnDownloadSize(platform::WPARAM wParam, platform::LPARAM lParam)
+{
+    const DownloadItem* item = Item(wParam);
+    const std::string key = item != nullptr ? std::to_string(item->nSlot) : "-1";
+    const int row = DownloadRow(*m_wndView, item, "Set progress rage can not be handled. Where ID= " + key);
+    if (row < 0)
+        return 0;
+    const auto length = static_cast<std::uint64_t>(lParam);
+    CListCtrlEx& list = *m_wndView->m_lstDownloads;
+    if (item->nSlot >= 0 && static_cast<std::size_t>(item->nSlot) < list.m_nRange.size())
+        list.m_nRange[static_cast<std::size_t>(item->nSlot)] = static_cast<std::int64_t>(length);
+    list.SetItemText(row, 1, std::to_string(length));
+    return 0;
+}
+
+platform::LRESULT CMainFrame::OnDownloadProgress(platform::WPARAM wParam, platform::LPARAM lParam)
+{
+    const int row = DownloadRow(*m_wndView, Item(wParam), "Step progreass can not be handled.");
+    if (row < 0)
+        return 0;
+    const auto received = static_cast<std::int64_t>(lParam);
+    m_wndView->m_lstDownloads->SetProgress(row, received);
+    m_wndView->m_lstDownloads->SetItemText(row, 2, std::to_string(received));
+    return 0;
+}
+
+platform::LRESULT CMainFrame::OnDownloadTimeLeft(platform::WPARAM wParam, platform::LPARAM lParam)
+{
+    const int row = DownloadRow(*m_wndView, Item(wParam), "Setting Time remaining can not be handled.");
+    if (row >= 0 && lParam != 0)
+        m_wndView->m_lstDownloads->SetItemText(row, 4, Text(lParam));
+    return 0;
+}
+
+platform::LRESULT CMainFrame::OnDownloadRate(platform::WPARAM wParam, platform::LPARAM lParam)
+{
+    const int row = DownloadRow(*m_wndView, Item(wParam));
+    if (row >= 0 && lParam != 0)
+        m_wndView->m_lstDownloads->SetItemText(row, 5, Text(lParam));
+    return 0;
+}
+
+platform::LRESULT CMainFrame::OnDownloadDone(platform::WPARAM wParam, platform::LPARAM)
+{
+    const DownloadItem* item = Item(wParam);
+    const int row = DownloadRow(*m_wndView, item);
+    if (row < 0)
+        return 0;
+    m_wndView->m_lstDownloads->DeleteItem(row);
+    m_wndView->FreeSlot(item->nSlot);
+    return 0;
+}
+
+// The declined download's own row: with two downloads started close
+// together the last row may belong to the other one.
+platform::LRESULT CMainFrame::OnDownloadDeclined(platform::WPARAM wParam, platform::LPARAM)
+{
+    CPagesView& view = *m_wndView;
+    const DownloadItem* item = Item(wParam);
+    const int row = item != nullptr ? DownloadRow(view, item) : view.m_lstDownloads->GetItemCount() - 1;
+    if (row < 0)
+        return 0;
+    const int slot = view.GetRowSlot(row);
+    view.m_lstDownloads->DeleteItem(row);
+    view.FreeSlot(slot);
+    return 0;
+}
+
+// A failed download keeps its row and slot until the user clears it; the
+// row and the found file's status say what went wrong.
+platform::LRESULT CMainFrame::OnDownloadFailed(platform::WPARAM wParam, platform::LPARAM lParam)
+{
+    const DownloadItem* item = Item(wParam);
+    const int row = DownloadRow(*m_wndView, item);
+    if (row < 0 || lParam == 0)
+        return 0;
+    m_wndView->m_lstDownloads->SetItemText(row, 4, Text(lParam));
+    m_wndView->m_lstDownloads->SetItemText(row, 5, "");
+    OnFileStatus(wParam, lParam);
+    return 0;
+}

@@ -1,0 +1,230 @@
+// The pages view's side of downloads: the slot table, starting a download
+// from the found-files list, the download list's popup menu and the commands
+// Cancel, Cancel all, Resume, Clear and Clear all.
+#include "shell/PagesView.h"
+
+#include "download/HttpDownload.h"
+#include "download/ListCtrlEx.h"
+#include "platform/CRuntime.h"
+#include "platform/MessageBox.h"
+#include "platform/WorkerThreads.h"
+#include "resources/Resource.h"
+#include "settings/LanguagePack.h"
+
+namespace {
+
+void Message(unsigned id)
+{
+    platform::AfxMessageBox(LoadLanguageString(id));
+}
+
+}  // namespace
+
+void CPagesView::OnDownload()
+{
+    StartDownload();
+}
+
+void CPagesView::OnDownloadFile()
+{
+    const int row = m_lstFiles->GetFirstSelectedItem();
+    if (row < 0) {
+        Message(IDS_NO_FILE_TO_DOWNLOAD);
+        return;
+    }
+    m_item.strUrl = m_lstFiles->GetItemText(row, 4);
+    m_item.nItem = row;
+    m_item.nSubItem = 4;
+    m_item.nSearchId = m_nFilesSearchId;
+    StartDownload();
+}
+
+bool CPagesView::StartDownload()
+{
+    // The ring moves on from where the last start left it; only when every
+    // slot is in use is the start refused.
+    int slot = -1;
+    for (int tries = 0; tries < kDownloadSlots && slot < 0; ++tries) {
+        m_nNextSlot = m_nNextSlot + 1 >= kDownloadSlots ? 0 : m_nNextSlot + 1;
+        if (!m_downloadSlots[static_cast<std::size_t>(m_nNextSlot)].worker)
+            slot = m_nNextSlot;
+    }
+    if (slot < 0) {
+        Message(IDS_NO_SEARCH_KEYS);
+        return false;
+    }
+
+    const int row = m_lstDownloads->AddItem(
+        m_lstDownloads->GetItemCount(), 7, 0,
+        {m_lstFiles->GetItemText(m_item.nItem, 2), m_lstFiles->GetItemText(m_item.nItem, 3), "0", "0%", "0", "0",
+         std::to_string(slot)});
+    m_item.nSlot = slot;
+    m_item.nProgressColumn = 3;
+    m_item.strFileName = DownloadFileName(m_item.strUrl);
+
+    // A folder without its trailing separator would put the file beside it.
+    std::string musicDir = m_strMusicDir;
+    if (musicDir.empty() || musicDir.back() != '/')
+        musicDir += '/';
+    auto control = std::make_shared<DownloadControl>();
+    const bool started = platform::AfxBeginThread(
+        [item = m_item, musicDir, control] { return DownloadThreadProc(item, musicDir, control); });
+    if (!started) {
+        m_lstDownloads->DeleteItem(row);
+        return false;
+    }
+    DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
+    entry.worker = std::move(control);
+    entry.running = true;
+    entry.paused = false;
+    return true;
+}
+
+int CPagesView::FindRowBySlot(const std::string& slot) const
+{
+    for (int row = 0; row < m_lstDownloads->GetItemCount(); ++row) {
+        if (m_lstDownloads->GetItemText(row, 6) == slot)
+            return row;
+    }
+    return -1;
+}
+
+int CPagesView::GetRowSlot(int row) const
+{
+    if (row == -1)
+        return -1;
+    const int slot = platform::Atoi(m_lstDownloads->GetItemText(row, 6));
+    // A number outside the table names no slot.
+    return slot >= 0 && slot < kDownloadSlots ? slot : -1;
+}
+
+void CPagesView::FreeSlot(int slot)
+{
+    if (slot < 0 || slot >= kDownloadSlots)
+        return;
+    DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
+    if (entry.worker)
+        entry.worker->Abort();
+    entry = DownloadSlot{};
+}
+
+void CPagesView::OnDownloadListRightClick(int row, const QPoint& point)
+{
+    const int slot = GetRowSlot(row);
+    if (slot == -1) {
+        Message(IDS_NO_DOWNLOAD_ID);
+        return;
+    }
+    const DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
+    m_lstDownloads->m_bItemRunning = entry.running;
+    m_lstDownloads->m_bItemPaused = entry.paused;
+    m_lstDownloads->ShowPopupMenu(point);
+}
+
+void CPagesView::OnCancelDownload()
+{
+    const int row = m_lstDownloads->GetFirstSelectedItem();
+    if (row < 0) {
+        Message(IDS_NO_FILE_TO_CANCEL);
+        return;
+    }
+    const int slot = GetRowSlot(row);
+    if (slot == -1) {
+        Message(IDS_CANCEL_NOT_HANDLED);
+        return;
+    }
+    DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
+    if (entry.worker && entry.running) {
+        entry.worker->RequestPause();
+        entry.running = false;
+        entry.paused = true;
+    }
+}
+
+void CPagesView::OnCancelAll()
+{
+    for (int row = 0; row < m_lstDownloads->GetItemCount() && row < kDownloadSlots; ++row) {
+        const int slot = GetRowSlot(row);
+        if (slot == -1) {
+            Message(IDS_CANCEL_ALL_NOT_HANDLED);
+            return;
+        }
+        DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
+        if (entry.worker && entry.running) {
+            entry.worker->RequestPause();
+            entry.running = false;
+            entry.paused = true;
+        }
+    }
+}
+
+void CPagesView::OnResumeDownload()
+{
+    const int row = m_lstDownloads->GetFirstSelectedItem();
+    if (row < 0) {
+        Message(IDS_NO_FILE_TO_RESUME);
+        return;
+    }
+    const int slot = GetRowSlot(row);
+    if (slot == -1) {
+        Message(IDS_RESUME_NOT_HANDLED);
+        return;
+    }
+    DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
+    if (entry.worker && entry.paused) {
+        entry.worker->Release();
+        entry.paused = false;
+        entry.running = true;
+    }
+}
+
+// Clear ends the transfer for good: a paused one too, so that no connection
+// and no partial file are left behind until the program ends.
+void CPagesView::OnClearDownload()
+{
+    const int row = m_lstDownloads->GetFirstSelectedItem();
+    if (row < 0) {
+        Message(IDS_NO_FILE_TO_CANCEL);
+        return;
+    }
+    const int slot = GetRowSlot(row);
+    if (slot == -1) {
+        Message(IDS_CLEAR_NOT_HANDLED);
+        return;
+    }
+    if (!m_downloadSlots[static_cast<std::size_t>(slot)].worker)
+        return;
+    FreeSlot(slot);
+    m_lstDownloads->DeleteItem(row);
+}
+
+void CPagesView::OnClearAll()
+{
+    for (int removed = 0; m_lstDownloads->GetItemCount() > 0 && removed < kDownloadSlots; ++removed) {
+        const int slot = GetRowSlot(0);
+        if (slot == -1) {
+            Message(IDS_CLEAR_ALL_NOT_HANDLED);
+            return;
+        }
+        FreeSlot(slot);
+        m_lstDownloads->DeleteItem(0);
+    }
+}
+
+platform::LRESULT CPagesView::OnDownloadCancelItem(platform::WPARAM, platform::LPARAM)
+{
+    OnCancelDownload();
+    return 0;
+}
+
+platform::LRESULT CPagesView::OnDownloadClearItem(platform::WPARAM, platform::LPARAM)
+{
+    OnClearDownload();
+    return 0;
+}
+
+platform::LRESULT CPagesView::OnDownloadResumeItem(platform::WPARAM, platform::LPARAM)
+{
+    OnResumeDownload();
+    return 0;
+}

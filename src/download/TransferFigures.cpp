@@ -1,0 +1,83 @@
+#include "download/TransferFigures.h"
+
+#include "resources/Resource.h"
+#include "resources/StringTable.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+std::string Printf(const char* format, double value)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+}  // namespace
+
+FigureMessages ReportProgress(TransferFigures& f, std::uint64_t now)
+{
+    FigureMessages out;
+    // A length of 0 with a body behind it has no percentage to show.
+    if (f.bLengthKnown && f.nLength > 0) {
+        const int percent = static_cast<int>(static_cast<double>(f.nReceived) * 100.0 / static_cast<double>(f.nLength));
+        if (percent != f.nLastPercent) {
+            out.progress = f.nReceived;
+            f.nLastPercent = percent;
+        }
+    }
+    const std::uint64_t elapsed = now - f.nLastReportTick;
+    if (now > f.nLastReportTick && elapsed > 1000) {
+        const double rate = static_cast<double>(f.nReceived - f.nReceivedAtLastReport) / static_cast<double>(elapsed);
+        out.rate = FormatRateText(rate);
+        f.nLastReportTick = now;
+        f.nReceivedAtLastReport = f.nReceived;
+        if (f.bLengthKnown && f.nReceived != 0) {
+            // More bytes than announced leave nothing to wait for.
+            const std::uint64_t remaining = f.nLength > f.nReceived ? f.nLength - f.nReceived : 0;
+            const double seconds = static_cast<double>(now - f.nStartTick) / static_cast<double>(f.nReceived) *
+                                   static_cast<double>(remaining) * 0.001;
+            out.timeLeft = FormatTimeLeftText(static_cast<std::uint64_t>(seconds), f.nReceived, f.nLength);
+        }
+    }
+    return out;
+}
+
+std::string FormatRateText(double x)
+{
+    if (x < 1)
+        return AfxFormatString1(LoadBuiltinString(IDS_BYTES_PER_SEC), Printf("%0.0f", x * 1024));
+    return AfxFormatString1(LoadBuiltinString(IDS_KB_PER_SEC), Printf(x < 10 ? "%0.2f" : "%0.0f", x));
+}
+
+std::string FormatSizeText(std::uint64_t n)
+{
+    if (n < 1024)
+        return AfxFormatString1(LoadBuiltinString(IDS_BYTES), std::to_string(n));
+    if (n < 1048576)
+        return AfxFormatString1(LoadBuiltinString(IDS_KILOBYTES), Printf("%0.1f", static_cast<double>(n) / 1024));
+    return AfxFormatString1(LoadBuiltinString(IDS_MEGABYTES), Printf("%0.2f", static_cast<double>(n) / 1048576));
+}
+
+std::string FormatTimeText(std::uint64_t s)
+{
+    if (s < 60)
+        return AfxFormatString1(LoadBuiltinString(IDS_SECONDS), std::to_string(s));
+    if (s % 60 != 0)
+        return AfxFormatString2(LoadBuiltinString(IDS_MINUTES_SECONDS), std::to_string(s / 60), std::to_string(s % 60));
+    return AfxFormatString1(LoadBuiltinString(IDS_MINUTES), std::to_string(s / 60));
+}
+
+std::string FormatTimeLeftText(std::uint64_t seconds, std::uint64_t received, std::uint64_t length)
+{
+    const std::string of = AfxFormatString2(LoadBuiltinString(IDS_OF), FormatSizeText(received), FormatSizeText(length));
+    return AfxFormatString2(LoadBuiltinString(IDS_TIME_LEFT), FormatTimeText(seconds), of);
+}
+
+std::uint64_t TickCount()
+{
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}

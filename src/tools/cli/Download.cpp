@@ -1,0 +1,197 @@
+#include "Download.h"
+
+#include "download/DownloadControl.h"
+#include "download/HttpDownload.h"
+#include "platform/LoginPrompt.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageChannel.h"
+#include "resources/Messages.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace {
+
+// A field never spans records: TAB, LF and CR inside it are written as %09,
+// %0A and %0D.
+std::string Field(const char* text)
+{
+    std::string out;
+    for (const char* p = text; p != nullptr && *p != '\0'; ++p) {
+        switch (*p) {
+        case '\t': out += "%09"; break;
+        case '\n': out += "%0A"; break;
+        case '\r': out += "%0D"; break;
+        default: out += *p;
+        }
+    }
+    return out;
+}
+
+std::optional<std::uint64_t> Number(const std::string& text)
+{
+    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::stoull(text);
+}
+
+struct Options {
+    std::string url;
+    std::string musicDir;
+    bool replace = false;
+    std::optional<platform::Credentials> login;
+    std::optional<std::uint64_t> pauseAt;
+    std::optional<std::uint64_t> resumeAfterMs;
+};
+
+std::optional<Options> Parse(const std::vector<std::string>& args)
+{
+    if (args.size() < 2)
+        return std::nullopt;
+    Options options;
+    options.url = args[0];
+    options.musicDir = args[1];
+    for (std::size_t i = 2; i < args.size(); i += 2) {
+        if (i + 1 >= args.size())
+            return std::nullopt;
+        const std::string& name = args[i];
+        const std::string& value = args[i + 1];
+        if (name == "--replace" && (value == "yes" || value == "no")) {
+            options.replace = value == "yes";
+        } else if (name == "--login" && value.find(':') != std::string::npos) {
+            const std::size_t colon = value.find(':');
+            options.login = platform::Credentials{value.substr(0, colon), value.substr(colon + 1)};
+        } else if (name == "--pause-at" && Number(value)) {
+            options.pauseAt = Number(value);
+        } else if (name == "--resume-after" && Number(value)) {
+            options.resumeAfterMs = Number(value);
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (options.url.empty() || options.musicDir.empty() || options.pauseAt.has_value() != options.resumeAfterMs.has_value())
+        return std::nullopt;
+    if (options.musicDir.back() != '/')
+        options.musicDir += '/';
+    return options;
+}
+
+// The main window of the command line: prints each message of the download
+// as one record.
+class DownloadPrinter final : public platform::MessageReceiver {
+public:
+    DownloadPrinter() { platform::SetMainWindow(this); }
+    ~DownloadPrinter() override { platform::ClearMainWindow(this); }
+
+    platform::LRESULT OnMessage(unsigned message, platform::WPARAM, platform::LPARAM lParam) override
+    {
+        const auto* text = reinterpret_cast<const char*>(lParam);
+        switch (message) {
+        case WM_FILE_STATUS: std::printf("status\t%s\n", Field(text).c_str()); break;
+        case WM_DOWNLOAD_SIZE: std::printf("size\t%llu\n", static_cast<unsigned long long>(lParam)); break;
+        case WM_DOWNLOAD_PROGRESS: std::printf("progress\t%llu\n", static_cast<unsigned long long>(lParam)); break;
+        case WM_DOWNLOAD_RATE: std::printf("rate\t%s\n", Field(text).c_str()); break;
+        case WM_DOWNLOAD_TIME_LEFT: std::printf("left\t%s\n", Field(text).c_str()); break;
+        case WM_DOWNLOAD_DECLINED: std::printf("declined\n"); break;
+        case WM_DOWNLOAD_DONE:
+            m_bDone = true;
+            std::printf("done\n");
+            break;
+        case WM_DOWNLOAD_FAILED: std::printf("error\t%s\n", Field(text).c_str()); break;
+        case WM_DOWNLOAD_FINISHED: std::printf("finished\t%d\n", static_cast<int>(lParam == 0 ? 0 : 1)); break;
+        default: break;
+        }
+        std::fflush(stdout);
+        return 0;
+    }
+
+    bool Done() const { return m_bDone; }
+
+private:
+    bool m_bDone = false;
+};
+
+// Message boxes go to standard error; the replace question gets --replace.
+class Answers final : public platform::MessageBoxResponder, public platform::LoginResponder {
+public:
+    explicit Answers(const Options& options) : m_options(options)
+    {
+        m_previousBox = platform::SetMessageBoxResponder(this);
+        m_previousLogin = platform::SetLoginResponder(this);
+    }
+    ~Answers() override
+    {
+        platform::SetMessageBoxResponder(m_previousBox);
+        platform::SetLoginResponder(m_previousLogin);
+    }
+
+    int Show(const std::string& text, unsigned type) override
+    {
+        std::fprintf(stderr, "message\t%s\n", Field(text.c_str()).c_str());
+        if ((type & 0xF) == platform::MB_YESNO)
+            return m_options.replace ? platform::IDYES : platform::IDNO;
+        return platform::IDOK;
+    }
+
+    bool Ask(const std::string&, bool, platform::Credentials& out) override
+    {
+        if (!m_options.login)
+            return false;
+        out = *m_options.login;
+        return true;
+    }
+
+private:
+    const Options& m_options;
+    platform::MessageBoxResponder* m_previousBox = nullptr;
+    platform::LoginResponder* m_previousLogin = nullptr;
+};
+
+}  // namespace
+
+int RunDownloadCommand(const std::vector<std::string>& args)
+{
+    const std::optional<Options> options = Parse(args);
+    if (!options)
+        return 2;
+
+    DownloadPrinter printer;
+    Answers answers(*options);
+    auto control = std::make_shared<DownloadControl>();
+
+    // The resume comes from another thread, as the list's command would.
+    std::mutex mutex;
+    std::condition_variable resumeAt;
+    bool finished = false;
+    std::thread resumer;
+    if (options->pauseAt) {
+        control->PauseAt(*options->pauseAt);
+        control->SetOnPaused([&, delay = std::chrono::milliseconds(*options->resumeAfterMs)](std::uint64_t) {
+            control->SetOnPaused({});
+            resumer = std::thread([&, delay] {
+                std::unique_lock lock(mutex);
+                resumeAt.wait_for(lock, delay, [&] { return finished; });
+                control->Release();
+            });
+        });
+    }
+
+    DownloadItem item;
+    item.strUrl = options->url;
+    item.strFileName = DownloadFileName(options->url);
+    DownloadThreadProc(item, options->musicDir, control);
+
+    {
+        std::lock_guard lock(mutex);
+        finished = true;
+    }
+    resumeAt.notify_all();
+    if (resumer.joinable())
+        resumer.join();
+    return printer.Done() ? 0 : 1;
+}

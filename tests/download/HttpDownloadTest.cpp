@@ -1,0 +1,338 @@
+// One download at a time on the test's thread, against scripted servers on
+// 127.0.0.1, with the main frame replaced by a recording receiver.
+#include "download/HttpDownload.h"
+#include "platform/LoginPrompt.h"
+
+#include "ProbeReceiver.h"
+#include "ScriptedHttpServer.h"
+#include "ScriptedResponder.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Body(std::size_t size)
+{
+    std::string body(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        body[i] = static_cast<char>((i * 131 + i / 1024) & 0xFF);
+    return body;
+}
+
+std::optional<std::string> ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+class ScriptedLogin final : public platform::LoginResponder {
+public:
+    ScriptedLogin() { m_previous = platform::SetLoginResponder(this); }
+    ~ScriptedLogin() override { platform::SetLoginResponder(m_previous); }
+    bool Ask(const std::string& server, bool, platform::Credentials& out) override
+    {
+        ++asked;
+        if (!login)
+            return false;
+        out = *login;
+        return true;
+    }
+    std::optional<platform::Credentials> login;
+    std::atomic<int> asked{0};
+
+private:
+    platform::LoginResponder* m_previous = nullptr;
+};
+
+class DownloadTest : public ::testing::Test {
+protected:
+    void SetUp() override { ClearProxyEnvironment(); }
+
+    // Downloads `url` into the test's folder on this thread. What the main
+    // frame saw, one line a message; the connection steps, progress, rate and
+    // time left are left out unless `everything` is set.
+    std::vector<std::string> Download(const std::string& url, std::shared_ptr<DownloadControl> control = nullptr,
+                                      bool everything = false)
+    {
+        if (!control)
+            control = std::make_shared<DownloadControl>();
+        DownloadItem item;
+        item.nSlot = 7;
+        item.strUrl = url;
+        item.strFileName = DownloadFileName(url);
+        ProbeReceiver receiver;
+        DownloadThreadProc(item, m_dir.Str() + "/", control);
+        EXPECT_TRUE(control->HasEnded());
+        m_records = receiver.Records();
+        std::vector<std::string> seen;
+        for (const auto& r : m_records) {
+            if (r.message != WM_DOWNLOAD_FINISHED) {
+                EXPECT_EQ(r.item.nSlot, 7) << r.message;
+            }
+            switch (r.message) {
+            case WM_FILE_STATUS:
+                if (everything || (r.text.rfind("Resol", 0) != 0 && r.text.rfind("Connect", 0) != 0))
+                    seen.push_back(r.text);
+                break;
+            case WM_DOWNLOAD_SIZE: seen.push_back("size " + std::to_string(r.lParam)); break;
+            case WM_DOWNLOAD_PROGRESS:
+                if (everything)
+                    seen.push_back("progress " + std::to_string(r.lParam));
+                break;
+            case WM_DOWNLOAD_RATE:
+            case WM_DOWNLOAD_TIME_LEFT:
+                if (everything)
+                    seen.push_back(r.text);
+                break;
+            case WM_DOWNLOAD_DECLINED: seen.push_back("declined"); break;
+            case WM_DOWNLOAD_DONE: seen.push_back("done"); break;
+            case WM_DOWNLOAD_FAILED: seen.push_back("failed " + r.text); break;
+            case WM_DOWNLOAD_FINISHED: seen.push_back("finished " + std::to_string(r.wParam)); break;
+            default: seen.push_back("message " + std::to_string(r.message));
+            }
+        }
+        return seen;
+    }
+
+    std::vector<std::string> Files() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_dir.Path()))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+    TempDir m_dir;
+    ScriptedResponder m_boxes;
+    std::vector<ProbeReceiver::Record> m_records;
+};
+
+const char* const kGetting = "Getting file information";
+const char* const kRetrieving = "Retrieving the file";
+const char* const kBadHttp = "failed Failed to receive a valid HTTP response from the server";
+const char* const kBadResponse = "failed Failed to receive a valid response from the server";
+
+TEST_F(DownloadTest, EachKindOfAnswerEndsAsItShould)
+{
+    const std::string body = Body(5000);
+    struct Case {
+        const char* name;
+        ScriptedReply reply;
+        std::vector<std::string> expected;
+        bool fileKept;
+    } cases[] = {
+        {"complete", {HttpResponse(200, body)}, {kGetting, "size 5000", kRetrieving, "done", "finished 0"}, true},
+        {"no length", {HttpResponse(200, body, {}, false)}, {kGetting, kRetrieving, "done", "finished 0"}, true},
+        {"404", {HttpResponse(404, "gone")}, {kBadHttp, "finished 1"}, false},
+        {"garbage status line", {"GARBAGE\r\n\r\nxyz"}, {kBadResponse, "finished 1"}, false},
+        {"nothing at all", {{}, 0, 0, 0, false, false, true}, {kBadResponse, "finished 1"}, false},
+        {"body cut short",
+         {"HTTP/1.1 200 OK\r\nContent-Length: 5000\r\nConnection: close\r\n\r\n" + body.substr(0, 3000)},
+         {kGetting, "size 5000", kRetrieving, "failed An error occurred while downloading the file, Error:18",
+          "finished 1"},
+         false},
+        {"5 GB announced, cut",
+         {"HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\nConnection: close\r\n\r\n" + body},
+         {kGetting, "size 5000000000", kRetrieving, "failed An error occurred while downloading the file, Error:18",
+          "finished 1"},
+         false},
+        {"401 and no login", {HttpResponse(401, "who are you")}, {kBadHttp, "finished 1"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedHttpServer server([&](const HttpExchange&) { return c.reply; });
+        EXPECT_EQ(Download(server.Url("/music/song.mp3")), c.expected);
+        const auto file = ReadFile(m_dir.File("song.mp3"));
+        EXPECT_EQ(file.has_value(), c.fileKept);
+        if (c.fileKept) {
+            EXPECT_TRUE(*file == body) << "the file is byte for byte what the server sent";
+        }
+        fs::remove(m_dir.File("song.mp3"));
+    }
+    EXPECT_TRUE(m_boxes.Texts().empty()) << "failures show in the row, not in boxes";
+}
+
+TEST_F(DownloadTest, ConnectionStepsRedirectsAndAUrlWithoutScheme)
+{
+    const std::string body = Body(3000);
+    ScriptedHttpServer server([&](const HttpExchange& request) {
+        if (request.target == "/old/tune.mp3")
+            return ScriptedReply{HttpResponse(302, "", "Location: /new/tune.mp3\r\n")};
+        return ScriptedReply{HttpResponse(200, body)};
+    });
+    const std::string url = server.HostPort() + "/old/tune.mp3";  // no "http://"
+    EXPECT_EQ(Download(url, nullptr, true),
+              (std::vector<std::string>{"Resolving name: 127.0.0.1", "Resolved name to 127.0.0.1",
+                                        "Connecting to 127.0.0.1", "Connected to 127.0.0.1",
+                                        "Redirecting to " + server.Url("/new/tune.mp3"), "Resolved name to 127.0.0.1",
+                                        "Connecting to 127.0.0.1", "Connected to 127.0.0.1", kGetting, "size 3000",
+                                        kRetrieving, "progress 1024", "progress 2048", "progress 3000", "done",
+                                        "finished 0"}));
+    EXPECT_EQ(ReadFile(m_dir.File("tune.mp3")), body);
+}
+
+TEST_F(DownloadTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysYes)
+{
+    const std::string path = m_dir.File("song.mp3");
+    std::atomic<long long> sizeWhenAsked{-1};
+    ScriptedHttpServer server([&](const HttpExchange&) {
+        sizeWhenAsked = static_cast<long long>(fs::file_size(path));
+        return ScriptedReply{HttpResponse(200, "new content")};
+    });
+    m_dir.Write("song.mp3", "old content");
+
+    m_boxes.QueueAnswer(platform::IDNO);
+    EXPECT_EQ(Download(server.Url("/song.mp3")), (std::vector<std::string>{"declined"}));
+    EXPECT_EQ(server.RequestCount(), 0u) << "no connection after No";
+    EXPECT_EQ(ReadFile(path), "old content");
+    ASSERT_EQ(m_boxes.Texts().size(), 1u);
+    EXPECT_EQ(m_boxes.Texts()[0], "The file '" + path + "' already exists.\nDo you want to replace it?");
+
+    m_boxes.QueueAnswer(platform::IDYES);
+    EXPECT_EQ(Download(server.Url("/song.mp3")).back(), "finished 0");
+    EXPECT_EQ(sizeWhenAsked, 0) << "emptied before the server was contacted";
+    EXPECT_EQ(ReadFile(path), "new content");
+}
+
+TEST_F(DownloadTest, ALoginIsAskedForAndSentAFewTimesAtMost)
+{
+    ScriptedLogin logins;
+    ScriptedHttpServer server([&](const HttpExchange& request) {
+        // "user:secret"
+        if (request.Header("Authorization") == "Basic dXNlcjpzZWNyZXQ=")
+            return ScriptedReply{HttpResponse(200, "private tune")};
+        return ScriptedReply{HttpResponse(401, "log in first", "WWW-Authenticate: Basic realm=\"music\"\r\n")};
+    });
+    logins.login = platform::Credentials{"user", "secret"};
+    EXPECT_EQ(Download(server.Url("/private.mp3")).back(), "finished 0");
+    EXPECT_EQ(server.RequestCount(), 2u);
+    EXPECT_EQ(ReadFile(m_dir.File("private.mp3")), "private tune");
+
+    fs::remove(m_dir.File("private.mp3"));
+    logins.asked = 0;
+    logins.login = platform::Credentials{"user", "wrong"};
+    EXPECT_EQ(Download(server.Url("/private.mp3")), (std::vector<std::string>{kBadHttp, "finished 1"}));
+    EXPECT_EQ(logins.asked, CHttpDownload::kMaxLoginAttempts);
+    EXPECT_EQ(server.RequestCount(), 2u + CHttpDownload::kMaxLoginAttempts + 1);
+    EXPECT_FALSE(fs::exists(m_dir.File("private.mp3")));
+}
+
+TEST_F(DownloadTest, APausedTransferHoldsItsConnectionSendsNothingAndResumesWhereItStopped)
+{
+    const std::string body = Body(300 * 1024);
+    ScriptedHttpServer server([&](const HttpExchange&) {
+        ScriptedReply reply{HttpResponse(200, body)};
+        reply.chunkSize = 16 * 1024;
+        reply.chunkDelayMs = 2;
+        return reply;
+    });
+    auto control = std::make_shared<DownloadControl>();
+    control->PauseAt(100000);
+    std::atomic<std::uint64_t> pausedAt{0};
+    std::thread resumer;
+    control->SetOnPaused([&](std::uint64_t bytes) {
+        pausedAt = bytes;
+        resumer = std::thread([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            control->Release();
+        });
+    });
+    const auto seen = Download(server.Url("/long.mp3"), control);
+    resumer.join();
+    EXPECT_EQ(seen.back(), "finished 0");
+    EXPECT_GE(pausedAt, 100000u);
+    EXPECT_LT(pausedAt, 100000u + CHttpDownload::kBlockSize) << "the first pause point at or after the mark";
+    EXPECT_EQ(server.RequestCount(), 1u) << "resumed on the same connection";
+    EXPECT_TRUE(ReadFile(m_dir.File("long.mp3")) == body);
+}
+
+TEST_F(DownloadTest, ClearingAPausedTransferEndsItAndRemovesThePartialFile)
+{
+    const std::string body = Body(400 * 1024);
+    ScriptedHttpServer server([&](const HttpExchange&) {
+        ScriptedReply reply{HttpResponse(200, body)};
+        reply.chunkSize = 8 * 1024;
+        reply.chunkDelayMs = 5;
+        return reply;
+    });
+    auto control = std::make_shared<DownloadControl>();
+    control->PauseAt(50000);
+    bool fileWhilePaused = false;
+    control->SetOnPaused([&](std::uint64_t) {
+        fileWhilePaused = fs::exists(m_dir.File("cut.mp3"));
+        control->Abort();
+    });
+    const auto seen = Download(server.Url("/cut.mp3"), control);
+    EXPECT_TRUE(fileWhilePaused);
+    EXPECT_FALSE(fs::exists(m_dir.File("cut.mp3")));
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "done"), 0);
+    EXPECT_EQ(seen.back(), kRetrieving) << "nothing is reported after the clear";
+}
+
+TEST_F(DownloadTest, NamesAndAddressesThatCannotBeSavedAreRefusedBeforeAnyWrite)
+{
+    ScriptedHttpServer server([&](const HttpExchange&) { return ScriptedReply{HttpResponse(200, "x")}; });
+    const struct {
+        std::string url;
+        std::string failure;
+    } cases[] = {
+        {server.Url("/folder/"), "The name '' can not be used for a file in the music folder."},
+        {server.Url("/a/.."), "The name '..' can not be used for a file in the music folder."},
+        {server.Url("/a/."), "The name '.' can not be used for a file in the music folder."},
+        {"http://", "The address 'http://' can not be downloaded."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        EXPECT_EQ(Download(c.url), (std::vector<std::string>{"failed " + c.failure, "finished 1"}));
+    }
+    EXPECT_EQ(server.RequestCount(), 0u);
+    EXPECT_TRUE(Files().empty());
+}
+
+TEST_F(DownloadTest, FileSystemFailuresNameTheSystemsError)
+{
+    ScriptedHttpServer server([&](const HttpExchange&) { return ScriptedReply{HttpResponse(200, Body(1 << 20))}; });
+    // A music folder that is not there: the file cannot be opened.
+    DownloadItem item;
+    item.strUrl = server.Url("/song.mp3");
+    item.strFileName = "song.mp3";
+    {
+        ProbeReceiver receiver;
+        DownloadThreadProc(item, m_dir.File("missing") + "/", std::make_shared<DownloadControl>());
+    }
+    ASSERT_EQ(m_boxes.Texts().size(), 1u);
+    EXPECT_EQ(m_boxes.Texts()[0], "An error occured while opening the file to be downloaded, Error:2");
+
+    // A full disk in the middle of the body.
+    const fs::path full = m_dir.Path() / "full";
+    fs::create_directory(full);
+    if (::mount("tmpfs", full.c_str(), "tmpfs", 0, "size=128k") != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    ProbeReceiver receiver;
+    DownloadThreadProc(item, full.string() + "/", std::make_shared<DownloadControl>());
+    bool failed = false;
+    for (const auto& r : receiver.Records())
+        failed |= r.message == WM_DOWNLOAD_FAILED && r.text == "An error occurred while downloading the file, Error:28";
+    EXPECT_TRUE(failed);
+    EXPECT_FALSE(fs::exists(full / "song.mp3")) << "the partial file goes";
+    ::umount(full.c_str());
+}
+
+}  // namespace

@@ -1,0 +1,88 @@
+#include "download/TransferFigures.h"
+
+#include <gtest/gtest.h>
+
+TEST(TransferFigures, TextsFollowTheirThresholds)
+{
+    const struct {
+        double rate;
+        const char* text;
+    } rates[] = {{0.5, "512 Bytes/Sec"}, {0, "0 Bytes/Sec"}, {0.9999, "1024 Bytes/Sec"}, {1, "1.00 KB/Sec"},
+                 {2.5, "2.50 KB/Sec"},   {9.994, "9.99 KB/Sec"}, {10, "10 KB/Sec"}, {12.6, "13 KB/Sec"}};
+    for (const auto& c : rates)
+        EXPECT_EQ(FormatRateText(c.rate), c.text) << c.rate;
+
+    const struct {
+        std::uint64_t bytes;
+        const char* text;
+    } sizes[] = {{0, "0 Bytes"},          {1023, "1023 Bytes"},        {1024, "1.0 KB"},
+                 {1048575, "1024.0 KB"},  {1048576, "1.00 MB"},        {3355443, "3.20 MB"},
+                 {5000000000, "4768.37 MB"}};
+    for (const auto& c : sizes)
+        EXPECT_EQ(FormatSizeText(c.bytes), c.text) << c.bytes;
+
+    const struct {
+        std::uint64_t seconds;
+        const char* text;
+    } times[] = {{0, "0 sec"}, {59, "59 sec"}, {60, "1 min"}, {61, "1 min 1 sec"}, {125, "2 min 5 sec"}, {7200, "120 min"}};
+    for (const auto& c : times)
+        EXPECT_EQ(FormatTimeText(c.seconds), c.text) << c.seconds;
+
+    EXPECT_EQ(FormatTimeLeftText(125, 1572864, 3355443), "2 min 5 sec (1.50 MB of 3.20 MB copied)");
+}
+
+TEST(TransferFigures, ProgressOncePerPercentRateAndTimeLeftAtMostOnceASecond)
+{
+    TransferFigures f;
+    f.bLengthKnown = true;
+    f.nLength = 102400;  // 100 blocks of 1024: one percent each
+    f.nStartTick = f.nLastReportTick = 10000;
+
+    int progress = 0;
+    int rates = 0;
+    std::vector<std::string> timeLeft;
+    // One block every 20 ms: 2 seconds in all.
+    for (int block = 1; block <= 100; ++block) {
+        f.nReceived += 1024;
+        const FigureMessages m = ReportProgress(f, 10000 + static_cast<std::uint64_t>(block) * 20);
+        progress += m.progress ? 1 : 0;
+        rates += m.rate ? 1 : 0;
+        if (m.timeLeft)
+            timeLeft.push_back(*m.timeLeft);
+        EXPECT_EQ(m.rate.has_value(), m.timeLeft.has_value());
+    }
+    EXPECT_EQ(progress, 100);
+    // 1000 ms exactly does not report (block 50); block 51 at 1020 ms does.
+    EXPECT_EQ(rates, 1);
+    ASSERT_EQ(timeLeft.size(), 1u);
+    EXPECT_EQ(timeLeft[0], "0 sec (51.0 KB of 100.0 KB copied)");
+
+    // Many small blocks within one percent send one progress message.
+    TransferFigures g;
+    g.bLengthKnown = true;
+    g.nLength = 1000000;
+    int sent = 0;
+    for (int i = 0; i < 100; ++i) {
+        g.nReceived += 100;
+        sent += ReportProgress(g, 0).progress ? 1 : 0;
+    }
+    EXPECT_EQ(sent, 1);
+}
+
+TEST(TransferFigures, UnknownOrEmptyLengthsShowOnlyTheRate)
+{
+    for (const bool known : {false, true}) {
+        TransferFigures f;
+        f.bLengthKnown = known;
+        f.nLength = 0;  // a length of 0 with a body behind it divides by nothing
+        f.nReceived = 5000;
+        const FigureMessages m = ReportProgress(f, 2001);
+        EXPECT_FALSE(m.progress);
+        ASSERT_TRUE(m.rate);
+        EXPECT_EQ(*m.rate, "2.50 KB/Sec");
+        EXPECT_EQ(m.timeLeft.has_value(), known) << "time left waits for nothing more";
+        if (m.timeLeft) {
+            EXPECT_EQ(*m.timeLeft, "0 sec (4.9 KB of 0 Bytes copied)");
+        }
+    }
+}

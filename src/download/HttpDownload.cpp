@@ -173,8 +173,10 @@ void CHttpDownload::Transfer()
     platform::PostMessage(WM_DOWNLOAD_FINISHED, 0, 0, m_control->Token());
 }
 
-// The read loop: each read is written with one call, then counted in
-// 1024-byte blocks, each followed by the figures and a pause point.
+// The read loop: each read is written with one call, then counted in blocks
+// of 1024 bytes, as a reader of whole blocks would see them: the figures
+// follow each completed block (and the last, short one), and each block
+// starts with a pause point.
 bool CHttpDownload::ReadBody()
 {
     std::vector<char> buffer(kReadSize);
@@ -191,17 +193,22 @@ bool CHttpDownload::ReadBody()
                 Fail(IDS_READ_ERROR, m_pFile->ErrorCode());
                 return false;
             }
-            return true;
+            return m_figures.nReceived % kBlockSize == 0 || SendFigures(ReportProgress(m_figures, TickCount()));
         }
         if (const int error = m_file.Write(buffer.data(), n); error != 0) {
             Fail(IDS_READ_ERROR, error);
             return false;
         }
-        for (std::size_t offset = 0; offset < n; offset += kBlockSize) {
-            if (offset > 0 && Checkpoint())
-                return false;
-            m_figures.nReceived += std::min(kBlockSize, n - offset);
+        for (std::size_t offset = 0; offset < n;) {
+            const std::size_t room = kBlockSize - static_cast<std::size_t>(m_figures.nReceived % kBlockSize);
+            const std::size_t step = std::min(room, n - offset);
+            m_figures.nReceived += step;
+            offset += step;
+            if (m_figures.nReceived % kBlockSize != 0)
+                break;  // the block is still filling
             if (!SendFigures(ReportProgress(m_figures, TickCount())))
+                return false;
+            if (offset < n && Checkpoint())
                 return false;
         }
     }

@@ -128,4 +128,49 @@ TEST(Cli, BadArgumentsShowTheUsage)
     }
 }
 
+TEST(Cli, DownloadPrintsWhatTheWindowWouldReceiveAndExitsByTheOutcome)
+{
+    TempDir dir;
+    const std::string body(3000, 'b');
+    ScriptedHttpServer server([&](const HttpExchange& request) {
+        if (request.target == "/private.mp3" && request.Header("Authorization") != "Basic dTpw")
+            return ScriptedReply{HttpResponse(401, "no")};
+        if (request.target == "/gone.mp3")
+            return ScriptedReply{HttpResponse(404, "no")};
+        ScriptedReply reply{HttpResponse(200, body)};
+        reply.chunkSize = 1000;
+        return reply;
+    });
+    const std::string connected = "status\tResolving name: 127.0.0.1\nstatus\tResolved name to 127.0.0.1\n"
+                                  "status\tConnecting to 127.0.0.1\nstatus\tConnected to 127.0.0.1\n";
+    const std::string complete = connected + "status\tGetting file information\nsize\t3000\n"
+                                             "status\tRetrieving the file\nprogress\t1024\nprogress\t2048\n"
+                                             "progress\t3000\ndone\nfinished\t0\n";
+    CliRun run = RunCli({"download", Q(server.Url("/song.mp3")), Q(dir.Str())});  // no trailing '/'
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, complete);
+
+    run = RunCli({"download", Q(server.Url("/song.mp3")), Q(dir.Str())});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "declined\n");
+    EXPECT_EQ(run.err, "message\tThe file '" + dir.File("song.mp3") + "' already exists.%0ADo you want to replace it?\n");
+
+    run = RunCli({"download", Q(server.Url("/song.mp3")), Q(dir.Str() + "/"), "--replace", "yes", "--pause-at",
+                  "1500", "--resume-after", "50"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, complete);
+
+    run = RunCli({"download", Q(server.Url("/private.mp3")), Q(dir.Str()), "--login", "u:p"});
+    EXPECT_EQ(run.exitCode, 0);
+    run = RunCli({"download", Q(server.Url("/gone.mp3")), Q(dir.Str())});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, connected + "error\tFailed to receive a valid HTTP response from the server\nfinished\t1\n");
+
+    for (const QStringList& args :
+         {QStringList{"download", "u"}, QStringList{"download", "u", "d", "--replace", "maybe"},
+          QStringList{"download", "u", "d", "--pause-at", "5"}, QStringList{"download", "u", "d", "--login", "nocolon"}}) {
+        EXPECT_EQ(RunCli(args).exitCode, 2) << args.join(' ').toStdString();
+    }
+}
+
 }  // namespace

@@ -88,7 +88,7 @@ public:
     DownloadPrinter() { platform::SetMainWindow(this); }
     ~DownloadPrinter() override { platform::ClearMainWindow(this); }
 
-    platform::LRESULT OnMessage(unsigned message, platform::WPARAM, platform::LPARAM lParam) override
+    platform::LRESULT OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam) override
     {
         const auto* text = reinterpret_cast<const char*>(lParam);
         switch (message) {
@@ -103,7 +103,7 @@ public:
             std::printf("done\n");
             break;
         case WM_DOWNLOAD_FAILED: std::printf("error\t%s\n", Field(text).c_str()); break;
-        case WM_DOWNLOAD_FINISHED: std::printf("finished\t%d\n", static_cast<int>(lParam == 0 ? 0 : 1)); break;
+        case WM_DOWNLOAD_FINISHED: std::printf("finished\t%d\n", wParam == 0 ? 0 : 1); break;
         default: break;
         }
         std::fflush(stdout);

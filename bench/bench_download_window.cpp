@@ -1,0 +1,132 @@
+// 50 downloads of 8 MiB at once through the real window (offscreen), from a
+// loopback server that holds the file in memory.
+//
+// Prints, from one run:
+//   all done     the 50 starts -> the download list is empty again
+//   identical    how many of the 50 files are byte for byte what was sent
+//   stall        the longest gap between two ticks of a 10 ms heartbeat timer
+//                on the user-interface thread
+//   peak-rss     the process's peak resident memory (the server's 8 MiB included)
+//
+// Run: build with -DTUNORVA_BENCH=ON (Release), then bench/bench_download_window.
+#include "BenchServer.h"
+
+#include "download/ListCtrlEx.h"
+#include "platform/Files.h"
+#include "platform/Http.h"
+#include "platform/Sound.h"
+#include "platform/WorkerThreads.h"
+#include "resources/Resource.h"
+#include "settings/SplashDlg.h"
+#include "shell/MainFrame.h"
+#include "shell/PagesView.h"
+#include "shell/TunorvaApp.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+constexpr int kDownloads = 50;
+constexpr std::size_t kSize = 8u << 20;
+
+class SilentSound final : public platform::SoundBackend {
+public:
+    bool PlayFile(const std::string&) override { return false; }
+    bool PlayEvent(const std::string&) override { return false; }
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    platform::InitHttp();
+    QApplication qapp(argc, argv);
+
+    QTemporaryDir programDir;
+    const std::string dir = programDir.path().toStdString();
+    std::filesystem::create_directories(dir + "/Temp");
+    std::filesystem::create_directories(dir + "/Music");
+    platform::SetProgramDirForTesting(dir);
+
+    std::string body(kSize, '\0');
+    for (std::size_t i = 0; i < kSize; ++i)
+        body[i] = static_cast<char>((i * 31) >> 7);
+    BenchServer server(body);
+
+    SilentSound silence;
+    platform::SetSoundBackend(&silence);
+    CSplashDlg::SetSkipForTesting(true);
+    CTunorvaApp app;
+    if (!app.InitInstance())
+        return 1;
+    CPagesView* view = app.MainWindow()->m_wndView;
+    view->m_strMusicDir = dir + "/Music/";
+    view->ShowDownloadPage();
+    for (int i = 0; i < kDownloads; ++i) {
+        const std::string name = "file-" + std::to_string(i) + ".mp3";
+        view->m_lstFiles->AddItem(i, 5, 5, {"HTTP", "Avaliable", name, std::to_string(kSize), server.Url("/" + name)});
+    }
+
+    QElapsedTimer clock;
+    qint64 lastTick = 0;
+    qint64 stall = 0;
+    qint64 doneMs = -1;
+    QTimer heartbeat;
+    heartbeat.setInterval(10);
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        stall = std::max(stall, now - lastTick);
+        lastTick = now;
+        if (view->m_lstDownloads->GetItemCount() == 0 || now > 120000) {
+            doneMs = now;
+            qapp.quit();
+        }
+    });
+    clock.start();
+    heartbeat.start();
+    qint64 startMs = 0;
+    QTimer::singleShot(0, [&] {
+        QElapsedTimer starting;
+        starting.start();
+        for (int i = 0; i < kDownloads; ++i) {
+            view->m_lstFiles->clearSelection();
+            view->m_lstFiles->SelectItem(i);
+            view->OnDownloadFile();
+        }
+        startMs = starting.elapsed();
+    });
+    qapp.exec();
+
+    int identical = 0;
+    for (int i = 0; i < kDownloads; ++i) {
+        std::ifstream in(dir + "/Music/file-" + std::to_string(i) + ".mp3", std::ios::binary);
+        const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        identical += content == body ? 1 : 0;
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("downloads                  %d x %zu MiB\n", kDownloads, kSize >> 20);
+    std::printf("all done                   %lld ms (%.0f MiB/s in all)\n", static_cast<long long>(doneMs),
+                doneMs > 0 ? kDownloads * 8.0 * 1000 / static_cast<double>(doneMs) : 0.0);
+    std::printf("identical files            %d of %d\n", identical, kDownloads);
+    std::printf("longest UI stall           %lld ms (the 50 starts took %lld ms)\n", static_cast<long long>(stall),
+                static_cast<long long>(startMs));
+    std::printf("peak resident memory       %ld MB\n", usage.ru_maxrss / 1024);
+
+    app.MainWindow()->OnCmdMsg(ID_APP_EXIT);
+    platform::BeginShutdown();
+    platform::WaitForWorkers(std::chrono::seconds(5));
+    std::fflush(stdout);
+    std::_Exit(identical == kDownloads ? 0 : 1);
+}

@@ -154,6 +154,11 @@ TEST_F(DownloadTest, EachKindOfAnswerEndsAsItShould)
           "finished 1"},
          false},
         {"401 and no login", {HttpResponse(401, "who are you")}, {kBadHttp, "finished 1"}, false},
+        {"reset mid-body",
+         {"HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + body.substr(0, 2000), 0, 0, 0, false, false, false, true},
+         {kGetting, "size 5000", kRetrieving, "failed An error occurred while downloading the file, Error:56",
+          "finished 1"},
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -284,6 +289,7 @@ TEST_F(DownloadTest, ClearingAPausedTransferEndsItAndRemovesThePartialFile)
     EXPECT_FALSE(fs::exists(m_dir.File("cut.mp3")));
     EXPECT_EQ(std::count(seen.begin(), seen.end(), "done"), 0);
     EXPECT_EQ(seen.back(), kRetrieving) << "nothing is reported after the clear";
+    EXPECT_TRUE(server.WaitForClientGone(std::chrono::seconds(5))) << "the connection is closed";
 }
 
 TEST_F(DownloadTest, NamesAndAddressesThatCannotBeSavedAreRefusedBeforeAnyWrite)

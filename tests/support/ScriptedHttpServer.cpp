@@ -148,6 +148,12 @@ bool ScriptedHttpServer::WaitForRequests(std::size_t count, std::chrono::millise
     return m_changed.wait_for(lock, timeout, [&] { return m_requests.size() >= count; });
 }
 
+bool ScriptedHttpServer::WaitForClientGone(std::chrono::milliseconds timeout) const
+{
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] { return m_clientsGone > 0; });
+}
+
 void ScriptedHttpServer::AcceptLoop()
 {
     int accepted = 0;
@@ -213,9 +219,20 @@ void ScriptedHttpServer::Serve(int fd)
             if (reply.chunkSize != 0)
                 pause(reply.chunkDelayMs);
             const std::string_view piece = rest.substr(0, chunk);
-            if (!SendAll(fd, piece))
+            if (!SendAll(fd, piece)) {
+                {
+                    std::lock_guard lock(m_mutex);
+                    ++m_clientsGone;
+                }
+                m_changed.notify_all();
                 return;
+            }
             rest.remove_prefix(piece.size());
+        }
+        if (reply.resetAfterSend) {
+            const linger reset{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+            return;
         }
         if (reply.holdOpen) {
             while (!m_stop)

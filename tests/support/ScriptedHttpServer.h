@@ -31,6 +31,7 @@ struct ScriptedReply {
     bool keepAlive = false;      // read another request on the same connection afterwards
     bool holdOpen = false;       // after sending, keep the connection open until the server stops
     bool closeAtOnce = false;    // close the connection without answering
+    bool resetAfterSend = false; // end the connection with a reset instead of a close
 };
 
 // Builds a complete answer with Content-Length (unless `withLength` is false,
@@ -57,6 +58,8 @@ public:
     std::vector<HttpExchange> Requests() const;
     std::size_t RequestCount() const;
     bool WaitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
+    // Waits until the client has gone away in the middle of an answer.
+    bool WaitForClientGone(std::chrono::milliseconds timeout) const;
 
 private:
     void AcceptLoop();
@@ -71,6 +74,7 @@ private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::vector<HttpExchange> m_requests;
+    int m_clientsGone = 0;
     std::vector<std::thread> m_connections;
 };
 

@@ -121,24 +121,38 @@ void CPagesView::OnDownloadListRightClick(int row, const QPoint& point)
     m_lstDownloads->ShowPopupMenu(point);
 }
 
-void CPagesView::OnCancelDownload()
+// The slot of the first selected download row; -1 after telling the user
+// that there is no row (`noRow`) or that its slot cannot be read (`noSlot`).
+int CPagesView::SelectedDownloadSlot(unsigned noRow, unsigned noSlot) const
 {
     const int row = m_lstDownloads->GetFirstSelectedItem();
     if (row < 0) {
-        Message(IDS_NO_FILE_TO_CANCEL);
-        return;
+        Message(noRow);
+        return -1;
     }
     const int slot = GetRowSlot(row);
-    if (slot == -1) {
-        Message(IDS_CANCEL_NOT_HANDLED);
-        return;
-    }
-    DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
+    if (slot == -1)
+        Message(noSlot);
+    return slot;
+}
+
+namespace {
+
+void Pause(DownloadSlot& entry)
+{
     if (entry.worker && entry.running) {
         entry.worker->RequestPause();
         entry.running = false;
         entry.paused = true;
     }
+}
+
+}  // namespace
+
+void CPagesView::OnCancelDownload()
+{
+    if (const int slot = SelectedDownloadSlot(IDS_NO_FILE_TO_CANCEL, IDS_CANCEL_NOT_HANDLED); slot != -1)
+        Pause(m_downloadSlots[static_cast<std::size_t>(slot)]);
 }
 
 void CPagesView::OnCancelAll()
@@ -149,27 +163,15 @@ void CPagesView::OnCancelAll()
             Message(IDS_CANCEL_ALL_NOT_HANDLED);
             return;
         }
-        DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
-        if (entry.worker && entry.running) {
-            entry.worker->RequestPause();
-            entry.running = false;
-            entry.paused = true;
-        }
+        Pause(m_downloadSlots[static_cast<std::size_t>(slot)]);
     }
 }
 
 void CPagesView::OnResumeDownload()
 {
-    const int row = m_lstDownloads->GetFirstSelectedItem();
-    if (row < 0) {
-        Message(IDS_NO_FILE_TO_RESUME);
+    const int slot = SelectedDownloadSlot(IDS_NO_FILE_TO_RESUME, IDS_RESUME_NOT_HANDLED);
+    if (slot == -1)
         return;
-    }
-    const int slot = GetRowSlot(row);
-    if (slot == -1) {
-        Message(IDS_RESUME_NOT_HANDLED);
-        return;
-    }
     DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
     if (entry.worker && entry.paused) {
         entry.worker->Release();
@@ -182,18 +184,10 @@ void CPagesView::OnResumeDownload()
 // and no partial file are left behind until the program ends.
 void CPagesView::OnClearDownload()
 {
+    const int slot = SelectedDownloadSlot(IDS_NO_FILE_TO_CANCEL, IDS_CLEAR_NOT_HANDLED);
+    if (slot == -1 || !m_downloadSlots[static_cast<std::size_t>(slot)].worker)
+        return;
     const int row = m_lstDownloads->GetFirstSelectedItem();
-    if (row < 0) {
-        Message(IDS_NO_FILE_TO_CANCEL);
-        return;
-    }
-    const int slot = GetRowSlot(row);
-    if (slot == -1) {
-        Message(IDS_CLEAR_NOT_HANDLED);
-        return;
-    }
-    if (!m_downloadSlots[static_cast<std::size_t>(slot)].worker)
-        return;
     FreeSlot(slot);
     m_lstDownloads->DeleteItem(row);
 }

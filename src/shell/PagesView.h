@@ -96,6 +96,7 @@ public:
     int GetRowSlot(int row) const;
     // Ends a download for good and forgets it: the slot is free again.
     void FreeSlot(int slot);
+    int SelectedDownloadSlot(unsigned noRow, unsigned noSlot) const;
     void ApplyLanguage();
     void LoadSettings();
     void SaveSettings();

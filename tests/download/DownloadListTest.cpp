@@ -8,6 +8,7 @@
 #include "search/EngineConfig.h"
 #include "shell/ToolBar.h"
 
+#include "DownloadTestData.h"
 #include "ScriptedHttpServer.h"
 
 #include <QAction>
@@ -28,30 +29,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Body(std::size_t size)
-{
-    std::string body(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        body[i] = static_cast<char>((i * 7 + i / 999) & 0xFF);
-    return body;
-}
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 // An engine with one result page naming four files on a file server:
 // "quick.mp3" comes at once, "slow.mp3" drips for a few seconds, "gone.mp3"
 // is a 404 and the "held-*.mp3" files take minutes.
 class DownloadListTest : public ShellTest {
 protected:
     DownloadListTest()
-        : m_quick(Body(20000)),
-          m_slow(Body(400 * 1024)),
+        : m_quick(PatternBody(20000)),
+          m_slow(PatternBody(400 * 1024)),
           m_files([this](const HttpExchange& request) {
               if (request.target.find("quick") != std::string::npos)
                   return ScriptedReply{HttpResponse(200, m_quick)};
@@ -166,7 +151,7 @@ TEST_F(DownloadListTest, FilesDownloadFromThePopupAndTheToolbarAndLandInTheMusic
     EXPECT_EQ(Downloads().GetItemText(0, 1), "20000");
     EXPECT_EQ(Downloads().GetItemText(0, 6), "0") << "the first download takes slot 0";
     ASSERT_TRUE(QTest::qWaitFor([&] { return Downloads().GetItemCount() == 0; }, 10000)) << "done removes the row";
-    EXPECT_TRUE(ReadFile(Music("quick.mp3")) == m_quick);
+    EXPECT_TRUE(ReadWhole(Music("quick.mp3")) == m_quick);
 
     // The toolbar takes the first selected row; a 404 stays with its text.
     m_view->ShowSearchPage();
@@ -204,7 +189,7 @@ TEST_F(DownloadListTest, ARowShowsItsFiguresPausesResumesAndFinishes)
                                         {ID_POPUP_RESUME_DOWNLOAD, true}}));
     EXPECT_TRUE(m_view->m_downloadSlots[0].running);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Downloads().GetItemCount() == 0; }, 15000));
-    EXPECT_TRUE(ReadFile(Music("slow.mp3")) == m_slow);
+    EXPECT_TRUE(ReadWhole(Music("slow.mp3")) == m_slow);
     EXPECT_FALSE(m_view->m_downloadSlots[0].worker) << "done frees the slot";
 }
 

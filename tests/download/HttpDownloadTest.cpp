@@ -4,6 +4,7 @@
 #include "platform/LoginPrompt.h"
 
 #include "ProbeReceiver.h"
+#include "DownloadTestData.h"
 #include "ScriptedHttpServer.h"
 #include "ScriptedResponder.h"
 #include "TempDir.h"
@@ -23,24 +24,6 @@ using namespace testing_support;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Body(std::size_t size)
-{
-    std::string body(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        body[i] = static_cast<char>((i * 131 + i / 1024) & 0xFF);
-    return body;
-}
-
-std::optional<std::string> ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 class ScriptedLogin final : public platform::LoginResponder {
 public:
@@ -131,7 +114,7 @@ const char* const kBadResponse = "failed Failed to receive a valid response from
 
 TEST_F(DownloadTest, EachKindOfAnswerEndsAsItShould)
 {
-    const std::string body = Body(5000);
+    const std::string body = PatternBody(5000);
     struct Case {
         const char* name;
         ScriptedReply reply;
@@ -164,7 +147,7 @@ TEST_F(DownloadTest, EachKindOfAnswerEndsAsItShould)
         SCOPED_TRACE(c.name);
         ScriptedHttpServer server([&](const HttpExchange&) { return c.reply; });
         EXPECT_EQ(Download(server.Url("/music/song.mp3")), c.expected);
-        const auto file = ReadFile(m_dir.File("song.mp3"));
+        const auto file = ReadWhole(m_dir.File("song.mp3"));
         EXPECT_EQ(file.has_value(), c.fileKept);
         if (c.fileKept) {
             EXPECT_TRUE(*file == body) << "the file is byte for byte what the server sent";
@@ -176,7 +159,7 @@ TEST_F(DownloadTest, EachKindOfAnswerEndsAsItShould)
 
 TEST_F(DownloadTest, ConnectionStepsRedirectsAndAUrlWithoutScheme)
 {
-    const std::string body = Body(3000);
+    const std::string body = PatternBody(3000);
     ScriptedHttpServer server([&](const HttpExchange& request) {
         if (request.target == "/old/tune.mp3")
             return ScriptedReply{HttpResponse(302, "", "Location: /new/tune.mp3\r\n")};
@@ -190,7 +173,7 @@ TEST_F(DownloadTest, ConnectionStepsRedirectsAndAUrlWithoutScheme)
                                         "Connecting to 127.0.0.1", "Connected to 127.0.0.1", kGetting, "size 3000",
                                         kRetrieving, "progress 1024", "progress 2048", "progress 3000", "done",
                                         "finished 0"}));
-    EXPECT_EQ(ReadFile(m_dir.File("tune.mp3")), body);
+    EXPECT_EQ(ReadWhole(m_dir.File("tune.mp3")), body);
 }
 
 TEST_F(DownloadTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysYes)
@@ -206,14 +189,14 @@ TEST_F(DownloadTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysYes)
     m_boxes.QueueAnswer(platform::IDNO);
     EXPECT_EQ(Download(server.Url("/song.mp3")), (std::vector<std::string>{"declined"}));
     EXPECT_EQ(server.RequestCount(), 0u) << "no connection after No";
-    EXPECT_EQ(ReadFile(path), "old content");
+    EXPECT_EQ(ReadWhole(path), "old content");
     ASSERT_EQ(m_boxes.Texts().size(), 1u);
     EXPECT_EQ(m_boxes.Texts()[0], "The file '" + path + "' already exists.\nDo you want to replace it?");
 
     m_boxes.QueueAnswer(platform::IDYES);
     EXPECT_EQ(Download(server.Url("/song.mp3")).back(), "finished 0");
     EXPECT_EQ(sizeWhenAsked, 0) << "emptied before the server was contacted";
-    EXPECT_EQ(ReadFile(path), "new content");
+    EXPECT_EQ(ReadWhole(path), "new content");
 }
 
 TEST_F(DownloadTest, ALoginIsAskedForAndSentAFewTimesAtMost)
@@ -228,7 +211,7 @@ TEST_F(DownloadTest, ALoginIsAskedForAndSentAFewTimesAtMost)
     logins.login = platform::Credentials{"user", "secret"};
     EXPECT_EQ(Download(server.Url("/private.mp3")).back(), "finished 0");
     EXPECT_EQ(server.RequestCount(), 2u);
-    EXPECT_EQ(ReadFile(m_dir.File("private.mp3")), "private tune");
+    EXPECT_EQ(ReadWhole(m_dir.File("private.mp3")), "private tune");
 
     fs::remove(m_dir.File("private.mp3"));
     logins.asked = 0;
@@ -241,7 +224,7 @@ TEST_F(DownloadTest, ALoginIsAskedForAndSentAFewTimesAtMost)
 
 TEST_F(DownloadTest, APausedTransferHoldsItsConnectionSendsNothingAndResumesWhereItStopped)
 {
-    const std::string body = Body(300 * 1024);
+    const std::string body = PatternBody(300 * 1024);
     ScriptedHttpServer server([&](const HttpExchange&) {
         ScriptedReply reply{HttpResponse(200, body)};
         reply.chunkSize = 16 * 1024;
@@ -265,12 +248,12 @@ TEST_F(DownloadTest, APausedTransferHoldsItsConnectionSendsNothingAndResumesWher
     EXPECT_GE(pausedAt, 100000u);
     EXPECT_LT(pausedAt, 100000u + CHttpDownload::kBlockSize) << "the first pause point at or after the mark";
     EXPECT_EQ(server.RequestCount(), 1u) << "resumed on the same connection";
-    EXPECT_TRUE(ReadFile(m_dir.File("long.mp3")) == body);
+    EXPECT_TRUE(ReadWhole(m_dir.File("long.mp3")) == body);
 }
 
 TEST_F(DownloadTest, ClearingAPausedTransferEndsItAndRemovesThePartialFile)
 {
-    const std::string body = Body(400 * 1024);
+    const std::string body = PatternBody(400 * 1024);
     ScriptedHttpServer server([&](const HttpExchange&) {
         ScriptedReply reply{HttpResponse(200, body)};
         reply.chunkSize = 8 * 1024;
@@ -314,7 +297,7 @@ TEST_F(DownloadTest, NamesAndAddressesThatCannotBeSavedAreRefusedBeforeAnyWrite)
 
 TEST_F(DownloadTest, FileSystemFailuresNameTheSystemsError)
 {
-    ScriptedHttpServer server([&](const HttpExchange&) { return ScriptedReply{HttpResponse(200, Body(1 << 20))}; });
+    ScriptedHttpServer server([&](const HttpExchange&) { return ScriptedReply{HttpResponse(200, PatternBody(1 << 20))}; });
     // A music folder that is not there: the file cannot be opened.
     DownloadItem item;
     item.strUrl = server.Url("/song.mp3");

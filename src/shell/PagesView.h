@@ -84,7 +84,9 @@ public:
     platform::LRESULT OnDownloadCancelItem(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnDownloadClearItem(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnDownloadResumeItem(platform::WPARAM wParam, platform::LPARAM lParam);
+    // Language pass (settings/ViewLanguage.cpp); help and home page (settings/ViewHelp.cpp).
     void ApplyLanguage();
+    void SelectTabImages();
     void LoadSettings();
     void SaveSettings();
 

@@ -58,6 +58,7 @@ void CMainFrame::RefreshPrompts()
             pane = new QLabel(m_wndStatusBar);
             pane->setObjectName(QStringLiteral("messagePane"));
             pane->setProperty("controlId", ID_SEPARATOR);
+            pane->setAlignment(Qt::AlignLeft | Qt::AlignVCenter | Qt::AlignAbsolute);
             m_wndStatusBar->addWidget(pane, 1);
         }
         pane->setText(QString::fromStdString(GetMessageString(AFX_IDS_IDLEMESSAGE)));

@@ -56,3 +56,28 @@ std::vector<std::string> CChmFile::Entries() const
         chm_enumerate(m_file, CHM_ENUMERATE_ALL, &CollectEntry, &entries);
     return entries;
 }
+
+std::string CChmFile::Title() const
+{
+    // "/#SYSTEM" is a version number followed by records of a 16-bit code, a
+    // 16-bit length and the data; code 3 holds the title.
+    const auto system = Read("/#SYSTEM");
+    if (!system)
+        return {};
+    const auto byteAt = [&](qsizetype i) { return static_cast<unsigned>(static_cast<unsigned char>(system->at(i))); };
+    qsizetype pos = 4;
+    while (pos + 4 <= system->size()) {
+        const unsigned code = byteAt(pos) | byteAt(pos + 1) << 8;
+        const qsizetype length = byteAt(pos + 2) | byteAt(pos + 3) << 8;
+        pos += 4;
+        if (pos + length > system->size())
+            break;
+        if (code == 3) {
+            const QByteArray data = system->mid(pos, length);
+            const qsizetype end = data.indexOf('\0');
+            return (end < 0 ? data : data.left(end)).toStdString();
+        }
+        pos += length;
+    }
+    return {};
+}

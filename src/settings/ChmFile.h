@@ -26,6 +26,8 @@ public:
     std::optional<QByteArray> Read(const std::string& objectPath) const;
     // Every object's path, in the order the file lists them.
     std::vector<std::string> Entries() const;
+    // The title the help project gave the file; empty when it has none.
+    std::string Title() const;
 
 private:
     chmFile* m_file = nullptr;

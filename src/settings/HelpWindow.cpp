@@ -89,10 +89,13 @@ bool CHelpWindow::OpenFile(const std::string& path)
 {
     m_path = path;
     m_treContents->clear();
+    setWindowTitle(QStringLiteral("Tunorva Help"));
     if (!m_file.Open(path)) {
         m_browser->setHtml(ErrorPage(path));
         return false;
     }
+    if (const std::string title = m_file.Title(); !title.empty())
+        setWindowTitle(QString::fromStdString(title));
     LoadContents();
     QString first;
     if (QTreeWidgetItem* top = m_treContents->topLevelItem(0))

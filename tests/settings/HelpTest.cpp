@@ -48,14 +48,15 @@ TEST_F(Help, EachShippedManualOpensOnItsFirstPageWithItsContents)
 {
     const std::string shipped = TUNORVA_SHIPPED_DIR;
     std::filesystem::copy(shipped + "/Help", m_dir.Path() / "Help");
-    const std::pair<const char*, const char*> manuals[] = {{"English", "Welcome to Tunorva"},
-                                                           {"Arabic", "مرحبًا بك في Tunorva"}};
-    for (const auto& [language, title] : manuals) {
+    const std::tuple<const char*, const char*, const char*> manuals[] = {
+        {"English", "Tunorva Help", "Welcome to Tunorva"}, {"Arabic", "مساعدة Tunorva", "مرحبًا بك في Tunorva"}};
+    for (const auto& [language, windowTitle, title] : manuals) {
         m_frame->m_strLanguage = language;
         PressF1();
         CHelpWindow* help = HelpWindow();
         ASSERT_NE(help, nullptr) << language;
         EXPECT_TRUE(help->isVisible());
+        EXPECT_EQ(help->windowTitle(), QString::fromUtf8(windowTitle));
         EXPECT_EQ(help->FilePath(), m_dir.File("Help/" + std::string(language) + ".chm"));
         EXPECT_EQ(help->m_browser->documentTitle(), QString::fromUtf8(title)) << language;
         ASSERT_EQ(help->m_treContents->topLevelItemCount(), 1);

@@ -65,6 +65,8 @@ CHelpWindow::CHelpWindow(QWidget* parent)
 {
     setObjectName(QStringLiteral("helpWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
+    // Closing the main window ends the program even while the manual is open.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Tunorva Help"));
     resize(760, 520);
 

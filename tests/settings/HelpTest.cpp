@@ -56,6 +56,7 @@ TEST_F(Help, EachShippedManualOpensOnItsFirstPageWithItsContents)
         CHelpWindow* help = HelpWindow();
         ASSERT_NE(help, nullptr) << language;
         EXPECT_TRUE(help->isVisible());
+        EXPECT_FALSE(help->testAttribute(Qt::WA_QuitOnClose));
         EXPECT_EQ(help->windowTitle(), QString::fromUtf8(windowTitle));
         EXPECT_EQ(help->FilePath(), m_dir.File("Help/" + std::string(language) + ".chm"));
         EXPECT_EQ(help->m_browser->documentTitle(), QString::fromUtf8(title)) << language;

@@ -6,6 +6,7 @@ packages=(
   qt6-base-dev libcurl4-openssl-dev libcanberra-dev
   libgtest-dev libbenchmark-dev libcpp-httplib-dev
   xvfb xdotool imagemagick x11-utils xdg-utils fonts-dejavu-core
+  libchm-dev fp-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,8 +1,93 @@
 #include "settings/LanguagePack.h"
 
+#include "platform/Files.h"
+#include "platform/IniFile.h"
 #include "resources/StringTable.h"
+
+#include <mutex>
+
+namespace {
+
+std::mutex g_languageMutex;
+std::string g_language;
+
+// A value cut at the reader's limit may end inside a multi-byte character;
+// half a character would show as a stray glyph, so it goes.
+void DropSplitCharacter(std::string& text)
+{
+    if (text.size() < platform::kProfileValueMax)
+        return;
+    std::size_t start = text.size();
+    int continuation = 0;
+    while (start > 0 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80 && continuation < 3) {
+        --start;
+        ++continuation;
+    }
+    if (start == 0)
+        return;
+    const auto lead = static_cast<unsigned char>(text[start - 1]);
+    int length = 1;
+    if ((lead & 0xE0) == 0xC0)
+        length = 2;
+    else if ((lead & 0xF0) == 0xE0)
+        length = 3;
+    else if ((lead & 0xF8) == 0xF0)
+        length = 4;
+    if (length > 1 && continuation + 1 < length)
+        text.resize(start - 1);
+}
+
+}  // namespace
+
+std::string GetLanguage()
+{
+    std::lock_guard lock(g_languageMutex);
+    return g_language;
+}
+
+void SetLanguage(const std::string& name)
+{
+    std::lock_guard lock(g_languageMutex);
+    g_language = name;
+}
+
+std::string GetLanguageDir()
+{
+    return platform::GetProgramDir() + "/Language/";
+}
+
+std::string GetLanguageFile()
+{
+    return GetLanguageDir() + GetLanguage() + ".ini";
+}
+
+std::string GetFlagsDir()
+{
+    return platform::GetProgramDir() + "/Flags/";
+}
+
+std::string LookupLanguageText(std::string_view key, std::string_view defaultText)
+{
+    std::string text = platform::GetPrivateProfileString("Tunorva", key, defaultText, GetLanguageFile());
+    DropSplitCharacter(text);
+    return text;
+}
+
+std::string LookupLanguageText(unsigned id, std::string_view defaultText)
+{
+    return LookupLanguageText(std::to_string(id), defaultText);
+}
 
 std::string LoadLanguageString(unsigned id)
 {
-    return LoadBuiltinString(id);
+    const char* english = FindBuiltinString(id);
+    if (english == nullptr)
+        return {};
+    std::string text = LookupLanguageText(id, english);
+    return text.empty() ? std::string(english) : text;
+}
+
+std::string MenuKey(const std::string& text, int number, int position)
+{
+    return text + std::to_string(number) + std::to_string(position);
 }

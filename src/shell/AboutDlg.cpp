@@ -2,6 +2,7 @@
 
 #include "resources/Pictures.h"
 #include "resources/Resource.h"
+#include "settings/Translate.h"
 
 #include <QIcon>
 #include <QLabel>
@@ -42,7 +43,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
 
 bool CAboutDlg::OnInitDialog()
 {
-    // The language pass (TranslateWindow with dialog id 100) joins here.
+    TranslateWindow(this, IDD_ABOUTBOX);
     return true;
 }
 

@@ -2,7 +2,6 @@
 
 #include "download/ListCtrlEx.h"
 #include "platform/Files.h"
-#include "platform/IniFile.h"
 #include "resources/Pictures.h"
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
@@ -304,42 +303,4 @@ QAction* CMainFrame::MenuAction(unsigned id) const
 {
     const auto it = m_menuActions.find(id);
     return it != m_menuActions.end() ? it->second : nullptr;
-}
-
-void CMainFrame::OnLanguageSettings() {}
-
-std::string CMainFrame::GetLanguageFile() const
-{
-    return platform::GetProgramDir() + "/Language/" + m_strLanguage + ".ini";
-}
-
-std::string CMainFrame::GetMessageString(unsigned id) const
-{
-    return platform::GetPrivateProfileString("Tunorva", std::to_string(id), " ", GetLanguageFile());
-}
-
-std::string CMainFrame::OnToolTipText(unsigned id) const
-{
-    if (id == 0)
-        return {};
-    std::string tip = platform::GetPrivateProfileString("Tunorva", std::to_string(id), "", GetLanguageFile());
-    if (tip.size() > 79)
-        tip.resize(79);
-    return tip;
-}
-
-void CMainFrame::RefreshPrompts()
-{
-    for (auto& [id, action] : m_menuActions) {
-        action->setStatusTip(QString::fromStdString(GetMessageString(id)));
-        action->setEnabled(CanRouteCommand(id));
-    }
-    if (m_wndToolBar == nullptr)
-        return;
-    for (unsigned id : ToolbarButtons()) {
-        if (QAction* action = m_wndToolBar->ButtonAction(id)) {
-            action->setStatusTip(QString::fromStdString(GetMessageString(id)));
-            action->setToolTip(QString::fromStdString(OnToolTipText(id)));
-        }
-    }
 }

@@ -2,6 +2,7 @@
 
 #include "download/DownloadItem.h"
 #include "platform/MessageChannel.h"
+#include "settings/LanguagePack.h"
 
 #include <QMainWindow>
 
@@ -44,7 +45,7 @@ public:
     QAction* MenuAction(unsigned id) const;
     void OnLanguageSettings();
 
-    // --- prompts and tips from the language file
+    // --- prompts and tips from the language file (settings/FrameLanguage.cpp)
     std::string GetLanguageFile() const;
     std::string GetMessageString(unsigned id) const;
     std::string OnToolTipText(unsigned id) const;
@@ -73,7 +74,8 @@ public:
 
     int m_cyView = 0;
     int m_cxView = 0;
-    std::string m_strLanguage;
+    // The language in force; shared with the workers (see LanguagePack.h).
+    CLanguageName m_strLanguage;
     QStatusBar* m_wndStatusBar = nullptr;
     CToolBar* m_wndToolBar = nullptr;
     CPagesView* m_wndView = nullptr;

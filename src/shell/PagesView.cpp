@@ -88,7 +88,8 @@ QLabel* CPagesView::CreateStatic(int id, const char* name, const QString& text, 
     auto* label = new QLabel(text, this);
     MarkControl(label, id, name);
     label->setGeometry(rect);
-    label->setAlignment(align | Qt::AlignTop);
+    // Translated captions keep the alignment of the English ones: the window is never mirrored.
+    label->setAlignment(align | Qt::AlignTop | Qt::AlignAbsolute);
     label->setWordWrap(false);
     return label;
 }

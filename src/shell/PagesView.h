@@ -97,7 +97,9 @@ public:
     // Ends a download for good and forgets it: the slot is free again.
     void FreeSlot(int slot);
     int SelectedDownloadSlot(unsigned noRow, unsigned noSlot) const;
+    // Language pass (settings/ViewLanguage.cpp); help and home page (settings/ViewHelp.cpp).
     void ApplyLanguage();
+    void SelectTabImages();
     void LoadSettings();
     void SaveSettings();
 

@@ -87,9 +87,5 @@ void CPagesView::OnDeleteFile() {}
 void CPagesView::OnRefresh() {}
 void CPagesView::RefreshPlayList() {}
 
-// --- settings, language, help
+// --- settings
 void CPagesView::OnOptions() {}
-void CPagesView::OnHelpContents() {}
-void CPagesView::OnHelpInfo() {}
-void CPagesView::OnHomePage() {}
-void CPagesView::ApplyLanguage() {}

@@ -60,11 +60,11 @@ QString LastRoute(const QSignalSpy& spy)
 TEST_F(ShellTest, EveryCommandReachesItsHandlerAndIsEnabledExactlyThen)
 {
     QSignalSpy routed(m_frame, &CMainFrame::commandRouted);
-    // The about box is modal: close it as soon as it shows.
+    // The about box and the dialogs are modal: close each as soon as it shows.
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [] {
-        if (auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget()))
-            about->accept();
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            dialog->reject();
     });
     closer.start(20);
     for (const Route& route : kRoutes) {

@@ -226,6 +226,8 @@ void WriteFlagsAndIcons(Writer& out)
     out.Bitmap(161, builtIn);
     out.Bmp("flags/English.bmp", LetterFlag("EN", QColor(0x1f4f8f), QColor(0x2f6fb5)));
     out.Bmp("flags/Arabic.bmp", LetterFlag("AR", QColor(0x137a5b), QColor(0x1e9e76)));
+    out.Bmp("flags/French.bmp", LetterFlag("FR", QColor(0x2b3f9e), QColor(0x4a63c9)));
+    out.Bmp("flags/German.bmp", LetterFlag("DE", QColor(0xa8322d), QColor(0xd0473f)));
     for (int size : {16, 32, 48, 64, 128, 256}) out.Png(QString("icons/tunorva-%1.png").arg(size), AppIcon(size));
     out.Bitmap(165, Splash());
 }
@@ -317,8 +319,9 @@ bool WriteSheet(const QString& root, const QString& path)
     sheet.Put(sheet.Load(128), 1, QColor(0xefefef));
     sheet.Put(sheet.Load(160), 4, Qt::white);
     sheet.Put(sheet.Load(128), 4, QColor(0xefefef));
-    sheet.Title("Flags 161, English.bmp, Arabic.bmp (1x, 4x); program icons");
-    for (const QImage& flag : {sheet.Load(161), sheet.LoadPath("flags/English.bmp"), sheet.LoadPath("flags/Arabic.bmp")}) {
+    sheet.Title("Flags 161, English, Arabic, French, German (1x, 4x); program icons");
+    for (const QImage& flag : {sheet.Load(161), sheet.LoadPath("flags/English.bmp"), sheet.LoadPath("flags/Arabic.bmp"),
+                               sheet.LoadPath("flags/French.bmp"), sheet.LoadPath("flags/German.bmp")}) {
         sheet.Put(flag, 1, Qt::white);
         sheet.Put(flag, 4, Qt::white);
     }

@@ -422,7 +422,8 @@ QImage LetterFlag(const QString& letters, const QColor& dark, const QColor& ligh
     // 5 x 7 capitals, drawn pixel by pixel: at 16 pixels no outline font stays sharp.
     static const std::pair<QChar, const char*> kGlyphs[] = {
         {'E', "11111100001000011110100001000011111"}, {'N', "10001110011100110101100111001110001"},
-        {'A', "01110100011000111111100011000110001"}, {'R', "11110100011000111110101001001010001"}};
+        {'A', "01110100011000111111100011000110001"}, {'R', "11110100011000111110101001001010001"},
+        {'F', "11111100001000011110100001000010000"}, {'D', "11110100011000110001100011000111110"}};
     QImage img(16, 16, QImage::Format_RGB32);
     QPainter p(&img);
     p.fillRect(img.rect(), Vertical(0, 16, light, dark));

@@ -1,0 +1,145 @@
+#include "settings/Translate.h"
+
+#include "settings/LanguagePack.h"
+#include "shell/CommandTables.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+
+namespace {
+
+// A picture label keeps its picture; its text is the title nobody sees.
+bool ShowsPicture(const QLabel* label)
+{
+    return !label->pixmap().isNull();
+}
+
+QString Lookup(int id, const QString& current)
+{
+    const std::string text = LookupLanguageText(static_cast<unsigned>(id), current.toStdString());
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+int ControlId(const QWidget* widget)
+{
+    const QVariant id = widget->property("controlId");
+    return id.isValid() ? id.toInt() : -1;
+}
+
+QString WindowText(const QWidget* window)
+{
+    if (const auto* label = qobject_cast<const QLabel*>(window); label != nullptr && !ShowsPicture(label))
+        return label->text();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(window))
+        return button->text();
+    if (const auto* group = qobject_cast<const QGroupBox*>(window))
+        return group->title();
+    if (const auto* combo = qobject_cast<const QComboBox*>(window); combo != nullptr && combo->isEditable())
+        return combo->currentText();
+    if (const auto* edit = qobject_cast<const QLineEdit*>(window))
+        return edit->text();
+    if (const auto* edit = qobject_cast<const QTextEdit*>(window))
+        return edit->toPlainText();
+    if (const auto* edit = qobject_cast<const QPlainTextEdit*>(window))
+        return edit->toPlainText();
+    return window->windowTitle();
+}
+
+void SetWindowText(QWidget* window, const QString& text)
+{
+    if (auto* label = qobject_cast<QLabel*>(window); label != nullptr && !ShowsPicture(label))
+        label->setText(text);
+    else if (auto* button = qobject_cast<QAbstractButton*>(window))
+        button->setText(text);
+    else if (auto* group = qobject_cast<QGroupBox*>(window))
+        group->setTitle(text);
+    else if (auto* combo = qobject_cast<QComboBox*>(window); combo != nullptr && combo->isEditable())
+        combo->setEditText(text);
+    else if (auto* edit = qobject_cast<QLineEdit*>(window))
+        edit->setText(text);
+    else if (auto* edit = qobject_cast<QTextEdit*>(window))
+        edit->setPlainText(text);
+    else if (auto* edit = qobject_cast<QPlainTextEdit*>(window))
+        edit->setPlainText(text);
+    else
+        window->setWindowTitle(text);
+}
+
+void TranslateWindow(QWidget* window, int dialogId)
+{
+    if (window == nullptr)
+        return;
+    if (dialogId != 0) {
+        const QString title = Lookup(dialogId, window->windowTitle());
+        if (!title.isEmpty())
+            window->setWindowTitle(title);
+    }
+    // From the top of the stacking order down, as the window system lists them.
+    const QList<QWidget*> children = window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+        QWidget* child = *it;
+        const int id = ControlId(child);
+        if (id < 0 || child->isWindow())
+            continue;
+        const QString text = Lookup(id, WindowText(child));
+        if (!text.isEmpty())
+            SetWindowText(child, text);
+    }
+}
+
+void TranslateMenu(QMenuBar* menu)
+{
+    if (menu == nullptr)
+        return;
+    CMenuKeyGenerator generator;
+    const std::vector<DropDown>& builtIn = MainMenu();
+    const QList<QAction*> tops = menu->actions();
+    for (int p = 0; p < tops.size(); ++p) {
+        const std::size_t index = static_cast<std::size_t>(p);
+        const std::string english = index < builtIn.size() ? builtIn[index].text : std::string();
+        const int number = generator.Next();
+        if (english.empty())
+            continue;
+        const std::string text = LookupLanguageText(MenuKey(english, number, p), english);
+        tops[p]->setText(QString::fromStdString(text.empty() ? english : text));
+    }
+    for (QAction* top : tops) {
+        QMenu* dropDown = top->menu();
+        if (dropDown == nullptr)
+            break;
+        for (QAction* entry : dropDown->actions()) {
+            const unsigned id = entry->property("commandId").toUInt();
+            if (id == 0 || entry->isSeparator())
+                continue;
+            const QString current = entry->text();
+            if (current.isEmpty())
+                continue;
+            const QString text = Lookup(static_cast<int>(id), current);
+            entry->setText(text.isEmpty() ? current : text);
+        }
+    }
+}
+
+QString TipDisplayText(const QString& tip)
+{
+    QString out;
+    out.reserve(tip.size());
+    for (qsizetype i = 0; i < tip.size(); ++i) {
+        if (tip[i] == u'&' && i + 1 < tip.size()) {
+            out += tip[++i];
+            continue;
+        }
+        if (tip[i] != u'&')
+            out += tip[i];
+    }
+    return out;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+class QMenuBar;
+class QWidget;
+
+// The text a window shows as its own, as the window system's window text:
+// a label's or button's caption, an edit's or combo box's text, a group
+// box's title, and for any other control (a list, a picture) its title,
+// which is kept but not drawn.
+QString WindowText(const QWidget* window);
+void SetWindowText(QWidget* window, const QString& text);
+
+// The control id a widget carries ("controlId"); -1 when it carries none.
+int ControlId(const QWidget* widget);
+
+// Translates a window's title (when `dialogId` is not 0) and the captions of
+// its direct children by their control ids. An empty or missing value leaves
+// the text on screen as it is; children without a control id are Qt's own
+// parts and are not visited.
+void TranslateWindow(QWidget* window, int dialogId);
+
+// Translates the main menu bar: the top-level entries under their generated
+// keys (falling back to the built-in English text), the drop-down entries by
+// command id (falling back to the text on screen). Null does nothing.
+void TranslateMenu(QMenuBar* menu);
+
+// A tip as a tool tip shows it: mnemonic '&'s are dropped, "&&" shows one '&'.
+QString TipDisplayText(const QString& tip);

@@ -1,0 +1,73 @@
+// The pages view's language pass: captions, menu, tab pictures and list headers.
+#include "shell/PagesView.h"
+
+#include "download/ListCtrlEx.h"
+#include "platform/CaseInsensitive.h"
+#include "resources/Resource.h"
+#include "settings/LanguagePack.h"
+#include "settings/Translate.h"
+#include "shell/MainFrame.h"
+
+#include <QMenuBar>
+
+namespace {
+
+// Tab pictures of each set: normal, hover, selected for the engine, search,
+// download and play-list tabs.
+constexpr std::array<int, 12> kEnglishTabSet = {
+    IDB_TAB_ENGINES,  IDB_TAB_ENGINES_HOVER,  IDB_TAB_ENGINES_SEL,  IDB_TAB_SEARCH,   IDB_TAB_SEARCH_HOVER,   IDB_TAB_SEARCH_SEL,
+    IDB_TAB_DOWNLOAD, IDB_TAB_DOWNLOAD_HOVER, IDB_TAB_DOWNLOAD_SEL, IDB_TAB_PLAYLIST, IDB_TAB_PLAYLIST_HOVER, IDB_TAB_PLAYLIST_SEL,
+};
+constexpr std::array<int, 12> kArabicTabSet = {
+    IDB_TAB_AR_ENGINES,  IDB_TAB_AR_ENGINES_HOVER,  IDB_TAB_AR_ENGINES_SEL,
+    IDB_TAB_AR_SEARCH,   IDB_TAB_AR_SEARCH_HOVER,   IDB_TAB_AR_SEARCH_SEL,
+    IDB_TAB_AR_DOWNLOAD, IDB_TAB_AR_DOWNLOAD_HOVER, IDB_TAB_AR_DOWNLOAD_SEL,
+    IDB_TAB_AR_PLAYLIST, IDB_TAB_AR_PLAYLIST_HOVER, IDB_TAB_AR_PLAYLIST_SEL,
+};
+
+// The headers a language file may replace: the hidden "ID" columns are left out.
+constexpr int kEngineHeaders = 4;
+constexpr int kDownloadHeaders = 6;
+constexpr int kFileHeaders = 5;
+constexpr int kPlayListHeaders = 3;
+constexpr std::size_t kHeaderTextMax = 99;
+
+}  // namespace
+
+void CPagesView::ApplyLanguage()
+{
+    TranslateWindow(this, 0);
+    if (CMainFrame* frame = Frame())
+        TranslateMenu(frame->menuBar());
+    SelectTabImages();
+
+    unsigned key = IDS_HEADER_FIRST;
+    const std::pair<CListCtrlEx*, int> lists[] = {
+        {m_lstEngines, kEngineHeaders}, {m_lstDownloads, kDownloadHeaders},
+        {m_lstFiles, kFileHeaders},     {m_lstPlayList, kPlayListHeaders}};
+    for (const auto& [list, count] : lists) {
+        for (int column = 0; column < count; ++column, ++key) {
+            if (list == nullptr || column >= list->GetColumnCount())
+                continue;
+            std::string current = list->GetColumnHeader(column);
+            if (current.size() > kHeaderTextMax)
+                current.resize(kHeaderTextMax);
+            const std::string text = LookupLanguageText(key, current);
+            if (!text.empty())
+                list->SetColumnHeader(column, text);
+        }
+    }
+}
+
+void CPagesView::SelectTabImages()
+{
+    // A language without pictures of its own keeps the set that was last loaded.
+    const std::string language = GetLanguage();
+    if (platform::EqualsNoCase(language, "Arabic"))
+        m_nTabBitmaps = kArabicTabSet;
+    if (platform::EqualsNoCase(language, "English"))
+        m_nTabBitmaps = kEnglishTabSet;
+    if (m_nSelectedTab >= 0 && m_nSelectedTab < 4)
+        SetTabImage(m_stcTab[static_cast<std::size_t>(m_nSelectedTab)], TabImage(m_nSelectedTab, 2));
+    PaintTabs();
+}

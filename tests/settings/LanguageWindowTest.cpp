@@ -1,0 +1,188 @@
+// The language pass over the real window: captions, menu, headers, tab
+// pictures, tips and prompts.
+#include "ShellFixture.h"
+
+#include "download/ListCtrlEx.h"
+#include "resources/Messages.h"
+#include "resources/Resource.h"
+#include "settings/LanguagePack.h"
+#include "platform/IniFile.h"
+#include "resources/StringTable.h"
+#include "settings/Translate.h"
+#include "shell/ToolBar.h"
+
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+
+using testing_support::ShellTest;
+
+namespace {
+
+class LanguageWindow : public ShellTest {
+protected:
+    void Apply(const std::string& language)
+    {
+        m_frame->m_strLanguage = language;
+        m_frame->OnMessage(WM_APPLY_LANGUAGE, 0, 0);
+    }
+    QString TopMenu(int position) const { return m_frame->menuBar()->actions().at(position)->text(); }
+    QString Entry(unsigned id) const { return m_frame->MenuAction(id)->text(); }
+    QString Header(CListCtrlEx* list, int column) const
+    {
+        return QString::fromStdString(list->GetColumnHeader(column));
+    }
+    QString IdlePrompt() const
+    {
+        return m_frame->m_wndStatusBar->findChild<QLabel*>(QStringLiteral("messagePane"))->text();
+    }
+};
+
+TEST_F(LanguageWindow, WithoutAFileEverythingIsBuiltInEnglishAndTipsAndPromptsAreBlank)
+{
+    EXPECT_EQ(m_frame->m_strLanguage, "English");
+    EXPECT_EQ(TopMenu(0), "&File");
+    EXPECT_EQ(Entry(ID_MENU_ENGINES_PAGE), "Search &Engine Page");
+    EXPECT_EQ(Header(m_view->m_lstDownloads, 5), "Transfer Rate");
+    EXPECT_EQ(m_view->m_stcArtistLabel->text(), "Artist: ");
+    EXPECT_EQ(LoadLanguageString(IDS_NO_ITEM_SELECTED), "No Item Selected.");
+    EXPECT_EQ(m_frame->m_wndToolBar->ButtonAction(ID_TB_FIND)->toolTip(), "");
+    EXPECT_EQ(m_frame->GetMessageString(ID_TB_FIND), " ");
+    EXPECT_EQ(IdlePrompt(), " ");
+}
+
+TEST_F(LanguageWindow, AFileReplacesCaptionsMenusHeadersTipsAndPrompts)
+{
+    m_dir.Write("Language/Test.ini",
+                "[Tunorva]\n"
+                "2=Key two\n15=Interprète :\n16=\n"           // artist box, artist label, empty value
+                "&file340=&Fichier\n"                          // key case does not matter
+                "32772=Moteurs\n32807=\n"                      // a drop-down entry, an empty one
+                "40000=État\n40009=Débit\n40013=\n"            // first, last download, empty header
+                "40017=Taille\n40018=Beyond the last header\n"
+                "32782=" + std::string(100, 't') + "\n"          // tip cut to 79
+                "32789=H&ome && more\n"                        // a tip shows no mnemonic
+                "57345=Prêt\n");
+    m_view->m_cboArtist->setEditText(QStringLiteral("typed"));
+    Apply("Test");
+
+    // Key 2 reaches the artist box, whose control id is 2.
+    EXPECT_EQ(m_view->m_cboArtist->currentText(), "Key two");
+    EXPECT_EQ(m_view->m_stcArtistLabel->text(), "Interprète :");
+    EXPECT_EQ(m_view->m_stcSongLabel->text(), "Song: ");
+    // Only the first top-level entry has a key; the others keep their English texts.
+    EXPECT_EQ(TopMenu(0), "&Fichier");
+    EXPECT_EQ(TopMenu(1), "&Page");
+    EXPECT_EQ(Entry(ID_MENU_ENGINES_PAGE), "Moteurs");
+    EXPECT_EQ(Entry(ID_MENU_SEARCH_PAGE), "&Search Page");
+    EXPECT_EQ(Header(m_view->m_lstEngines, 0), "État");
+    EXPECT_EQ(Header(m_view->m_lstDownloads, 5), "Débit");
+    EXPECT_EQ(Header(m_view->m_lstFiles, 3), "File Size");
+    EXPECT_EQ(Header(m_view->m_lstPlayList, 2), "Taille");
+    EXPECT_EQ(Header(m_view->m_lstDownloads, 6), "ID");
+    EXPECT_EQ(m_frame->OnToolTipText(ID_TB_FIND), std::string(79, 't'));
+    EXPECT_EQ(m_frame->m_wndToolBar->ButtonAction(ID_TB_FIND)->toolTip(), QString(79, u't'));
+    EXPECT_EQ(m_frame->m_wndToolBar->ButtonAction(ID_HOME_PAGE)->toolTip(), "Home & more");
+    EXPECT_EQ(m_frame->m_wndToolBar->ButtonAction(ID_HOME_PAGE)->statusTip(), "H&ome && more");
+    EXPECT_EQ(m_frame->MenuAction(ID_MENU_OPTIONS)->statusTip(), " ");
+    EXPECT_EQ(IdlePrompt(), "Prêt");
+}
+
+TEST_F(LanguageWindow, SwitchingToALanguageWithFewerKeysKeepsWhatItsDefaultsAre)
+{
+    m_dir.Write("Language/A.ini", "[Tunorva]\n&Page271=Page A\n32772=Engines A\n15=Artist A\n40001=Engine A\n"
+                                  "61227=Nothing selected A\n");
+    m_dir.Write("Language/B.ini", "[Tunorva]\n3=Find B\n");
+    Apply("A");
+    Apply("B");
+    // Top-level entries and messages fall back to English ...
+    EXPECT_EQ(TopMenu(1), "&Page");
+    EXPECT_EQ(LoadLanguageString(IDS_NO_ITEM_SELECTED), "No Item Selected.");
+    // ... captions, drop-down entries and headers keep A's text on screen.
+    EXPECT_EQ(Entry(ID_MENU_ENGINES_PAGE), "Engines A");
+    EXPECT_EQ(m_view->m_stcArtistLabel->text(), "Artist A");
+    EXPECT_EQ(Header(m_view->m_lstEngines, 1), "Engine A");
+    EXPECT_EQ(m_view->m_btnFind->text(), "Find B");
+}
+
+TEST_F(LanguageWindow, ArabicInAnyCapitalsShowsTheArabicTabsAndOtherNamesKeepTheLastSet)
+{
+    const auto tabs = [this] {
+        return std::vector<int>{BitmapIdOf(m_view->m_stcTab[0]), BitmapIdOf(m_view->m_stcTab[1]),
+                                BitmapIdOf(m_view->m_stcTab[2]), BitmapIdOf(m_view->m_stcTab[3])};
+    };
+    // Tab 0 is selected since the start.
+    const std::vector<int> arabic{IDB_TAB_AR_ENGINES_SEL, IDB_TAB_AR_SEARCH, IDB_TAB_AR_DOWNLOAD, IDB_TAB_AR_PLAYLIST};
+    const std::vector<int> english{IDB_TAB_ENGINES_SEL, IDB_TAB_SEARCH, IDB_TAB_DOWNLOAD, IDB_TAB_PLAYLIST};
+    EXPECT_EQ(tabs(), english);
+    const std::pair<const char*, const std::vector<int>*> steps[] = {
+        {"ARABIC", &arabic}, {"Klingon", &arabic}, {"english", &english}, {"Klingon", &english}, {"arabic", &arabic}};
+    for (const auto& [language, expected] : steps) {
+        Apply(language);
+        EXPECT_EQ(tabs(), *expected) << language;
+    }
+    m_view->OnTabHover(QPoint(120, 20));
+    EXPECT_EQ(BitmapIdOf(m_view->m_stcTab[1]), IDB_TAB_AR_SEARCH_HOVER);
+}
+
+TEST_F(LanguageWindow, TranslateWindowVisitsOnlyDirectChildrenWithIds)
+{
+    QWidget dialog;
+    dialog.setWindowTitle(QStringLiteral("Before"));
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), &dialog);
+    cancel->setProperty("controlId", 2);
+    auto* empty = new QPushButton(QStringLiteral("Kept"), &dialog);
+    empty->setProperty("controlId", 1011);
+    auto* noId = new QPushButton(QStringLiteral("No id"), &dialog);
+    auto* inner = new QLabel(QStringLiteral("Grandchild"), cancel);
+    inner->setProperty("controlId", 2);
+    m_dir.Write("Language/Test.ini", "[Tunorva]\n140=Réglage\n2=Annuler\n1011=\n0=Zero\n-1=Minus\n");
+    m_frame->m_strLanguage = "Test";
+    TranslateWindow(&dialog, 0);
+    EXPECT_EQ(dialog.windowTitle(), "Before");
+    TranslateWindow(&dialog, IDD_LANGUAGE);
+    EXPECT_EQ(dialog.windowTitle(), "Réglage");
+    EXPECT_EQ(cancel->text(), "Annuler");
+    EXPECT_EQ(empty->text(), "Kept");
+    EXPECT_EQ(noId->text(), "No id");
+    EXPECT_EQ(inner->text(), "Grandchild");
+}
+
+TEST_F(LanguageWindow, TheShippedFilesAreCompleteAndTranslateTheWindow)
+{
+    const std::string shipped = TUNORVA_SHIPPED_DIR;
+    std::filesystem::copy(shipped + "/Language", m_dir.Path() / "Language");
+    Apply("English");
+    EXPECT_EQ(IdlePrompt(), "Ready");
+    EXPECT_EQ(m_frame->m_wndToolBar->ButtonAction(ID_TB_ENGINES_PAGE)->toolTip(), "Search Engine Page");
+    Apply("Arabic");
+    EXPECT_EQ(TopMenu(0), QString::fromUtf8("&ملف"));
+    EXPECT_EQ(Header(m_view->m_lstFiles, 4), QString::fromUtf8("العنوان"));
+    EXPECT_EQ(IdlePrompt(), QString::fromUtf8("جاهز"));
+    EXPECT_EQ(LoadLanguageString(IDS_THE_FILE), "الملف ");
+    // Every text a language can hold, in every shipped language and with a flag.
+    std::vector<std::string> keys = {"&File340", "&Page271", "&Search482", "&Extra123", "&Help64", "57345",
+                                     "100", "135", "140", "150", "3", "10", "12", "15", "16", "1",
+                                     "1009", "1010", "1011", "1017", "1018", "1019", "1020", "1021", "1022", "1491"};
+    for (unsigned id = 40000; id <= 40017; ++id)
+        keys.push_back(std::to_string(id));
+    for (unsigned id = 100; id < 65536; ++id) {
+        if (FindBuiltinString(id) != nullptr)
+            keys.push_back(std::to_string(id));
+    }
+    for (QAction* action : m_frame->findChildren<QAction*>()) {
+        if (const unsigned id = action->property("commandId").toUInt(); id != 0)
+            keys.push_back(std::to_string(id));
+    }
+    for (const char* language : {"English", "Arabic", "French", "German"}) {
+        const std::string file = shipped + "/Language/" + language + ".ini";
+        for (const std::string& key : keys)
+            EXPECT_NE(platform::GetPrivateProfileString("Tunorva", key, "", file), "") << language << " " << key;
+        // The artist box has the control id 2 as well.
+        EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "2", "absent", file), "absent") << language;
+        EXPECT_TRUE(std::filesystem::exists(shipped + "/Flags/" + language + ".bmp")) << language;
+    }
+}
+
+}  // namespace

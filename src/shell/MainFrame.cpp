@@ -262,7 +262,7 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     const unsigned id = FindAccelerator(*key);
-    if (id == 0)
+    if (id == 0 || (m_wndView != nullptr && !m_wndView->TakesAccelerator(id, widget)))
         return QMainWindow::eventFilter(watched, event);
     OnCmdMsg(id);
     return true;

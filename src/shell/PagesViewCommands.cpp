@@ -91,15 +91,7 @@ platform::LRESULT CPagesView::OnDownloadCancelItem(platform::WPARAM, platform::L
 platform::LRESULT CPagesView::OnDownloadClearItem(platform::WPARAM, platform::LPARAM) { return 0; }
 platform::LRESULT CPagesView::OnDownloadResumeItem(platform::WPARAM, platform::LPARAM) { return 0; }
 
-// --- play list
-void CPagesView::OnPlayFile() {}
-void CPagesView::OnRenameFile() {}
-void CPagesView::OnDeleteFile() {}
-void CPagesView::OnRefresh() {}
-void CPagesView::RefreshPlayList() {}
-
 // --- settings, language, help
-void CPagesView::OnOptions() {}
 void CPagesView::OnHelpContents() {}
 void CPagesView::OnHelpInfo() {}
 void CPagesView::OnHomePage() {}

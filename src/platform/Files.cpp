@@ -2,8 +2,10 @@
 
 #include "platform/CaseInsensitive.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <atomic>
@@ -181,8 +183,18 @@ RemoveResult MoveFileToTrash(const std::string& path, int* error)
             *error = errno;
         return RemoveResult::Failed;
     }
-    if (QFile::moveToTrash(QString::fromStdString(path)))
-        return RemoveResult::Trashed;
+    // Qt cannot set up the home trash when the data folder itself is
+    // missing, and then files the "trashed" file relative to the current
+    // folder. The desktop would have the folder; make sure we do too.
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (!dataHome.isEmpty() && QDir().mkpath(dataHome)) {
+        QString inTrash;
+        if (QFile::moveToTrash(QString::fromStdString(path), &inTrash)) {
+            if (QDir::isAbsolutePath(inTrash))
+                return RemoveResult::Trashed;
+            ::rename(inTrash.toStdString().c_str(), path.c_str());
+        }
+    }
     // No trash could take it: delete it, as the program always did.
     if (::unlink(path.c_str()) == 0)
         return RemoveResult::Deleted;

@@ -46,8 +46,10 @@ COptionsDlg::COptionsDlg(QWidget* parent)
     m_btnBrowse = Place(this, new QPushButton(QStringLiteral("....."), this), IDC_BROWSE, "browse", 165, 66, 20, 13);
     m_btnClearLastSearches = Place(this, new QPushButton(QStringLiteral("&Clear Last Searches"), this),
                                    IDC_CLEAR_SEARCHES, "clearLastSearches", 7, 98, 76, 16);
+    // The label runs up to its edit box (96 units rather than 88): the
+    // desktop's fonts are wider than the one the layout was drawn for.
     Place(this, new QLabel(QStringLiteral("Recent search list contains:"), this), IDC_HISTORY_LABEL, "historyLabel", 13,
-          127, 88, 13)
+          125, 96, 13)
         ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_edtHistory = Place(this, new QLineEdit(this), IDC_HISTORY_COUNT, "historyCount", 111, 125, 46, 13);
     auto* ok = Place(this, new QPushButton(QStringLiteral("OK"), this), platform::IDOK, "optionsOk", 7, 145, 50, 14);

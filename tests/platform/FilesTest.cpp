@@ -78,12 +78,13 @@ TEST(Files, DeletedFilesGoToTheTrash)
     TempDir data;
     const char* previous = std::getenv("XDG_DATA_HOME");
     const std::string saved = previous != nullptr ? previous : "";
-    setenv("XDG_DATA_HOME", data.Str().c_str(), 1);
+    // A data folder that does not exist yet, as on a fresh account.
+    setenv("XDG_DATA_HOME", data.File("share").c_str(), 1);
     dir.Write("gone.mp3", "music");
 
     EXPECT_EQ(MoveFileToTrash(dir.File("gone.mp3")), RemoveResult::Trashed);
     EXPECT_FALSE(FileExists(dir.File("gone.mp3")));
-    EXPECT_EQ(ReadWholeFile(data.File("Trash/files/gone.mp3")), "music");
+    EXPECT_EQ(ReadWholeFile(data.File("share/Trash/files/gone.mp3")), "music");
 
     int error = 0;
     EXPECT_EQ(MoveFileToTrash(dir.File("gone.mp3"), &error), RemoveResult::Failed);

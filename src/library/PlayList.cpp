@@ -14,6 +14,7 @@
 #include "shell/PagesView.h"
 
 #include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QTextEdit>
 
@@ -148,6 +149,9 @@ bool CPagesView::TakesAccelerator(unsigned id, const QWidget* focus) const
     // Delete and F2 change files: they reach the play list only while it is
     // showing, and never from a box the user is typing in.
     if (m_lstPlayList == nullptr || m_lstPlayList->isHidden())
+        return false;
+    // A keyword box has the focus as a whole, its edit part standing in.
+    if (const auto* combo = qobject_cast<const QComboBox*>(focus); combo != nullptr && combo->isEditable())
         return false;
     return qobject_cast<const QLineEdit*>(focus) == nullptr && qobject_cast<const QTextEdit*>(focus) == nullptr &&
            qobject_cast<const QAbstractSpinBox*>(focus) == nullptr;

@@ -1,10 +1,17 @@
 #include "platform/Files.h"
 
-#include <QSaveFile>
+#include "platform/CaseInsensitive.h"
 
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <filesystem>
@@ -110,6 +117,118 @@ bool FileExists(const std::string& path)
 {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
+}
+
+bool MatchesWildcard(const std::string& name, const std::string& pattern)
+{
+    // Iterative matcher with one back-tracking point: the last '*' seen.
+    std::size_t n = 0, p = 0, starP = std::string::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || AsciiLower(pattern[p]) == AsciiLower(name[n]))) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::string::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+std::vector<FoundFile> FindFiles(const std::string& pattern)
+{
+    const std::size_t slash = pattern.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : pattern.substr(0, slash + 1);
+    const std::string namePattern = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+    std::vector<FoundFile> found;
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder, ec);
+    if (ec)
+        return found;
+    for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        if (ec)
+            break;
+        std::string name = it->path().filename().string();
+        if (!MatchesWildcard(name, namePattern))
+            continue;
+        FoundFile entry;
+        entry.name = std::move(name);
+        std::error_code statError;
+        entry.isDirectory = it->is_directory(statError);
+        if (!entry.isDirectory) {
+            const std::uintmax_t size = it->file_size(statError);
+            entry.size = statError ? 0 : size;
+        }
+        found.push_back(std::move(entry));
+    }
+    std::sort(found.begin(), found.end(), [](const FoundFile& a, const FoundFile& b) {
+        return std::lexicographical_compare(a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
+                                            [](char x, char y) { return AsciiLower(x) < AsciiLower(y); });
+    });
+    return found;
+}
+
+RemoveResult MoveFileToTrash(const std::string& path, int* error)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        if (error != nullptr)
+            *error = errno;
+        return RemoveResult::Failed;
+    }
+    // Qt cannot set up the home trash when the data folder itself is
+    // missing, and then files the "trashed" file relative to the current
+    // folder. The desktop would have the folder; make sure we do too.
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (!dataHome.isEmpty() && QDir().mkpath(dataHome)) {
+        QString inTrash;
+        if (QFile::moveToTrash(QString::fromStdString(path), &inTrash)) {
+            if (QDir::isAbsolutePath(inTrash))
+                return RemoveResult::Trashed;
+            ::rename(inTrash.toStdString().c_str(), path.c_str());
+        }
+    }
+    // No trash could take it: delete it, as the program always did.
+    if (::unlink(path.c_str()) == 0)
+        return RemoveResult::Deleted;
+    if (error != nullptr)
+        *error = errno;
+    return RemoveResult::Failed;
+}
+
+int RenameNoReplace(const std::string& from, const std::string& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    const int error = errno;
+    if (error != EINVAL && error != ENOSYS && error != ENOTSUP)
+        return error;
+    // File systems without the flag: a hard link fails on an existing target
+    // as the flag would; where links are not supported either, look first.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return 0;
+    }
+    if (errno == EEXIST)
+        return EEXIST;
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0)
+        return EEXIST;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+std::string ErrorText(int error)
+{
+    char buffer[256];
+    // The GNU strerror_r returns the text, which may not be in `buffer`.
+    return ::strerror_r(error, buffer, sizeof buffer);
 }
 
 }  // namespace platform

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -25,5 +27,38 @@ std::optional<std::string> CreateTempFile(const std::string& dir, const std::str
 
 bool DeleteFile(const std::string& path);
 bool FileExists(const std::string& path);
+
+// One entry of a folder listing.
+struct FoundFile {
+    std::string name;        // without the folder
+    std::uintmax_t size = 0; // whole, however large
+    bool isDirectory = false;
+};
+
+// CFileFind over `pattern`: the folder is everything up to the last '/', the
+// rest a name pattern whose '*' and '?' match without regard to case, as the
+// system matches "*.mp3". Names starting with a dot are matched like any
+// other; "." and ".." are never returned. The entries come sorted by name
+// without regard to case, so a listing reads the same on every file system.
+// A folder that cannot be read gives no entries.
+std::vector<FoundFile> FindFiles(const std::string& pattern);
+
+// Whether `name` matches a '*'/'?' pattern without regard to (ASCII) case.
+bool MatchesWildcard(const std::string& name, const std::string& pattern);
+
+enum class RemoveResult { Trashed, Deleted, Failed };
+// Moves the file to the desktop's trash. Where no trash can take it (another
+// device without a trash folder of its own) it is deleted outright. Failed
+// when it is still there afterwards or was never there; `error` then holds
+// the system's error number.
+RemoveResult MoveFileToTrash(const std::string& path, int* error = nullptr);
+
+// Renames `from` to `to`, refusing to replace an existing `to` (a plain
+// rename(2) would silently drop the other file). Returns 0 or the system's
+// error number (EEXIST when `to` exists).
+int RenameNoReplace(const std::string& from, const std::string& to);
+
+// The system's text for an error number, e.g. "File exists".
+std::string ErrorText(int error);
 
 }  // namespace platform

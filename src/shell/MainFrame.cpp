@@ -261,7 +261,8 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     const unsigned id = FindAccelerator(*key);
-    if (id == 0)
+    const QWidget* focus = widget->window()->focusWidget();
+    if (id == 0 || (m_wndView != nullptr && !m_wndView->TakesAccelerator(id, focus != nullptr ? focus : widget)))
         return QMainWindow::eventFilter(watched, event);
     OnCmdMsg(id);
     return true;

@@ -72,11 +72,16 @@ public:
     void OnClearDownload();
     void OnCancelAll();
     void OnClearAll();
+    // play list: library/PlayList.cpp
     void OnPlayFile();
     void OnRenameFile();
     void OnDeleteFile();
     void OnRefresh();
     void RefreshPlayList();
+    // Whether accelerator `id`, pressed while `focus` has the keyboard, is
+    // taken as a command (false leaves the key to the focused control).
+    bool TakesAccelerator(unsigned id, const QWidget* focus) const;
+    // options dialog: settings/ViewOptions.cpp
     void OnOptions();
     void OnHelpContents();
     void OnHelpInfo();

@@ -78,14 +78,3 @@ platform::LRESULT CPagesView::OnMessage(unsigned message, platform::WPARAM wPara
     default: return 0;
     }
 }
-
-
-// --- play list
-void CPagesView::OnPlayFile() {}
-void CPagesView::OnRenameFile() {}
-void CPagesView::OnDeleteFile() {}
-void CPagesView::OnRefresh() {}
-void CPagesView::RefreshPlayList() {}
-
-// --- settings
-void CPagesView::OnOptions() {}

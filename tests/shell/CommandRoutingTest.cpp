@@ -2,12 +2,12 @@
 
 #include "download/ListCtrlEx.h"
 #include "resources/Resource.h"
-#include "shell/AboutDlg.h"
 #include "resources/Messages.h"
 #include "shell/ToolBar.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -126,8 +126,6 @@ TEST_F(ShellTest, AcceleratorsWorkInsideTheKeywordBoxes)
         Qt::KeyboardModifiers modifiers;
         const char* handler;
     } keys[] = {
-        {artist, Qt::Key_Delete, Qt::NoModifier, "OnDeleteFile"},
-        {artist, Qt::Key_F2, Qt::NoModifier, "OnRenameFile"},
         {artist, Qt::Key_F5, Qt::NoModifier, "OnRefresh"},
         {song, Qt::Key_Return, Qt::NoModifier, "OnFindIt"},
         {song, Qt::Key_Enter, Qt::KeypadModifier, "OnFindIt"},
@@ -139,7 +137,6 @@ TEST_F(ShellTest, AcceleratorsWorkInsideTheKeywordBoxes)
         ASSERT_EQ(routed.size(), 1) << k.handler;
         EXPECT_EQ(LastRoute(routed), QString::fromLatin1(k.handler));
     }
-    EXPECT_EQ(artist->text(), QStringLiteral("abc")) << "Delete removed no character";
     EXPECT_EQ(m_view->m_cboSong->count(), 0) << "Enter added nothing to the list";
 
     // Keys outside the table stay with the box.

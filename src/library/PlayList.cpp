@@ -1,0 +1,158 @@
+// The play-list page: the music folder's MP3 files, played with the desktop's
+// application, renamed and deleted. The folder is the only model; every
+// command re-reads it.
+#include "library/PlayList.h"
+
+#include "download/ListCtrlEx.h"
+#include "library/RenameDlg.h"
+#include "platform/CaseInsensitive.h"
+#include "platform/DesktopServices.h"
+#include "platform/Files.h"
+#include "platform/MessageBox.h"
+#include "resources/Resource.h"
+#include "settings/LanguagePack.h"
+#include "shell/PagesView.h"
+
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTextEdit>
+
+#include <cerrno>
+
+namespace {
+
+constexpr int kNameColumn = 1;
+
+}  // namespace
+
+std::string ProposedName(const std::string& fileName)
+{
+    std::size_t at = fileName.find(".mp3");
+    if (at == std::string::npos) {
+        for (std::size_t i = 0; i + 4 <= fileName.size(); ++i) {
+            if (platform::EqualsNoCase(std::string_view(fileName).substr(i, 4), ".mp3")) {
+                at = i;
+                break;
+            }
+        }
+    }
+    if (at == std::string::npos)
+        return fileName;
+    return fileName.substr(0, at) + fileName.substr(at + 4);
+}
+
+std::string RefusedNewName(const std::string& newName)
+{
+    // Without a separator the name cannot leave the folder: "..mp3" and the
+    // like are ordinary names there.
+    if (newName.find('/') != std::string::npos)
+        return "a file name can not hold a folder separator (/)";
+    if (newName.find('\0') != std::string::npos)
+        return platform::ErrorText(EINVAL);
+    return {};
+}
+
+unsigned PlayFailureMessage(int shellResult)
+{
+    switch (shellResult) {
+    case platform::SE_ERR_OOM: return IDS_SHELL_OUT_OF_MEMORY;
+    case platform::SE_ERR_FNF: return IDS_SHELL_FILE_NOT_FOUND;
+    case platform::SE_ERR_PNF: return IDS_SHELL_PATH_NOT_FOUND;
+    case platform::SE_ERR_ACCESSDENIED: return IDS_SHELL_ACCESS_DENIED;
+    case platform::SE_ERR_BAD_FORMAT: return IDS_SHELL_BAD_FORMAT;
+    case platform::SE_ERR_SHARE:
+    case platform::SE_ERR_ASSOCINCOMPLETE: return IDS_SHELL_SHARE;
+    // Nothing can open the type: the text about an unusable program comes nearest.
+    case platform::SE_ERR_NOASSOC: return IDS_SHELL_BAD_FORMAT;
+    default: return 0;
+    }
+}
+
+void CPagesView::RefreshPlayList()
+{
+    m_lstPlayList->DeleteAllItems();
+    const std::vector<platform::FoundFile> files = platform::FindFiles(m_strMusicDir + "*.mp3");
+    m_lstPlayList->setUpdatesEnabled(false);
+    // Each entry goes to the top, so the list ends in the reverse of the
+    // listing's order; appending from the back builds the same list faster.
+    for (auto it = files.rbegin(); it != files.rend(); ++it) {
+        if (it->isDirectory)
+            continue;
+        m_lstPlayList->AddItem(m_lstPlayList->GetItemCount(), 3, IMG_AUDIO_FILE,
+                               {"Audio", it->name, std::to_string(it->size)});
+    }
+    m_lstPlayList->setUpdatesEnabled(true);
+}
+
+void CPagesView::OnRefresh()
+{
+    RefreshPlayList();
+}
+
+void CPagesView::OnPlayFile()
+{
+    const int row = m_lstPlayList->GetFirstSelectedItem();
+    if (row < 0) {
+        platform::AfxMessageBox(LoadLanguageString(IDS_NO_FILE_TO_PLAY));
+        return;
+    }
+    const std::string path = m_strMusicDir + m_lstPlayList->GetItemText(row, kNameColumn);
+    if (const unsigned message = PlayFailureMessage(platform::ShellExecuteOpen(path)); message != 0)
+        platform::AfxMessageBox(LoadLanguageString(message));
+}
+
+void CPagesView::OnDeleteFile()
+{
+    const int row = m_lstPlayList->GetFirstSelectedItem();
+    if (row < 0) {
+        platform::AfxMessageBox(LoadLanguageString(IDS_NO_FILE_TO_DELETE));
+        return;
+    }
+    const std::string name = m_lstPlayList->GetItemText(row, kNameColumn);
+    if (platform::MoveFileToTrash(m_strMusicDir + name) != platform::RemoveResult::Failed)
+        m_lstPlayList->DeleteItem(row);
+    else
+        platform::AfxMessageBox(LoadLanguageString(IDS_THE_FILE) + name + LoadLanguageString(IDS_CAN_NOT_BE_DELETED));
+    RefreshPlayList();
+}
+
+void CPagesView::OnRenameFile()
+{
+    const int row = m_lstPlayList->GetFirstSelectedItem();
+    if (row < 0) {
+        platform::AfxMessageBox(LoadLanguageString(IDS_NO_FILE_TO_RENAME));
+        return;
+    }
+    const std::string name = m_lstPlayList->GetItemText(row, kNameColumn);
+    const std::string source = m_strMusicDir + name;
+    CRenameDlg dlg(this);
+    dlg.m_strNewName = ProposedName(name);
+    if (dlg.DoModal() == platform::IDOK) {
+        const std::string target = m_strMusicDir + dlg.m_strNewName + ".mp3";
+        std::string cause = RefusedNewName(dlg.m_strNewName);
+        // OK on the unchanged name leaves the file as it is.
+        if (cause.empty() && target != source) {
+            if (const int error = platform::RenameNoReplace(source, target); error != 0)
+                cause = platform::ErrorText(error);
+        }
+        if (!cause.empty())
+            platform::AfxMessageBox(LoadLanguageString(IDS_THE_FILE) + source + "not found, becuase " + cause);
+    }
+    RefreshPlayList();
+}
+
+bool CPagesView::TakesAccelerator(unsigned id, const QWidget* focus) const
+{
+    if (id != ID_ACCEL_DELETE && id != ID_ACCEL_RENAME)
+        return true;
+    // Delete and F2 change files: they reach the play list only while it is
+    // showing, and never from a box the user is typing in.
+    if (m_lstPlayList == nullptr || m_lstPlayList->isHidden())
+        return false;
+    // A keyword box has the focus as a whole, its edit part standing in.
+    if (const auto* combo = qobject_cast<const QComboBox*>(focus); combo != nullptr && combo->isEditable())
+        return false;
+    return qobject_cast<const QLineEdit*>(focus) == nullptr && qobject_cast<const QTextEdit*>(focus) == nullptr &&
+           qobject_cast<const QAbstractSpinBox*>(focus) == nullptr;
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+// Rules of the play-list page that do not need the window.
+
+// The name the rename dialog proposes: the file name without its first
+// ".mp3"; where the name has none in small letters, without its first one in
+// any case ("SONG.MP3" proposes "SONG").
+std::string ProposedName(const std::string& fileName);
+
+// Why a new name given in the rename dialog cannot be used, as the text put
+// after "not found, becuase "; empty when it can. A name must stay a plain
+// name inside the music folder.
+std::string RefusedNewName(const std::string& newName);
+
+// The message id for a result of opening a file, 0 when nothing is shown.
+unsigned PlayFailureMessage(int shellResult);

@@ -1,0 +1,117 @@
+#include "settings/OptionsDlg.h"
+
+#include "platform/CRuntime.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageChannel.h"
+#include "resources/Messages.h"
+#include "resources/Resource.h"
+#include "settings/DialogUnits.h"
+#include "settings/FolderDialog.h"
+#include "settings/Translate.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+template <class Widget>
+Widget* Place(QDialog* dialog, Widget* widget, int id, const char* name, int x, int y, int width, int height)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setProperty("controlId", id);
+    widget->setGeometry(MapDialogRect(dialog, x, y, width, height));
+    return widget;
+}
+
+}  // namespace
+
+COptionsDlg::COptionsDlg(QWidget* parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("optionsDialog"));
+    setProperty("controlId", IDD_OPTIONS);
+    setWindowTitle(QStringLiteral("Options"));
+    setFixedSize(MapDialogRect(this, 0, 0, 205, 166).size());
+
+    // The group boxes only frame their rows; the controls are the dialog's own.
+    Place(this, new QGroupBox(QStringLiteral("General Options"), this), IDC_GENERAL_GROUP, "generalGroup", 7, 7, 183,
+          34);
+    m_btnPlaySounds = Place(this, new QCheckBox(QStringLiteral("Play Sounds"), this), IDC_PLAY_SOUNDS, "playSounds",
+                            12, 23, 130, 10);
+    Place(this, new QGroupBox(QStringLiteral("Music Download Directory"), this), IDC_MUSIC_DIR_GROUP, "musicDirGroup",
+          7, 51, 183, 42);
+    m_edtDir = Place(this, new QLineEdit(this), IDC_MUSIC_DIR, "musicDir", 11, 66, 146, 13);
+    m_btnBrowse = Place(this, new QPushButton(QStringLiteral("....."), this), IDC_BROWSE, "browse", 165, 66, 20, 13);
+    m_btnClearLastSearches = Place(this, new QPushButton(QStringLiteral("&Clear Last Searches"), this),
+                                   IDC_CLEAR_SEARCHES, "clearLastSearches", 7, 98, 76, 16);
+    // The label runs up to its edit box (96 units rather than 88): the
+    // desktop's fonts are wider than the one the layout was drawn for.
+    Place(this, new QLabel(QStringLiteral("Recent search list contains:"), this), IDC_HISTORY_LABEL, "historyLabel", 13,
+          125, 96, 13)
+        ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_edtHistory = Place(this, new QLineEdit(this), IDC_HISTORY_COUNT, "historyCount", 111, 125, 46, 13);
+    auto* ok = Place(this, new QPushButton(QStringLiteral("OK"), this), platform::IDOK, "optionsOk", 7, 145, 50, 14);
+    auto* cancel = Place(this, new QPushButton(QStringLiteral("Cancel"), this), platform::IDCANCEL, "optionsCancel",
+                         61, 145, 50, 14);
+    ok->setDefault(true);
+    for (QPushButton* button : {m_btnBrowse, m_btnClearLastSearches, cancel})
+        button->setAutoDefault(false);
+
+    connect(m_btnPlaySounds, &QCheckBox::clicked, this, &COptionsDlg::OnPlaySounds);
+    connect(m_btnBrowse, &QPushButton::clicked, this, &COptionsDlg::OnBrowse);
+    connect(m_btnClearLastSearches, &QPushButton::clicked, this, &COptionsDlg::OnClearLastSearches);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+bool COptionsDlg::OnInitDialog()
+{
+    TranslateWindow(this, IDD_OPTIONS);
+    m_edtDir->setText(QString::fromStdString(m_strDir));
+    m_edtHistory->setText(QString::number(m_nHistory));
+    m_btnPlaySounds->setChecked(m_bSounds != 0);
+    m_btnPlaySounds->setFocus(Qt::TabFocusReason);
+    return true;
+}
+
+void COptionsDlg::done(int result)
+{
+    OnDestroy();
+    QDialog::done(result);
+}
+
+void COptionsDlg::OnDestroy()
+{
+    m_strDir = m_edtDir->text().toStdString();
+    m_nHistory = platform::Atoi(m_edtHistory->text().toStdString());
+}
+
+void COptionsDlg::OnPlaySounds()
+{
+    m_bSounds = !m_bSounds;
+}
+
+void COptionsDlg::OnBrowse()
+{
+    // The browser belongs to this dialog, as the modal preparation would make it.
+    CFolderDialog dlg({}, {}, this, BIF_RETURNONLYFSDIRS);
+    if (dlg.DoModal() != 1)
+        return;
+    m_strDir = dlg.m_szPath;
+    m_edtDir->setText(QString::fromStdString(m_strDir));
+}
+
+void COptionsDlg::OnClearLastSearches()
+{
+    platform::SendMessage(WM_CLEAR_HISTORY, 0, 0);
+}
+
+int COptionsDlg::DoModal()
+{
+    OnInitDialog();
+    const platform::ModalLoopScope modal;
+    return exec() == QDialog::Accepted ? platform::IDOK : platform::IDCANCEL;
+}

@@ -1,0 +1,34 @@
+// The pages view's Options command.
+#include "shell/PagesView.h"
+
+#include "platform/Files.h"
+#include "platform/MessageBox.h"
+#include "settings/OptionsDlg.h"
+#include "shell/HistoryCombo.h"
+
+void CPagesView::OnOptions()
+{
+    OnCopyContextUrl();
+
+    COptionsDlg dlg(this);
+    dlg.m_strDir = m_strMusicDir;
+    dlg.m_bSounds = m_bPlaySound;
+    dlg.m_nHistory = m_nMaxHistoryItems;
+    if (dlg.DoModal() != platform::IDOK)
+        return;
+
+    // An emptied entry would make the file-system root the music folder: the
+    // folder stays what it was.
+    if (!dlg.m_strDir.empty())
+        m_strMusicDir = dlg.m_strDir;
+    else if (m_strMusicDir.empty())
+        m_strMusicDir = platform::GetProgramDir() + "/Music/";
+    if (m_strMusicDir.back() != '/')
+        m_strMusicDir += '/';
+
+    m_nMaxHistoryItems = dlg.m_nHistory;
+    m_cboArtist->SetHistoryLimit(m_nMaxHistoryItems);
+    m_cboSong->SetHistoryLimit(m_nMaxHistoryItems);
+
+    m_bPlaySound = dlg.m_bSounds;
+}

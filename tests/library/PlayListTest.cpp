@@ -1,0 +1,260 @@
+#include "ShellFixture.h"
+
+#include "download/ListCtrlEx.h"
+#include "library/PlayList.h"
+#include "library/RenameDlg.h"
+#include "platform/DesktopServices.h"
+#include "resources/Resource.h"
+#include "resources/StringTable.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdlib>
+#include <functional>
+#include <unistd.h>
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class ScriptedLauncher final : public platform::Launcher {
+public:
+    Result OpenDocument(const std::string& path) override
+    {
+        opened.push_back(path);
+        return next;
+    }
+    Result next = Result::Started;
+    Strings opened;
+};
+
+class PlayListTest : public testing_support::ShellTest {
+protected:
+    void BeforeStart() override
+    {
+        m_music = m_dir.Str() + "/Music/";
+        std::filesystem::create_directories(m_music);
+        setenv("XDG_DATA_HOME", m_data.Str().c_str(), 1);
+        m_previousLauncher = platform::SetLauncher(&m_launcher);
+    }
+    void TearDown() override
+    {
+        ShellTest::TearDown();
+        platform::SetLauncher(m_previousLauncher);
+        unsetenv("XDG_DATA_HOME");
+    }
+
+    void Write(const std::string& name, const std::string& content = "mp3") { m_dir.Write("Music/" + name, content); }
+    CListCtrlEx* List() const { return m_view->m_lstPlayList; }
+    Strings Names() const
+    {
+        Strings names;
+        for (int row = 0; row < List()->GetItemCount(); ++row)
+            names.push_back(List()->GetItemText(row, 1));
+        return names;
+    }
+    void Select(const Strings& names)
+    {
+        List()->clearSelection();
+        for (int row = 0; row < List()->GetItemCount(); ++row) {
+            if (std::find(names.begin(), names.end(), List()->GetItemText(row, 1)) != names.end())
+                List()->selectionModel()->select(List()->model()->index(row, 0),
+                                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+    }
+    std::string LastText() const
+    {
+        const Strings texts = m_responder.Texts();
+        return texts.empty() ? std::string("<none>") : texts.back();
+    }
+    // Runs OnRenameFile; `answer` works the open dialog and closes it.
+    void Rename(const std::function<void(CRenameDlg&)>& answer)
+    {
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (auto* dlg = qobject_cast<CRenameDlg*>(QApplication::activeModalWidget()); dlg && dlg->isVisible()) {
+                poll.stop();
+                answer(*dlg);
+            }
+        });
+        poll.start(10);
+        m_view->OnRenameFile();
+    }
+
+    std::string m_music;
+    testing_support::TempDir m_data;
+    ScriptedLauncher m_launcher;
+    platform::Launcher* m_previousLauncher = nullptr;
+};
+
+std::string Text(unsigned id)
+{
+    return LoadBuiltinString(id);
+}
+
+}  // namespace
+
+TEST_F(PlayListTest, ShowsTheFolderWithTheLastListedFileOnTop)
+{
+    Write("b.mp3", "12345");
+    Write("A.MP3");
+    Write("notes.txt");
+    std::filesystem::create_directory(m_music + "folder.mp3");
+    Write("big.mp3", "");
+    std::filesystem::resize_file(m_music + "big.mp3", 3'000'000'000ULL);
+
+    m_frame->OnCmdMsg(ID_MENU_PLAYLIST_PAGE);
+    ASSERT_EQ(Names(), (Strings{"big.mp3", "b.mp3", "A.MP3"}));
+    EXPECT_EQ(List()->GetItemText(0, 2), "3000000000");
+    EXPECT_EQ(List()->GetItemText(1, 2), "5");
+    EXPECT_EQ(List()->GetItemText(2, 0), "Audio");
+    EXPECT_EQ(List()->GetItemImage(2), IMG_AUDIO_FILE);
+
+    // A finished download shows up at the next refresh.
+    Write("c.mp3");
+    m_frame->OnCmdMsg(ID_TB_REFRESH);
+    EXPECT_EQ(Names(), (Strings{"c.mp3", "big.mp3", "b.mp3", "A.MP3"}));
+
+    // A missing folder: an empty list without a message, and nothing to act on.
+    m_view->m_strMusicDir = m_dir.Str() + "/Missing/";
+    m_frame->OnCmdMsg(ID_ACCEL_REFRESH);
+    EXPECT_TRUE(Names().empty());
+    m_view->OnPlayFile();
+    m_view->OnDeleteFile();
+    m_view->OnRenameFile();
+    EXPECT_EQ(m_responder.Texts(),
+              (Strings{Text(IDS_NO_FILE_TO_PLAY), Text(IDS_NO_FILE_TO_DELETE), Text(IDS_NO_FILE_TO_RENAME)}));
+}
+
+TEST_F(PlayListTest, PlaysTheUpperSelectedFileAndNamesWhatWentWrong)
+{
+    Write("a.mp3");
+    Write("b.mp3");
+    m_view->ShowPlayListPage();
+    Select({"a.mp3", "b.mp3"});
+    m_view->OnPlayFile();
+    EXPECT_EQ(m_launcher.opened, (Strings{m_music + "b.mp3"}));
+    EXPECT_TRUE(m_responder.Texts().empty());
+
+    m_launcher.next = platform::Launcher::Result::NoApplication;
+    m_view->OnPlayFile();
+    EXPECT_EQ(LastText(), Text(IDS_SHELL_BAD_FORMAT));
+    m_launcher.next = platform::Launcher::Result::NotStarted;
+    m_view->OnPlayFile();
+    EXPECT_EQ(LastText(), Text(IDS_SHELL_OUT_OF_MEMORY));
+
+    // Gone before the desktop is asked: the launcher is not bothered.
+    m_launcher.opened.clear();
+    std::filesystem::remove(m_music + "b.mp3");
+    m_view->OnPlayFile();
+    EXPECT_EQ(LastText(), Text(IDS_SHELL_FILE_NOT_FOUND));
+    std::filesystem::rename(m_dir.Path() / "Music", m_dir.Path() / "Moved");
+    m_view->OnPlayFile();
+    EXPECT_EQ(LastText(), Text(IDS_SHELL_PATH_NOT_FOUND));
+    EXPECT_TRUE(m_launcher.opened.empty());
+    std::filesystem::rename(m_dir.Path() / "Moved", m_dir.Path() / "Music");
+    if (::geteuid() != 0) {  // root reads every file
+        std::filesystem::permissions(m_music + "a.mp3", std::filesystem::perms::none);
+        Select({"a.mp3"});
+        m_view->OnPlayFile();
+        EXPECT_EQ(LastText(), Text(IDS_SHELL_ACCESS_DENIED));
+    }
+    EXPECT_EQ(PlayFailureMessage(platform::SE_ERR_ASSOCINCOMPLETE), unsigned{IDS_SHELL_SHARE});
+    EXPECT_EQ(PlayFailureMessage(33), 0u);
+}
+
+TEST_F(PlayListTest, RenameProposesTheNameAndNeverReplacesNorLeavesTheFolder)
+{
+    const struct {
+        const char* file;
+        const char* proposed;
+        const char* typed;      // null: Cancel
+        const char* renamedTo;  // null: the file keeps its name
+        const char* cause;      // the message's end; null: no message
+    } cases[] = {
+        {"two.mp3.mp3", "two.mp3", "new", "new.mp3", nullptr},
+        {"LOUD.MP3", "LOUD", "LOUD", "LOUD.mp3", nullptr},
+        {"empty.mp3", "empty", "", ".mp3", nullptr},
+        {"same.mp3", "same", "same", "same.mp3", nullptr},
+        {"x.mp3", "x", "taken", nullptr, "File exists"},
+        {"x.mp3", "x", "../out", nullptr, "a file name can not hold a folder separator (/)"},
+        {"x.mp3", "x", nullptr, nullptr, nullptr},
+    };
+    Write("taken.mp3", "taken");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " -> " + (c.typed != nullptr ? c.typed : "<Cancel>"));
+        Write(c.file, c.file);
+        m_view->ShowPlayListPage();
+        Select({c.file});
+        std::string proposed;
+        const std::size_t messages = m_responder.Texts().size();
+        Rename([&](CRenameDlg& dlg) {
+            proposed = dlg.m_edtNewName->text().toStdString();
+            Write("late.mp3");  // shows after the dialog, however it ends
+            dlg.m_edtNewName->setText(QString::fromUtf8(c.typed != nullptr ? c.typed : "ignored"));
+            QTest::keyClick(dlg.m_edtNewName, c.typed != nullptr ? Qt::Key_Return : Qt::Key_Escape);
+        });
+        EXPECT_EQ(proposed, c.proposed);
+        const std::string now = c.renamedTo != nullptr ? c.renamedTo : c.file;
+        EXPECT_EQ(platform::ReadWholeFile(m_music + now), c.file);
+        EXPECT_EQ(platform::FileExists(m_music + c.file), now == c.file);
+        EXPECT_EQ(platform::ReadWholeFile(m_music + "taken.mp3"), "taken");
+        EXPECT_FALSE(std::filesystem::exists(m_dir.Path() / "out.mp3"));
+        const std::string message = c.cause == nullptr ? std::string("<none>")
+                                                       : Text(IDS_THE_FILE) + m_music + c.file + "not found, becuase " + c.cause;
+        EXPECT_EQ(m_responder.Texts().size() > messages ? LastText() : std::string("<none>"), message);
+        const Strings names = Names();
+        EXPECT_NE(std::find(names.begin(), names.end(), "late.mp3"), names.end()) << "the list was read again";
+        std::filesystem::remove(m_music + "late.mp3");
+        std::filesystem::remove(m_music + now);
+    }
+}
+
+TEST_F(PlayListTest, DeleteMovesTheFileToTheTrashAndNamesWhatCannotGo)
+{
+    Write("a.mp3", "a");
+    Write("b.mp3", "b");
+    m_view->ShowPlayListPage();
+    Select({"a.mp3"});
+    m_view->OnDeleteFile();
+    EXPECT_EQ(Names(), (Strings{"b.mp3"}));
+    EXPECT_EQ(platform::ReadWholeFile(m_data.File("Trash/files/a.mp3")), "a");
+    EXPECT_TRUE(m_responder.Texts().empty()) << "no question is asked";
+
+    // Gone meanwhile: the message names the file and the row goes with the re-read.
+    Select({"b.mp3"});
+    std::filesystem::remove(m_music + "b.mp3");
+    m_view->OnDeleteFile();
+    EXPECT_EQ(LastText(), "The file b.mp3 can not be deleted.");
+    EXPECT_TRUE(Names().empty());
+}
+
+TEST_F(PlayListTest, DeleteAndF2ReachThePlayListOnlyWhileItShowsAndNotFromATextBox)
+{
+    QSignalSpy routed(m_frame, &CMainFrame::commandRouted);
+    QLineEdit* artist = m_view->m_cboArtist->lineEdit();
+    const auto press = [&](QWidget* target, Qt::Key key) {
+        routed.clear();
+        target->setFocus();
+        QTest::keyClick(target, key);
+        return routed.isEmpty() ? QString() : routed.last().at(1).toString();
+    };
+    for (const unsigned page : {ID_MENU_ENGINES_PAGE, ID_MENU_SEARCH_PAGE, ID_MENU_DOWNLOAD_PAGE, ID_MENU_PLAYLIST_PAGE}) {
+        m_frame->OnCmdMsg(page);
+        artist->setText(QStringLiteral("abc"));
+        artist->setCursorPosition(1);
+        EXPECT_EQ(press(artist, Qt::Key_Delete), QString()) << page;
+        EXPECT_EQ(artist->text(), QStringLiteral("ac")) << page;
+        EXPECT_EQ(press(artist, Qt::Key_F2), QString()) << page;
+        EXPECT_EQ(press(artist, Qt::Key_F5), QStringLiteral("OnRefresh")) << page;
+    }
+    EXPECT_EQ(press(List(), Qt::Key_Delete), QStringLiteral("OnDeleteFile"));
+    EXPECT_EQ(press(List(), Qt::Key_F2), QStringLiteral("OnRenameFile"));
+    m_frame->OnCmdMsg(ID_MENU_SEARCH_PAGE);
+    EXPECT_EQ(press(m_view->m_lstFiles, Qt::Key_Delete), QString());
+    EXPECT_EQ(m_responder.Texts(), (Strings{Text(IDS_NO_FILE_TO_DELETE), Text(IDS_NO_FILE_TO_RENAME)}));
+}

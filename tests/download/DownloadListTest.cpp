@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -38,8 +39,13 @@ protected:
         : m_quick(PatternBody(20000)),
           m_slow(PatternBody(400 * 1024)),
           m_files([this](const HttpExchange& request) {
-              if (request.target.find("quick") != std::string::npos)
-                  return ScriptedReply{HttpResponse(200, m_quick)};
+              if (request.target.find("quick") != std::string::npos) {
+                  // The two probes answer at once; a download a second later,
+                  // so that its row can be looked at first.
+                  ScriptedReply reply{HttpResponse(200, m_quick)};
+                  reply.delayBeforeMs = ++m_quickRequests > 2 ? 1000 : 0;
+                  return reply;
+              }
               if (request.target.find("gone") != std::string::npos)
                   return ScriptedReply{HttpResponse(404, "gone")};
               ScriptedReply reply{HttpResponse(200, m_slow)};
@@ -132,6 +138,7 @@ protected:
 
     std::string m_quick;
     std::string m_slow;
+    std::atomic<int> m_quickRequests{0};
     ScriptedHttpServer m_files;
     ScriptedHttpServer m_engine;
 };

@@ -32,4 +32,4 @@ inline constexpr unsigned WM_COMMAND = 0x0111;
 
 // A download has failed: wParam points to its DownloadItem, lParam to the
 // composed failure text. The row keeps its place and shows the text.
-inline constexpr unsigned WM_DOWNLOAD_FAILED = platform::WM_USER + 219;
+inline constexpr unsigned WM_DOWNLOAD_FAILED = platform::WM_USER + 220;

@@ -9,7 +9,10 @@
 #include <chrono>
 #include <cctype>
 #include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -66,6 +69,17 @@ struct HttpFile::Impl {
     std::size_t bodyPos = 0;
     std::vector<Event> events;
     Clock::time_point lastActivity;
+    std::optional<Clock::time_point> deadline;  // set by the first send when there is a total time
+    curl_socket_t socket = CURL_SOCKET_BAD;     // the connection's socket, while it is open
+
+    // The handles go first: closing them may still call back into this object.
+    ~Impl()
+    {
+        if (attached)
+            curl_multi_remove_handle(multi.get(), easy.get());
+        multi.reset();
+        easy.reset();
+    }
 
     std::size_t Available() const { return body.size() - bodyPos; }
 
@@ -161,7 +175,31 @@ struct HttpFile::Impl {
             self->events.push_back({EventKind::Resolved, host});
             self->events.push_back({EventKind::Connecting, host});
         }
-        return socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+        self->socket = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+        return self->socket;
+    }
+
+    static int OnCloseSocket(void* user, curl_socket_t item)
+    {
+        auto* self = static_cast<Impl*>(user);
+        if (self->socket == item)
+            self->socket = CURL_SOCKET_BAD;
+        return ::close(item);
+    }
+
+    // Counts every byte the connection receives, also the bytes of a header
+    // line that is not complete yet, which libcurl hands over only whole.
+    void NoteBytesReceived()
+    {
+        if (socket == CURL_SOCKET_BAD)
+            return;
+        tcp_info info{};
+        socklen_t length = sizeof info;
+        if (getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &length) != 0 || length < sizeof info)
+            return;
+        const auto lastByte = Clock::now() - std::chrono::milliseconds(info.tcpi_last_data_recv);
+        if (lastByte > lastActivity)
+            lastActivity = lastByte;
     }
 
     static int OnPrereq(void* user, char* primaryIp, char*, int, int)
@@ -225,7 +263,10 @@ struct HttpFile::Impl {
                 Finish(CURLE_ABORTED_BY_CALLBACK);
                 break;
             }
-            if (Clock::now() - lastActivity > std::chrono::milliseconds(options.stallTimeoutMs)) {
+            NoteBytesReceived();
+            const auto now = Clock::now();
+            if (now - lastActivity > std::chrono::milliseconds(options.stallTimeoutMs) ||
+                (deadline && now >= *deadline)) {
                 Finish(CURLE_OPERATION_TIMEDOUT);
                 break;
             }
@@ -283,6 +324,8 @@ HttpFile::HttpFile(std::string server, std::uint16_t port, std::string object, H
     curl_easy_setopt(easy, CURLOPT_RESOLVER_START_DATA, &d);
     curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &Impl::OnOpenSocket);
     curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, &d);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &Impl::OnCloseSocket);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, &d);
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Impl::OnPrereq);
     curl_easy_setopt(easy, CURLOPT_PREREQDATA, &d);
 }
@@ -314,6 +357,13 @@ bool HttpFile::SendRequest()
     m_errorText.clear();
     if (d.ShouldStop()) {
         d.Finish(CURLE_ABORTED_BY_CALLBACK);
+        return false;
+    }
+    // Sending again (after a 401) stays within the time of the first send.
+    if (d.options.totalTimeoutMs > 0 && !d.deadline)
+        d.deadline = Clock::now() + std::chrono::milliseconds(d.options.totalTimeoutMs);
+    if (d.deadline && Clock::now() >= *d.deadline) {
+        d.Finish(CURLE_OPERATION_TIMEDOUT);
         return false;
     }
     if (curl_multi_add_handle(d.multi.get(), d.easy.get()) != CURLM_OK) {

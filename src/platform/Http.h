@@ -30,8 +30,13 @@ struct HttpRequestOptions {
     bool followRedirects = false;
     bool useSystemProxy = false;  // otherwise direct access
     int connectTimeoutMs = 30000;
-    // A request that receives nothing for this long while it is waited on fails.
+    // A request that receives no byte at all (of the answer's headers or of
+    // its body) for this long while it is waited on fails.
     int stallTimeoutMs = 60000;
+    // A request that has not ended this long after it was first sent fails,
+    // however slowly its server keeps sending; 0: no such deadline (a
+    // download may take as long as its bytes keep coming).
+    int totalTimeoutMs = 0;
     HttpStatusObserver* observer = nullptr;
     // Stopping it ends every wait of the request at its next check (at most
     // about 100 ms); so does the process's shut-down.

@@ -123,24 +123,22 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
     return std::string(defaultValue.substr(0, std::min(defaultValue.size(), kProfileValueMax)));
 }
 
-bool WritePrivateProfileString(std::string_view section, std::string_view key, const std::string* value,
-                               const std::string& path)
+namespace {
+
+// Sets or deletes one key in the lines of a file; false when nothing changed.
+bool ApplyProfileChange(std::vector<std::string>& out, std::string_view section, std::string_view key,
+                        const std::string* value)
 {
-    const std::string content = ReadWholeFile(path).value_or(std::string{});
-    const auto lines = SplitLines(content);
+    // Looked up afresh in the lines as they are now: earlier changes move lines.
+    const std::vector<std::string_view> lines(out.begin(), out.end());
     const auto [begin, end] = FindSection(lines, section);
-    std::vector<std::string> out(lines.begin(), lines.end());
-    for (auto& line : out) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-    }
     const std::string newLine = value ? std::string(Trim(key)) + "=" + *value : std::string{};
     if (begin == lines.size()) {
         if (!value)
-            return true;
+            return false;
         out.push_back("[" + std::string(section) + "]");
         out.push_back(newLine);
-        return WriteLines(out, path);
+        return true;
     }
     for (std::size_t i = begin + 1; i < end; ++i) {
         const auto parsed = ParseKeyLine(lines[i]);
@@ -149,17 +147,49 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key, c
                 out[i] = newLine;
             else
                 out.erase(out.begin() + static_cast<std::ptrdiff_t>(i));
-            return WriteLines(out, path);
+            return true;
         }
     }
     if (!value)
-        return true;
+        return false;
     // New keys go after the section's last non-blank line.
     std::size_t at = end;
     while (at > begin + 1 && Trim(lines[at - 1]).empty())
         --at;
     out.insert(out.begin() + static_cast<std::ptrdiff_t>(at), newLine);
+    return true;
+}
+
+std::vector<std::string> FileLines(const std::string& path)
+{
+    const std::string content = ReadWholeFile(path).value_or(std::string{});
+    std::vector<std::string> out;
+    for (std::string_view line : SplitLines(content)) {
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        out.emplace_back(line);
+    }
+    return out;
+}
+
+}  // namespace
+
+bool WritePrivateProfileString(std::string_view section, std::string_view key, const std::string* value,
+                               const std::string& path)
+{
+    std::vector<std::string> out = FileLines(path);
+    if (!ApplyProfileChange(out, section, key, value))
+        return true;
     return WriteLines(out, path);
+}
+
+bool WritePrivateProfileStrings(std::string_view section, const ProfileChanges& changes, const std::string& path)
+{
+    std::vector<std::string> out = FileLines(path);
+    bool changed = false;
+    for (const auto& [key, value] : changes)
+        changed = ApplyProfileChange(out, section, key, value ? &*value : nullptr) || changed;
+    return !changed || WriteLines(out, path);
 }
 
 bool ReplaceProfileSection(std::string_view section, const std::string& lines, const std::string& path)

@@ -1,5 +1,7 @@
 #include "platform/Sound.h"
 
+#include "platform/WorkerThreads.h"
+
 #include <canberra.h>
 
 #include <atomic>
@@ -113,6 +115,28 @@ bool PlaySound(const std::string& path, unsigned flags)
     if ((flags & SND_NODEFAULT) != 0)
         return false;
     return Backend().PlayEvent("bell");
+}
+
+bool PlaySoundAsync(const std::string& path, unsigned flags, std::function<void()> played)
+{
+    static std::atomic<int> playing{0};
+    if ((flags & SND_NOWAIT) != 0) {
+        int idle = 0;
+        if (!playing.compare_exchange_strong(idle, 1))
+            return false;
+    } else {
+        ++playing;
+    }
+    const bool started = AfxBeginThread([path, flags, played = std::move(played)] {
+        PlaySound(path, flags);
+        --playing;
+        if (played)
+            played();
+        return 0u;
+    });
+    if (!started)
+        --playing;
+    return started;
 }
 
 SoundBackend* SetSoundBackend(SoundBackend* backend)

@@ -197,6 +197,9 @@
 #define IDS_NO_HTTP_CONNECTION 61233
 #define IDS_NO_TEMP_FILE 61234
 #define IDS_CANNOT_READ_TEMP 61235
+// Status-bar notes when a search reaches one of its bounds.
+#define IDS_PAGE_LINKS_CAPPED 61250
+#define IDS_SEARCH_ROWS_CAPPED 61251
 
 // List column headers, translated by running number.
 #define IDS_HEADER_FIRST 40000

@@ -94,6 +94,8 @@ constexpr Entry kStrings[] = {
     {IDS_NO_HTTP_CONNECTION, "HTTP Connection can not be allocated in memory."},
     {IDS_NO_TEMP_FILE, "Can not create Temp file. Please free more space in your Storage."},
     {IDS_CANNOT_READ_TEMP, "Can not Read Temp file. "},
+    {IDS_PAGE_LINKS_CAPPED, "Only the first %1 links of a result page were taken: %2"},
+    {IDS_SEARCH_ROWS_CAPPED, "The search has found %1 files; no more are added to the list."},
 };
 
 constexpr bool IsSorted()

@@ -8,7 +8,9 @@
 #include "settings/LanguagePack.h"
 #include "resources/Messages.h"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <new>
 #include <vector>
 
@@ -45,11 +47,28 @@ std::vector<std::string> HeaderLines(const std::string& headers)
 // request of the page inherits.
 class CHTTPCon::Session final {
 public:
-    explicit Session(std::stop_token stopToken) : m_stopToken(std::move(stopToken)) {}
+    explicit Session(std::stop_token stopToken)
+        : m_stopToken(std::move(stopToken)), m_deadline(std::chrono::steady_clock::now() + kPageTime)
+    {
+    }
     const std::stop_token& StopToken() const { return m_stopToken; }
 
+    // What is left of the page's time for a new request; at least 1 ms, so
+    // that a late request fails at once instead of running without a deadline.
+    int RemainingMs() const
+    {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline -
+                                                                                std::chrono::steady_clock::now());
+        return static_cast<int>(std::max<long long>(1, left.count()));
+    }
+
 private:
+    // A whole page, redirect and body included, ends within this time however
+    // slowly its server sends.
+    static constexpr std::chrono::seconds kPageTime{60};
+
     std::stop_token m_stopToken;
+    std::chrono::steady_clock::time_point m_deadline;
 };
 
 // A server and port that requests are opened on. Each request is a fresh
@@ -88,6 +107,7 @@ private:
         options.followRedirects = (flags & kNoAutoRedirect) == 0;
         options.useSystemProxy = false;
         options.stopToken = m_session.StopToken();
+        options.totalTimeoutMs = m_session.RemainingMs();
         return std::make_unique<platform::HttpFile>(m_server, m_port, object, std::move(options));
     }
 

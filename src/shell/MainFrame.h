@@ -65,6 +65,12 @@ public:
     platform::LRESULT OnDownloadDeclined(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnDownloadDone(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnPageFinished(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnPageCapped(platform::WPARAM wParam, platform::LPARAM lParam);
+    // Rows one search adds at most: enough for any real search, and a bound
+    // on the rows, probes and memory a flood of links can cost.
+    static constexpr int kMaxFoundFiles = 50000;
+    // A note in the status bar's message pane.
+    void SetStatusText(const std::string& text);
     platform::LRESULT OnApplyLanguage(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnLanguageChosen(platform::WPARAM wParam, platform::LPARAM lParam);
     // The handler a message map entry names, null when the frame has none.

@@ -26,6 +26,15 @@ class QTextEdit;
 // The main frame's client window: it builds every control of the four pages,
 // the search row, the status row and the tab strip, holds the state the rest
 // of the program shares, and switches the pages.
+//
+// Where its handlers live:
+//   shell/PagesView.cpp          creation, controls, page switching, toolbar groups
+//   shell/PagesViewTabs.cpp      the tab strip (pictures, hover, clicks)
+//   shell/PagesViewCommands.cpp  the command map, the messages sent to the view,
+//                                the language pass and the handlers not built yet
+//   search/FindToggle.cpp        Find/Stop (OnFindIt) and the end of a search
+//   search/FoundFiles.cpp        Copy URL, the found-files list's right-click
+//   settings/ViewSettings.cpp    loading and saving the settings
 class CPagesView final : public QWidget, public platform::MessageReceiver {
     Q_OBJECT
 public:

@@ -69,7 +69,7 @@ TEST_F(ShellTest, StartsWithTheEnginePageAndTabZeroSelected)
     EXPECT_EQ(VisibleList(m_view), m_view->m_lstEngines);
     ASSERT_EQ(m_view->m_lstEngines->GetItemCount(), 3);
     for (int row = 0; row < 3; ++row) {
-        const EngineSite& site = Engines().sites[static_cast<std::size_t>(row)];
+        const EngineSite site = Engines().sites[static_cast<std::size_t>(row)];
         EXPECT_EQ(m_view->m_lstEngines->GetItemText(row, 0), "Not Connected");
         EXPECT_EQ(m_view->m_lstEngines->GetItemText(row, 1), site.name);
         EXPECT_EQ(m_view->m_lstEngines->GetItemText(row, 2), "0");

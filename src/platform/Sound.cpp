@@ -119,24 +119,16 @@ bool PlaySound(const std::string& path, unsigned flags)
 
 bool PlaySoundAsync(const std::string& path, unsigned flags, std::function<void()> played)
 {
-    static std::atomic<int> playing{0};
-    if ((flags & SND_NOWAIT) != 0) {
-        int idle = 0;
-        if (!playing.compare_exchange_strong(idle, 1))
-            return false;
-    } else {
-        ++playing;
-    }
-    const bool started = AfxBeginThread([path, flags, played = std::move(played)] {
-        PlaySound(path, flags);
-        --playing;
+    static std::mutex oneAtATime;
+    return AfxBeginThread([path, flags, played = std::move(played)] {
+        {
+            std::lock_guard lock(oneAtATime);
+            PlaySound(path, flags);
+        }
         if (played)
             played();
         return 0u;
     });
-    if (!started)
-        --playing;
-    return started;
 }
 
 SoundBackend* SetSoundBackend(SoundBackend* backend)

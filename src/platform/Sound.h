@@ -30,9 +30,9 @@ public:
 bool PlaySound(const std::string& path, unsigned flags);
 
 // PlaySound on a worker of its own: returns at once and calls `played` on
-// that worker when the sound has played (or failed). With SND_NOWAIT nothing
-// is played while another sound started this way still plays; false then,
-// and `played` is never called.
+// that worker when the sound has played (or failed). Sounds started this way
+// play one after another, as they would from one thread. False when no worker
+// could be started; `played` is never called then.
 bool PlaySoundAsync(const std::string& path, unsigned flags, std::function<void()> played);
 
 // Installs a backend (null restores the desktop one); returns the previous.

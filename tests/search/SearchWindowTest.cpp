@@ -11,6 +11,8 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -264,6 +266,32 @@ TEST_F(SearchWindowTest, NoKeywordsNoSearchAndCopyUrlNeedsASelection)
     m_view->OnCmdMsg(ID_TB_COPY_URL);
     EXPECT_EQ(QApplication::clipboard()->text().toStdString(), Files().GetItemText(1, 4));
     EXPECT_EQ(m_responder.Texts().size(), 2u);
+
+    // A right-click on the selected row opens the list's menu; its "&Copy URL"
+    // copies the clicked row's URL.
+    Files().SelectItem(2);
+    QApplication::clipboard()->setText(QStringLiteral("untouched"));
+    QTimer chooser;
+    bool chosen = false;
+    QObject::connect(&chooser, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr)
+            return;
+        for (QAction* action : menu->actions()) {
+            if (action->text() == QStringLiteral("&Copy URL")) {
+                chosen = true;
+                menu->setActiveAction(action);
+                QTest::keyClick(menu, Qt::Key_Return);
+                return;
+            }
+        }
+    });
+    chooser.start(20);
+    const QRect cell = Files().visualRect(Files().model()->index(2, 0));
+    QTest::mouseClick(Files().viewport(), Qt::RightButton, Qt::NoModifier, cell.center());
+    chooser.stop();
+    EXPECT_TRUE(chosen);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), Files().GetItemText(2, 4));
 }
 
 TEST_F(SearchWindowTest, KeywordsReachTheEngineWholeAndTheHistoryKeepsThemAsTyped)

@@ -90,19 +90,8 @@ struct HttpFile::Impl {
         auto* self = static_cast<Impl*>(user);
         const size_t n = size * count;
         self->lastActivity = Clock::now();
-        const std::string_view line = TrimLineEnd(std::string_view(data, n));
-        std::string& raw = self->owner->m_rawHeaders;
-        if (StartsWithNoCase(line, "HTTP/")) {
-            raw.assign(line);
-            raw += "\r\n";
+        if (!AppendHeaderLine(self->owner->m_rawHeaders, std::string_view(data, n)))
             return n;
-        }
-        if (!line.empty()) {
-            raw.append(line);
-            raw += "\r\n";
-            return n;
-        }
-        raw += "\r\n";
         long status = 0;
         curl_easy_getinfo(self->easy.get(), CURLINFO_RESPONSE_CODE, &status);
         if (status >= 100 && status < 200)
@@ -385,7 +374,22 @@ bool HttpFile::SendRequest()
 
 std::optional<std::string> HttpFile::QueryInfo(std::string_view name) const
 {
-    std::string_view rest = m_rawHeaders;
+    return FindHeader(m_rawHeaders, name);
+}
+
+bool AppendHeaderLine(std::string& raw, std::string_view line)
+{
+    line = TrimLineEnd(line);
+    if (StartsWithNoCase(line, "HTTP/"))
+        raw.clear();
+    raw.append(line);
+    raw += "\r\n";
+    return line.empty();
+}
+
+std::optional<std::string> FindHeader(std::string_view rawHeaders, std::string_view name)
+{
+    std::string_view rest = rawHeaders;
     bool statusLine = true;
     while (!rest.empty()) {
         const std::size_t end = rest.find("\r\n");

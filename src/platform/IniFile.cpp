@@ -105,7 +105,13 @@ std::optional<std::string> ReadProfileValue(std::string_view section, std::strin
     const auto content = ReadWholeFile(path);
     if (!content)
         return std::nullopt;
-    const auto lines = SplitLines(*content);
+    return ReadProfileValueFromText(*content, section, key);
+}
+
+std::optional<std::string> ReadProfileValueFromText(std::string_view content, std::string_view section,
+                                                    std::string_view key)
+{
+    const auto lines = SplitLines(content);
     const auto [begin, end] = FindSection(lines, section);
     for (std::size_t i = begin + 1; i < end; ++i) {
         const auto parsed = ParseKeyLine(lines[i]);
@@ -160,9 +166,8 @@ bool ApplyProfileChange(std::vector<std::string>& out, std::string_view section,
     return true;
 }
 
-std::vector<std::string> FileLines(const std::string& path)
+std::vector<std::string> TextLines(std::string_view content)
 {
-    const std::string content = ReadWholeFile(path).value_or(std::string{});
     std::vector<std::string> out;
     for (std::string_view line : SplitLines(content)) {
         if (!line.empty() && line.back() == '\r')
@@ -172,7 +177,25 @@ std::vector<std::string> FileLines(const std::string& path)
     return out;
 }
 
+std::vector<std::string> FileLines(const std::string& path)
+{
+    return TextLines(ReadWholeFile(path).value_or(std::string{}));
+}
+
 }  // namespace
+
+std::string ApplyProfileChangesToText(std::string_view content, std::string_view section, const ProfileChanges& changes)
+{
+    std::vector<std::string> out = TextLines(content);
+    for (const auto& [key, value] : changes)
+        ApplyProfileChange(out, section, key, value ? &*value : nullptr);
+    std::string text;
+    for (const std::string& line : out) {
+        text += line;
+        text += '\n';
+    }
+    return text;
+}
 
 bool WritePrivateProfileString(std::string_view section, std::string_view key, const std::string* value,
                                const std::string& path)

@@ -27,6 +27,12 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
 std::optional<std::string> ReadProfileValue(std::string_view section, std::string_view key,
                                             const std::string& path);
 
+// The same reading and writing on the text of a file held in memory.
+std::optional<std::string> ReadProfileValueFromText(std::string_view content, std::string_view section,
+                                                    std::string_view key);
+std::string ApplyProfileChangesToText(std::string_view content, std::string_view section,
+                                      const std::vector<std::pair<std::string, std::optional<std::string>>>& changes);
+
 // WritePrivateProfileStringA: sets `key` in `section` (created when missing);
 // a null `value` deletes the key. Other lines stay as they are. The file is
 // replaced atomically (written beside, then renamed over), so a crash never

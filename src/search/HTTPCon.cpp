@@ -196,16 +196,12 @@ bool CHTTPCon::Open(const std::string& url)
         }
 
         if (status == 301 || status == 302 || status == 303) {
-            const std::string rawHeaders = m_pFile->RawHeaders();
-            const std::size_t location = rawHeaders.find("Location: ");
-            if (location == std::string::npos) {
+            const std::optional<std::string> target = RedirectTarget(m_pFile->RawHeaders());
+            if (!target) {
                 platform::AfxMessageBox(LoadLanguageString(IDS_REDIRECT_NO_LOCATION), platform::MB_OK, m_stopToken);
                 return false;
             }
-            const std::size_t start = location + 10;
-            const std::size_t lineEnd = rawHeaders.find("\r\n", start);
-            const std::string newUrl =
-                rawHeaders.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start);
+            const std::string& newUrl = *target;
 
             m_pFile->Close();
             m_pFile.reset();
@@ -232,6 +228,16 @@ bool CHTTPCon::Open(const std::string& url)
         // Anything the layer below throws here ends this page quietly.
         return false;
     }
+}
+
+std::optional<std::string> CHTTPCon::RedirectTarget(const std::string& rawHeaders)
+{
+    const std::size_t location = rawHeaders.find("Location: ");
+    if (location == std::string::npos)
+        return std::nullopt;
+    const std::size_t start = location + 10;
+    const std::size_t lineEnd = rawHeaders.find("\r\n", start);
+    return rawHeaders.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start);
 }
 
 std::size_t CHTTPCon::ReadBody(void* buffer, std::size_t size)

@@ -29,7 +29,6 @@ run "tests"        ctest --no-tests=error --test-dir build --output-on-failure -
 
 run "build asan"   build build-asan -DCMAKE_BUILD_TYPE=Debug "-DTUNORVA_SANITIZE=address;undefined"
 run "tests asan"   env ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-                     LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp print_suppressions=0" \
                      ctest --no-tests=error --test-dir build-asan --output-on-failure -j "$jobs"
 
 run "build tsan"   build build-tsan -DCMAKE_BUILD_TYPE=Debug -DTUNORVA_CORE_ONLY=ON -DTUNORVA_SANITIZE=thread

@@ -111,10 +111,22 @@ std::optional<std::string> ReadProfileValue(std::string_view section, std::strin
 std::optional<std::string> ReadProfileValueFromText(std::string_view content, std::string_view section,
                                                     std::string_view key)
 {
-    const auto lines = SplitLines(content);
-    const auto [begin, end] = FindSection(lines, section);
-    for (std::size_t i = begin + 1; i < end; ++i) {
-        const auto parsed = ParseKeyLine(lines[i]);
+    // One pass over the lines, as FindSection would see them: the first
+    // section of the name runs to the next section line.
+    bool inSection = false;
+    while (!content.empty()) {
+        const std::size_t end = content.find('\n');
+        const std::string_view line = content.substr(0, end);
+        content = end == std::string_view::npos ? std::string_view{} : content.substr(end + 1);
+        if (const auto name = SectionName(line)) {
+            if (inSection)
+                return std::nullopt;
+            inSection = EqualsNoCase(*name, section);
+            continue;
+        }
+        if (!inSection)
+            continue;
+        const auto parsed = ParseKeyLine(line);
         if (parsed && EqualsNoCase(parsed->key, Trim(key)))
             return CleanValue(parsed->value);
     }

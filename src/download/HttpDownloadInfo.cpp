@@ -18,6 +18,9 @@ constexpr std::size_t kQueryBufferSize = 32;
 
 // The error code of a URL whose service the HTTP layer does not speak.
 constexpr int kUnsupportedService = 1;
+// A probe ends within this time, however slowly its server answers, so that
+// slow or silent servers cannot hold the probe slots of a search for good.
+constexpr int kProbeTimeoutMs = 30000;
 
 }  // namespace
 
@@ -65,6 +68,8 @@ void CHttpDownloadInfo::Probe()
     options.useSystemProxy = true;
     options.observer = &m_status;
     options.stopToken = m_stopToken;
+    // A probe holds one of a few slots: it ends in this time whatever the server does.
+    options.totalTimeoutMs = kProbeTimeoutMs;
 
     // Only HTTP URLs can be opened; any other service fails where the
     // connection would have been made.

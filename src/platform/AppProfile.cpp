@@ -62,6 +62,26 @@ bool WriteProfileString(std::string_view section, std::string_view key, const st
     return WritePrivateProfileString(section, key, text ? &*text : nullptr, path);
 }
 
+bool WriteProfileStrings(std::string_view section,
+                         const std::vector<std::pair<std::string, std::optional<std::string>>>& changes)
+{
+    const std::string path = AppProfilePath();
+    ProfileChanges quoted;
+    bool all = true;
+    for (const auto& [key, value] : changes) {
+        if (!value) {
+            quoted.emplace_back(key, std::nullopt);
+        } else if (auto text = QuoteProfileValue(*value)) {
+            quoted.emplace_back(key, std::move(text));
+        } else {
+            all = false;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    return WritePrivateProfileStrings(section, quoted, path) && all;
+}
+
 std::optional<std::string> QuoteProfileValue(std::string_view value)
 {
     if (value.find_first_of("\r\n") != std::string_view::npos)

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -22,6 +24,12 @@ std::string GetProfileString(std::string_view section, std::string_view key, std
 // Sets the value, or deletes it when `value` is null. The profile's folders
 // are created when missing. False when nothing could be written.
 bool WriteProfileString(std::string_view section, std::string_view key, const std::string* value);
+
+// Several keys of one section set or deleted (nothing) in one write of the
+// profile. A value that cannot be stored (a line break) leaves its key as it
+// was; false when that happened or nothing could be written.
+bool WriteProfileStrings(std::string_view section,
+                         const std::vector<std::pair<std::string, std::optional<std::string>>>& changes);
 
 // The profile reader drops blanks around a value and one pair of enclosing
 // quotes. A value is written in double quotes whenever it begins or ends with

@@ -9,7 +9,10 @@
 #include <chrono>
 #include <cctype>
 #include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -66,6 +69,17 @@ struct HttpFile::Impl {
     std::size_t bodyPos = 0;
     std::vector<Event> events;
     Clock::time_point lastActivity;
+    std::optional<Clock::time_point> deadline;  // set by the first send when there is a total time
+    curl_socket_t socket = CURL_SOCKET_BAD;     // the connection's socket, while it is open
+
+    // The handles go first: closing them may still call back into this object.
+    ~Impl()
+    {
+        if (attached)
+            curl_multi_remove_handle(multi.get(), easy.get());
+        multi.reset();
+        easy.reset();
+    }
 
     std::size_t Available() const { return body.size() - bodyPos; }
 
@@ -76,19 +90,8 @@ struct HttpFile::Impl {
         auto* self = static_cast<Impl*>(user);
         const size_t n = size * count;
         self->lastActivity = Clock::now();
-        const std::string_view line = TrimLineEnd(std::string_view(data, n));
-        std::string& raw = self->owner->m_rawHeaders;
-        if (StartsWithNoCase(line, "HTTP/")) {
-            raw.assign(line);
-            raw += "\r\n";
+        if (!AppendHeaderLine(self->owner->m_rawHeaders, std::string_view(data, n)))
             return n;
-        }
-        if (!line.empty()) {
-            raw.append(line);
-            raw += "\r\n";
-            return n;
-        }
-        raw += "\r\n";
         long status = 0;
         curl_easy_getinfo(self->easy.get(), CURLINFO_RESPONSE_CODE, &status);
         if (status >= 100 && status < 200)
@@ -161,7 +164,31 @@ struct HttpFile::Impl {
             self->events.push_back({EventKind::Resolved, host});
             self->events.push_back({EventKind::Connecting, host});
         }
-        return socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+        self->socket = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+        return self->socket;
+    }
+
+    static int OnCloseSocket(void* user, curl_socket_t item)
+    {
+        auto* self = static_cast<Impl*>(user);
+        if (self->socket == item)
+            self->socket = CURL_SOCKET_BAD;
+        return ::close(item);
+    }
+
+    // Counts every byte the connection receives, also the bytes of a header
+    // line that is not complete yet, which libcurl hands over only whole.
+    void NoteBytesReceived()
+    {
+        if (socket == CURL_SOCKET_BAD)
+            return;
+        tcp_info info{};
+        socklen_t length = sizeof info;
+        if (getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &length) != 0 || length < sizeof info)
+            return;
+        const auto lastByte = Clock::now() - std::chrono::milliseconds(info.tcpi_last_data_recv);
+        if (lastByte > lastActivity)
+            lastActivity = lastByte;
     }
 
     static int OnPrereq(void* user, char* primaryIp, char*, int, int)
@@ -238,7 +265,10 @@ struct HttpFile::Impl {
                 Finish(CURLE_ABORTED_BY_CALLBACK);
                 break;
             }
-            if (Clock::now() - lastActivity > std::chrono::milliseconds(options.stallTimeoutMs)) {
+            NoteBytesReceived();
+            const auto now = Clock::now();
+            if (now - lastActivity > std::chrono::milliseconds(options.stallTimeoutMs) ||
+                (deadline && now >= *deadline)) {
                 Finish(CURLE_OPERATION_TIMEDOUT);
                 break;
             }
@@ -298,6 +328,8 @@ HttpFile::HttpFile(std::string server, std::uint16_t port, std::string object, H
     curl_easy_setopt(easy, CURLOPT_RESOLVER_START_DATA, &d);
     curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &Impl::OnOpenSocket);
     curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, &d);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &Impl::OnCloseSocket);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, &d);
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Impl::OnPrereq);
     curl_easy_setopt(easy, CURLOPT_PREREQDATA, &d);
 }
@@ -331,6 +363,13 @@ bool HttpFile::SendRequest()
         d.Finish(CURLE_ABORTED_BY_CALLBACK);
         return false;
     }
+    // Sending again (after a 401) stays within the time of the first send.
+    if (d.options.totalTimeoutMs > 0 && !d.deadline)
+        d.deadline = Clock::now() + std::chrono::milliseconds(d.options.totalTimeoutMs);
+    if (d.deadline && Clock::now() >= *d.deadline) {
+        d.Finish(CURLE_OPERATION_TIMEDOUT);
+        return false;
+    }
     if (curl_multi_add_handle(d.multi.get(), d.easy.get()) != CURLM_OK) {
         d.Finish(CURLE_FAILED_INIT);
         return false;
@@ -350,7 +389,22 @@ bool HttpFile::SendRequest()
 
 std::optional<std::string> HttpFile::QueryInfo(std::string_view name) const
 {
-    std::string_view rest = m_rawHeaders;
+    return FindHeader(m_rawHeaders, name);
+}
+
+bool AppendHeaderLine(std::string& raw, std::string_view line)
+{
+    line = TrimLineEnd(line);
+    if (StartsWithNoCase(line, "HTTP/"))
+        raw.clear();
+    raw.append(line);
+    raw += "\r\n";
+    return line.empty();
+}
+
+std::optional<std::string> FindHeader(std::string_view rawHeaders, std::string_view name)
+{
+    std::string_view rest = rawHeaders;
     bool statusLine = true;
     while (!rest.empty()) {
         const std::size_t end = rest.find("\r\n");

@@ -30,10 +30,15 @@ struct HttpRequestOptions {
     bool followRedirects = false;
     bool useSystemProxy = false;  // otherwise direct access
     int connectTimeoutMs = 30000;
-    // A request that receives nothing for this long while it is waited on fails.
+    // A request that receives no byte at all (of the answer's headers or of
+    // its body) for this long while it is waited on fails.
     int stallTimeoutMs = 60000;
     // Bytes libcurl hands over per write; larger pieces suit big downloads.
     long receiveBufferSize = 0;  // 0: libcurl's default
+    // A request that has not ended this long after it was first sent fails,
+    // however slowly its server keeps sending; 0: no such deadline (a
+    // download may take as long as its bytes keep coming).
+    int totalTimeoutMs = 0;
     HttpStatusObserver* observer = nullptr;
     // Stopping it ends every wait of the request at its next check (at most
     // about 100 ms); so does the process's shut-down.
@@ -94,6 +99,16 @@ private:
     int m_errorCode = 0;
     std::string m_errorText;
 };
+
+// The answer's head as HttpFile keeps it: `line` (one line as received, with
+// or without its CR LF) is added to `raw`, each line ending in CR LF; a status
+// line starts the head afresh (an interim answer or a redirect was before).
+// True when `line` was the empty line that closes a head.
+bool AppendHeaderLine(std::string& raw, std::string_view line);
+
+// The value of the first header called `name` (no case) in a head as above,
+// blanks trimmed; the status line is not a header.
+std::optional<std::string> FindHeader(std::string_view rawHeaders, std::string_view name);
 
 // Percent-encodes the bytes that may never stand in a request line (blanks,
 // control bytes, bytes above 0x7E and a few reserved signs); everything else,

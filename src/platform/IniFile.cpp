@@ -105,10 +105,28 @@ std::optional<std::string> ReadProfileValue(std::string_view section, std::strin
     const auto content = ReadWholeFile(path);
     if (!content)
         return std::nullopt;
-    const auto lines = SplitLines(*content);
-    const auto [begin, end] = FindSection(lines, section);
-    for (std::size_t i = begin + 1; i < end; ++i) {
-        const auto parsed = ParseKeyLine(lines[i]);
+    return ReadProfileValueFromText(*content, section, key);
+}
+
+std::optional<std::string> ReadProfileValueFromText(std::string_view content, std::string_view section,
+                                                    std::string_view key)
+{
+    // One pass over the lines, as FindSection would see them: the first
+    // section of the name runs to the next section line.
+    bool inSection = false;
+    while (!content.empty()) {
+        const std::size_t end = content.find('\n');
+        const std::string_view line = content.substr(0, end);
+        content = end == std::string_view::npos ? std::string_view{} : content.substr(end + 1);
+        if (const auto name = SectionName(line)) {
+            if (inSection)
+                return std::nullopt;
+            inSection = EqualsNoCase(*name, section);
+            continue;
+        }
+        if (!inSection)
+            continue;
+        const auto parsed = ParseKeyLine(line);
         if (parsed && EqualsNoCase(parsed->key, Trim(key)))
             return CleanValue(parsed->value);
     }
@@ -123,24 +141,22 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
     return std::string(defaultValue.substr(0, std::min(defaultValue.size(), kProfileValueMax)));
 }
 
-bool WritePrivateProfileString(std::string_view section, std::string_view key, const std::string* value,
-                               const std::string& path)
+namespace {
+
+// Sets or deletes one key in the lines of a file; false when nothing changed.
+bool ApplyProfileChange(std::vector<std::string>& out, std::string_view section, std::string_view key,
+                        const std::string* value)
 {
-    const std::string content = ReadWholeFile(path).value_or(std::string{});
-    const auto lines = SplitLines(content);
+    // Looked up afresh in the lines as they are now: earlier changes move lines.
+    const std::vector<std::string_view> lines(out.begin(), out.end());
     const auto [begin, end] = FindSection(lines, section);
-    std::vector<std::string> out(lines.begin(), lines.end());
-    for (auto& line : out) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-    }
     const std::string newLine = value ? std::string(Trim(key)) + "=" + *value : std::string{};
     if (begin == lines.size()) {
         if (!value)
-            return true;
+            return false;
         out.push_back("[" + std::string(section) + "]");
         out.push_back(newLine);
-        return WriteLines(out, path);
+        return true;
     }
     for (std::size_t i = begin + 1; i < end; ++i) {
         const auto parsed = ParseKeyLine(lines[i]);
@@ -149,17 +165,66 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key, c
                 out[i] = newLine;
             else
                 out.erase(out.begin() + static_cast<std::ptrdiff_t>(i));
-            return WriteLines(out, path);
+            return true;
         }
     }
     if (!value)
-        return true;
+        return false;
     // New keys go after the section's last non-blank line.
     std::size_t at = end;
     while (at > begin + 1 && Trim(lines[at - 1]).empty())
         --at;
     out.insert(out.begin() + static_cast<std::ptrdiff_t>(at), newLine);
+    return true;
+}
+
+std::vector<std::string> TextLines(std::string_view content)
+{
+    std::vector<std::string> out;
+    for (std::string_view line : SplitLines(content)) {
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        out.emplace_back(line);
+    }
+    return out;
+}
+
+std::vector<std::string> FileLines(const std::string& path)
+{
+    return TextLines(ReadWholeFile(path).value_or(std::string{}));
+}
+
+}  // namespace
+
+std::string ApplyProfileChangesToText(std::string_view content, std::string_view section, const ProfileChanges& changes)
+{
+    std::vector<std::string> out = TextLines(content);
+    for (const auto& [key, value] : changes)
+        ApplyProfileChange(out, section, key, value ? &*value : nullptr);
+    std::string text;
+    for (const std::string& line : out) {
+        text += line;
+        text += '\n';
+    }
+    return text;
+}
+
+bool WritePrivateProfileString(std::string_view section, std::string_view key, const std::string* value,
+                               const std::string& path)
+{
+    std::vector<std::string> out = FileLines(path);
+    if (!ApplyProfileChange(out, section, key, value))
+        return true;
     return WriteLines(out, path);
+}
+
+bool WritePrivateProfileStrings(std::string_view section, const ProfileChanges& changes, const std::string& path)
+{
+    std::vector<std::string> out = FileLines(path);
+    bool changed = false;
+    for (const auto& [key, value] : changes)
+        changed = ApplyProfileChange(out, section, key, value ? &*value : nullptr) || changed;
+    return !changed || WriteLines(out, path);
 }
 
 bool ReplaceProfileSection(std::string_view section, const std::string& lines, const std::string& path)

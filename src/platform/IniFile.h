@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -25,12 +27,23 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
 std::optional<std::string> ReadProfileValue(std::string_view section, std::string_view key,
                                             const std::string& path);
 
+// The same reading and writing on the text of a file held in memory.
+std::optional<std::string> ReadProfileValueFromText(std::string_view content, std::string_view section,
+                                                    std::string_view key);
+std::string ApplyProfileChangesToText(std::string_view content, std::string_view section,
+                                      const std::vector<std::pair<std::string, std::optional<std::string>>>& changes);
+
 // WritePrivateProfileStringA: sets `key` in `section` (created when missing);
 // a null `value` deletes the key. Other lines stay as they are. The file is
 // replaced atomically (written beside, then renamed over), so a crash never
 // leaves half a file. Returns false when the file cannot be written.
 bool WritePrivateProfileString(std::string_view section, std::string_view key,
                                const std::string* value, const std::string& path);
+
+// Several keys of one section set (a value) or deleted (nothing) in order,
+// with one atomic write of the file for all of them.
+using ProfileChanges = std::vector<std::pair<std::string, std::optional<std::string>>>;
+bool WritePrivateProfileStrings(std::string_view section, const ProfileChanges& changes, const std::string& path);
 
 // Replaces the whole section with `lines` ("key=value" each), dropping keys
 // that are not among them; atomically like the writer above.

@@ -12,6 +12,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <set>
 
 namespace platform {
 namespace {
@@ -53,9 +54,11 @@ constexpr auto kDrainSlice = std::chrono::milliseconds(5);
 
 void Drain();
 
-void PostDrain()
+// `context` is read under g_queueMutex by the caller: a new window may be
+// setting it from another thread at the same time.
+void PostDrain(QObject* context)
 {
-    QMetaObject::invokeMethod(g_drainContext, &Drain, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(context, &Drain, Qt::QueuedConnection);
 }
 
 void Enqueue(QObject* context, std::function<void()> fn)
@@ -71,7 +74,7 @@ void Enqueue(QObject* context, std::function<void()> fn)
         g_drainPosted = true;
     }
     if (post)
-        PostDrain();
+        PostDrain(context);
 }
 
 // Runs queued calls for a few milliseconds at most, then gives the event loop
@@ -92,7 +95,12 @@ void Drain()
         }
         fn();
         if (std::chrono::steady_clock::now() - start > kDrainSlice) {
-            PostDrain();
+            QObject* context = nullptr;
+            {
+                std::lock_guard lock(g_queueMutex);
+                context = g_drainContext;
+            }
+            PostDrain(context);
             return;
         }
     }
@@ -103,14 +111,16 @@ void Drain()
 ModalLoopScope::ModalLoopScope()
 {
     bool post = false;
+    QObject* context = nullptr;
     {
         std::lock_guard lock(g_queueMutex);
         ++g_modalLoops;
-        post = !g_queue.empty() && g_drainContext != nullptr;
+        context = g_drainContext;
+        post = !g_queue.empty() && context != nullptr;
         g_drainPosted = g_drainPosted || post;
     }
     if (post)
-        PostDrain();
+        PostDrain(context);
 }
 
 ModalLoopScope::~ModalLoopScope()
@@ -228,12 +238,14 @@ CallResult CallOnMainThread(const std::function<void()>& fn, std::stop_token tok
                 std::lock_guard registration(g_mutex);
                 current = IsCurrent(generation);
             }
-            if (!current) {
+            // A stopped sender need not wait for a call that would be dropped
+            // anyway; the window may be waiting for it to end (shut-down).
+            if (!current || token.stop_requested()) {
                 call->state = Call::State::Abandoned;
                 return CallResult::Dropped;
             }
         }
-        // A window that goes away or a shut-down notifies nobody: look again now and then.
+        // A window that goes away, a shut-down or a stop notifies nobody: look again now and then.
         call->changed.wait_for(wait, std::chrono::milliseconds(50));
     }
 }
@@ -253,6 +265,45 @@ LRESULT SendMessage(unsigned message, WPARAM wParam, LPARAM lParam, std::stop_to
         },
         std::move(token));
     return result;
+}
+
+namespace {
+
+std::mutex g_completionMutex;
+std::condition_variable_any g_completionEnded;
+std::set<LRESULT> g_openCompletions;
+LRESULT g_lastCompletion = 0;
+
+}  // namespace
+
+LRESULT BeginCompletion()
+{
+    std::lock_guard lock(g_completionMutex);
+    if (++g_lastCompletion <= 0)
+        g_lastCompletion = 1;
+    g_openCompletions.insert(g_lastCompletion);
+    return g_lastCompletion;
+}
+
+void EndCompletion(LRESULT id)
+{
+    std::lock_guard lock(g_completionMutex);
+    g_openCompletions.erase(id);
+    g_completionEnded.notify_all();
+}
+
+void WaitForCompletion(LRESULT id, std::stop_token token)
+{
+    if (id == 0)
+        return;
+    std::unique_lock lock(g_completionMutex);
+    // A shut-down notifies nobody: look again now and then.
+    while (g_openCompletions.count(id) != 0 && !IsShuttingDown()) {
+        if (g_completionEnded.wait_for(lock, token, std::chrono::milliseconds(50),
+                                       [&] { return g_openCompletions.count(id) == 0; }) ||
+            token.stop_requested())
+            return;
+    }
 }
 
 void PostMessage(unsigned message, WPARAM wParam, LPARAM lParam, std::stop_token token)

@@ -63,6 +63,17 @@ public:
     ModalLoopScope& operator=(const ModalLoopScope&) = delete;
 };
 
+// Slow work a handler hands to another thread (a sound) instead of doing it on
+// the window's thread: the handler returns BeginCompletion()'s id as its
+// result, whoever does the work calls EndCompletion(id) when done, and the
+// sender passes the result to WaitForCompletion, so that it is held as long as
+// if the handler had done the work itself while the window stays free.
+LRESULT BeginCompletion();
+void EndCompletion(LRESULT id);
+// Returns at once for 0 or an id already ended; else when it ends, `token` is
+// stopped or the process shuts down.
+void WaitForCompletion(LRESULT id, std::stop_token token = {});
+
 // PostMessageA: queued, the sender goes on at once. Only values may travel.
 void PostMessage(unsigned message, WPARAM wParam = 0, LPARAM lParam = 0, std::stop_token token = {});
 

@@ -1,5 +1,7 @@
 #include "platform/Sound.h"
 
+#include "platform/WorkerThreads.h"
+
 #include <canberra.h>
 
 #include <atomic>
@@ -113,6 +115,20 @@ bool PlaySound(const std::string& path, unsigned flags)
     if ((flags & SND_NODEFAULT) != 0)
         return false;
     return Backend().PlayEvent("bell");
+}
+
+bool PlaySoundAsync(const std::string& path, unsigned flags, std::function<void()> played)
+{
+    static std::mutex oneAtATime;
+    return AfxBeginThread([path, flags, played = std::move(played)] {
+        {
+            std::lock_guard lock(oneAtATime);
+            PlaySound(path, flags);
+        }
+        if (played)
+            played();
+        return 0u;
+    });
 }
 
 SoundBackend* SetSoundBackend(SoundBackend* backend)

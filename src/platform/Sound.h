@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -27,6 +28,12 @@ public:
 // SND_NODEFAULT is given. With no sound device nothing is heard and the call
 // returns at once. False when nothing was played.
 bool PlaySound(const std::string& path, unsigned flags);
+
+// PlaySound on a worker of its own: returns at once and calls `played` on
+// that worker when the sound has played (or failed). Sounds started this way
+// play one after another, as they would from one thread. False when no worker
+// could be started; `played` is never called then.
+bool PlaySoundAsync(const std::string& path, unsigned flags, std::function<void()> played);
 
 // Installs a backend (null restores the desktop one); returns the previous.
 SoundBackend* SetSoundBackend(SoundBackend* backend);

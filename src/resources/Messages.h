@@ -23,6 +23,8 @@ inline constexpr unsigned WM_DOWNLOAD_CLEAR_ITEM = platform::WM_USER + 215;
 inline constexpr unsigned WM_DOWNLOAD_RESUME_ITEM = platform::WM_USER + 216;
 inline constexpr unsigned WM_APPLY_LANGUAGE = platform::WM_USER + 217;
 inline constexpr unsigned WM_LANGUAGE_CHOSEN = platform::WM_USER + 218;
+// A page held more links than a page worker takes (wParam: the page URL).
+inline constexpr unsigned WM_PAGE_CAPPED = platform::WM_USER + 219;
 inline constexpr unsigned WM_DOWNLOAD_FINISHED = platform::WM_APP + 1;
 inline constexpr unsigned WM_PROBE_FINISHED = platform::WM_APP + 2;
 

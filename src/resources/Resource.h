@@ -207,6 +207,9 @@
 #define IDS_CANNOT_READ_TEMP 61235
 #define IDS_BAD_DOWNLOAD_URL 61240
 #define IDS_BAD_FILE_NAME 61241
+// Status-bar notes when a search reaches one of its bounds.
+#define IDS_PAGE_LINKS_CAPPED 61250
+#define IDS_SEARCH_ROWS_CAPPED 61251
 
 // List column headers, translated by running number.
 #define IDS_HEADER_FIRST 40000

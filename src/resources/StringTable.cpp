@@ -96,6 +96,8 @@ constexpr Entry kStrings[] = {
     {IDS_CANNOT_READ_TEMP, "Can not Read Temp file. "},
     {IDS_BAD_DOWNLOAD_URL, "The address '%1' can not be downloaded."},
     {IDS_BAD_FILE_NAME, "The name '%1' can not be used for a file in the music folder."},
+    {IDS_PAGE_LINKS_CAPPED, "Only the first %1 links of a result page were taken: %2"},
+    {IDS_SEARCH_ROWS_CAPPED, "The search has found %1 files; no more are added to the list."},
 };
 
 constexpr bool IsSorted()

@@ -50,7 +50,7 @@ EngineConfig EngineConfig::Load(const std::string& iniPath)
     return config;
 }
 
-const EngineConfig& Engines()
+EngineConfig Engines()
 {
     std::lock_guard lock(g_mutex);
     return g_engines;

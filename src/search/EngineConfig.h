@@ -32,6 +32,7 @@ struct EngineConfig {
     static EngineConfig Load(const std::string& iniPath);
 };
 
-// The configuration in force; set once at start-up before any worker runs.
-const EngineConfig& Engines();
+// A copy of the configuration in force: tests and tools set it again while
+// workers may still read it.
+EngineConfig Engines();
 void SetEngines(const EngineConfig& config);

@@ -26,18 +26,20 @@ const char* const kStopCaption = "Stop Searching";
 
 void CPagesView::OnFindIt()
 {
-    m_strArtist.clear();
-    m_strSearchType.clear();
-    m_strSong.clear();
-    m_strSearchUrl.clear();
-    m_strFindButtonText.clear();
-    m_strArtist = m_cboArtist->currentText().toStdString();
-    m_strSong = m_cboSong->currentText().toStdString();
-    m_bSecondEngineStarted = 0;
-    if (m_strSong.empty() && m_strArtist.empty()) {
+    std::string artist = m_cboArtist->currentText().toStdString();
+    std::string song = m_cboSong->currentText().toStdString();
+    // Checked before anything is touched: a running search keeps its request,
+    // which its second engine is still to be started from.
+    if (song.empty() && artist.empty()) {
         platform::AfxMessageBox(LoadLanguageString(IDS_NO_SEARCH_KEYS));
         return;
     }
+    m_strSearchType.clear();
+    m_strSearchUrl.clear();
+    m_strFindButtonText.clear();
+    m_strArtist = std::move(artist);
+    m_strSong = std::move(song);
+    m_bSecondEngineStarted = 0;
     m_strFindButtonText = m_btnFind->text().toStdString();
 
     if (m_pNavigator1 && m_strFindButtonText == kStopCaption) {

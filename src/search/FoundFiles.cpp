@@ -7,6 +7,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Sound.h"
 #include "resources/Resource.h"
+#include "resources/StringTable.h"
 #include "search/EngineConfig.h"
 #include "search/LinkExtractor.h"
 #include "search/NavigateToMp3.h"
@@ -16,6 +17,7 @@
 #include "shell/ProgressCtrl.h"
 
 #include <QLabel>
+#include <QStatusBar>
 #include <QTextEdit>
 
 namespace {
@@ -38,6 +40,14 @@ platform::LRESULT CMainFrame::OnMp3Found(platform::WPARAM wParam, platform::LPAR
     if (!IsMp3Link(fileName))
         return 0;
 
+    // A search stops adding rows at its bound; the pages go on being walked.
+    if (view.m_nFoundFiles >= kMaxFoundFiles) {
+        if (view.m_nFoundFiles == kMaxFoundFiles) {
+            ++view.m_nFoundFiles;  // said once per search
+            SetStatusText(AfxFormatString1(LoadLanguageString(IDS_SEARCH_ROWS_CAPPED), std::to_string(kMaxFoundFiles)));
+        }
+        return 0;
+    }
     const int row = std::max(view.m_lstFiles->GetItemCount(), 0);
     view.m_lstFiles->AddItem(row, 5, IMG_HTTP_FILE, {"HTTP", "Not Connected", fileName, "0", url});
     m_item = DownloadItem{};
@@ -49,11 +59,32 @@ platform::LRESULT CMainFrame::OnMp3Found(platform::WPARAM wParam, platform::LPAR
     ++view.m_nFoundFiles;
     view.m_stcFilesCount->setText(QString::number(view.m_nFoundFiles));
     view.m_ctlProgress->StepIt();
-    if (view.m_bPlaySound != 0)
-        platform::PlaySound(view.m_strSoundsDir + "NewMp3Found.wav", platform::SND_NOWAIT | platform::SND_APPLICATION);
     // The queue keeps its own copy of the record.
     view.m_pProbes->Start(m_item, view.m_filesListStop.get_token());
+    if (view.m_bPlaySound == 0)
+        return 0;
+    // The sound plays on a worker of its own, so the window paints and takes
+    // Stop meanwhile; the page worker that sent the message waits for it.
+    const platform::LRESULT played = platform::BeginCompletion();
+    if (!platform::PlaySoundAsync(view.m_strSoundsDir + "NewMp3Found.wav",
+                                  platform::SND_NOWAIT | platform::SND_APPLICATION,
+                                  [played] { platform::EndCompletion(played); })) {
+        platform::EndCompletion(played);
+        return 0;
+    }
+    return played;
+}
+
+platform::LRESULT CMainFrame::OnPageCapped(platform::WPARAM wParam, platform::LPARAM)
+{
+    SetStatusText(AfxFormatString2(LoadLanguageString(IDS_PAGE_LINKS_CAPPED),
+                                   std::to_string(CNavigateToMp3::kMaxLinksPerPage), TextOf(wParam)));
     return 0;
+}
+
+void CMainFrame::SetStatusText(const std::string& text)
+{
+    m_wndStatusBar->showMessage(QString::fromStdString(text));
 }
 
 platform::LRESULT CMainFrame::OnFetchStep(platform::WPARAM, platform::LPARAM)

@@ -8,7 +8,9 @@
 #include "settings/LanguagePack.h"
 #include "resources/Messages.h"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <new>
 #include <vector>
 
@@ -45,11 +47,28 @@ std::vector<std::string> HeaderLines(const std::string& headers)
 // request of the page inherits.
 class CHTTPCon::Session final {
 public:
-    explicit Session(std::stop_token stopToken) : m_stopToken(std::move(stopToken)) {}
+    explicit Session(std::stop_token stopToken)
+        : m_stopToken(std::move(stopToken)), m_deadline(std::chrono::steady_clock::now() + kPageTime)
+    {
+    }
     const std::stop_token& StopToken() const { return m_stopToken; }
 
+    // What is left of the page's time for a new request; at least 1 ms, so
+    // that a late request fails at once instead of running without a deadline.
+    int RemainingMs() const
+    {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline -
+                                                                                std::chrono::steady_clock::now());
+        return static_cast<int>(std::max<long long>(1, left.count()));
+    }
+
 private:
+    // A whole page, redirect and body included, ends within this time however
+    // slowly its server sends.
+    static constexpr std::chrono::seconds kPageTime{60};
+
     std::stop_token m_stopToken;
+    std::chrono::steady_clock::time_point m_deadline;
 };
 
 // A server and port that requests are opened on. Each request is a fresh
@@ -88,6 +107,7 @@ private:
         options.followRedirects = (flags & kNoAutoRedirect) == 0;
         options.useSystemProxy = false;
         options.stopToken = m_session.StopToken();
+        options.totalTimeoutMs = m_session.RemainingMs();
         return std::make_unique<platform::HttpFile>(m_server, m_port, object, std::move(options));
     }
 
@@ -176,16 +196,12 @@ bool CHTTPCon::Open(const std::string& url)
         }
 
         if (status == 301 || status == 302 || status == 303) {
-            const std::string rawHeaders = m_pFile->RawHeaders();
-            const std::size_t location = rawHeaders.find("Location: ");
-            if (location == std::string::npos) {
+            const std::optional<std::string> target = RedirectTarget(m_pFile->RawHeaders());
+            if (!target) {
                 platform::AfxMessageBox(LoadLanguageString(IDS_REDIRECT_NO_LOCATION), platform::MB_OK, m_stopToken);
                 return false;
             }
-            const std::size_t start = location + 10;
-            const std::size_t lineEnd = rawHeaders.find("\r\n", start);
-            const std::string newUrl =
-                rawHeaders.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start);
+            const std::string& newUrl = *target;
 
             m_pFile->Close();
             m_pFile.reset();
@@ -212,6 +228,16 @@ bool CHTTPCon::Open(const std::string& url)
         // Anything the layer below throws here ends this page quietly.
         return false;
     }
+}
+
+std::optional<std::string> CHTTPCon::RedirectTarget(const std::string& rawHeaders)
+{
+    const std::size_t location = rawHeaders.find("Location: ");
+    if (location == std::string::npos)
+        return std::nullopt;
+    const std::size_t start = location + 10;
+    const std::size_t lineEnd = rawHeaders.find("\r\n", start);
+    return rawHeaders.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start);
 }
 
 std::size_t CHTTPCon::ReadBody(void* buffer, std::size_t size)

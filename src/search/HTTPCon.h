@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 
@@ -31,6 +32,10 @@ public:
     std::size_t ReadBody(void* buffer, std::size_t size);
     // True when the body ended with a transport error (cut short, dropped).
     bool BodyFailed() const;
+
+    // The text after the first "Location: " (exact case) of a head, up to the
+    // end of its line; nothing when the head has none.
+    static std::optional<std::string> RedirectTarget(const std::string& rawHeaders);
 
     // Makes creating the first connection fail, as a broken HTTP layer would.
     static void SetConnectionFailureForTesting(bool fail);

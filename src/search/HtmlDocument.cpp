@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <random>
 
 namespace {
@@ -48,16 +49,16 @@ bool CHtmlDocument::Fetch(const std::string& url)
     return true;
 }
 
-const std::vector<std::string>& CHtmlDocument::GetLinks()
+const std::vector<std::string>& CHtmlDocument::GetLinks(std::size_t maxLinks)
 {
     if (m_nFetched == 1 && !m_bParsed) {
         m_bParsed = true;
-        ReadAndParse();
+        ReadAndParse(maxLinks);
     }
     return m_arrLinks;
 }
 
-void CHtmlDocument::ReadAndParse()
+void CHtmlDocument::ReadAndParse(std::size_t maxLinks)
 {
     const auto path = platform::CreateTempFile(platform::GetProgramDir() + "/Temp/", RandomPrefix());
     FilePtr out(path ? std::fopen(path->c_str(), "wb") : nullptr);
@@ -84,18 +85,18 @@ void CHtmlDocument::ReadAndParse()
     std::fflush(out.get());
     out.reset();
 
-    std::string content;
+    // The page is held once: read into one buffer, lower-cased and scanned there.
+    std::optional<std::string> content;
     if (total > 0) {
-        const auto read = platform::ReadWholeFile(*path);
-        if (!read) {
+        content = platform::ReadWholeFile(*path);
+        if (!content) {
             platform::AfxMessageBox(LoadLanguageString(IDS_CANNOT_READ_TEMP) + *path, platform::MB_OK, m_stopToken);
             platform::DeleteFile(*path);
             return;
         }
-        content = *read;
     }
     platform::DeleteFile(*path);
-    if (content.empty())
+    if (!content || content->empty())
         return;
-    ExtractLinks(content.data(), content.size(), m_arrLinks);
+    m_bCapped = ExtractLinksInPlace(*content, m_arrLinks, maxLinks);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <stop_token>
 #include <string>
@@ -31,16 +32,20 @@ public:
     // links in document order. A body that breaks off midway, or a Temp file
     // that cannot be written to the end, yields the links of the bytes that
     // reached the file; the Temp file is deleted in every case.
-    const std::vector<std::string>& GetLinks();
+    // At most `maxLinks` links are taken, the first in document order.
+    const std::vector<std::string>& GetLinks(std::size_t maxLinks = SIZE_MAX);
+    // True when the page held more links than GetLinks took.
+    bool LinksCapped() const { return m_bCapped; }
     int GetLinkCount() const { return static_cast<int>(m_arrLinks.size()); }
     const std::string& GetAt(int index) const { return m_arrLinks.at(static_cast<std::size_t>(index)); }
 
 private:
-    void ReadAndParse();
+    void ReadAndParse(std::size_t maxLinks);
 
     std::stop_token m_stopToken;
     std::unique_ptr<CHTTPCon> m_pHttpCon;
     int m_nFetched = 0;
     bool m_bParsed = false;
+    bool m_bCapped = false;
     std::vector<std::string> m_arrLinks;
 };

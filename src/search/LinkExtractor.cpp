@@ -3,6 +3,7 @@
 #include "platform/Url.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -56,14 +57,44 @@ private:
     std::array<std::size_t, 256> m_hits{};
 };
 
-std::string LowerCopy(const char* bytes, std::size_t length)
+void LowerInPlace(std::string& text)
 {
-    std::string text(bytes, length);
     for (char& c : text) {
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c + ('a' - 'A'));
     }
-    return text;
+}
+
+// The scan over an already lower-cased page; true when it stopped at `maxLinks`.
+bool ScanLinks(std::string_view text, std::vector<std::string>& links, std::size_t maxLinks)
+{
+    ForwardFinder tagEnds(text);
+    ForwardFinder hrefs(text);
+    ByteFinder delimiters(text);
+    std::size_t lastHref = npos;
+    std::size_t taken = 0;
+
+    for (std::size_t p = text.find("<a "); p != npos; p = text.find("<a ", p + 1)) {
+        const std::size_t close = tagEnds.Next(">", p);
+        // No '>' after this "<a " means none after any later one either.
+        if (close == npos)
+            return false;
+        const std::size_t href = hrefs.Next("href=", p);
+        if (href == npos || href > close || href == lastHref)
+            continue;
+        lastHref = href;
+        const std::size_t open = href + 5;  // inside the tag: "href=" holds no '>'
+        const std::size_t end = delimiters.Next(static_cast<unsigned char>(text[open]), open + 1);
+        if (end == npos || end > close)
+            continue;
+        if (end > open + 1) {
+            if (taken == maxLinks)
+                return true;
+            links.emplace_back(text.substr(open + 1, end - open - 1));
+            ++taken;
+        }
+    }
+    return false;
 }
 
 void CutAtLastSlash(std::string& base)
@@ -78,32 +109,16 @@ void ExtractLinks(const char* bytes, std::size_t length, std::vector<std::string
 {
     if (bytes == nullptr || length == 0)
         return;
-    if (const void* nul = std::memchr(bytes, '\0', length))
-        length = static_cast<std::size_t>(static_cast<const char*>(nul) - bytes);
-    const std::string page = LowerCopy(bytes, length);
-    const std::string_view text = page;
+    std::string page(bytes, length);
+    ExtractLinksInPlace(page, links, SIZE_MAX);
+}
 
-    ForwardFinder tagEnds(text);
-    ForwardFinder hrefs(text);
-    ByteFinder delimiters(text);
-    std::size_t lastHref = npos;
-
-    for (std::size_t p = text.find("<a "); p != npos; p = text.find("<a ", p + 1)) {
-        const std::size_t close = tagEnds.Next(">", p);
-        // No '>' after this "<a " means none after any later one either.
-        if (close == npos)
-            return;
-        const std::size_t href = hrefs.Next("href=", p);
-        if (href == npos || href > close || href == lastHref)
-            continue;
-        lastHref = href;
-        const std::size_t open = href + 5;  // inside the tag: "href=" holds no '>'
-        const std::size_t end = delimiters.Next(static_cast<unsigned char>(text[open]), open + 1);
-        if (end == npos || end > close)
-            continue;
-        if (end > open + 1)
-            links.emplace_back(text.substr(open + 1, end - open - 1));
-    }
+bool ExtractLinksInPlace(std::string& page, std::vector<std::string>& links, std::size_t maxLinks)
+{
+    if (const std::size_t nul = page.find('\0'); nul != std::string::npos)
+        page.resize(nul);
+    LowerInPlace(page);
+    return ScanLinks(page, links, maxLinks);
 }
 
 bool IsMp3Link(const std::string& text)

@@ -17,6 +17,11 @@
 // gives that link once, not once per "<a ". Well-formed pages are unaffected.
 void ExtractLinks(const char* bytes, std::size_t length, std::vector<std::string>& links);
 
+// The same over a page the caller gives up: lower-cased and cut at its first
+// NUL where it stands, with no copy of it. At most `maxLinks` links are
+// appended; true when the page held more.
+bool ExtractLinksInPlace(std::string& page, std::vector<std::string>& links, std::size_t maxLinks);
+
 // True when the text contains ".mp3" in any case, anywhere.
 bool IsMp3Link(const std::string& text);
 

@@ -7,13 +7,56 @@
 #include "search/SearchQuery.h"
 #include "resources/Messages.h"
 
+#include <condition_variable>
+#include <mutex>
+#include <set>
+
+namespace {
+
+// Page workers alive in the process, whichever chain or handle they belong to.
+std::mutex g_liveMutex;
+std::condition_variable g_liveChanged;
+int g_livePageWorkers = 0;
+
+void PageWorkerEnded()
+{
+    std::lock_guard lock(g_liveMutex);
+    if (--g_livePageWorkers == 0)
+        g_liveChanged.notify_all();
+}
+
+}  // namespace
+
+// What the page workers of one chain share: the requests the chain has sent,
+// so that a chain whose next page would repeat one of them ends there (a page
+// linking to itself plus a growing "#fragment" would otherwise be fetched for
+// ever), and whether its first page could be fetched.
+struct CNavigateToMp3::Chain {
+    std::mutex mutex;
+    std::set<std::string> sent;
+    std::atomic<int> firstPageRead{-1};
+
+    // The request a URL stands for: the fragment never leaves the program.
+    static std::string RequestOf(const std::string& url) { return url.substr(0, url.find('#')); }
+
+    // False when the chain has sent this request before.
+    bool Claim(const std::string& url)
+    {
+        std::lock_guard lock(mutex);
+        return sent.insert(RequestOf(url)).second;
+    }
+};
+
 CNavigateToMp3::CNavigateToMp3()
     : m_stopToken(m_stopSource.get_token()), m_pending(std::make_shared<std::atomic<int>>(0))
 {
 }
 
-CNavigateToMp3::CNavigateToMp3(std::stop_token stopToken, PendingPages pending)
-    : m_stopSource(std::nostopstate), m_stopToken(std::move(stopToken)), m_pending(std::move(pending))
+CNavigateToMp3::CNavigateToMp3(std::stop_token stopToken, PendingPages pending, ChainPtr chain)
+    : m_stopSource(std::nostopstate)
+    , m_stopToken(std::move(stopToken))
+    , m_pending(std::move(pending))
+    , m_chain(std::move(chain))
 {
 }
 
@@ -33,22 +76,49 @@ bool CNavigateToMp3::IsRunning() const
     return m_pending->load() > 0;
 }
 
+std::optional<bool> CNavigateToMp3::FirstPageRead() const
+{
+    if (!m_chain || m_chain->firstPageRead.load() < 0)
+        return std::nullopt;
+    return m_chain->firstPageRead.load() == 1;
+}
+
 void CNavigateToMp3::StartNavigation(const std::string& url)
 {
     if (url.empty())
         return;
-    StartPageWorker(url, m_stopToken, m_pending);
+    m_chain = std::make_shared<Chain>();
+    m_chain->Claim(url);
+    StartPageWorker(url, m_stopToken, m_pending, m_chain);
 }
 
-void CNavigateToMp3::StartPageWorker(const std::string& url, std::stop_token stopToken, PendingPages pending)
+void CNavigateToMp3::StartPageWorker(const std::string& url, std::stop_token stopToken, PendingPages pending,
+                                     ChainPtr chain)
 {
     // Counted before the thread exists, so the chain never looks ended in between.
     pending->fetch_add(1);
-    if (!platform::AfxBeginThread([url, stopToken, pending] { return PageWorkerProc(url, stopToken, pending); }))
+    {
+        std::lock_guard lock(g_liveMutex);
+        ++g_livePageWorkers;
+    }
+    if (!platform::AfxBeginThread([url, stopToken, pending, chain] {
+            const unsigned result = PageWorkerProc(url, stopToken, pending, chain);
+            PageWorkerEnded();
+            return result;
+        })) {
         pending->fetch_sub(1);
+        PageWorkerEnded();
+    }
 }
 
-unsigned CNavigateToMp3::PageWorkerProc(const std::string& url, std::stop_token stopToken, PendingPages pending)
+bool CNavigateToMp3::WaitForPageWorkers(std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(g_liveMutex);
+    return g_liveChanged.wait_for(lock, timeout, [] { return g_livePageWorkers == 0; });
+}
+
+unsigned CNavigateToMp3::PageWorkerProc(const std::string& url, std::stop_token stopToken, PendingPages pending,
+                                        ChainPtr chain)
 {
     const std::string pageUrl = url;
     if (pageUrl.empty()) {
@@ -57,7 +127,7 @@ unsigned CNavigateToMp3::PageWorkerProc(const std::string& url, std::stop_token 
     }
     bool found = false;
     {
-        CNavigateToMp3 page(stopToken, pending);
+        CNavigateToMp3 page(stopToken, pending, chain);
         page.NavigatePage(pageUrl);
         found = page.m_nFound == 1;
     }
@@ -74,8 +144,13 @@ void CNavigateToMp3::NavigatePage(const std::string& url)
     if (m_stopToken.stop_requested())
         return;
     CHtmlDocument document(m_stopToken);
-    document.Fetch(url);
-    const std::vector<std::string>& links = document.GetLinks();
+    const bool fetched = document.Fetch(url);
+    // Only the chain's first page is still unknown here; later pages leave it.
+    int unknown = -1;
+    m_chain->firstPageRead.compare_exchange_strong(unknown, fetched ? 1 : 0);
+    const std::vector<std::string>& links = document.GetLinks(kMaxLinksPerPage);
+    if (document.LinksCapped())
+        platform::SendMessage(WM_PAGE_CAPPED, reinterpret_cast<platform::WPARAM>(url.c_str()), 0, m_stopToken);
 
     for (const std::string& link : links) {
         if (m_stopToken.stop_requested())
@@ -83,12 +158,16 @@ void CNavigateToMp3::NavigatePage(const std::string& url)
         const std::string resolved = ResolveLink(url, link);
         if (IsMp3Link(resolved)) {
             m_nFound = 1;
-            platform::SendMessage(WM_MP3_FOUND, reinterpret_cast<platform::WPARAM>(resolved.c_str()), 0, m_stopToken);
+            // The window may hand the found-file sound to a worker; this page
+            // waits for it, so the sound still sets the pace of the search.
+            const platform::LRESULT sound = platform::SendMessage(
+                WM_MP3_FOUND, reinterpret_cast<platform::WPARAM>(resolved.c_str()), 0, m_stopToken);
+            platform::WaitForCompletion(sound, m_stopToken);
         }
     }
 
     if (m_stopToken.stop_requested())
         return;
-    if (const auto next = FindNextPageLink(url, links, m_strPageKey))
-        StartPageWorker(links[*next], m_stopToken, m_pending);
+    if (const auto next = FindNextPageLink(url, links, m_strPageKey); next && m_chain->Claim(links[*next]))
+        StartPageWorker(links[*next], m_stopToken, m_pending, m_chain);
 }

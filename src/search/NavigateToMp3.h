@@ -1,7 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 
@@ -19,11 +21,13 @@ public:
     // Page workers of a handle's chains that have not yet reported their
     // page as finished; shared by every worker of those chains.
     using PendingPages = std::shared_ptr<std::atomic<int>>;
+    struct Chain;
+    using ChainPtr = std::shared_ptr<Chain>;
 
     // A handle with a stop source of its own.
     CNavigateToMp3();
-    // The state of one page of a chain stopped by `stopToken`.
-    CNavigateToMp3(std::stop_token stopToken, PendingPages pending);
+    // The state of one page of `chain`, stopped by `stopToken`.
+    CNavigateToMp3(std::stop_token stopToken, PendingPages pending, ChainPtr chain);
     ~CNavigateToMp3();
     CNavigateToMp3(const CNavigateToMp3&) = delete;
     CNavigateToMp3& operator=(const CNavigateToMp3&) = delete;
@@ -36,17 +40,31 @@ public:
     // worker of a chain's last page counts until it sends WM_PAGE_FINISHED, so
     // the window's handler of that message already sees the chain as ended.
     bool IsRunning() const;
+    // Whether the first page of the chain started last could be fetched;
+    // nothing while that page is still on its way.
+    std::optional<bool> FirstPageRead() const;
 
-    static unsigned PageWorkerProc(const std::string& url, std::stop_token stopToken, PendingPages pending);
+    // Links taken from one page at most; a real result page holds a few
+    // hundred, so the cap only bounds a page that would flood the window.
+    static constexpr std::size_t kMaxLinksPerPage = 5000;
+
+    // Waits until no page worker of any chain runs; true when none does.
+    // Shut-down stops the chains first, so their Temp files are gone by then.
+    static bool WaitForPageWorkers(std::chrono::milliseconds timeout);
+
+    static unsigned PageWorkerProc(const std::string& url, std::stop_token stopToken, PendingPages pending,
+                                   ChainPtr chain);
     void NavigatePage(const std::string& url);
 
     int m_nFound = -1;
     std::string m_strPageKey = "start";
 
 private:
-    static void StartPageWorker(const std::string& url, std::stop_token stopToken, PendingPages pending);
+    static void StartPageWorker(const std::string& url, std::stop_token stopToken, PendingPages pending,
+                                ChainPtr chain);
 
     std::stop_source m_stopSource;
     std::stop_token m_stopToken;
     PendingPages m_pending;
+    ChainPtr m_chain;
 };

@@ -16,6 +16,26 @@ std::string ToLowerAscii(std::string text)
 
 }  // namespace
 
+std::string EncodeKeyword(const std::string& keyword)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(keyword.size());
+    for (const char c : keyword) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool unreserved = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                                (byte >= '0' && byte <= '9') || c == '-' || c == '.' || c == '_' || c == '~';
+        if (unreserved) {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        }
+    }
+    return out;
+}
+
 std::string DeriveSearchType(const std::string& artist, const std::string& song)
 {
     return !song.empty() && !artist.empty() ? "and" : "or";
@@ -24,13 +44,14 @@ std::string DeriveSearchType(const std::string& artist, const std::string& song)
 std::string BuildEngineUrl(const std::string& base, const std::string& searchType, const std::string& artist,
                            const std::string& song)
 {
-    const EngineConfig& engines = Engines();
+    const EngineConfig engines = Engines();
     if (base == engines.FirstBaseUrl()) {
-        return base + "?sartist=" + artist + "&ssong=" + song + "&searchtype=" + searchType +
-               "&ref=&page=results&search=Search&Start=1";
+        return base + "?sartist=" + EncodeKeyword(artist) + "&ssong=" + EncodeKeyword(song) +
+               "&searchtype=" + searchType + "&ref=&page=results&search=Search&Start=1";
     }
     if (base == engines.SecondBaseUrl())
-        return base + "?s=" + artist + "&ref=&page=results&resize=&zoektype=" + searchType + "&start=1";
+        return base + "?s=" + EncodeKeyword(artist) + "&ref=&page=results&resize=&zoektype=" + searchType +
+               "&start=1";
     return {};
 }
 

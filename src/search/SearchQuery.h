@@ -14,9 +14,15 @@ inline constexpr const char* kPageKey = "start";
 // "and" when both keywords hold text, otherwise "or".
 std::string DeriveSearchType(const std::string& artist, const std::string& song);
 
+// A keyword as a query value: its UTF-8 bytes percent-encoded except the
+// unreserved ones (letters, digits, "-._~"), a blank as "%20". So "#", "&",
+// "=", "+" and "%" reach the engine as typed instead of cutting the request
+// or splitting the keyword into other parameters.
+std::string EncodeKeyword(const std::string& keyword);
+
 // The first page's query URL of the engine whose base URL is `base` (compared
 // byte for byte with the configured engines); empty for an unknown base.
-// Keywords go in exactly as typed.
+// The keywords go in encoded (EncodeKeyword), the rest as it stands.
 std::string BuildEngineUrl(const std::string& base, const std::string& searchType, const std::string& artist,
                            const std::string& song);
 

@@ -1,6 +1,7 @@
 #include "shell/HistoryCombo.h"
 
 #include "platform/AppProfile.h"
+#include "platform/IniFile.h"
 
 #include <QLineEdit>
 
@@ -130,12 +131,12 @@ int CHistoryCombo::PushHistoryItem(const std::string& text)
     return index;
 }
 
-void CHistoryCombo::DeleteStoredItemsFrom(int first)
+void CHistoryCombo::DeleteStoredItemsFrom(int first, platform::ProfileChanges& changes) const
 {
     for (int i = first; i <= kLastKey; ++i) {
         if (platform::GetProfileString(m_strSection, ItemKey(i), "").empty())
             break;
-        platform::WriteProfileString(m_strSection, ItemKey(i), nullptr);
+        changes.emplace_back(ItemKey(i), std::nullopt);
     }
 }
 
@@ -148,16 +149,16 @@ void CHistoryCombo::WriteHistory(bool bAddCurrent)
         if (!text.empty())
             PushHistoryItem(text);
     }
+    // Every key of the save goes into one write of the profile: each write
+    // replaces the whole file and flushes it to the disk.
+    platform::ProfileChanges changes;
     const int n = static_cast<int>(std::min<long long>(count(), static_cast<long long>(m_nLimit) + 1));
-    for (int j = 0; j < n; ++j) {
-        const std::string item = itemText(j).toStdString();
-        platform::WriteProfileString(m_strSection, ItemKey(j), &item);
-    }
-    DeleteStoredItemsFrom(n);
-    if (m_bRememberCurrent) {
-        const std::string text = currentText().toStdString();
-        platform::WriteProfileString(m_strSection, CurrentTextKey(), &text);
-    }
+    for (int j = 0; j < n; ++j)
+        changes.emplace_back(ItemKey(j), itemText(j).toStdString());
+    DeleteStoredItemsFrom(n, changes);
+    if (m_bRememberCurrent)
+        changes.emplace_back(CurrentTextKey(), currentText().toStdString());
+    platform::WriteProfileStrings(m_strSection, changes);
 }
 
 void CHistoryCombo::EraseHistory(bool bDeleteStored)
@@ -166,8 +167,10 @@ void CHistoryCombo::EraseHistory(bool bDeleteStored)
     clearEditText();
     if (m_strSection.empty() || !bDeleteStored)
         return;
-    DeleteStoredItemsFrom(0);
-    platform::WriteProfileString(m_strSection, CurrentTextKey(), nullptr);
+    platform::ProfileChanges changes;
+    DeleteStoredItemsFrom(0, changes);
+    changes.emplace_back(CurrentTextKey(), std::nullopt);
+    platform::WriteProfileStrings(m_strSection, changes);
 }
 
 void CHistoryCombo::SetHistoryLimit(int nLimit)

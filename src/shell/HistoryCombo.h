@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/IniFile.h"
+
 #include <QComboBox>
 
 #include <string>
@@ -47,5 +49,6 @@ private:
     int InsertString(int index, const QString& text);
     void DeleteString(int index);
     void SetCurSel(int index);
-    void DeleteStoredItemsFrom(int first);
+    // Adds the deletion of the stored items from key `first` on to `changes`.
+    void DeleteStoredItemsFrom(int first, platform::ProfileChanges& changes) const;
 };

@@ -5,6 +5,7 @@
 #include "resources/Pictures.h"
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
+#include "search/NavigateToMp3.h"
 #include "shell/CommandTables.h"
 #include "shell/PagesView.h"
 #include "shell/ToolBar.h"
@@ -18,6 +19,7 @@
 #include "shell/ProgressCtrl.h"
 #include <QStatusBar>
 
+#include <chrono>
 #include <filesystem>
 #include <system_error>
 
@@ -25,11 +27,16 @@ namespace {
 
 bool g_failCreationForTesting = false;
 
-// Heights of the bars as the design's layout figures assume them (a toolbar
-// of 16 x 16 buttons and a one-line status bar), so the status row of the
-// pages fits above the status bar.
+// Heights of the toolbar (16 x 16 buttons) and of the one-line status bar.
+// The page layout takes a fixed 73 pixels off the client height (OnSize);
+// with bars of these heights the status row of the pages ends a few pixels
+// above the status bar instead of under it.
 constexpr int kToolBarHeight = 27;
 constexpr int kStatusBarHeight = 20;
+
+// How long closing waits for stopped page workers; a worker that is stuck
+// further (a name lookup) is left to end with the process.
+constexpr auto kPageWorkersShutdownWait = std::chrono::seconds(5);
 
 }  // namespace
 
@@ -211,6 +218,13 @@ void CMainFrame::OnClose()
     if (m_wndView != nullptr) {
         m_wndView->OnClearAll();
         step("ClearAll");
+        // The page workers spool into Temp/: they are stopped and waited for
+        // (a stopped worker gives up its waits within a fraction of a second),
+        // so that none writes a page file after the folder has been emptied.
+        m_wndView->m_pNavigator1.reset();
+        m_wndView->m_pNavigator2.reset();
+        CNavigateToMp3::WaitForPageWorkers(kPageWorkersShutdownWait);
+        step("StopSearch");
         DeleteTempFiles();
         step("DeleteTempFiles");
         m_wndView->SaveSettings();

@@ -20,6 +20,14 @@ class QStatusBar;
 // pages view. It receives the workers' messages, routes every command (view
 // first, then itself, then the application), lays the pages out on resize
 // and shuts the program down in a fixed order.
+//
+// Where its handlers live:
+//   shell/MainFrame.cpp             creation, layout, routing, shut-down
+//   shell/MainFrameMessages.cpp     the message map, language and history messages
+//   search/FoundFiles.cpp           found files, page results, the second engine
+//   download/FileProbeHandlers.cpp  probe status texts and sizes
+//   download/DownloadHandlers.cpp   a download's figures, end and failure
+//   settings/FrameLanguage.cpp      prompts, tips and the language command
 class CMainFrame final : public QMainWindow, public platform::MessageReceiver {
     Q_OBJECT
 public:
@@ -67,6 +75,12 @@ public:
     platform::LRESULT OnDownloadDone(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnDownloadFailed(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnPageFinished(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnPageCapped(platform::WPARAM wParam, platform::LPARAM lParam);
+    // Rows one search adds at most: enough for any real search, and a bound
+    // on the rows, probes and memory a flood of links can cost.
+    static constexpr int kMaxFoundFiles = 50000;
+    // A note in the status bar's message pane.
+    void SetStatusText(const std::string& text);
     platform::LRESULT OnApplyLanguage(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnLanguageChosen(platform::WPARAM wParam, platform::LPARAM lParam);
     // The handler a message map entry names, null when the frame has none.

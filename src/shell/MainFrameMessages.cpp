@@ -31,6 +31,7 @@ const MessageMapEntry kMessageMap[] = {
     {WM_DOWNLOAD_DONE, &CMainFrame::OnDownloadDone, "OnDownloadDone"},
     {WM_DOWNLOAD_FAILED, &CMainFrame::OnDownloadFailed, "OnDownloadFailed"},
     {WM_PAGE_FINISHED, &CMainFrame::OnPageFinished, "OnPageFinished"},
+    {WM_PAGE_CAPPED, &CMainFrame::OnPageCapped, "OnPageCapped"},
     {WM_APPLY_LANGUAGE, &CMainFrame::OnApplyLanguage, "OnApplyLanguage"},
     {WM_LANGUAGE_CHOSEN, &CMainFrame::OnLanguageChosen, "OnLanguageChosen"},
 };

@@ -144,7 +144,7 @@ void CPagesView::CreateControls()
     m_lstEngines->InsertColumn(4, "ID", LVCFMT_LEFT, 0);
     m_lstEngines->UseListImages();
     for (int row = 0; row < 3; ++row) {
-        const EngineSite& site = Engines().sites[static_cast<std::size_t>(row)];
+        const EngineSite site = Engines().sites[static_cast<std::size_t>(row)];
         m_lstEngines->AddItem(row, 4, IMG_ENGINE_RESTING, {"Not Connected", site.name, "0", site.homePage});
     }
 

@@ -178,4 +178,54 @@ TEST(Http, StopEndsAWaitingReadPromptly)
     EXPECT_LT(total, 100u);
 }
 
+// One byte every 20 ms: a header line takes longer than the stall timer to
+// complete, the whole answer longer than the total deadline.
+ScriptedReply Drip(const std::string& bytes)
+{
+    ScriptedReply reply{bytes};
+    reply.chunkSize = 1;
+    reply.chunkDelayMs = 20;
+    return reply;
+}
+
+TEST(Http, AnyByteKeepsARequestAliveButNotBeyondItsTotalTime)
+{
+    const std::string answer = "HTTP/1.1 200 OK\r\nX-Long: " + std::string(40, 'x') +
+                               "\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhello";
+    ScriptedHttpServer drip([&](const HttpExchange&) { return Drip(answer); });
+
+    HttpRequestOptions patient = PageOptions();
+    patient.stallTimeoutMs = 400;
+    auto slow = Open(drip, "/", patient);
+    ASSERT_TRUE(slow->SendRequest()) << slow->ErrorText();
+    char buffer[16];
+    EXPECT_EQ(slow->Read(buffer, sizeof buffer), 5u);
+    EXPECT_FALSE(slow->Failed());
+
+    HttpRequestOptions bounded = PageOptions();
+    bounded.totalTimeoutMs = 500;
+    const auto started = std::chrono::steady_clock::now();
+    auto late = Open(drip, "/", bounded);
+    EXPECT_FALSE(late->SendRequest());
+    EXPECT_EQ(late->ErrorCode(), 28) << "timed out";
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+
+    // The deadline holds while the body is read, too: the head comes in the
+    // first piece, the body would take six seconds more.
+    ScriptedHttpServer body([](const HttpExchange&) {
+        ScriptedReply reply{"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + std::string(1000, 'b')};
+        reply.chunkSize = 50;
+        reply.chunkDelayMs = 300;
+        return reply;
+    });
+    bounded.totalTimeoutMs = 1500;
+    auto reading = Open(body, "/", bounded);
+    ASSERT_TRUE(reading->SendRequest());
+    std::size_t total = 0;
+    while (const std::size_t n = reading->Read(buffer, sizeof buffer))
+        total += n;
+    EXPECT_TRUE(reading->Failed());
+    EXPECT_LT(total, 1000u);
+}
+
 }  // namespace

@@ -101,8 +101,17 @@ TEST(MessageChannel, QueuedModeRunsOnTheWindowThreadAndReleasesSendersWhenTheWin
     ASSERT_TRUE(WaitForWorkers(std::chrono::seconds(2)));
     EXPECT_TRUE(returned);
     EXPECT_EQ(result, 0);
-    QCoreApplication::processEvents();
+    // A later message reaches the next window; the dropped one never arrives.
+    CountingReceiver next;
+    SetMainWindow(&next, &window);
+    ASSERT_TRUE(AfxBeginThread([] {
+        SendMessage(WM_USER + 9);
+        return 0u;
+    }));
+    ASSERT_TRUE(ProcessUntil([&] { return next.count.load() == 1; }));
+    EXPECT_EQ(next.lastMessage, WM_USER + 9);
     EXPECT_EQ(receiver->count, before);
+    ClearMainWindow(&next);
 
     // Shut-down releases a waiting sender even though nobody runs the loop.
     SetMainWindow(receiver.get(), &window);
@@ -118,6 +127,40 @@ TEST(MessageChannel, QueuedModeRunsOnTheWindowThreadAndReleasesSendersWhenTheWin
     EXPECT_TRUE(returned);
     ResetShutdownForTesting();
     ClearMainWindow(receiver.get());
+}
+
+// Handlers that take longer than one drain slice make the drain hand the
+// rest to a fresh event while workers keep queuing (ThreadSanitizer checks
+// that the drain's context is read under its lock).
+class SlowReceiver final : public MessageReceiver {
+public:
+    LRESULT OnMessage(unsigned, WPARAM, LPARAM) override
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(6));
+        ++count;
+        return 0;
+    }
+    std::atomic<int> count{0};
+};
+
+TEST(MessageChannel, SlowHandlersAndBusyWorkersDeliverEveryMessage)
+{
+    int argc = 1;
+    char name[] = "test";
+    char* argv[] = {name};
+    QCoreApplication app(argc, argv);
+    QObject window;
+    SlowReceiver receiver;
+    SetMainWindow(&receiver, &window);
+    for (int worker = 0; worker < 3; ++worker) {
+        ASSERT_TRUE(AfxBeginThread([] {
+            for (int i = 0; i < 10; ++i)
+                PostMessage(WM_USER + 30);
+            return 0u;
+        }));
+    }
+    ASSERT_TRUE(ProcessUntil([&] { return receiver.count.load() == 30; }));
+    ClearMainWindow(&receiver);
 }
 
 }  // namespace

@@ -62,6 +62,29 @@ TEST(Cli, QueryUsesTheEnginesFile)
               "second\thttp://two.test:81/index.asp?s=abba&ref=&page=results&resize=&zoektype=and&start=1\n");
 }
 
+TEST(Cli, KeywordsAreEncodedAndNoFieldCanForgeARecord)
+{
+    TempDir dir;
+    dir.Write("Engines.ini", "[Engine1]\nHost=one.test\n[Engine2]\nHost=two.test\n");
+    CliRun run = RunCli({"--engines", Q(dir.File("Engines.ini")), "query", "AC&DC", "C# minor"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out,
+              "type\tand\n"
+              "first\thttp://one.test/index.asp?sartist=AC%26DC&ssong=C%23%20minor&searchtype=and&ref=&page=results&search=Search&Start=1\n"
+              "second\thttp://two.test/index.asp?s=AC%26DC&ref=&page=results&resize=&zoektype=and&start=1\n");
+
+    // A link holding a line break, a carriage return and a TAB stays one field.
+    dir.Write("page.html", "<a href='a\nfinished\tx\r.mp3'>");
+    run = RunCli({"links", Q(dir.File("page.html")), "http://h/"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, "link\ta%0Afinished%09x%0D.mp3\thttp://h/a%0Afinished%09x%0D.mp3\tmp3\nnext\t-\n");
+
+    // A walk whose first page cannot be read says so in its exit status.
+    run = RunCli({"walk", "http://127.0.0.1:1/?start=1"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "page\thttp://127.0.0.1:1/?start=1\t-1\nfinished\n");
+}
+
 TEST(Cli, LinksOfASavedPage)
 {
     TempDir dir;

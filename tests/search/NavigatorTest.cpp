@@ -239,4 +239,64 @@ TEST_F(NavigatorTest, StopBetweenPagesSendsNoFurtherRequest)
     EXPECT_EQ(server.RequestCount(), 1u);
 }
 
+TEST_F(NavigatorTest, AChainEndsWhereItsNextRequestWouldRepeatOne)
+{
+    // Every page links on with a longer fragment, so each value sorts after
+    // the last ("1#a" < "1#aa" ...), but the fragment is never sent: page f
+    // repeats itself, pages p and q repeat each other.
+    ScriptedHttpServer* self = nullptr;
+    std::atomic<int> served{0};
+    ScriptedHttpServer server(
+        [&](const HttpExchange& request) {
+            const std::string fragment = "#" + std::string(static_cast<std::size_t>(++served), 'a');
+            std::string next = "/p?start=1";
+            if (request.target == "/f?start=1")
+                next = "/f?start=1";
+            else if (request.target == "/p?start=1")
+                next = "/q?start=1";
+            return ScriptedReply{HttpResponse(200, Anchor(self->Url(next + fragment)))};
+        },
+        50);
+    self = &server;
+    {
+        CNavigateToMp3 navigator;
+        navigator.StartNavigation(server.Url("/f?start=1"));
+        ASSERT_TRUE(platform::WaitForWorkers(kWait));
+        EXPECT_EQ(server.RequestCount(), 1u);
+        EXPECT_EQ(navigator.FirstPageRead(), std::optional<bool>(true));
+
+        navigator.StartNavigation(server.Url("/p?start=1"));
+        ASSERT_TRUE(platform::WaitForWorkers(kWait));
+        EXPECT_EQ(server.RequestCount(), 3u) << "f, then p and q once each";
+    }
+    EXPECT_EQ(m_receiver.Count(WM_PAGE_FINISHED), 3u);
+}
+
+TEST_F(NavigatorTest, APageGivesAtMostItsCapOfLinks)
+{
+    std::string body;
+    for (std::size_t i = 0; i < CNavigateToMp3::kMaxLinksPerPage + 3; ++i)
+        body += "<a href='" + std::to_string(i) + ".mp3'>";
+    ScriptedHttpServer server([&](const HttpExchange&) { return ScriptedReply{HttpResponse(200, body)}; });
+    const std::string url = server.Url("/?start=1");
+    {
+        CNavigateToMp3 navigator;
+        navigator.StartNavigation(url);
+        ASSERT_TRUE(m_receiver.WaitFor(WM_PAGE_FINISHED, 1, kWait));
+    }
+    EXPECT_EQ(m_receiver.Count(WM_MP3_FOUND), CNavigateToMp3::kMaxLinksPerPage);
+    const auto capped = m_receiver.Records(WM_PAGE_CAPPED);
+    ASSERT_EQ(capped.size(), 1u);
+    EXPECT_EQ(m_receiver.Records(WM_MP3_FOUND).back().text, url + std::to_string(CNavigateToMp3::kMaxLinksPerPage - 1) + ".mp3");
+}
+
+TEST_F(NavigatorTest, FirstPageReadSaysWhetherTheWalkCouldStart)
+{
+    CNavigateToMp3 navigator;
+    EXPECT_EQ(navigator.FirstPageRead(), std::nullopt);
+    navigator.StartNavigation("http://127.0.0.1:1/?start=1");
+    ASSERT_TRUE(platform::WaitForWorkers(kWait));
+    EXPECT_EQ(navigator.FirstPageRead(), std::optional<bool>(false));
+}
+
 }  // namespace

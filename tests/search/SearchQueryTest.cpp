@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <optional>
+#include <thread>
 
 namespace {
 
@@ -34,10 +36,14 @@ TEST_F(SearchQueryTest, SearchTypeAndEngineUrls)
         {"abba", "waterloo", "and",
          one + "?sartist=abba&ssong=waterloo&searchtype=and&ref=&page=results&search=Search&Start=1",
          two + "?s=abba&ref=&page=results&resize=&zoektype=and&start=1"},
-        // Typed text goes in as it stands: blanks, '&' and case unchanged.
-        {" Rock & Roll ", "a b", "and",
-         one + "?sartist= Rock & Roll &ssong=a b&searchtype=and&ref=&page=results&search=Search&Start=1",
-         two + "?s= Rock & Roll &ref=&page=results&resize=&zoektype=and&start=1"},
+        // Every keyword byte outside the unreserved set is percent-encoded, so
+        // the engine sees the whole keyword; case and blanks at the ends stay.
+        {" Rock & Roll ", "C# minor", "and",
+         one + "?sartist=%20Rock%20%26%20Roll%20&ssong=C%23%20minor&searchtype=and&ref=&page=results&search=Search&Start=1",
+         two + "?s=%20Rock%20%26%20Roll%20&ref=&page=results&resize=&zoektype=and&start=1"},
+        {"a=b+c%zz", "caf\xC3\xA9~x.y-z_", "and",
+         one + "?sartist=a%3Db%2Bc%25zz&ssong=caf%C3%A9~x.y-z_&searchtype=and&ref=&page=results&search=Search&Start=1",
+         two + "?s=a%3Db%2Bc%25zz&ref=&page=results&resize=&zoektype=and&start=1"},
         {"", "", "or", one + "?sartist=&ssong=&searchtype=or&ref=&page=results&search=Search&Start=1",
          two + "?s=&ref=&page=results&resize=&zoektype=or&start=1"},
     };
@@ -48,6 +54,27 @@ TEST_F(SearchQueryTest, SearchTypeAndEngineUrls)
         EXPECT_EQ(BuildEngineUrl(Engines().FirstBaseUrl(), type, c.artist, c.song), c.first);
         EXPECT_EQ(BuildEngineUrl(Engines().SecondBaseUrl(), type, c.artist, c.song), c.second);
     }
+}
+
+// Tests and tools set the engines while page workers read them; a reader
+// keeps a copy of its own (ThreadSanitizer checks this one).
+TEST_F(SearchQueryTest, EnginesCanBeReadWhileTheyAreSet)
+{
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 300; ++i) {
+            EngineConfig config = EngineConfig::Defaults();
+            config.sites[0].host = "host-number-" + std::to_string(i) + ".example";
+            SetEngines(config);
+        }
+        done = true;
+    });
+    while (!done.load()) {
+        const std::string base = Engines().FirstBaseUrl();
+        ASSERT_EQ(base.rfind("http://", 0), 0u);
+        ASSERT_EQ(base.substr(base.size() - 10), "/index.asp");
+    }
+    writer.join();
 }
 
 TEST_F(SearchQueryTest, UnknownBaseGivesNoUrl)

@@ -11,11 +11,16 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 using namespace testing_support;
 
@@ -218,7 +223,8 @@ TEST_F(HeldFirstPage, StopStopsAndNothingOfTheOldSearchReachesTheNewOne)
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_engine1.RequestCount() == std::size_t{1}; }, 5000)) << "still " << ::testing::PrintToString(m_engine1.RequestCount());
     QTest::mouseClick(m_view->m_btnFind, Qt::LeftButton);  // Stop
     EXPECT_EQ(Caption(), QStringLiteral("Find It!"));
-    QTest::qWait(300);
+    // Once the stopped worker has ended, nothing of it can arrive any more.
+    ASSERT_TRUE(QTest::qWaitFor([] { return platform::RunningWorkerCount() == 0; }, 5000));
     EXPECT_EQ(Files().GetItemCount(), 0);
     EXPECT_EQ(m_engine1.RequestCount(), 1u) << "no further request after Stop";
     EXPECT_EQ(m_engine2.RequestCount(), 0u) << "a stopped search never starts its second engine";
@@ -235,7 +241,7 @@ TEST_F(HeldFirstPage, StopStopsAndNothingOfTheOldSearchReachesTheNewOne)
     QTest::mouseClick(m_view->m_btnFind, Qt::LeftButton);
     Search(QStringLiteral("new"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Caption() == QStringLiteral("Find It!"); }, 10000)) << "still " << ::testing::PrintToString(Caption());
-    QTest::qWait(200);
+    ASSERT_TRUE(QTest::qWaitFor([] { return platform::RunningWorkerCount() == 0; }, 5000));
     EXPECT_EQ(Column(2), (std::vector<std::string>{"new.mp3", "nolength.mp3"}));
 }
 
@@ -260,6 +266,137 @@ TEST_F(SearchWindowTest, NoKeywordsNoSearchAndCopyUrlNeedsASelection)
     m_view->OnCmdMsg(ID_TB_COPY_URL);
     EXPECT_EQ(QApplication::clipboard()->text().toStdString(), Files().GetItemText(1, 4));
     EXPECT_EQ(m_responder.Texts().size(), 2u);
+
+    // A right-click on the selected row opens the list's menu; its "&Copy URL"
+    // copies the clicked row's URL.
+    Files().SelectItem(2);
+    QApplication::clipboard()->setText(QStringLiteral("untouched"));
+    QTimer chooser;
+    bool chosen = false;
+    QObject::connect(&chooser, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr)
+            return;
+        for (QAction* action : menu->actions()) {
+            if (action->text() == QStringLiteral("&Copy URL")) {
+                chosen = true;
+                menu->setActiveAction(action);
+                QTest::keyClick(menu, Qt::Key_Return);
+                return;
+            }
+        }
+    });
+    chooser.start(20);
+    const QRect cell = Files().visualRect(Files().model()->index(2, 0));
+    QTest::mouseClick(Files().viewport(), Qt::RightButton, Qt::NoModifier, cell.center());
+    chooser.stop();
+    EXPECT_TRUE(chosen);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), Files().GetItemText(2, 4));
+}
+
+TEST_F(SearchWindowTest, KeywordsReachTheEngineWholeAndTheHistoryKeepsThemAsTyped)
+{
+    m_view->m_bPlaySound = 0;
+    Search(QStringLiteral("AC&DC #1"), QString::fromUtf8("50% + caf\xC3\xA9"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Caption() == QStringLiteral("Find It!"); }, 10000));
+    ASSERT_GE(m_engine1.RequestCount(), 1u);
+    EXPECT_EQ(m_engine1.Requests()[0].target,
+              "/index.asp?sartist=AC%26DC%20%231&ssong=50%25%20%2B%20caf%C3%A9&searchtype=and&ref=&page=results&"
+              "search=Search&Start=1");
+    EXPECT_EQ(m_engine2.Requests().at(0).target,
+              "/index.asp?s=AC%26DC%20%231&ref=&page=results&resize=&zoektype=and&start=1");
+    EXPECT_EQ(m_view->m_cboArtist->itemText(0), QStringLiteral("AC&DC #1"));
+    EXPECT_EQ(m_view->m_cboSong->itemText(0), QString::fromUtf8("50% + caf\xC3\xA9"));
+}
+
+// The first page takes a moment, so the test can press Find meanwhile.
+class SlowFirstPage : public SearchWindowTest {
+protected:
+    ScriptedReply Engine1(const HttpExchange& request) override
+    {
+        ScriptedReply reply = SearchWindowTest::Engine1(request);
+        reply.delayBeforeMs = 400;
+        return reply;
+    }
+};
+
+TEST_F(SlowFirstPage, FindWithEmptyBoxesLeavesTheRunningSearchAlone)
+{
+    m_view->m_bPlaySound = 0;
+    Search(QStringLiteral("abba"));
+    Search(QString(), QString());
+    EXPECT_EQ(m_responder.Texts(), (std::vector<std::string>{"No search keyes avaliable !"}));
+    EXPECT_EQ(Caption(), QStringLiteral("Stop Searching"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Caption() == QStringLiteral("Find It!"); }, 10000));
+    ASSERT_EQ(m_engine2.RequestCount(), 1u);
+    EXPECT_EQ(m_engine2.Requests()[0].target, "/index.asp?s=abba&ref=&page=results&resize=&zoektype=or&start=1");
+    EXPECT_EQ(Files().GetItemCount(), 5);
+}
+
+// A sound that plays until the test lets it end.
+class GatedSound final : public platform::SoundBackend {
+public:
+    bool PlayFile(const std::string&) override
+    {
+        std::unique_lock lock(m_mutex);
+        m_playing = true;
+        m_changed.wait_for(lock, std::chrono::seconds(5), [this] { return m_open; });
+        m_playing = false;
+        return true;
+    }
+    bool PlayEvent(const std::string&) override { return true; }
+    bool Playing() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_playing;
+    }
+    void Open()
+    {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_playing = false;
+    bool m_open = false;
+};
+
+TEST_F(SearchWindowTest, TheWindowTakesStopWhileAFoundFileSoundPlays)
+{
+    GatedSound sound;
+    platform::SetSoundBackend(&sound);
+    Search(QStringLiteral("abba"));
+    // Seen from this thread only when the sound does not play on it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sound.Playing(); }, 3000));
+    EXPECT_EQ(Files().GetItemCount(), 1) << "the page waits for its sound before it reports the next file";
+    QTest::mouseClick(m_view->m_btnFind, Qt::LeftButton);
+    EXPECT_EQ(Caption(), QStringLiteral("Find It!"));
+    sound.Open();
+    ASSERT_TRUE(QTest::qWaitFor([] { return platform::RunningWorkerCount() == 0; }, 10000));
+    EXPECT_EQ(Files().GetItemCount(), 1) << "nothing more after Stop";
+    platform::SetSoundBackend(&m_sound);
+}
+
+TEST_F(SearchWindowTest, ASearchStopsAddingRowsAtItsBoundAndSaysSo)
+{
+    m_view->m_bPlaySound = 0;
+    m_view->m_nFoundFiles = CMainFrame::kMaxFoundFiles - 1;
+    for (const char* name : {"/last.mp3", "/more.mp3", "/most.mp3"}) {
+        const std::string url = m_files.Url(name);
+        m_frame->OnMp3Found(reinterpret_cast<platform::WPARAM>(url.c_str()), 0);
+    }
+    EXPECT_EQ(Column(2), (std::vector<std::string>{"last.mp3"}));
+    EXPECT_EQ(m_frame->m_wndStatusBar->currentMessage(),
+              QStringLiteral("The search has found 50000 files; no more are added to the list."));
+
+    const std::string page = "http://engine.test/index.asp?start=1";
+    m_frame->OnPageCapped(reinterpret_cast<platform::WPARAM>(page.c_str()), 0);
+    EXPECT_EQ(m_frame->m_wndStatusBar->currentMessage().toStdString(),
+              "Only the first 5000 links of a result page were taken: " + page);
+    ASSERT_TRUE(QTest::qWaitFor([] { return platform::RunningWorkerCount() == 0; }, 10000));
 }
 
 }  // namespace

@@ -8,10 +8,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 
@@ -149,30 +151,53 @@ TEST_F(ShellTest, AcceleratorsWorkInsideTheKeywordBoxes)
 
 TEST_F(ShellTest, MessagesOfTheMapReachTheirHandlers)
 {
-    const struct {
-        unsigned message;
-        const char* handler;
-    } map[] = {
-        {WM_MP3_FOUND, "OnMp3Found"},
-        {WM_FETCH_STEP, "OnFetchStep"},
-        {WM_PAGE_RESULT, "OnPageResult"},
-        {WM_PAGE_FINISHED, "OnPageFinished"},
-        {WM_FILE_STATUS, "OnFileStatus"},
-        {WM_FILE_SIZE_PROBED, "OnFileSizeProbed"},
-        {WM_CLEAR_HISTORY, "OnClearHistory"},
-        {WM_DOWNLOAD_PROGRESS, "OnDownloadProgress"},
-        {WM_DOWNLOAD_SIZE, "OnDownloadSize"},
-        {WM_DOWNLOAD_TIME_LEFT, "OnDownloadTimeLeft"},
-        {WM_DOWNLOAD_RATE, "OnDownloadRate"},
-        {WM_DOWNLOAD_DECLINED, "OnDownloadDeclined"},
-        {WM_DOWNLOAD_DONE, "OnDownloadDone"},
-        {WM_APPLY_LANGUAGE, "OnApplyLanguage"},
-        {WM_LANGUAGE_CHOSEN, "OnLanguageChosen"},
-    };
-    for (const auto& entry : map)
-        EXPECT_STREQ(CMainFrame::MessageHandlerName(entry.message), entry.handler);
-    EXPECT_EQ(CMainFrame::MessageHandlerName(WM_DOWNLOAD_FINISHED), nullptr);
-    EXPECT_EQ(CMainFrame::MessageHandlerName(WM_PROBE_FINISHED), nullptr);
+    // Each message is delivered as the channel delivers it and checked by
+    // what its handler does, the search progress bar's rules among them.
+    const auto w = [](const void* pointer) { return reinterpret_cast<platform::WPARAM>(pointer); };
+    CPagesView& view = *m_view;
+    view.m_bPlaySound = 0;
+    CProgressCtrl& bar = *view.m_ctlProgress;
+    EXPECT_EQ(bar.GetRangeMin(), 0);
+    EXPECT_EQ(bar.GetRangeMax(), 1000);
+    bar.SetPos(0);
+    m_frame->OnMessage(WM_FETCH_STEP, 0, 0);
+    EXPECT_EQ(bar.GetPos(), 10);
+    const std::string page = "http://nowhere.test/index.asp?start=1";
+    m_frame->OnMessage(WM_PAGE_RESULT, w(page.c_str()), -1);
+    EXPECT_EQ(bar.GetPos(), 1000) << "a page result fills the bar";
+    EXPECT_EQ(view.m_lstEngines->GetItemImage(0), IMG_ENGINE_NO_RESULTS);
+    m_frame->OnMessage(WM_FETCH_STEP, 0, 0);
+    EXPECT_EQ(bar.GetPos(), 10) << "a step past the top starts again from the bottom";
+
+    const std::string url = "http://127.0.0.1:1/music/song.mp3";
+    m_frame->OnMessage(WM_MP3_FOUND, w(url.c_str()), 0);
+    ASSERT_EQ(view.m_lstFiles->GetItemCount(), 1);
+    EXPECT_EQ(view.m_lstFiles->GetItemText(0, 2), "song.mp3");
+    EXPECT_EQ(view.m_stcFilesCount->text(), QStringLiteral("1"));
+    EXPECT_EQ(bar.GetPos(), 20);
+
+    DownloadItem item;
+    item.nSearchId = view.m_nFilesSearchId;
+    m_frame->OnMessage(WM_FILE_SIZE_PROBED, w(&item), 123);
+    const char* available = "Avaliable";
+    m_frame->OnMessage(WM_FILE_STATUS, w(&item), reinterpret_cast<platform::LPARAM>(available));
+    EXPECT_EQ(view.m_lstFiles->GetItemText(0, 3), "123");
+    EXPECT_EQ(view.m_lstFiles->GetItemText(0, 1), "Avaliable");
+    EXPECT_EQ(view.m_stcAvailableCount->text(), QStringLiteral("1"));
+
+    view.m_cboArtist->PushHistoryItem("abba");
+    view.m_cboSong->PushHistoryItem("waterloo");
+    m_frame->OnMessage(WM_CLEAR_HISTORY, 0, 0);
+    EXPECT_EQ(view.m_cboArtist->count() + view.m_cboSong->count(), 0);
+
+    m_frame->OnMessage(WM_PAGE_CAPPED, w(page.c_str()), 0);
+    EXPECT_NE(m_frame->m_wndStatusBar->currentMessage().indexOf(QString::fromStdString(page)), -1);
+
+    // The workers' end notices have no handler: no box, no change.
+    m_frame->OnMessage(WM_PROBE_FINISHED, 1, 0);
+    m_frame->OnMessage(WM_DOWNLOAD_FINISHED, 1, 0);
+    EXPECT_TRUE(m_responder.Texts().empty());
+    EXPECT_EQ(view.m_lstFiles->GetItemCount(), 1);
 
     // A worker's message is handled on this thread while the worker waits.
     std::atomic<bool> returned{false};
@@ -182,4 +207,5 @@ TEST_F(ShellTest, MessagesOfTheMapReachTheirHandlers)
         return 0u;
     }));
     ASSERT_TRUE(QTest::qWaitFor([&] { return returned.load(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return platform::RunningWorkerCount() == 0; }, 10000));
 }

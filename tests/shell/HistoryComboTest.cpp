@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
+#include <sys/inotify.h>
+#include <unistd.h>
 #include <memory>
 
 using namespace testing_support;
@@ -125,6 +128,54 @@ TEST_F(HistoryComboTest, LimitsTheListAndTheStoredKeys)
     box->SetHistoryLimit(-5);  // as a hand-edited setting can ask
     Search(*box, "queen");
     EXPECT_EQ(box->count(), 0);
+}
+
+// Counts the profile files that arrive in the test's folder: every save
+// writes a new file beside the profile and renames it over the old one.
+class ProfileWrites {
+public:
+    explicit ProfileWrites(const std::string& dir)
+        : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        inotify_add_watch(m_fd, dir.c_str(), IN_MOVED_TO | IN_CREATE);
+    }
+    ~ProfileWrites() { ::close(m_fd); }
+    int Count()
+    {
+        alignas(inotify_event) char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+            if (n <= 0)
+                return m_count;
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if ((event->mask & (IN_MOVED_TO | IN_CREATE)) != 0 && event->len > 0 && std::string(event->name) == "profile.ini")
+                    ++m_count;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+    }
+
+private:
+    int m_fd;
+    int m_count = 0;
+};
+
+TEST_F(HistoryComboTest, EachSaveAndEachEraseWritesTheProfileOnce)
+{
+    auto box = ArtistBox();
+    for (int i = 0; i < 10; ++i)
+        Search(*box, "artist " + std::to_string(i));
+    ProfileWrites writes(m_dir.Str());
+    Search(*box, "abba");
+    EXPECT_EQ(writes.Count(), 1);
+    box->SetHistoryLimit(2);
+    Search(*box, "queen");  // also drops the stored keys 2 to 9
+    EXPECT_EQ(writes.Count(), 2);
+    EXPECT_EQ(StoredArtist(), (Strings{"queen", "abba", "current: queen"}));
+    box->EraseHistory(true);
+    EXPECT_EQ(writes.Count(), 3);
+    EXPECT_EQ(StoredArtist(), (Strings{"current: <none>"}));
 }
 
 TEST_F(HistoryComboTest, RestoresTheRememberedTextIntoTheEditPart)

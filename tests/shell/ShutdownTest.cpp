@@ -4,6 +4,7 @@
 #include "platform/MessageChannel.h"
 #include "resources/Resource.h"
 #include "resources/Messages.h"
+#include "search/EngineConfig.h"
 
 #include "ScriptedHttpServer.h"
 
@@ -34,7 +35,8 @@ TEST_F(ShellTest, ExitRunsTheCloseOrderAndEmptiesTempOfItsFilesOnly)
     };
     EXPECT_TRUE(m_frame->OnCmdMsg(ID_APP_EXIT));
 
-    EXPECT_EQ(steps, (std::vector<std::string>{"ClearAll", "DeleteTempFiles", "SaveSettings", "Destroy"}));
+    EXPECT_EQ(steps,
+              (std::vector<std::string>{"ClearAll", "StopSearch", "DeleteTempFiles", "SaveSettings", "Destroy"}));
     EXPECT_FALSE(m_frame->isVisible());
     EXPECT_FALSE(std::filesystem::exists(temp / "page1.tmp"));
     EXPECT_FALSE(std::filesystem::exists(temp / "TUN1A.tmp"));
@@ -82,6 +84,50 @@ TEST_F(ShellTest, ClosingWhileAWorkerIsBlockedOnTheNetworkNeitherHangsNorCrashes
     EXPECT_TRUE(ended.load());
     EXPECT_FALSE(handled.load());
     platform::ResetShutdownForTesting();
+}
+
+// The first engine sends part of its page and then holds the connection open,
+// so its page worker is writing its Temp file when the window closes.
+class ClosingDuringASearch : public ShellTest {
+protected:
+    ClosingDuringASearch()
+        : m_engine([](const HttpExchange&) {
+              ScriptedReply reply{"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n<a href='x.html'>"};
+              reply.holdOpen = true;
+              return reply;
+          })
+    {
+    }
+    void BeforeStart() override
+    {
+        EngineConfig config = EngineConfig::Defaults();
+        config.sites[0].host = m_engine.HostPort();
+        config.sites[1].host = m_engine.HostPort();
+        SetEngines(config);
+    }
+    void TearDown() override
+    {
+        ShellTest::TearDown();
+        SetEngines(EngineConfig::Defaults());
+    }
+    ScriptedHttpServer m_engine;
+};
+
+TEST_F(ClosingDuringASearch, TempIsEmptiedOnlyAfterThePageWorkersHaveEnded)
+{
+    m_view->m_cboArtist->setEditText(QStringLiteral("abba"));
+    m_view->OnFindIt();
+    const auto temp = m_dir.Path() / "Temp";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !std::filesystem::is_empty(temp); }, 5000)) << "the page is being spooled";
+
+    int workersWhenEmptied = -1;
+    m_frame->m_onCloseStep = [&](const char* step) {
+        if (std::string(step) == "DeleteTempFiles")
+            workersWhenEmptied = platform::RunningWorkerCount();
+    };
+    m_frame->close();
+    EXPECT_EQ(workersWhenEmptied, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(temp));
 }
 
 class FailingStartTest : public ::testing::Test {};

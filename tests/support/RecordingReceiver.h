@@ -20,7 +20,7 @@ class RecordingReceiver final : public platform::MessageReceiver {
 public:
     struct Record {
         unsigned message = 0;
-        std::string text;      // copied from wParam for WM_MP3_FOUND and WM_PAGE_RESULT
+        std::string text;      // copied from wParam for WM_MP3_FOUND, WM_PAGE_RESULT and WM_PAGE_CAPPED
         platform::LPARAM lParam = 0;
     };
 
@@ -30,7 +30,7 @@ public:
     platform::LRESULT OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam) override
     {
         Record record{message, {}, lParam};
-        if ((message == WM_MP3_FOUND || message == WM_PAGE_RESULT) && wParam != 0)
+        if ((message == WM_MP3_FOUND || message == WM_PAGE_RESULT || message == WM_PAGE_CAPPED) && wParam != 0)
             record.text = reinterpret_cast<const char*>(wParam);
         if (onMessage)
             onMessage(record);

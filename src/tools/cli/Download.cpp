@@ -1,4 +1,5 @@
 #include "Download.h"
+#include "Field.h"
 
 #include "download/DownloadControl.h"
 #include "download/HttpDownload.h"
@@ -16,22 +17,6 @@
 #include <thread>
 
 namespace {
-
-// A field never spans records: TAB, LF and CR inside it are written as %09,
-// %0A and %0D.
-std::string Field(const char* text)
-{
-    std::string out;
-    for (const char* p = text; p != nullptr && *p != '\0'; ++p) {
-        switch (*p) {
-        case '\t': out += "%09"; break;
-        case '\n': out += "%0A"; break;
-        case '\r': out += "%0D"; break;
-        default: out += *p;
-        }
-    }
-    return out;
-}
 
 std::optional<std::uint64_t> Number(const std::string& text)
 {
@@ -132,7 +117,7 @@ public:
 
     int Show(const std::string& text, unsigned type) override
     {
-        std::fprintf(stderr, "message\t%s\n", Field(text.c_str()).c_str());
+        std::fprintf(stderr, "message\t%s\n", Field(text).c_str());
         if ((type & 0xF) == platform::MB_YESNO)
             return m_options.replace ? platform::IDYES : platform::IDNO;
         return platform::IDOK;

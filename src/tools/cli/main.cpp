@@ -3,6 +3,7 @@
 // TAB-separated fields.
 
 #include "Download.h"
+#include "Field.h"
 
 #include "platform/Files.h"
 #include "platform/Http.h"
@@ -47,10 +48,11 @@ void PrintLinks(const std::string& pageUrl, const std::vector<std::string>& link
 {
     for (const std::string& link : links) {
         const std::string resolved = ResolveLink(pageUrl, link);
-        std::printf("link\t%s\t%s\t%s\n", link.c_str(), resolved.c_str(), IsMp3Link(resolved) ? "mp3" : "-");
+        std::printf("link\t%s\t%s\t%s\n", Field(link).c_str(), Field(resolved).c_str(),
+                    IsMp3Link(resolved) ? "mp3" : "-");
     }
     const auto next = FindNextPageLink(pageUrl, links, kPageKey);
-    std::printf("next\t%s\n", next ? links[*next].c_str() : "-");
+    std::printf("next\t%s\n", next ? Field(links[*next]).c_str() : "-");
 }
 
 // The main window of the command line: counts fetch steps and prints what a
@@ -69,9 +71,10 @@ public:
         if (!m_printSearch)
             return 0;
         if (message == WM_MP3_FOUND)
-            std::printf("mp3\t%s\n", reinterpret_cast<const char*>(wParam));
+            std::printf("mp3\t%s\n", Field(reinterpret_cast<const char*>(wParam)).c_str());
         else if (message == WM_PAGE_RESULT)
-            std::printf("page\t%s\t%ld\n", reinterpret_cast<const char*>(wParam), static_cast<long>(lParam));
+            std::printf("page\t%s\t%ld\n", Field(reinterpret_cast<const char*>(wParam)).c_str(),
+                        static_cast<long>(lParam));
         else if (message == WM_PAGE_FINISHED)
             std::printf("finished\n");
         std::fflush(stdout);
@@ -89,8 +92,9 @@ int Query(const std::string& artist, const std::string& song)
 {
     const std::string type = DeriveSearchType(artist, song);
     std::printf("type\t%s\n", type.c_str());
-    std::printf("first\t%s\n", BuildEngineUrl(Engines().FirstBaseUrl(), type, artist, song).c_str());
-    std::printf("second\t%s\n", BuildEngineUrl(Engines().SecondBaseUrl(), type, artist, song).c_str());
+    const EngineConfig engines = Engines();
+    std::printf("first\t%s\n", Field(BuildEngineUrl(engines.FirstBaseUrl(), type, artist, song)).c_str());
+    std::printf("second\t%s\n", Field(BuildEngineUrl(engines.SecondBaseUrl(), type, artist, song)).c_str());
     return 0;
 }
 
@@ -121,6 +125,7 @@ int Fetch(const std::string& url)
 int Walk(const std::string& url)
 {
     ConsoleReceiver receiver(true);
+    bool firstPageRead = false;
     {
         CNavigateToMp3 navigator;
         navigator.StartNavigation(url);
@@ -128,8 +133,9 @@ int Walk(const std::string& url)
         // of running workers drops to zero only when the chain is over.
         while (!platform::WaitForWorkers(std::chrono::seconds(1))) {
         }
+        firstPageRead = navigator.FirstPageRead().value_or(false);
     }
-    return 0;
+    return firstPageRead ? 0 : 1;
 }
 
 }  // namespace

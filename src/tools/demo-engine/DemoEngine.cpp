@@ -221,6 +221,8 @@ struct DemoEngine::Impl {
             res.set_content(HomePage(engine), "text/html");
         });
         server.Get("/index.asp", [this, &engine](const httplib::Request& req, httplib::Response& res) {
+            if (options.pageDelayMs > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(options.pageDelayMs));
             res.set_content(ResultPage(engine, req), "text/html");
         });
         server.Get(R"(/music/(.+))", [this](const httplib::Request& req, httplib::Response& res) {

@@ -15,6 +15,7 @@ struct DemoEngineOptions {
     int perPage = 8;             // MP3 links per page
     std::string mediaDir;        // folder of the real MP3 clips that every file name maps onto
     bool quiet = false;          // otherwise one line per request on stdout
+    int pageDelayMs = 0;         // each result page is answered this late, as a real engine's would be
 };
 
 class DemoEngine final {

@@ -15,12 +15,13 @@ namespace {
 void Usage()
 {
     std::puts("usage: tunorva-demo-engine [--port1 N] [--port2 N] [--pages N] [--per-page N]\n"
-              "                           [--engines-ini FILE] [--media DIR] [--quiet]\n"
+              "                           [--engines-ini FILE] [--media DIR] [--page-delay MS] [--quiet]\n"
               "  --port1/--port2  ports of the first and second engine (8931, 8932; 0 = any free port)\n"
               "  --pages          result pages per engine (5)\n"
               "  --per-page       MP3 links per page (8)\n"
               "  --engines-ini    write an Engines.ini pointing at the ports in use\n"
               "  --media          folder of the MP3 clips (DemoMedia beside the program)\n"
+              "  --page-delay     answer each result page this many milliseconds late (0)\n"
               "  --quiet          no line per request");
 }
 
@@ -52,6 +53,9 @@ int main(int argc, char** argv)
             ++i;
         } else if (arg == "--per-page" && hasValue && ParseNumber(argv[i + 1], 0, 500, n)) {
             options.perPage = static_cast<int>(n);
+            ++i;
+        } else if (arg == "--page-delay" && hasValue && ParseNumber(argv[i + 1], 0, 10000, n)) {
+            options.pageDelayMs = static_cast<int>(n);
             ++i;
         } else if (arg == "--engines-ini" && hasValue) {
             enginesIni = argv[++i];

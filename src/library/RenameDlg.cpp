@@ -10,19 +10,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace {
-
-template <class Widget>
-Widget* Place(QDialog* dialog, Widget* widget, int id, const char* name, int x, int y, int width, int height)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setProperty("controlId", id);
-    widget->setGeometry(MapDialogRect(dialog, x, y, width, height));
-    return widget;
-}
-
-}  // namespace
-
 CRenameDlg::CRenameDlg(QWidget* parent)
     : QDialog(parent)
 {
@@ -31,11 +18,11 @@ CRenameDlg::CRenameDlg(QWidget* parent)
     setWindowTitle(QStringLiteral("Rename"));
     setFixedSize(MapDialogRect(this, 0, 0, 183, 65).size());
 
-    Place(this, new QLabel(QStringLiteral("Rename :"), this), IDC_RENAME_LABEL, "renameLabel", 7, 5, 64, 9);
-    m_edtNewName = Place(this, new QLineEdit(this), IDC_RENAME_EDIT, "renameEdit", 7, 19, 153, 14);
-    auto* ok = Place(this, new QPushButton(QStringLiteral("OK"), this), platform::IDOK, "renameOk", 7, 44, 50, 14);
+    PlaceControl(this, new QLabel(QStringLiteral("Rename :"), this), IDC_RENAME_LABEL, "renameLabel", 7, 5, 64, 9);
+    m_edtNewName = PlaceControl(this, new QLineEdit(this), IDC_RENAME_EDIT, "renameEdit", 7, 19, 153, 14);
+    auto* ok = PlaceControl(this, new QPushButton(QStringLiteral("OK"), this), platform::IDOK, "renameOk", 7, 44, 50, 14);
     auto* cancel =
-        Place(this, new QPushButton(QStringLiteral("Cancel"), this), platform::IDCANCEL, "renameCancel", 64, 44, 50, 14);
+        PlaceControl(this, new QPushButton(QStringLiteral("Cancel"), this), platform::IDCANCEL, "renameCancel", 64, 44, 50, 14);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &CRenameDlg::OnOK);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -17,3 +17,14 @@ inline QRect MapDialogRect(const QWidget* dialog, int x, int y, int width, int h
     const int baseY = fm.height();
     return QRect(x * baseX / 4, y * baseY / 8, width * baseX / 4, height * baseY / 8);
 }
+
+// Puts a control of a dialog template in place: its name, its control id (the
+// key the language pass translates it by) and its rectangle in dialog units.
+template <class Widget>
+Widget* PlaceControl(QWidget* dialog, Widget* widget, int id, const char* name, int x, int y, int width, int height)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setProperty("controlId", id);
+    widget->setGeometry(MapDialogRect(dialog, x, y, width, height));
+    return widget;
+}

@@ -15,19 +15,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace {
-
-template <class Widget>
-Widget* Place(QDialog* dialog, Widget* widget, int id, const char* name, int x, int y, int width, int height)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setProperty("controlId", id);
-    widget->setGeometry(MapDialogRect(dialog, x, y, width, height));
-    return widget;
-}
-
-}  // namespace
-
 COptionsDlg::COptionsDlg(QWidget* parent)
     : QDialog(parent)
 {
@@ -37,24 +24,24 @@ COptionsDlg::COptionsDlg(QWidget* parent)
     setFixedSize(MapDialogRect(this, 0, 0, 205, 166).size());
 
     // The group boxes only frame their rows; the controls are the dialog's own.
-    Place(this, new QGroupBox(QStringLiteral("General Options"), this), IDC_GENERAL_GROUP, "generalGroup", 7, 7, 183,
+    PlaceControl(this, new QGroupBox(QStringLiteral("General Options"), this), IDC_GENERAL_GROUP, "generalGroup", 7, 7, 183,
           34);
-    m_btnPlaySounds = Place(this, new QCheckBox(QStringLiteral("Play Sounds"), this), IDC_PLAY_SOUNDS, "playSounds",
+    m_btnPlaySounds = PlaceControl(this, new QCheckBox(QStringLiteral("Play Sounds"), this), IDC_PLAY_SOUNDS, "playSounds",
                             12, 23, 130, 10);
-    Place(this, new QGroupBox(QStringLiteral("Music Download Directory"), this), IDC_MUSIC_DIR_GROUP, "musicDirGroup",
+    PlaceControl(this, new QGroupBox(QStringLiteral("Music Download Directory"), this), IDC_MUSIC_DIR_GROUP, "musicDirGroup",
           7, 51, 183, 42);
-    m_edtDir = Place(this, new QLineEdit(this), IDC_MUSIC_DIR, "musicDir", 11, 66, 146, 13);
-    m_btnBrowse = Place(this, new QPushButton(QStringLiteral("....."), this), IDC_BROWSE, "browse", 165, 66, 20, 13);
-    m_btnClearLastSearches = Place(this, new QPushButton(QStringLiteral("&Clear Last Searches"), this),
+    m_edtDir = PlaceControl(this, new QLineEdit(this), IDC_MUSIC_DIR, "musicDir", 11, 66, 146, 13);
+    m_btnBrowse = PlaceControl(this, new QPushButton(QStringLiteral("....."), this), IDC_BROWSE, "browse", 165, 66, 20, 13);
+    m_btnClearLastSearches = PlaceControl(this, new QPushButton(QStringLiteral("&Clear Last Searches"), this),
                                    IDC_CLEAR_SEARCHES, "clearLastSearches", 7, 98, 76, 16);
     // The label runs up to its edit box (96 units rather than 88): the
     // desktop's fonts are wider than the one the layout was drawn for.
-    Place(this, new QLabel(QStringLiteral("Recent search list contains:"), this), IDC_HISTORY_LABEL, "historyLabel", 13,
+    PlaceControl(this, new QLabel(QStringLiteral("Recent search list contains:"), this), IDC_HISTORY_LABEL, "historyLabel", 13,
           125, 96, 13)
         ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_edtHistory = Place(this, new QLineEdit(this), IDC_HISTORY_COUNT, "historyCount", 111, 125, 46, 13);
-    auto* ok = Place(this, new QPushButton(QStringLiteral("OK"), this), platform::IDOK, "optionsOk", 7, 145, 50, 14);
-    auto* cancel = Place(this, new QPushButton(QStringLiteral("Cancel"), this), platform::IDCANCEL, "optionsCancel",
+    m_edtHistory = PlaceControl(this, new QLineEdit(this), IDC_HISTORY_COUNT, "historyCount", 111, 125, 46, 13);
+    auto* ok = PlaceControl(this, new QPushButton(QStringLiteral("OK"), this), platform::IDOK, "optionsOk", 7, 145, 50, 14);
+    auto* cancel = PlaceControl(this, new QPushButton(QStringLiteral("Cancel"), this), platform::IDCANCEL, "optionsCancel",
                          61, 145, 50, 14);
     ok->setDefault(true);
     for (QPushButton* button : {m_btnBrowse, m_btnClearLastSearches, cancel})

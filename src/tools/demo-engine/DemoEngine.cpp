@@ -1,5 +1,7 @@
 #include "DemoEngine.h"
 
+#include "search/SearchQuery.h"
+
 #include <httplib.h>
 
 #include <algorithm>
@@ -27,25 +29,6 @@ std::string HtmlEscape(const std::string& text)
         case '"': out += "&quot;"; break;
         case '\'': out += "&#39;"; break;
         default: out += c;
-        }
-    }
-    return out;
-}
-
-// Keywords travel back in the paging links; escaping everything but letters
-// and digits keeps quotes and '&' from breaking the link or the query.
-std::string UrlEncode(const std::string& text)
-{
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (std::isalnum(byte) != 0) {
-            out += c;
-        } else {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xF];
         }
     }
     return out;
@@ -154,10 +137,10 @@ struct DemoEngine::Impl {
     {
         std::string url = Base(engine) + "/index.asp?start=" + DemoStartValue(page);
         if (engine.number == 1)
-            url += "&sartist=" + UrlEncode(artist) + "&ssong=" + UrlEncode(song) + "&searchtype=" +
-                   UrlEncode(searchType) + "&ref=&page=results&search=Search";
+            url += "&sartist=" + EncodeKeyword(artist) + "&ssong=" + EncodeKeyword(song) + "&searchtype=" +
+                   EncodeKeyword(searchType) + "&ref=&page=results&search=Search";
         else
-            url += "&s=" + UrlEncode(artist) + "&ref=&page=results&resize=&zoektype=" + UrlEncode(searchType);
+            url += "&s=" + EncodeKeyword(artist) + "&ref=&page=results&resize=&zoektype=" + EncodeKeyword(searchType);
         return url;
     }
 

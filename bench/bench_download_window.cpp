@@ -11,16 +11,16 @@
 // Run: build with -DTUNORVA_BENCH=ON (Release), then bench/bench_download_window.
 #include "BenchServer.h"
 
-#include "download/ListCtrlEx.h"
+#include "window/download/ListCtrlEx.h"
 #include "platform/Files.h"
 #include "platform/Http.h"
-#include "platform/Sound.h"
+#include "window/desktop/Sound.h"
 #include "platform/WorkerThreads.h"
 #include "resources/Resource.h"
-#include "settings/SplashDlg.h"
-#include "shell/MainFrame.h"
-#include "shell/PagesView.h"
-#include "shell/TunorvaApp.h"
+#include "window/settings/SplashDlg.h"
+#include "window/MainFrame.h"
+#include "window/PagesView.h"
+#include "window/TunorvaApp.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
-#include "shell/AboutDlg.h"
+#include "window/AboutDlg.h"
 
-#include "resources/Pictures.h"
+#include "window/Pictures.h"
 #include "resources/Resource.h"
-#include "settings/Translate.h"
+#include "window/settings/Translate.h"
 
 #include <QIcon>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "shell/CommandTables.h"
+#include "window/CommandTables.h"
 
 #include "resources/Resource.h"
 

@@ -1,22 +1,22 @@
-#include "shell/MainFrame.h"
+#include "window/MainFrame.h"
 
-#include "download/ListCtrlEx.h"
+#include "window/download/ListCtrlEx.h"
 #include "platform/Files.h"
-#include "resources/Pictures.h"
+#include "window/Pictures.h"
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
 #include "search/NavigateToMp3.h"
-#include "shell/CommandTables.h"
-#include "shell/PagesView.h"
-#include "shell/ToolBar.h"
-#include "shell/TunorvaApp.h"
+#include "window/CommandTables.h"
+#include "window/PagesView.h"
+#include "window/ToolBar.h"
+#include "window/TunorvaApp.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include "shell/ProgressCtrl.h"
+#include "window/ProgressCtrl.h"
 #include <QStatusBar>
 
 #include <chrono>

@@ -22,12 +22,12 @@ class QStatusBar;
 // and shuts the program down in a fixed order.
 //
 // Where its handlers live:
-//   shell/MainFrame.cpp             creation, layout, routing, shut-down
-//   shell/MainFrameMessages.cpp     the message map, language and history messages
-//   search/FoundFiles.cpp           found files, page results, the second engine
-//   download/FileProbeHandlers.cpp  probe status texts and sizes
-//   download/DownloadHandlers.cpp   a download's figures, end and failure
-//   settings/FrameLanguage.cpp      prompts, tips and the language command
+//   window/MainFrame.cpp                   creation, layout, routing, shut-down
+//   window/MainFrameMessages.cpp           the message map, language and history messages
+//   window/search/FoundFiles.cpp           found files, page results, the second engine
+//   window/download/FileProbeHandlers.cpp  probe status texts and sizes
+//   window/download/DownloadHandlers.cpp   a download's figures, end and failure
+//   window/settings/FrameLanguage.cpp      prompts, tips and the language command
 class CMainFrame final : public QMainWindow, public platform::MessageReceiver {
     Q_OBJECT
 public:

@@ -1,10 +1,10 @@
 // The main frame's message map: every numbered message of the workers and
 // dialogs goes to its named handler.
-#include "shell/MainFrame.h"
+#include "window/MainFrame.h"
 
 #include "resources/Messages.h"
-#include "shell/HistoryCombo.h"
-#include "shell/PagesView.h"
+#include "window/HistoryCombo.h"
+#include "window/PagesView.h"
 
 namespace {
 

@@ -1,17 +1,17 @@
-#include "shell/PagesView.h"
+#include "window/PagesView.h"
 
-#include "download/ListCtrlEx.h"
+#include "window/download/ListCtrlEx.h"
 #include "download/ProbeQueue.h"
 #include "platform/Files.h"
-#include "platform/Sound.h"
+#include "window/desktop/Sound.h"
 #include "resources/Resource.h"
 #include "search/EngineConfig.h"
 #include "search/NavigateToMp3.h"
-#include "settings/SplashDlg.h"
-#include "shell/HistoryCombo.h"
-#include "shell/MainFrame.h"
-#include "shell/ProgressCtrl.h"
-#include "shell/ToolBar.h"
+#include "window/settings/SplashDlg.h"
+#include "window/HistoryCombo.h"
+#include "window/MainFrame.h"
+#include "window/ProgressCtrl.h"
+#include "window/ToolBar.h"
 
 #include <QComboBox>
 #include <QLabel>

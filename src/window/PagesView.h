@@ -29,18 +29,18 @@ class QTextEdit;
 // of the program shares, and switches the pages.
 //
 // Where its handlers live:
-//   shell/PagesView.cpp          creation, controls, page switching, toolbar groups
-//   shell/PagesViewTabs.cpp      the tab strip (pictures, hover, clicks)
-//   shell/PagesViewCommands.cpp  the command map and the messages sent to the view
-//   search/FindToggle.cpp        Find/Stop (OnFindIt) and the end of a search
-//   search/FoundFiles.cpp        Copy URL, the found-files list's right-click
-//   download/DownloadList.cpp    the download slots, starting, Cancel, Resume,
-//                                Clear (all), the download list's right-click
-//   library/PlayList.cpp         the play list: refresh, play, rename, delete
-//   settings/ViewSettings.cpp    loading and saving the settings
-//   settings/ViewOptions.cpp     the options dialog
-//   settings/ViewLanguage.cpp    the language pass and the tab pictures
-//   settings/ViewHelp.cpp        help and the home page
+//   window/PagesView.cpp              creation, controls, page switching, toolbar groups
+//   window/PagesViewTabs.cpp          the tab strip (pictures, hover, clicks)
+//   window/PagesViewCommands.cpp      the command map and the messages sent to the view
+//   window/search/FindToggle.cpp      Find/Stop (OnFindIt) and the end of a search
+//   window/search/FoundFiles.cpp      Copy URL, the found-files list's right-click
+//   window/download/DownloadList.cpp  the download slots, starting, Cancel, Resume,
+//                                     Clear (all), the download list's right-click
+//   window/library/PlayList.cpp       the play list: refresh, play, rename, delete
+//   window/settings/ViewSettings.cpp  loading and saving the settings
+//   window/settings/ViewOptions.cpp   the options dialog
+//   window/settings/ViewLanguage.cpp  the language pass and the tab pictures
+//   window/settings/ViewHelp.cpp      help and the home page
 class CPagesView final : public QWidget, public platform::MessageReceiver {
     Q_OBJECT
 public:

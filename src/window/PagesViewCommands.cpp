@@ -1,9 +1,9 @@
 // The pages view's command map and the handlers that the other subsystems fill in.
-#include "shell/PagesView.h"
+#include "window/PagesView.h"
 
-#include "download/ListCtrlEx.h"
+#include "window/download/ListCtrlEx.h"
 #include "resources/Resource.h"
-#include "shell/CommandMap.h"
+#include "window/CommandMap.h"
 #include "resources/Messages.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The tab strip of the pages view: eleven pictures that select the pages.
-#include "shell/PagesView.h"
+#include "window/PagesView.h"
 
-#include "resources/Pictures.h"
+#include "window/Pictures.h"
 #include "resources/Resource.h"
 
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "shell/ProgressCtrl.h"
+#include "window/ProgressCtrl.h"
 
 #include <QStyleOptionProgressBar>
 #include <QStylePainter>

@@ -1,8 +1,8 @@
-#include "shell/ToolBar.h"
+#include "window/ToolBar.h"
 
-#include "resources/Pictures.h"
+#include "window/Pictures.h"
 #include "resources/Resource.h"
-#include "shell/CommandTables.h"
+#include "window/CommandTables.h"
 
 CToolBar::CToolBar(QWidget* parent)
     : QToolBar(parent)

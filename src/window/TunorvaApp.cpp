@@ -1,12 +1,12 @@
-#include "shell/TunorvaApp.h"
+#include "window/TunorvaApp.h"
 
 #include "platform/MessageBox.h"
 #include "platform/WorkerThreads.h"
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
-#include "shell/AboutDlg.h"
-#include "shell/CommandMap.h"
-#include "shell/MainFrame.h"
+#include "window/AboutDlg.h"
+#include "window/CommandMap.h"
+#include "window/MainFrame.h"
 
 #include <QCoreApplication>
 

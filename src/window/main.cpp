@@ -1,10 +1,10 @@
 // Tunorva's entry point: one main window on the user-interface thread.
-#include "platform/DesktopLoginDialog.h"
-#include "platform/DesktopMessageBox.h"
+#include "window/desktop/DesktopLoginDialog.h"
+#include "window/desktop/DesktopMessageBox.h"
 #include "platform/Files.h"
 #include "platform/Http.h"
 #include "search/EngineConfig.h"
-#include "shell/TunorvaApp.h"
+#include "window/TunorvaApp.h"
 
 #include <QApplication>
 

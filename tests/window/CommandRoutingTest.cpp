@@ -1,9 +1,9 @@
 #include "ShellFixture.h"
 
-#include "download/ListCtrlEx.h"
+#include "window/download/ListCtrlEx.h"
 #include "resources/Resource.h"
 #include "resources/Messages.h"
-#include "shell/ToolBar.h"
+#include "window/ToolBar.h"
 
 #include <QApplication>
 #include <QComboBox>

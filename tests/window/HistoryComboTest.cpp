@@ -1,4 +1,4 @@
-#include "shell/HistoryCombo.h"
+#include "window/HistoryCombo.h"
 
 #include "TempDir.h"
 #include "platform/AppProfile.h"

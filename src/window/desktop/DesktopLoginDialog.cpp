@@ -1,4 +1,4 @@
-#include "platform/DesktopLoginDialog.h"
+#include "window/desktop/DesktopLoginDialog.h"
 
 #include <QApplication>
 #include <QDialog>

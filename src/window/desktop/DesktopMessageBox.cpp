@@ -1,4 +1,4 @@
-#include "platform/DesktopMessageBox.h"
+#include "window/desktop/DesktopMessageBox.h"
 
 #include <QApplication>
 #include <QMessageBox>

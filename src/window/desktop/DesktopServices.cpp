@@ -1,4 +1,4 @@
-#include "platform/DesktopServices.h"
+#include "window/desktop/DesktopServices.h"
 
 #include "platform/MessageChannel.h"
 

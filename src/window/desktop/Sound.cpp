@@ -1,4 +1,4 @@
-#include "platform/Sound.h"
+#include "window/desktop/Sound.h"
 
 #include "platform/WorkerThreads.h"
 

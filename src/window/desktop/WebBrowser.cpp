@@ -1,4 +1,4 @@
-#include "platform/WebBrowser.h"
+#include "window/desktop/WebBrowser.h"
 
 #include <QDesktopServices>
 #include <QUrl>

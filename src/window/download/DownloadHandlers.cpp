@@ -1,11 +1,11 @@
 // The main frame's side of downloads: the figures, the end and the failure
 // of each transfer, written into the download's row (found by its slot).
-#include "shell/MainFrame.h"
+#include "window/MainFrame.h"
 
 #include "download/DownloadItem.h"
-#include "download/ListCtrlEx.h"
+#include "window/download/ListCtrlEx.h"
 #include "platform/MessageBox.h"
-#include "shell/PagesView.h"
+#include "window/PagesView.h"
 
 #include <cstdint>
 #include <string>

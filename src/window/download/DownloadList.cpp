@@ -1,10 +1,10 @@
 // The pages view's side of downloads: the slot table, starting a download
 // from the found-files list, the download list's popup menu and the commands
 // Cancel, Cancel all, Resume, Clear and Clear all.
-#include "shell/PagesView.h"
+#include "window/PagesView.h"
 
 #include "download/HttpDownload.h"
-#include "download/ListCtrlEx.h"
+#include "window/download/ListCtrlEx.h"
 #include "platform/CRuntime.h"
 #include "platform/MessageBox.h"
 #include "platform/WorkerThreads.h"

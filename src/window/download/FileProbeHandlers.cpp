@@ -1,9 +1,9 @@
 // The main frame's side of the probes: status texts and sizes of found files.
-#include "shell/MainFrame.h"
+#include "window/MainFrame.h"
 
 #include "download/DownloadItem.h"
-#include "download/ListCtrlEx.h"
-#include "shell/PagesView.h"
+#include "window/download/ListCtrlEx.h"
+#include "window/PagesView.h"
 
 #include <QLabel>
 

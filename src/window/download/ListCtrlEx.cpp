@@ -1,8 +1,8 @@
-#include "download/ListCtrlEx.h"
+#include "window/download/ListCtrlEx.h"
 
-#include "download/ProgressCellDelegate.h"
+#include "window/download/ProgressCellDelegate.h"
 #include "platform/MessageBox.h"
-#include "resources/Pictures.h"
+#include "window/Pictures.h"
 #include "resources/Resource.h"
 #include "resources/Messages.h"
 

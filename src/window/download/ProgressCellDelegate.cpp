@@ -1,6 +1,6 @@
-#include "download/ProgressCellDelegate.h"
+#include "window/download/ProgressCellDelegate.h"
 
-#include "download/ListCtrlEx.h"
+#include "window/download/ListCtrlEx.h"
 
 #include <QPainter>
 

@@ -1,17 +1,17 @@
 // The play-list page: the music folder's MP3 files, played with the desktop's
 // application, renamed and deleted. The folder is the only model; every
 // command re-reads it.
-#include "library/PlayList.h"
+#include "window/library/PlayList.h"
 
-#include "download/ListCtrlEx.h"
-#include "library/RenameDlg.h"
+#include "window/download/ListCtrlEx.h"
+#include "window/library/RenameDlg.h"
 #include "platform/CaseInsensitive.h"
-#include "platform/DesktopServices.h"
+#include "window/desktop/DesktopServices.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
 #include "resources/Resource.h"
 #include "settings/LanguagePack.h"
-#include "shell/PagesView.h"
+#include "window/PagesView.h"
 
 #include <QAbstractSpinBox>
 #include <QComboBox>

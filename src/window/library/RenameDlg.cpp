@@ -1,10 +1,10 @@
-#include "library/RenameDlg.h"
+#include "window/library/RenameDlg.h"
 
 #include "platform/MessageBox.h"
 #include "platform/MessageChannel.h"
 #include "resources/Resource.h"
-#include "settings/DialogUnits.h"
-#include "settings/Translate.h"
+#include "window/settings/DialogUnits.h"
+#include "window/settings/Translate.h"
 
 #include <QLabel>
 #include <QLineEdit>

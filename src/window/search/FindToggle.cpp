@@ -1,7 +1,7 @@
 // The Find/Stop toggle: the one place where a search starts or stops.
-#include "shell/PagesView.h"
+#include "window/PagesView.h"
 
-#include "download/ListCtrlEx.h"
+#include "window/download/ListCtrlEx.h"
 #include "download/ProbeQueue.h"
 #include "platform/MessageBox.h"
 #include "resources/Resource.h"
@@ -9,8 +9,8 @@
 #include "search/NavigateToMp3.h"
 #include "search/SearchQuery.h"
 #include "settings/LanguagePack.h"
-#include "shell/HistoryCombo.h"
-#include "shell/ProgressCtrl.h"
+#include "window/HistoryCombo.h"
+#include "window/ProgressCtrl.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,11 +1,11 @@
 // What the user sees of a search: the main frame turns the page workers'
 // messages into rows, counts, the progress bar and the engine list's state.
-#include "shell/MainFrame.h"
+#include "window/MainFrame.h"
 
-#include "download/ListCtrlEx.h"
+#include "window/download/ListCtrlEx.h"
 #include "download/ProbeQueue.h"
 #include "platform/MessageBox.h"
-#include "platform/Sound.h"
+#include "window/desktop/Sound.h"
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
 #include "search/EngineConfig.h"
@@ -13,8 +13,8 @@
 #include "search/NavigateToMp3.h"
 #include "search/SearchQuery.h"
 #include "settings/LanguagePack.h"
-#include "shell/PagesView.h"
-#include "shell/ProgressCtrl.h"
+#include "window/PagesView.h"
+#include "window/ProgressCtrl.h"
 
 #include <QLabel>
 #include <QStatusBar>

@@ -1,6 +1,6 @@
-#include "settings/FolderDialog.h"
+#include "window/settings/FolderDialog.h"
 
-#include "platform/DesktopServices.h"
+#include "window/desktop/DesktopServices.h"
 
 CFolderDialog::CFolderDialog(const std::string& title, const std::string& initialFolder, QWidget* parent,
                              unsigned flags)

@@ -1,13 +1,13 @@
 // The main frame's side of the language packs: the language dialog, the
 // status-bar prompts and the toolbar tips.
-#include "shell/MainFrame.h"
+#include "window/MainFrame.h"
 
 #include "resources/Resource.h"
-#include "settings/LanguageDlg.h"
+#include "window/settings/LanguageDlg.h"
 #include "settings/LanguagePack.h"
-#include "settings/Translate.h"
-#include "shell/CommandTables.h"
-#include "shell/ToolBar.h"
+#include "window/settings/Translate.h"
+#include "window/CommandTables.h"
+#include "window/ToolBar.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "settings/HelpWindow.h"
+#include "window/settings/HelpWindow.h"
 
-#include "platform/WebBrowser.h"
+#include "window/desktop/WebBrowser.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

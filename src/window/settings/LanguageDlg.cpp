@@ -1,10 +1,10 @@
-#include "settings/LanguageDlg.h"
+#include "window/settings/LanguageDlg.h"
 
 #include "resources/Messages.h"
-#include "resources/Pictures.h"
+#include "window/Pictures.h"
 #include "resources/Resource.h"
 #include "settings/LanguagePack.h"
-#include "settings/Translate.h"
+#include "window/settings/Translate.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -1,13 +1,13 @@
-#include "settings/OptionsDlg.h"
+#include "window/settings/OptionsDlg.h"
 
 #include "platform/CRuntime.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageChannel.h"
 #include "resources/Messages.h"
 #include "resources/Resource.h"
-#include "settings/DialogUnits.h"
-#include "settings/FolderDialog.h"
-#include "settings/Translate.h"
+#include "window/settings/DialogUnits.h"
+#include "window/settings/FolderDialog.h"
+#include "window/settings/Translate.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

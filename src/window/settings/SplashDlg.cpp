@@ -1,6 +1,6 @@
-#include "settings/SplashDlg.h"
+#include "window/settings/SplashDlg.h"
 
-#include "resources/Pictures.h"
+#include "window/Pictures.h"
 #include "resources/Resource.h"
 
 #include <QLabel>

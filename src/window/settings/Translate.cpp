@@ -1,7 +1,7 @@
-#include "settings/Translate.h"
+#include "window/settings/Translate.h"
 
 #include "settings/LanguagePack.h"
-#include "shell/CommandTables.h"
+#include "window/CommandTables.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

@@ -1,9 +1,9 @@
 // The pages view's help and home-page commands.
-#include "shell/PagesView.h"
+#include "window/PagesView.h"
 
-#include "platform/WebBrowser.h"
-#include "settings/HelpWindow.h"
-#include "settings/HomePage.h"
+#include "window/desktop/WebBrowser.h"
+#include "window/settings/HelpWindow.h"
+#include "window/settings/HomePage.h"
 #include "settings/LanguagePack.h"
 
 void OpenHomePage(const std::string& address)

@@ -1,12 +1,12 @@
 // The pages view's language pass: captions, menu, tab pictures and list headers.
-#include "shell/PagesView.h"
+#include "window/PagesView.h"
 
-#include "download/ListCtrlEx.h"
+#include "window/download/ListCtrlEx.h"
 #include "platform/CaseInsensitive.h"
 #include "resources/Resource.h"
 #include "settings/LanguagePack.h"
-#include "settings/Translate.h"
-#include "shell/MainFrame.h"
+#include "window/settings/Translate.h"
+#include "window/MainFrame.h"
 
 #include <QMenuBar>
 

@@ -1,10 +1,10 @@
 // The pages view's Options command.
-#include "shell/PagesView.h"
+#include "window/PagesView.h"
 
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
-#include "settings/OptionsDlg.h"
-#include "shell/HistoryCombo.h"
+#include "window/settings/OptionsDlg.h"
+#include "window/HistoryCombo.h"
 
 void CPagesView::OnOptions()
 {

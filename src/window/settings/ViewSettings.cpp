@@ -1,8 +1,8 @@
 // The pages view's side of the settings store.
-#include "shell/PagesView.h"
+#include "window/PagesView.h"
 
 #include "settings/SettingsStore.h"
-#include "shell/MainFrame.h"
+#include "window/MainFrame.h"
 
 namespace {
 

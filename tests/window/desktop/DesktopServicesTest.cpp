@@ -1,5 +1,5 @@
-#include "platform/DesktopMessageBox.h"
-#include "platform/Sound.h"
+#include "window/desktop/DesktopMessageBox.h"
+#include "window/desktop/Sound.h"
 #include "platform/WorkerThreads.h"
 
 #include "TempDir.h"

@@ -2,11 +2,11 @@
 // popup menus, the toolbar, the figures in the rows and the end of each row.
 #include "ShellFixture.h"
 
-#include "download/ListCtrlEx.h"
+#include "window/download/ListCtrlEx.h"
 #include "resources/Messages.h"
 #include "resources/Resource.h"
 #include "search/EngineConfig.h"
-#include "shell/ToolBar.h"
+#include "window/ToolBar.h"
 
 #include "DownloadTestData.h"
 #include "ScriptedHttpServer.h"

@@ -1,4 +1,4 @@
-#include "download/ListCtrlEx.h"
+#include "window/download/ListCtrlEx.h"
 
 #include "resources/Resource.h"
 #include "resources/Messages.h"

@@ -1,9 +1,9 @@
 #include "ShellFixture.h"
 
-#include "download/ListCtrlEx.h"
-#include "library/PlayList.h"
-#include "library/RenameDlg.h"
-#include "platform/DesktopServices.h"
+#include "window/download/ListCtrlEx.h"
+#include "window/library/PlayList.h"
+#include "window/library/RenameDlg.h"
+#include "window/desktop/DesktopServices.h"
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
 

@@ -1,7 +1,7 @@
 // A whole search through the real window against scripted engines on 127.0.0.1.
 #include "ShellFixture.h"
 
-#include "download/ListCtrlEx.h"
+#include "window/download/ListCtrlEx.h"
 #include "resources/Resource.h"
 #include "search/EngineConfig.h"
 

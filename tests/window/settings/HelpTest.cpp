@@ -1,10 +1,10 @@
 // The manual in the help window, F1, and the home page through a scripted launcher.
 #include "ShellFixture.h"
 
-#include "platform/WebBrowser.h"
+#include "window/desktop/WebBrowser.h"
 #include "resources/Resource.h"
-#include "settings/HelpWindow.h"
-#include "shell/ToolBar.h"
+#include "window/settings/HelpWindow.h"
+#include "window/ToolBar.h"
 
 #include <QApplication>
 #include <QTest>

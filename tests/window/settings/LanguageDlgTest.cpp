@@ -1,12 +1,12 @@
 // The language dialog: its list, flags, preselection and live switching.
 #include "ShellFixture.h"
 
-#include "download/ListCtrlEx.h"
+#include "window/download/ListCtrlEx.h"
 #include "resources/Messages.h"
-#include "resources/Pictures.h"
+#include "window/Pictures.h"
 #include "resources/Resource.h"
 #include "platform/IniFile.h"
-#include "settings/LanguageDlg.h"
+#include "window/settings/LanguageDlg.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -2,14 +2,14 @@
 // pictures, tips and prompts.
 #include "ShellFixture.h"
 
-#include "download/ListCtrlEx.h"
+#include "window/download/ListCtrlEx.h"
 #include "resources/Messages.h"
 #include "resources/Resource.h"
 #include "settings/LanguagePack.h"
 #include "platform/IniFile.h"
 #include "resources/StringTable.h"
-#include "settings/Translate.h"
-#include "shell/ToolBar.h"
+#include "window/settings/Translate.h"
+#include "window/ToolBar.h"
 
 #include <QLabel>
 #include <QMenuBar>

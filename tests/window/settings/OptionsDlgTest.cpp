@@ -1,8 +1,8 @@
 #include "ShellFixture.h"
 
-#include "platform/DesktopServices.h"
+#include "window/desktop/DesktopServices.h"
 #include "resources/Resource.h"
-#include "settings/OptionsDlg.h"
+#include "window/settings/OptionsDlg.h"
 
 #include <QApplication>
 #include <QCheckBox>

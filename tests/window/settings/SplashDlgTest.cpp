@@ -1,4 +1,4 @@
-#include "settings/SplashDlg.h"
+#include "window/settings/SplashDlg.h"
 
 #include <QProgressBar>
 #include <QTest>

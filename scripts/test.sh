@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds Tunorva and runs every test: the full build, the full build again
+# Builds Tunorva and runs every test: the layer check, the full build, the full build again
 # under ASan+UBSan (GUI tests included), the engine core under TSan, and each
 # fuzz target for FUZZ_SECONDS seconds (at least 30).
 set -euo pipefail
@@ -24,6 +24,7 @@ build() {  # build DIR CMAKE-ARGS...
   cmake -S . -B "$dir" -G Ninja "$@" >/dev/null && cmake --build "$dir" -j "$jobs"
 }
 
+run "layers"       bash scripts/check-layers.sh
 run "build"        build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run "tests"        ctest --no-tests=error --test-dir build --output-on-failure -j "$jobs"
 

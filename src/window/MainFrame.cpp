@@ -9,7 +9,7 @@
 #include "window/CommandTables.h"
 #include "window/PagesView.h"
 #include "window/ToolBar.h"
-#include "window/TunorvaApp.h"
+#include "window/CommandTarget.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -293,7 +293,7 @@ bool CMainFrame::OnCmdMsg(unsigned id)
         emit commandRouted(id, QStringLiteral("OnLanguageSettings"));
         return true;
     }
-    if (CTunorvaApp* app = AfxGetApp(); app != nullptr && app->HandlesCommand(id)) {
+    if (CCommandTarget* app = AppCommandTarget(); app != nullptr && app->HandlesCommand(id)) {
         const QString name = QString::fromLatin1(app->HandlerName(id));
         // Report first: the command may end this window.
         emit commandRouted(id, name);
@@ -310,8 +310,8 @@ bool CMainFrame::CanRouteCommand(unsigned id) const
         return true;
     if (id == ID_MENU_SETTINGS)
         return true;
-    // The application's map is fixed, so it is asked even before there is an application object.
-    return CTunorvaApp::MapHandles(id);
+    const CCommandTarget* app = AppCommandTarget();
+    return app != nullptr && app->HandlesCommand(id);
 }
 
 QAction* CMainFrame::MenuAction(unsigned id) const

@@ -31,13 +31,16 @@ CTunorvaApp* AfxGetApp()
 CTunorvaApp::CTunorvaApp()
 {
     g_app = this;
+    SetAppCommandTarget(this);
 }
 
 CTunorvaApp::~CTunorvaApp()
 {
     m_pMainWnd.reset();
-    if (g_app == this)
+    if (g_app == this) {
         g_app = nullptr;
+        SetAppCommandTarget(nullptr);
+    }
 }
 
 bool CTunorvaApp::InitInstance()

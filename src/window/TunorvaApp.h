@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/CommandTarget.h"
+
 #include <chrono>
 #include <memory>
 
@@ -7,7 +9,7 @@ class CMainFrame;
 
 // The application object: builds and shows the main window and handles the
 // application-wide commands (About, Exit).
-class CTunorvaApp final {
+class CTunorvaApp final : public CCommandTarget {
 public:
     CTunorvaApp();
     ~CTunorvaApp();
@@ -19,9 +21,9 @@ public:
     bool InitInstance();
 
     // The application's command map.
-    bool OnCmdMsg(unsigned id);
-    bool HandlesCommand(unsigned id) const { return MapHandles(id); }
-    const char* HandlerName(unsigned id) const;
+    bool OnCmdMsg(unsigned id) override;
+    bool HandlesCommand(unsigned id) const override { return MapHandles(id); }
+    const char* HandlerName(unsigned id) const override;
     static bool MapHandles(unsigned id);
 
     void OnAppAbout();

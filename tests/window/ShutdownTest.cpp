@@ -5,6 +5,7 @@
 #include "resources/Resource.h"
 #include "resources/Messages.h"
 #include "search/EngineConfig.h"
+#include "search/NavigateToMp3.h"
 
 #include "ScriptedHttpServer.h"
 
@@ -120,13 +121,15 @@ TEST_F(ClosingDuringASearch, TempIsEmptiedOnlyAfterThePageWorkersHaveEnded)
     const auto temp = m_dir.Path() / "Temp";
     ASSERT_TRUE(QTest::qWaitFor([&] { return !std::filesystem::is_empty(temp); }, 5000)) << "the page is being spooled";
 
-    int workersWhenEmptied = -1;
+    // A page worker has ended once it says so; its thread may still be on its
+    // way out, which is why the thread count is not asked here.
+    bool pageWorkersEndedWhenEmptied = false;
     m_frame->m_onCloseStep = [&](const char* step) {
         if (std::string(step) == "DeleteTempFiles")
-            workersWhenEmptied = platform::RunningWorkerCount();
+            pageWorkersEndedWhenEmptied = CNavigateToMp3::WaitForPageWorkers(std::chrono::milliseconds(0));
     };
     m_frame->close();
-    EXPECT_EQ(workersWhenEmptied, 0);
+    EXPECT_TRUE(pageWorkersEndedWhenEmptied);
     EXPECT_TRUE(std::filesystem::is_empty(temp));
 }
 

@@ -1,6 +1,5 @@
 #include "window/download/ListCtrlEx.h"
 
-#include "window/download/ProgressCellDelegate.h"
 #include "platform/MessageBox.h"
 #include "window/Pictures.h"
 #include "resources/Resource.h"
@@ -59,37 +58,6 @@ bool IsDownloadMenu(const std::string& name)
 constexpr int kSystemRowHeight = 17;
 
 }  // namespace
-
-int MulDiv(int a, int b, int c)
-{
-    if (c == 0)
-        return -1;
-    const long long product = static_cast<long long>(a) * b;
-    const bool negative = (product < 0) != (c < 0);
-    const unsigned long long magnitude = static_cast<unsigned long long>(product < 0 ? -product : product);
-    const unsigned long long divisor = static_cast<unsigned long long>(c < 0 ? -static_cast<long long>(c) : c);
-    const unsigned long long quotient = (magnitude + divisor / 2) / divisor;
-    if (quotient > static_cast<unsigned long long>(std::numeric_limits<int>::max()))
-        return -1;
-    return negative ? -static_cast<int>(quotient) : static_cast<int>(quotient);
-}
-
-// 128 bits hold any product of two 64-bit values.
-__extension__ using Wide = __int128;
-
-std::int64_t MulDiv64(std::int64_t a, std::int64_t b, std::int64_t c)
-{
-    if (c == 0)
-        return -1;
-    const Wide product = static_cast<Wide>(a) * b;
-    const bool negative = (product < 0) != (c < 0);
-    const Wide magnitude = product < 0 ? -product : product;
-    const Wide divisor = c < 0 ? -static_cast<Wide>(c) : c;
-    const Wide quotient = (magnitude + divisor / 2) / divisor;
-    if (quotient > std::numeric_limits<std::int64_t>::max())
-        return -1;
-    return negative ? -static_cast<std::int64_t>(quotient) : static_cast<std::int64_t>(quotient);
-}
 
 CListCtrlEx::CListCtrlEx(QWidget* parent)
     : QTableWidget(parent)
@@ -284,7 +252,7 @@ void CListCtrlEx::SetOwnerDrawn(bool ownerDrawn)
 {
     m_bOwnerDrawn = ownerDrawn;
     if (ownerDrawn)
-        setItemDelegate(new CProgressCellDelegate(this));
+        setItemDelegate(new CProgressCellDelegate(this, this));
 }
 
 void CListCtrlEx::SetSingleSelection(bool single)
@@ -350,6 +318,26 @@ void CListCtrlEx::OnPopupCommand(unsigned id)
     }
     if (auto* view = dynamic_cast<platform::MessageReceiver*>(parentWidget()))
         view->OnMessage(message, 0, 0);
+}
+
+CProgressCellSource::Colours CListCtrlEx::CellColours() const
+{
+    return {m_crText, m_crBackground, m_crHighlightText, m_crHighlight, m_crProgress, m_crFace};
+}
+
+QSize CListCtrlEx::CellSize(int row, int column) const
+{
+    return {columnWidth(column), rowHeight(row)};
+}
+
+std::optional<std::int64_t> CListCtrlEx::RowRange(int row) const
+{
+    const int slot = GetItemSlot(row);
+    if (slot < 0 || slot >= static_cast<int>(m_nRange.size())) {
+        ReportBadRange();
+        return std::nullopt;
+    }
+    return m_nRange[static_cast<std::size_t>(slot)];
 }
 
 void CListCtrlEx::ReportBadRange() const

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/MessageChannel.h"
+#include "platform/MulDiv.h"
+#include "window/download/ProgressCellDelegate.h"
 
 #include <QColor>
 #include <QTableWidget>
@@ -22,7 +24,7 @@ inline constexpr int LVCFMT_CENTER = 2;
 // Rows are addressed by index. The download list draws every cell whose text
 // ends in "%" as a progress bar scaled by its slot's range, and turns the
 // commands of its popup menu into messages to the view it sits in.
-class CListCtrlEx final : public QTableWidget {
+class CListCtrlEx final : public QTableWidget, public CProgressCellSource {
     Q_OBJECT
 public:
     explicit CListCtrlEx(QWidget* parent = nullptr);
@@ -78,6 +80,9 @@ public:
     // --- drawing (read by the cell painter)
     bool IsProgressRangeReported() const { return m_bRangeReported; }
     void ReportBadRange() const;
+    Colours CellColours() const override;
+    QSize CellSize(int row, int column) const override;
+    std::optional<std::int64_t> RowRange(int row) const override;
 
     bool m_bItemRunning = false;
     bool m_bItemPaused = false;
@@ -111,9 +116,3 @@ private:
     mutable bool m_bRangeReported = false;
     mutable bool m_bRangeReportPending = false;
 };
-
-// MulDiv: a * b / c rounded to the nearest integer; -1 when c is 0 or the
-// result does not fit.
-int MulDiv(int a, int b, int c);
-// The same over 64-bit values, for byte counts of large files.
-std::int64_t MulDiv64(std::int64_t a, std::int64_t b, std::int64_t c);

@@ -91,19 +91,6 @@ TEST(ListCtrlEx, SlotsAndProgressLiveInTheirColumns)
     EXPECT_EQ(list->m_nRange[999], 100);
 }
 
-TEST(ListCtrlEx, MulDivRoundsToNearest)
-{
-    const struct {
-        int a, b, c, result;
-    } cases[] = {
-        {500, 194, 2000, 49}, {100, 500, 2000, 25}, {1, 1, 3, 0},     {2, 1, 3, 1},
-        {-5, 3, 2, -8},       {7, 0, 5, 0},         {5, 5, 0, -1},    {0, 100, 0, -1},
-        {2000000000, 2, 1, -1},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(MulDiv(c.a, c.b, c.c), c.result) << c.a << "*" << c.b << "/" << c.c;
-}
-
 TEST(ListCtrlEx, DownloadMenuFollowsTheRowsRunningAndPausedFlags)
 {
     const struct {

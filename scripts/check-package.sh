@@ -158,6 +158,18 @@ wait_for 30 arrived || {
   fail "no whole file arrived in $music (screenshot: $build/check-package-failed.png)"
 }
 echo "downloaded: $(cd "$music" && ls)"
+# What the user saw, kept beside the package: the search, then Extra > Options
+# with the music folder.
+import -window root "$build/check-package-search.png" || true
+xdotool key alt+e
+sleep 0.5
+xdotool key o
+sleep 1
+import -window root "$build/check-package-options.png" || true
+xdotool key Escape
+sleep 0.5
+# Without a window manager nobody hands the focus back when a dialog closes.
+xdotool windowfocus --sync "$window"
 # File > Exit saves the settings in the user's settings folder.
 xdotool key alt+f
 sleep 0.5

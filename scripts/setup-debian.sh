@@ -8,6 +8,7 @@ packages=(
   xvfb xdotool imagemagick x11-utils xdg-utils fonts-dejavu-core
   libchm-dev fp-utils
   nginx openssl libxml2-dev libtag1-dev
+  dpkg-dev lintian appstream xdg-user-dirs
 )
 missing=()
 for p in "${packages[@]}"; do

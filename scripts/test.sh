@@ -1,7 +1,14 @@
 #!/usr/bin/env bash
+<<<<<<< HEAD
 # Builds Tunorva and runs every test: the layer check, the full build, the full build again
 # under ASan+UBSan (GUI tests included), the engine core under TSan, and each
 # fuzz target for FUZZ_SECONDS seconds (at least 30).
+=======
+# Builds Tunorva and runs every test: the full build, its Debian package
+# installed and tried (scripts/check-package.sh), the full build again under
+# ASan+UBSan (GUI tests included), the engine core under TSan, and each fuzz
+# target for FUZZ_SECONDS seconds (at least 30).
+>>>>>>> issue-18
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-debian.sh
@@ -27,6 +34,10 @@ build() {  # build DIR CMAKE-ARGS...
 run "layers"       bash scripts/check-layers.sh
 run "build"        build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run "tests"        ctest --no-tests=error --test-dir build --output-on-failure -j "$jobs"
+# The Debian package from that build: made, checked, installed, used, removed.
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+run "package"      $sudo timeout 1500 bash scripts/check-package.sh build
 
 run "build asan"   build build-asan -DCMAKE_BUILD_TYPE=Debug "-DTUNORVA_SANITIZE=address;undefined"
 run "tests asan"   env ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \

@@ -1,10 +1,15 @@
 #include "platform/AppProfile.h"
 
+#include "platform/Files.h"
 #include "platform/IniFile.h"
+
+#include <QProcess>
 
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -15,6 +20,83 @@ std::string g_testPath;
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f';
+}
+
+// The XDG base-directory rules: a variable that is unset, empty or relative
+// is ignored and the folder below HOME is used.
+std::string XdgDir(const std::string& value, const std::string& home, const char* fallback)
+{
+    if (!value.empty() && value.front() == '/')
+        return value;
+    return home + fallback;
+}
+
+std::string EnvString(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+std::string HomeDir()
+{
+    std::string home = EnvString("HOME");
+    if (!home.empty() && home.front() == '/')
+        return home;
+    // Started without HOME (from a service or `env -i`): the account's own.
+    passwd entry{};
+    passwd* found = nullptr;
+    char buffer[4096];
+    if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr &&
+        found->pw_dir != nullptr && found->pw_dir[0] == '/')
+        return found->pw_dir;
+    return "/";
+}
+
+// `xdg-user-dir MUSIC`: the first line it prints, or nothing when it is not
+// installed, fails, or takes longer than two seconds.
+std::optional<std::string> RunXdgUserDirMusic()
+{
+    QProcess process;
+    process.setProgram(QStringLiteral("xdg-user-dir"));
+    process.setArguments({QStringLiteral("MUSIC")});
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start();
+    if (!process.waitForStarted(2000))
+        return std::nullopt;
+    if (!process.waitForFinished(2000)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return std::nullopt;
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return std::nullopt;
+    std::string out = process.readAllStandardOutput().toStdString();
+    if (const auto end = out.find('\n'); end != std::string::npos)
+        out.resize(end);
+    return out;
+}
+
+std::mutex g_musicMutex;
+std::optional<std::string> g_musicKey;
+std::optional<std::string> g_musicDir;
+
+std::optional<std::string> UserMusicDir()
+{
+    const std::string key = EnvString("HOME") + '\0' + EnvString("XDG_CONFIG_HOME") + '\0' + EnvString("PATH");
+    std::lock_guard lock(g_musicMutex);
+    if (g_musicKey != key) {
+        g_musicDir = RunXdgUserDirMusic();
+        g_musicKey = key;
+    }
+    return g_musicDir;
+}
+
+std::string WithoutTrailingSlashes(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
 }
 
 }  // namespace
@@ -90,6 +172,51 @@ std::optional<std::string> QuoteProfileValue(std::string_view value)
         (IsBlank(value.front()) || IsBlank(value.back()) || value.front() == '"' || value.front() == '\''))
         return "\"" + std::string(value) + "\"";
     return std::string(value);
+}
+
+AppFolders ResolveAppFolders(const AppFolderFacts& facts)
+{
+    AppFolders folders;
+    const std::string programDir = WithoutTrailingSlashes(facts.programDir);
+    folders.portable = facts.programDirWritable && facts.installedDataDir.empty();
+    folders.dataDir = facts.installedDataDir.empty() ? programDir : WithoutTrailingSlashes(facts.installedDataDir);
+    if (folders.portable) {
+        folders.configDir = programDir;
+        folders.tempDir = programDir + "/Temp/";
+        folders.musicDir = programDir + "/Music/";
+        return folders;
+    }
+    const std::string home = WithoutTrailingSlashes(facts.home);
+    folders.configDir = WithoutTrailingSlashes(XdgDir(facts.xdgConfigHome, home, "/.config")) + "/Tunorva";
+    folders.tempDir = WithoutTrailingSlashes(XdgDir(facts.xdgCacheHome, home, "/.cache")) + "/Tunorva/";
+    std::string music = facts.userMusicDir.value_or("");
+    if (music.empty() || music.front() != '/')
+        music = home + "/Music";
+    folders.musicDir = WithoutTrailingSlashes(music) + "/Tunorva/";
+    return folders;
+}
+
+AppFolders GetAppFolders()
+{
+    AppFolderFacts facts;
+    facts.programDir = GetProgramDir();
+    facts.programDirWritable = access(facts.programDir.c_str(), W_OK) == 0;
+    // An installed program runs from <prefix>/bin and finds its files in
+    // <prefix>/share/tunorva; it never writes into bin, even as root.
+    const std::filesystem::path program(facts.programDir);
+    std::error_code ec;
+    if (program.filename() == "bin") {
+        const auto shared = program.parent_path() / "share" / "tunorva";
+        if (std::filesystem::is_directory(shared, ec))
+            facts.installedDataDir = shared.string();
+    }
+    if (facts.programDirWritable && facts.installedDataDir.empty())
+        return ResolveAppFolders(facts);
+    facts.home = HomeDir();
+    facts.xdgConfigHome = EnvString("XDG_CONFIG_HOME");
+    facts.xdgCacheHome = EnvString("XDG_CACHE_HOME");
+    facts.userMusicDir = UserMusicDir();
+    return ResolveAppFolders(facts);
 }
 
 }  // namespace platform

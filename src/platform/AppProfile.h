@@ -38,4 +38,43 @@ bool WriteProfileStrings(std::string_view section,
 // break, which cannot stand on one line of the file.
 std::optional<std::string> QuoteProfileValue(std::string_view value);
 
+// Where Tunorva reads the files it ships with and keeps the user's files.
+//
+// A portable copy, a program folder the user can write to that is not an
+// installed <prefix>/bin, keeps everything beside the program: Tunorva.ini,
+// Music/ and Temp/ next to Language/, Flags/, Help/ and Sounds/.
+//
+// Otherwise (the folder is read-only, or the program is installed as
+// <prefix>/bin/tunorva with <prefix>/share/tunorva) nothing is written beside
+// the program: settings go to $XDG_CONFIG_HOME/Tunorva/, temporary files to
+// $XDG_CACHE_HOME/Tunorva/, and the default music folder is Tunorva/ in the
+// desktop's music folder (`xdg-user-dir MUSIC`, ~/Music when that tool is
+// missing). Shipped files are read from <prefix>/share/tunorva when installed,
+// else from the program folder.
+struct AppFolders {
+    bool portable = true;
+    std::string dataDir;    // Language/, Flags/, Help/, Sounds/, DemoMedia/ below it
+    std::string configDir;  // Tunorva.ini and Engines.ini
+    std::string tempDir;    // ends with '/'
+    std::string musicDir;   // the default music folder, ends with '/'
+};
+
+// What the choice depends on, gathered from the running system.
+struct AppFolderFacts {
+    std::string programDir;
+    bool programDirWritable = true;
+    std::string installedDataDir;  // <prefix>/share/tunorva for an installed program, else empty
+    std::string home;
+    std::string xdgConfigHome;  // as set in the environment; empty or relative ones are ignored
+    std::string xdgCacheHome;
+    std::optional<std::string> userMusicDir;  // what `xdg-user-dir MUSIC` printed; nothing when it failed
+};
+
+AppFolders ResolveAppFolders(const AppFolderFacts& facts);
+
+// The folders of the running program (GetProgramDir, the environment and the
+// file system as they are now). `xdg-user-dir` runs at most once for each
+// HOME, XDG_CONFIG_HOME and PATH.
+AppFolders GetAppFolders();
+
 }  // namespace platform

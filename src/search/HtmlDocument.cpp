@@ -1,5 +1,6 @@
 #include "search/HtmlDocument.h"
 
+#include "platform/AppProfile.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageChannel.h"
@@ -60,7 +61,7 @@ const std::vector<std::string>& CHtmlDocument::GetLinks(std::size_t maxLinks)
 
 void CHtmlDocument::ReadAndParse(std::size_t maxLinks)
 {
-    const auto path = platform::CreateTempFile(platform::GetProgramDir() + "/Temp/", RandomPrefix());
+    const auto path = platform::CreateTempFile(platform::GetAppFolders().tempDir, RandomPrefix());
     FilePtr out(path ? std::fopen(path->c_str(), "wb") : nullptr);
     if (!out) {
         if (path)

@@ -1,6 +1,6 @@
 #include "settings/LanguagePack.h"
 
-#include "platform/Files.h"
+#include "platform/AppProfile.h"
 #include "platform/IniFile.h"
 #include "resources/StringTable.h"
 
@@ -53,7 +53,7 @@ void SetLanguage(const std::string& name)
 
 std::string GetLanguageDir()
 {
-    return platform::GetProgramDir() + "/Language/";
+    return platform::GetAppFolders().dataDir + "/Language/";
 }
 
 std::string GetLanguageFile()
@@ -63,7 +63,7 @@ std::string GetLanguageFile()
 
 std::string GetFlagsDir()
 {
-    return platform::GetProgramDir() + "/Flags/";
+    return platform::GetAppFolders().dataDir + "/Flags/";
 }
 
 std::string LookupLanguageText(std::string_view key, std::string_view defaultText)

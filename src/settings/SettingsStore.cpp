@@ -5,6 +5,8 @@
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 
+#include <filesystem>
+
 namespace {
 
 constexpr const char* kSection = "Tunorva";
@@ -27,13 +29,13 @@ std::optional<std::string> ReadValue(const char* key)
 Settings Settings::Defaults()
 {
     Settings settings;
-    settings.m_strMusicDir = platform::GetProgramDir() + "/Music/";
+    settings.m_strMusicDir = platform::GetAppFolders().musicDir;
     return settings;
 }
 
 std::string SettingsFilePath()
 {
-    return platform::GetProgramDir() + "/Tunorva.ini";
+    return platform::GetAppFolders().configDir + "/Tunorva.ini";
 }
 
 void LoadSettings(Settings& settings)
@@ -63,5 +65,9 @@ void SaveSettings(const Settings& settings)
     add("Language", settings.m_strLanguage);
     if (!lines.empty())
         lines.pop_back();
-    platform::ReplaceProfileSection(kSection, lines, SettingsFilePath());
+    // The user's own settings folder may not exist yet on a first run.
+    const std::string path = SettingsFilePath();
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    platform::ReplaceProfileSection(kSection, lines, path);
 }

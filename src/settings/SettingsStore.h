@@ -4,10 +4,11 @@
 
 // The four user settings kept between runs. The pages view and the main
 // frame hold the live copies; LoadSettings/SaveSettings move them to and from
-// the store, the file Tunorva.ini in the program folder, section [Tunorva].
+// the store, the file Tunorva.ini, section [Tunorva]: beside a portable
+// program, else in the user's settings folder (platform::GetAppFolders).
 struct Settings {
     int m_bPlaySound = 1;
-    std::string m_strMusicDir;  // program folder + "/Music/"
+    std::string m_strMusicDir;  // GetAppFolders().musicDir: program folder + "/Music/" when portable
     int m_nMaxHistoryItems = 10;
     std::string m_strLanguage = "English";
 

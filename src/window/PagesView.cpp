@@ -2,6 +2,7 @@
 
 #include "window/download/ListCtrlEx.h"
 #include "download/ProbeQueue.h"
+#include "platform/AppProfile.h"
 #include "platform/Files.h"
 #include "window/desktop/Sound.h"
 #include "resources/Resource.h"
@@ -48,11 +49,11 @@ CPagesView::CPagesView(QWidget* parent)
 {
     setObjectName(QStringLiteral("pagesView"));
     setProperty("controlId", 0xE900);
-    const std::string programDir = platform::GetProgramDir();
-    m_strMusicDir = programDir + "/Music/";
-    m_strSoundsDir = programDir + "/Sounds/";
-    m_strTempDir = programDir + "/Temp/";
-    m_strHelpDir = programDir + "/Help/";
+    const platform::AppFolders folders = platform::GetAppFolders();
+    m_strMusicDir = folders.musicDir;
+    m_strSoundsDir = folders.dataDir + "/Sounds/";
+    m_strTempDir = folders.tempDir;
+    m_strHelpDir = folders.dataDir + "/Help/";
     m_nMaxHistoryItems = 10;
     m_bPlaySound = 1;
     m_pProbes = std::make_unique<ProbeQueue>();

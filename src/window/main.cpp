@@ -1,7 +1,7 @@
 // Tunorva's entry point: one main window on the user-interface thread.
 #include "window/desktop/DesktopLoginDialog.h"
 #include "window/desktop/DesktopMessageBox.h"
-#include "platform/Files.h"
+#include "platform/AppProfile.h"
 #include "platform/Http.h"
 #include "search/EngineConfig.h"
 #include "window/TunorvaApp.h"
@@ -26,7 +26,7 @@ int main(int argc, char** argv)
     platform::InitHttp();
     QApplication qtApp(argc, argv);
     InitPictures();
-    SetEngines(EngineConfig::Load(platform::GetProgramDir() + "/Engines.ini"));
+    SetEngines(EngineConfig::Load(platform::GetAppFolders().configDir + "/Engines.ini"));
     platform::DesktopMessageBox messageBoxes;
     platform::SetMessageBoxResponder(&messageBoxes);
     platform::DesktopLoginDialog loginDialog;

@@ -1,7 +1,9 @@
 #include "settings/SettingsStore.h"
 
+#include "ScopedEnv.h"
 #include "TempDir.h"
 #include "platform/Files.h"
+#include "settings/LanguagePack.h"
 
 #include <gtest/gtest.h>
 
@@ -124,6 +126,32 @@ TEST_F(SettingsStoreTest, UnusableStoresAreSilent)
     LoadSettings(settings);
     EXPECT_EQ(settings.m_nMaxHistoryItems, 77);
     EXPECT_TRUE(std::filesystem::is_directory(m_dir.File("Tunorva.ini")));
+}
+
+// Installed as <prefix>/bin/tunorva: the settings live in the user's settings
+// folder, made on the first save, the language files come from share/tunorva,
+// and nothing is written beside the program.
+TEST_F(SettingsStoreTest, AnInstalledProgramKeepsTheUsersFilesInTheUsersFolders)
+{
+    ScopedEnv env;
+    env.Set("XDG_CONFIG_HOME", m_dir.File("config"));
+    env.Set("PATH", "/nonexistent");  // no xdg-user-dir: ~/Music
+    env.Set("HOME", m_dir.File("home"));
+    const std::string bin = m_dir.File("usr/bin");
+    std::filesystem::create_directories(bin);
+    m_dir.Write("usr/share/tunorva/Language/Deutsch.ini", "[Tunorva]\n");
+    platform::SetProgramDirForTesting(bin);
+
+    EXPECT_EQ(SettingsFilePath(), m_dir.File("config") + "/Tunorva/Tunorva.ini");
+    EXPECT_EQ(GetLanguageDir(), m_dir.File("usr/share/tunorva") + "/Language/");
+    Settings settings = Settings::Defaults();
+    EXPECT_EQ(settings.m_strMusicDir, m_dir.File("home") + "/Music/Tunorva/");
+    settings.m_strLanguage = "Deutsch";
+    SaveSettings(settings);
+    Settings loaded = Settings::Defaults();
+    LoadSettings(loaded);
+    EXPECT_EQ(loaded.m_strLanguage, "Deutsch");
+    EXPECT_TRUE(std::filesystem::is_empty(bin));
 }
 
 }  // namespace

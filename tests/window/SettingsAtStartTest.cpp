@@ -5,6 +5,7 @@
 #include "resources/Resource.h"
 #include "search/EngineConfig.h"
 
+#include "ScopedEnv.h"
 #include "ScriptedHttpServer.h"
 
 #include <QPushButton>
@@ -72,6 +73,43 @@ TEST_F(ShellTest, FirstStartUsesTheDefaultsAndKeywordsComeBackNewestFirst)
     m_app.reset();
     EXPECT_TRUE(platform::WaitForWorkers(std::chrono::seconds(5)));
     SetEngines(EngineConfig::Defaults());
+}
+
+// Installed as <prefix>/bin/tunorva: the shipped files come from
+// share/tunorva, everything the user makes goes to the user's folders, and
+// nothing is written beside the program.
+class InstalledProgram : public ShellTest {
+protected:
+    void BeforeStart() override
+    {
+        m_env.Set("HOME", m_dir.File("home"));
+        m_env.Set("XDG_CONFIG_HOME", m_dir.File("config"));
+        m_env.Set("XDG_CACHE_HOME", m_dir.File("cache"));
+        m_env.Set("PATH", "/nonexistent");  // no xdg-user-dir: ~/Music
+        std::filesystem::create_directories(m_dir.Path() / "usr/bin");
+        m_dir.Write("usr/share/tunorva/Language/English.ini", "[Tunorva]\n");
+        platform::SetProgramDirForTesting(m_dir.File("usr/bin"));
+    }
+
+    ScopedEnv m_env;
+};
+
+TEST_F(InstalledProgram, KeepsTheUsersFilesInTheUsersFolders)
+{
+    const std::string shared = m_dir.File("usr/share/tunorva");
+    EXPECT_EQ(m_view->m_strSoundsDir, shared + "/Sounds/");
+    EXPECT_EQ(m_view->m_strHelpDir, shared + "/Help/");
+    EXPECT_EQ(m_view->m_strTempDir, m_dir.File("cache") + "/Tunorva/");
+    const std::string music = m_dir.File("home") + "/Music/Tunorva/";
+    EXPECT_EQ(m_view->m_strMusicDir, music);
+    EXPECT_TRUE(std::filesystem::is_directory(music)) << "the default music folder is made at start";
+
+    m_dir.Write("cache/Tunorva/page.tmp", "spooled");
+    ASSERT_TRUE(m_frame->OnCmdMsg(ID_APP_EXIT));
+    EXPECT_FALSE(std::filesystem::exists(m_dir.File("cache/Tunorva/page.tmp")));
+    EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "MusicDir", "", m_dir.File("config/Tunorva/Tunorva.ini")),
+              music);
+    EXPECT_TRUE(std::filesystem::is_empty(m_dir.File("usr/bin")));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "Download.h"
 #include "Field.h"
 
+#include "platform/AppProfile.h"
 #include "platform/Files.h"
 #include "platform/Http.h"
 #include "platform/MessageChannel.h"
@@ -34,7 +35,8 @@ constexpr const char* kUsage =
     "  download URL MUSIC-DIR [--replace yes|no] [--login USER:PASSWORD]\n"
     "                        [--pause-at BYTES --resume-after MS]\n"
     "                        download one file into MUSIC-DIR as the window would\n"
-    "Engines.ini is read from the program folder unless --engines names a file.\n"
+    "Engines.ini is read from the settings folder (the program folder of a portable\n"
+    "copy, $XDG_CONFIG_HOME/Tunorva when installed) unless --engines names a file.\n"
     "Exit status: 0 done, 1 the file or page could not be read (or the download\n"
     "failed or was declined), 2 bad arguments.\n";
 
@@ -143,7 +145,7 @@ int Walk(const std::string& url)
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
-    std::string enginesPath = platform::GetProgramDir() + "/Engines.ini";
+    std::string enginesPath = platform::GetAppFolders().configDir + "/Engines.ini";
     if (args.size() >= 2 && args[0] == "--engines") {
         enginesPath = args[1];
         args.erase(args.begin(), args.begin() + 2);

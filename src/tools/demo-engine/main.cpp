@@ -2,7 +2,7 @@
 // 127.0.0.1 until it is interrupted.
 #include "DemoEngine.h"
 
-#include "platform/Files.h"
+#include "platform/AppProfile.h"
 
 #include <csignal>
 #include <cstdio>
@@ -20,7 +20,7 @@ void Usage()
               "  --pages          result pages per engine (5)\n"
               "  --per-page       MP3 links per page (8)\n"
               "  --engines-ini    write an Engines.ini pointing at the ports in use\n"
-              "  --media          folder of the MP3 clips (DemoMedia beside the program)\n"
+              "  --media          folder of the MP3 clips (DemoMedia beside the program or in share/tunorva)\n"
               "  --page-delay     answer each result page this many milliseconds late (0)\n"
               "  --quiet          no line per request");
 }
@@ -37,7 +37,7 @@ bool ParseNumber(const char* text, long low, long high, long& out)
 int main(int argc, char** argv)
 {
     DemoEngineOptions options;
-    options.mediaDir = platform::GetProgramDir() + "/DemoMedia";
+    options.mediaDir = platform::GetAppFolders().dataDir + "/DemoMedia";
     std::string enginesIni;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];

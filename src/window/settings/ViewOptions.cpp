@@ -1,7 +1,7 @@
 // The pages view's Options command.
 #include "window/PagesView.h"
 
-#include "platform/Files.h"
+#include "platform/AppProfile.h"
 #include "platform/MessageBox.h"
 #include "window/settings/OptionsDlg.h"
 #include "window/HistoryCombo.h"
@@ -22,7 +22,7 @@ void CPagesView::OnOptions()
     if (!dlg.m_strDir.empty())
         m_strMusicDir = dlg.m_strDir;
     else if (m_strMusicDir.empty())
-        m_strMusicDir = platform::GetProgramDir() + "/Music/";
+        m_strMusicDir = platform::GetAppFolders().musicDir;
     if (m_strMusicDir.back() != '/')
         m_strMusicDir += '/';
 

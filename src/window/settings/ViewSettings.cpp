@@ -1,8 +1,11 @@
 // The pages view's side of the settings store.
 #include "window/PagesView.h"
 
+#include "platform/AppProfile.h"
 #include "settings/SettingsStore.h"
 #include "window/MainFrame.h"
+
+#include <filesystem>
 
 namespace {
 
@@ -29,6 +32,13 @@ void CPagesView::LoadSettings()
     m_nMaxHistoryItems = settings.m_nMaxHistoryItems;
     if (frame != nullptr)
         frame->m_strLanguage = settings.m_strLanguage;
+    // The default music folder is ours to make (in the user's music folder it
+    // does not exist before the first run); a folder the user chose is left
+    // alone, it may be on a drive that is not there today.
+    if (m_strMusicDir == platform::GetAppFolders().musicDir) {
+        std::error_code ec;
+        std::filesystem::create_directories(m_strMusicDir, ec);
+    }
 }
 
 void CPagesView::SaveSettings()

@@ -27,7 +27,7 @@ build() {  # build DIR CMAKE-ARGS...
 run "build"        build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run "tests"        ctest --no-tests=error --test-dir build --output-on-failure -j "$jobs"
 
-run "build asan"   build build-asan -DCMAKE_BUILD_TYPE=Debug "-DTUNORVA_SANITIZE=address;undefined"
+run "build asan"   build build-asan -DCMAKE_BUILD_TYPE=Debug "-DTUNORVA_SANITIZE=address;undefined;float-cast-overflow"
 run "tests asan"   env ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
                      ctest --no-tests=error --test-dir build-asan --output-on-failure -j "$jobs"
 

@@ -32,7 +32,7 @@ constexpr const char* kUsage =
     "  fetch URL             fetch one result page and list its links\n"
     "  walk URL              walk the result pages from URL, printing each report\n"
     "  download URL MUSIC-DIR [--replace yes|no] [--login USER:PASSWORD]\n"
-    "                        [--pause-at BYTES --resume-after MS]\n"
+    "                        [--pause-at BYTES --resume-after MS (at most 600000)]\n"
     "                        download one file into MUSIC-DIR as the window would\n"
     "Engines.ini is read from the program folder unless --engines names a file.\n"
     "Exit status: 0 done, 1 the file or page could not be read (or the download\n"
@@ -102,7 +102,7 @@ int Links(const std::string& file, const std::string& pageUrl)
 {
     const auto bytes = platform::ReadWholeFile(file);
     if (!bytes) {
-        std::fprintf(stderr, "cannot read %s\n", file.c_str());
+        std::fprintf(stderr, "cannot read %s\n", Field(file).c_str());
         return 1;
     }
     std::vector<std::string> links;

@@ -1,6 +1,10 @@
 // The pages view's side of the settings store.
 #include "window/PagesView.h"
 
+#include "platform/MessageBox.h"
+#include "resources/Resource.h"
+#include "resources/StringTable.h"
+#include "settings/LanguagePack.h"
 #include "settings/SettingsStore.h"
 #include "window/MainFrame.h"
 
@@ -23,12 +27,20 @@ void CPagesView::LoadSettings()
 {
     CMainFrame* frame = Frame();
     Settings settings = CurrentSettings(*this, frame);
-    ::LoadSettings(settings);
+    const platform::SmallFileState store = ::LoadSettings(settings);
     m_bPlaySound = settings.m_bPlaySound;
     m_strMusicDir = settings.m_strMusicDir;
     m_nMaxHistoryItems = settings.m_nMaxHistoryItems;
     if (frame != nullptr)
         frame->m_strLanguage = settings.m_strLanguage;
+    // A settings or language file that is ignored (a FIFO, a huge file)
+    // would otherwise leave the user wondering why nothing of it shows.
+    const auto tell = [](platform::SmallFileState state, const std::string& path) {
+        if (state != platform::SmallFileState::Read && state != platform::SmallFileState::Missing)
+            platform::AfxMessageBox(AfxFormatString1(LoadLanguageString(IDS_FILE_IGNORED), path));
+    };
+    tell(store, SettingsFilePath());
+    tell(LanguageFileState(), GetLanguageFile());
 }
 
 void CPagesView::SaveSettings()

@@ -36,8 +36,8 @@ FigureMessages ReportProgress(TransferFigures& f, std::uint64_t now)
     if (f.bLengthKnown && f.nLength > 0) {
         // More bytes than announced stay at 100: the conversion to int is
         // only defined for what fits.
-        const double share = std::min(1.0, static_cast<double>(f.nReceived) / static_cast<double>(f.nLength));
-        const int percent = static_cast<int>(share * 100.0);
+        const double share = static_cast<double>(f.nReceived) * 100.0 / static_cast<double>(f.nLength);
+        const int percent = static_cast<int>(std::min(share, 100.0));
         if (percent != f.nLastPercent) {
             out.progress = f.nReceived;
             f.nLastPercent = percent;

@@ -106,8 +106,8 @@ std::optional<std::string> ReadProfileValue(std::string_view section, std::strin
 }
 
 CProfileText::CProfileText(const std::string& path)
-    : m_text(ReadSmallRegularFile(path, kProfileFileMax, &m_state).value_or(std::string{}))
 {
+    m_text = ReadSmallRegularFile(path, kProfileFileMax, &m_state).value_or(std::string{});
 }
 
 std::optional<std::string> CProfileText::Value(std::string_view section, std::string_view key) const

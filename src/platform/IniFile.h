@@ -40,8 +40,9 @@ public:
     std::string Get(std::string_view section, std::string_view key, std::string_view defaultValue) const;
 
 private:
-    std::string m_text;
+    // Declared first: reading the text sets it.
     SmallFileState m_state = SmallFileState::Missing;
+    std::string m_text;
 };
 
 // The same reading and writing on the text of a file held in memory.

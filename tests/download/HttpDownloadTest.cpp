@@ -275,10 +275,11 @@ TEST_F(DownloadTest, ALoginGoesToTheServerThatAskedForIt)
         return ScriptedReply{HttpResponse(407, "proxy login", "Proxy-Authenticate: Basic realm=\"p\"\r\n")};
     });
     ::setenv("http_proxy", ("http://" + proxy.HostPort()).c_str(), 1);
+    ::unsetenv("no_proxy");
     logins.askedBy.clear();
     fs::remove(m_dir.File("private.mp3"));
     EXPECT_EQ(Download("http://127.0.0.1:9/private.mp3").back(), "finished 0");
-    ::unsetenv("http_proxy");
+    ClearProxyEnvironment();
     EXPECT_EQ(logins.askedBy, (std::vector<std::string>{"proxy " + proxy.HostPort()}));
     EXPECT_EQ(ReadWhole(m_dir.File("private.mp3")), "via proxy");
 }

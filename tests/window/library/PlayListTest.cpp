@@ -260,7 +260,7 @@ TEST_F(PlayListTest, ANameThatIsNotUtf8IsPlayedRenamedAndDeleted)
     List()->SelectItem(0);
     m_responder.QueueAnswer(platform::IDYES);
     m_view->OnDeleteFile();
-    EXPECT_EQ(LastText(), "The file '" + odd + "' could not be moved to the trash. Delete it permanently?");
+    EXPECT_EQ(LastText(), AfxFormatString1(Text(IDS_TRASH_FAILED_DELETE), odd));
     EXPECT_FALSE(platform::FileExists(m_music + odd));
     EXPECT_EQ(List()->GetItemCount(), 0);
 }
@@ -272,7 +272,7 @@ TEST_F(PlayListTest, ATrashThatFailsAsksBeforeDeletingForGood)
     m_data.Write("Trash", "not a folder");
     Write("a.mp3", "a");
     m_view->ShowPlayListPage();
-    const std::string question = "The file 'a.mp3' could not be moved to the trash. Delete it permanently?";
+    const std::string question = "The file 'a.mp3' could not be moved to the trash.\nDelete it permanently?";
     for (const int answer : {platform::IDNO, platform::IDYES}) {
         SCOPED_TRACE(answer);
         Select({"a.mp3"});

@@ -298,10 +298,11 @@ TEST_F(LanguageWindow, EveryShippedTextFitsItsControl)
             for (QWidget* control : window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
                 if (ControlId(control) < 0)
                     continue;
-                if (const auto size = measure(control))
+                if (const auto size = measure(control)) {
                     EXPECT_LE(size->first, size->second)
                         << language << ": " << control->objectName().toStdString() << " \""
                         << WindowText(control).toStdString() << "\"";
+                }
             }
         }
         languages.reject();

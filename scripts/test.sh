@@ -39,7 +39,7 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 run "package"      $sudo timeout 1500 bash scripts/check-package.sh build
 
-run "build asan"   build build-asan -DCMAKE_BUILD_TYPE=Debug "-DTUNORVA_SANITIZE=address;undefined"
+run "build asan"   build build-asan -DCMAKE_BUILD_TYPE=Debug "-DTUNORVA_SANITIZE=address;undefined;float-cast-overflow"
 run "tests asan"   env ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
                      ctest --no-tests=error --test-dir build-asan --output-on-failure -j "$jobs"
 

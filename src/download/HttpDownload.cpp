@@ -126,11 +126,25 @@ void CHttpDownload::Transfer()
             Fail(IDS_INVALID_HTTP_RESPONSE, status);
             return;
         }
-        char discard[50];
-        while (m_pFile->Read(discard, sizeof discard) > 0) {
+        // The refusal's own body is thrown away, up to a bound: a server that
+        // keeps sending is cut off when the request goes out again.
+        char discard[4096];
+        for (std::size_t dropped = 0; dropped < kLoginBodyMax;) {
+            const std::size_t n = m_pFile->ReadSome(discard, std::min(sizeof discard, kLoginBodyMax - dropped));
+            if (n == 0)
+                break;
+            dropped += n;
         }
+        // The login is asked for, and goes to, the server that answered (after
+        // redirects), or the proxy; never the address first asked.
+        const bool forProxy = status == 407;
+        std::string asking = forProxy ? m_pFile->ProxyServer() : m_pFile->AnsweringServer();
+        if (asking.empty())
+            asking = m_strServer;
+        if (!forProxy)
+            m_pFile->TargetAnsweringServer();
         platform::Credentials login;
-        if (platform::InternetErrorDlg(m_strServer, status == 407, login, m_control->Token()) !=
+        if (platform::InternetErrorDlg(asking, forProxy, login, m_control->Token()) !=
             platform::ERROR_INTERNET_FORCE_RETRY) {
             // A refused login is a failure, not an empty file that looks done.
             Fail(IDS_INVALID_HTTP_RESPONSE, status);
@@ -138,7 +152,7 @@ void CHttpDownload::Transfer()
         }
         m_strUserName = login.userName;
         m_strPassword = login.password;
-        m_pFile->SetCredentials(m_strUserName, m_strPassword, status == 407);
+        m_pFile->SetCredentials(m_strUserName, m_strPassword, forProxy);
         if (Checkpoint())
             return;
     }
@@ -146,9 +160,11 @@ void CHttpDownload::Transfer()
     if (Checkpoint())
         return;
     m_status.Send(IDS_GETTING_INFO);
-    if (const auto length = m_pFile->QueryInfo("Content-Length"); length && length->size() < kQueryBufferSize) {
+    const auto header = m_pFile->QueryInfo("Content-Length");
+    const auto length = header && header->size() < kQueryBufferSize ? platform::ParseContentLength(*header) : std::nullopt;
+    if (length) {
         m_figures.bLengthKnown = true;
-        m_figures.nLength = platform::ParseLength(*length);
+        m_figures.nLength = *length;
         if (Checkpoint())
             return;
         Send(WM_DOWNLOAD_SIZE, static_cast<platform::LPARAM>(m_figures.nLength));

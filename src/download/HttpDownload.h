@@ -45,6 +45,8 @@ public:
 
     // How many logins a server may refuse before the download gives up.
     static constexpr int kMaxLoginAttempts = 3;
+    // How much of a refused login's body is read before it is thrown away.
+    static constexpr std::size_t kLoginBodyMax = 64 * 1024;
     // Body bytes taken per read; figures and pause points still go by
     // 1024-byte blocks.
     static constexpr std::size_t kReadSize = 64 * 1024;

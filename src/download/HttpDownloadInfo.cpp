@@ -95,9 +95,11 @@ void CHttpDownloadInfo::Probe()
 
     // The status code is not looked at: whatever answer carries a length
     // gives the file its size.
-    if (const auto length = m_pFile->QueryInfo("Content-Length"); length && length->size() < kQueryBufferSize) {
+    const auto header = m_pFile->QueryInfo("Content-Length");
+    const auto length = header && header->size() < kQueryBufferSize ? platform::ParseContentLength(*header) : std::nullopt;
+    if (length) {
         platform::SendMessage(WM_FILE_SIZE_PROBED, reinterpret_cast<platform::WPARAM>(&m_item),
-                              static_cast<platform::LPARAM>(platform::ParseLength(*length)), m_stopToken);
+                              static_cast<platform::LPARAM>(*length), m_stopToken);
         const std::string available = LoadBuiltinString(IDS_AVALIABLE);
         platform::SendMessage(WM_FILE_STATUS, reinterpret_cast<platform::WPARAM>(&m_item),
                               reinterpret_cast<platform::LPARAM>(available.c_str()), m_stopToken);

@@ -3,6 +3,7 @@
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -15,6 +16,17 @@ std::string Printf(const char* format, double value)
     return buffer;
 }
 
+// A huge length with a trickling server gives more seconds than any integer
+// holds; converting that would be undefined, so the estimate stops at a
+// bound far beyond anything that matters (about 31,000 years).
+std::uint64_t SecondsFromDouble(double seconds)
+{
+    constexpr double kMaxSeconds = 1e12;
+    if (!(seconds > 0))
+        return 0;
+    return static_cast<std::uint64_t>(std::min(seconds, kMaxSeconds));
+}
+
 }  // namespace
 
 FigureMessages ReportProgress(TransferFigures& f, std::uint64_t now)
@@ -22,7 +34,10 @@ FigureMessages ReportProgress(TransferFigures& f, std::uint64_t now)
     FigureMessages out;
     // A length of 0 with a body behind it has no percentage to show.
     if (f.bLengthKnown && f.nLength > 0) {
-        const int percent = static_cast<int>(static_cast<double>(f.nReceived) * 100.0 / static_cast<double>(f.nLength));
+        // More bytes than announced stay at 100: the conversion to int is
+        // only defined for what fits.
+        const double share = static_cast<double>(f.nReceived) * 100.0 / static_cast<double>(f.nLength);
+        const int percent = static_cast<int>(std::min(share, 100.0));
         if (percent != f.nLastPercent) {
             out.progress = f.nReceived;
             f.nLastPercent = percent;
@@ -30,7 +45,8 @@ FigureMessages ReportProgress(TransferFigures& f, std::uint64_t now)
     }
     const std::uint64_t elapsed = now - f.nLastReportTick;
     if (now > f.nLastReportTick && elapsed > 1000) {
-        const double rate = static_cast<double>(f.nReceived - f.nReceivedAtLastReport) / static_cast<double>(elapsed);
+        const std::uint64_t gained = f.nReceived > f.nReceivedAtLastReport ? f.nReceived - f.nReceivedAtLastReport : 0;
+        const double rate = static_cast<double>(gained) / static_cast<double>(elapsed);
         out.rate = FormatRateText(rate);
         f.nLastReportTick = now;
         f.nReceivedAtLastReport = f.nReceived;
@@ -39,7 +55,7 @@ FigureMessages ReportProgress(TransferFigures& f, std::uint64_t now)
             const std::uint64_t remaining = f.nLength > f.nReceived ? f.nLength - f.nReceived : 0;
             const double seconds = static_cast<double>(now - f.nStartTick) / static_cast<double>(f.nReceived) *
                                    static_cast<double>(remaining) * 0.001;
-            out.timeLeft = FormatTimeLeftText(static_cast<std::uint64_t>(seconds), f.nReceived, f.nLength);
+            out.timeLeft = FormatTimeLeftText(SecondsFromDouble(seconds), f.nReceived, f.nLength);
         }
     }
     return out;

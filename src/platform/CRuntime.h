@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace platform {
@@ -46,6 +47,17 @@ inline std::uint64_t ParseLength(std::string_view text)
             return UINT64_MAX;
         value = value * 10 + digit;
     }
+    return value;
+}
+
+// A Content-Length as a download can use it, read as ParseLength reads it:
+// nothing when it is above 2^63-1, which no file reaches and which would turn
+// negative in a message's signed parameter; such a length counts as unknown.
+inline std::optional<std::uint64_t> ParseContentLength(std::string_view text)
+{
+    const std::uint64_t value = ParseLength(text);
+    if (value > static_cast<std::uint64_t>(INT64_MAX))
+        return std::nullopt;
     return value;
 }
 

@@ -70,6 +70,59 @@ std::optional<std::string> ReadWholeFile(const std::string& path)
     return content;
 }
 
+std::optional<std::string> ReadSmallRegularFile(const std::string& path, std::uintmax_t maxBytes,
+                                                SmallFileState* state)
+{
+    SmallFileState dummy = SmallFileState::Read;
+    SmallFileState& result = state != nullptr ? *state : dummy;
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        result = errno == ENOENT || errno == ENOTDIR ? SmallFileState::Missing : SmallFileState::Unreadable;
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        result = SmallFileState::NotRegular;
+        return std::nullopt;
+    }
+    if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
+        ::close(fd);
+        result = SmallFileState::TooLarge;
+        return std::nullopt;
+    }
+    // The file may grow while it is read: read at most one byte more than
+    // allowed and refuse it if that byte arrives.
+    const std::size_t limit = static_cast<std::size_t>(maxBytes) + 1;
+    std::string content;
+    content.resize(std::min<std::size_t>(static_cast<std::size_t>(info.st_size) + 1, limit));
+    std::size_t total = 0;
+    while (total < limit) {
+        if (total == content.size())
+            content.resize(std::min(limit, content.size() * 2));
+        const ssize_t n = ::read(fd, content.data() + total, content.size() - total);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            result = SmallFileState::Unreadable;
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        total += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (total > maxBytes) {
+        result = SmallFileState::TooLarge;
+        return std::nullopt;
+    }
+    content.resize(total);
+    result = SmallFileState::Read;
+    return content;
+}
+
 bool WriteFileAtomically(const std::string& path, const std::string& content)
 {
     QSaveFile file(QString::fromStdString(path));
@@ -183,31 +236,68 @@ RemoveResult MoveFileToTrash(const std::string& path, int* error)
             *error = errno;
         return RemoveResult::Failed;
     }
+    // Qt takes names as text: a name that does not survive the round trip
+    // (not UTF-8) could name another file there, so no trash is tried.
+    const QString name = QFile::decodeName(QByteArray::fromStdString(path));
+    if (QFile::encodeName(name).toStdString() != path)
+        return RemoveResult::NoTrash;
     // Qt cannot set up the home trash when the data folder itself is
     // missing, and then files the "trashed" file relative to the current
     // folder. The desktop would have the folder; make sure we do too.
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (!dataHome.isEmpty() && QDir().mkpath(dataHome)) {
         QString inTrash;
-        if (QFile::moveToTrash(QString::fromStdString(path), &inTrash)) {
+        if (QFile::moveToTrash(name, &inTrash)) {
             if (QDir::isAbsolutePath(inTrash))
                 return RemoveResult::Trashed;
-            ::rename(inTrash.toStdString().c_str(), path.c_str());
+            ::rename(QFile::encodeName(inTrash).constData(), path.c_str());
         }
     }
-    // No trash could take it: delete it, as the program always did.
-    if (::unlink(path.c_str()) == 0)
-        return RemoveResult::Deleted;
-    if (error != nullptr)
-        *error = errno;
-    return RemoveResult::Failed;
+    // No trash could take it. Deleting it for good is the user's choice.
+    return RemoveResult::NoTrash;
 }
+
+namespace {
+
+// Whether two names are one file: on a file system that ignores case,
+// "Song.mp3" and "song.mp3" are.
+bool SameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa {};
+    struct stat sb {};
+    return ::lstat(a.c_str(), &sa) == 0 && ::lstat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino && sa.st_nlink == 1;
+}
+
+// A change of case only where the file system sees one name: through a
+// free name beside it, since a rename onto the same file does nothing.
+int RenameThroughFreeName(const std::string& from, const std::string& to)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string step = from + ".rename-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, step.c_str(), RENAME_NOREPLACE) != 0) {
+            if (errno == EEXIST)
+                continue;
+            return errno;
+        }
+        if (::renameat2(AT_FDCWD, step.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+            return 0;
+        const int error = errno;
+        ::renameat2(AT_FDCWD, step.c_str(), AT_FDCWD, from.c_str(), RENAME_NOREPLACE);
+        return error;
+    }
+    return EEXIST;
+}
+
+}  // namespace
 
 int RenameNoReplace(const std::string& from, const std::string& to)
 {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
         return 0;
     const int error = errno;
+    if (error == EEXIST && from != to && SameFile(from, to))
+        return RenameThroughFreeName(from, to);
     if (error != EINVAL && error != ENOSYS && error != ENOTSUP)
         return error;
     // File systems without the flag: a hard link fails on an existing target

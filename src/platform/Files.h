@@ -15,6 +15,18 @@ void SetProgramDirForTesting(const std::string& dir);
 
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
+// Settings-like files (language files, profiles) are small; anything larger,
+// or anything that is not a regular file (a FIFO, a device), is refused
+// without reading, so it cannot stall the program.
+inline constexpr std::uintmax_t kProfileFileMax = 1024 * 1024;
+
+enum class SmallFileState { Read, Missing, NotRegular, TooLarge, Unreadable };
+
+// The whole file when it is a regular file of at most `maxBytes`; nothing
+// otherwise, with the reason in `state` when given. Opening never blocks.
+std::optional<std::string> ReadSmallRegularFile(const std::string& path, std::uintmax_t maxBytes = kProfileFileMax,
+                                                SmallFileState* state = nullptr);
+
 // Writes `content` to a new file beside `path`, flushes it and renames it over
 // `path`, so readers see the old file or the new one, never a mixture.
 bool WriteFileAtomically(const std::string& path, const std::string& content);
@@ -46,11 +58,13 @@ std::vector<FoundFile> FindFiles(const std::string& pattern);
 // Whether `name` matches a '*'/'?' pattern without regard to (ASCII) case.
 bool MatchesWildcard(const std::string& name, const std::string& pattern);
 
-enum class RemoveResult { Trashed, Deleted, Failed };
-// Moves the file to the desktop's trash. Where no trash can take it (another
-// device without a trash folder of its own) it is deleted outright. Failed
-// when it is still there afterwards or was never there; `error` then holds
-// the system's error number.
+enum class RemoveResult { Trashed, Deleted, NoTrash, Failed };
+// Moves the file to the desktop's trash: Trashed, or NoTrash when no trash
+// could take it (another device without a trash folder of its own, a trash
+// that cannot be written, a name that is not UTF-8) and the file is still
+// there, never deleted. Failed when it was never there; `error` then holds
+// the system's error number. (Deleted is what the caller makes of a NoTrash
+// it went on to delete.)
 RemoveResult MoveFileToTrash(const std::string& path, int* error = nullptr);
 
 // Renames `from` to `to`, refusing to replace an existing `to` (a plain

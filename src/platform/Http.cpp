@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cctype>
+#include <cstdlib>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -54,6 +55,7 @@ struct HttpFile::Impl {
     std::uint16_t port = 0;
     std::string object;
     HttpRequestOptions options;
+    std::string askedUrl;  // where the next request goes
 
     std::unique_ptr<CURL, EasyDeleter> easy;
     std::unique_ptr<CURLM, MultiDeleter> multi;
@@ -303,7 +305,8 @@ HttpFile::HttpFile(std::string server, std::uint16_t port, std::string object, H
     const std::string url = "http://" + d.server + ":" + std::to_string(d.port) + EncodeRequestTarget(target);
 
     CURL* easy = d.easy.get();
-    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    d.askedUrl = url;
+    curl_easy_setopt(easy, CURLOPT_URL, d.askedUrl.c_str());
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http");
@@ -451,6 +454,70 @@ void HttpFile::SetCredentials(const std::string& userName, const std::string& pa
         curl_easy_setopt(easy, CURLOPT_PASSWORD, password.c_str());
         curl_easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
     }
+}
+
+namespace {
+
+// Host, and ":port" when the URL names one other than its scheme's, of an
+// absolute URL; empty when it cannot be read.
+std::string ServerOf(const char* url)
+{
+    std::string server;
+    CURLU* parsed = curl_url();
+    if (parsed != nullptr && url != nullptr && curl_url_set(parsed, CURLUPART_URL, url, 0) == CURLUE_OK) {
+        char* host = nullptr;
+        char* port = nullptr;
+        if (curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK)
+            server = host;
+        if (!server.empty() && curl_url_get(parsed, CURLUPART_PORT, &port, 0) == CURLUE_OK)
+            server += ":" + std::string(port);
+        curl_free(host);
+        curl_free(port);
+    }
+    curl_url_cleanup(parsed);
+    return server;
+}
+
+}  // namespace
+
+std::string HttpFile::AnsweringServer() const
+{
+    char* current = nullptr;
+    if (m_impl->easy == nullptr || curl_easy_getinfo(m_impl->easy.get(), CURLINFO_EFFECTIVE_URL, &current) != CURLE_OK)
+        return {};
+    return ServerOf(current);
+}
+
+bool HttpFile::TargetAnsweringServer()
+{
+    CURL* easy = m_impl->easy.get();
+    char* current = nullptr;
+    if (easy == nullptr || curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &current) != CURLE_OK ||
+        current == nullptr || m_impl->askedUrl == current)
+        return false;
+    m_impl->askedUrl = current;
+    curl_easy_setopt(easy, CURLOPT_URL, m_impl->askedUrl.c_str());
+    // The address was reached by a redirect, which may lead to HTTPS.
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    return true;
+}
+
+std::string HttpFile::ProxyServer() const
+{
+    if (!m_impl->options.useSystemProxy)
+        return {};
+    // The variables libcurl itself reads for a plain HTTP request.
+    for (const char* name : {"http_proxy", "all_proxy", "ALL_PROXY"}) {
+        const char* value = std::getenv(name);
+        if (value == nullptr || *value == '\0')
+            continue;
+        std::string url = value;
+        if (url.find("://") == std::string::npos)
+            url = "http://" + url;
+        const std::string server = ServerOf(url.c_str());
+        return server.empty() ? std::string(value) : server;
+    }
+    return {};
 }
 
 bool HttpFile::NoValidResponse() const

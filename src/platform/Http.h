@@ -80,6 +80,17 @@ public:
     // server, or to the proxy when `forProxy` is set.
     void SetCredentials(const std::string& userName, const std::string& password, bool forProxy);
 
+    // The server the last answer came from, after any redirects: its host,
+    // with ":port" when that is not the scheme's own. Empty before an answer.
+    std::string AnsweringServer() const;
+    // Points the next SendRequest at the address the last answer came from,
+    // so that a login given for that server goes to it and to no other.
+    // True when that address differs from the one asked before.
+    bool TargetAnsweringServer();
+    // The proxy the request goes through (host and port) as the environment
+    // names it; empty when it goes direct.
+    std::string ProxyServer() const;
+
     // True when the transfer ended with an error, the body cut short included.
     bool Failed() const;
     // True when SendRequest failed because what came back was no HTTP answer

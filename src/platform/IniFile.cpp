@@ -102,10 +102,26 @@ bool WriteLines(const std::vector<std::string>& lines, const std::string& path)
 
 std::optional<std::string> ReadProfileValue(std::string_view section, std::string_view key, const std::string& path)
 {
-    const auto content = ReadWholeFile(path);
-    if (!content)
+    return CProfileText(path).Value(section, key);
+}
+
+CProfileText::CProfileText(const std::string& path)
+{
+    m_text = ReadSmallRegularFile(path, kProfileFileMax, &m_state).value_or(std::string{});
+}
+
+std::optional<std::string> CProfileText::Value(std::string_view section, std::string_view key) const
+{
+    if (m_state != SmallFileState::Read)
         return std::nullopt;
-    return ReadProfileValueFromText(*content, section, key);
+    return ReadProfileValueFromText(m_text, section, key);
+}
+
+std::string CProfileText::Get(std::string_view section, std::string_view key, std::string_view defaultValue) const
+{
+    if (auto value = Value(section, key))
+        return std::move(*value);
+    return std::string(defaultValue.substr(0, std::min(defaultValue.size(), kProfileValueMax)));
 }
 
 std::optional<std::string> ReadProfileValueFromText(std::string_view content, std::string_view section,
@@ -136,9 +152,7 @@ std::optional<std::string> ReadProfileValueFromText(std::string_view content, st
 std::string GetPrivateProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,
                                     const std::string& path)
 {
-    if (auto value = ReadProfileValue(section, key, path))
-        return std::move(*value);
-    return std::string(defaultValue.substr(0, std::min(defaultValue.size(), kProfileValueMax)));
+    return CProfileText(path).Get(section, key, defaultValue);
 }
 
 namespace {
@@ -189,9 +203,15 @@ std::vector<std::string> TextLines(std::string_view content)
     return out;
 }
 
-std::vector<std::string> FileLines(const std::string& path)
+// The lines of the file to be rewritten; nothing when something other than
+// a small regular file stands there, which a rewrite would destroy.
+std::optional<std::vector<std::string>> FileLines(const std::string& path)
 {
-    return TextLines(ReadWholeFile(path).value_or(std::string{}));
+    SmallFileState state = SmallFileState::Read;
+    const auto content = ReadSmallRegularFile(path, kProfileFileMax, &state);
+    if (!content && state != SmallFileState::Missing)
+        return std::nullopt;
+    return TextLines(content.value_or(std::string{}));
 }
 
 }  // namespace
@@ -212,24 +232,31 @@ std::string ApplyProfileChangesToText(std::string_view content, std::string_view
 bool WritePrivateProfileString(std::string_view section, std::string_view key, const std::string* value,
                                const std::string& path)
 {
-    std::vector<std::string> out = FileLines(path);
-    if (!ApplyProfileChange(out, section, key, value))
+    auto lines = FileLines(path);
+    if (!lines)
+        return false;
+    if (!ApplyProfileChange(*lines, section, key, value))
         return true;
-    return WriteLines(out, path);
+    return WriteLines(*lines, path);
 }
 
 bool WritePrivateProfileStrings(std::string_view section, const ProfileChanges& changes, const std::string& path)
 {
-    std::vector<std::string> out = FileLines(path);
+    auto lines = FileLines(path);
+    if (!lines)
+        return false;
     bool changed = false;
     for (const auto& [key, value] : changes)
-        changed = ApplyProfileChange(out, section, key, value ? &*value : nullptr) || changed;
-    return !changed || WriteLines(out, path);
+        changed = ApplyProfileChange(*lines, section, key, value ? &*value : nullptr) || changed;
+    return !changed || WriteLines(*lines, path);
 }
 
 bool ReplaceProfileSection(std::string_view section, const std::string& lines, const std::string& path)
 {
-    const std::string content = ReadWholeFile(path).value_or(std::string{});
+    SmallFileState state = SmallFileState::Read;
+    const std::string content = ReadSmallRegularFile(path, kProfileFileMax, &state).value_or(std::string{});
+    if (state != SmallFileState::Read && state != SmallFileState::Missing)
+        return false;
     const auto old = SplitLines(content);
     const auto [begin, end] = FindSection(old, section);
     std::vector<std::string> out;

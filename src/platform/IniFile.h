@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Files.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,7 +16,8 @@ namespace platform {
 // double quotes is removed from a value, and a value is cut to 259
 // characters (the reader's 260-character buffer). Lines starting with ';'
 // are comments. The first section of a name and the first key of a name in
-// it count. The file is read afresh for every call: there is no cache.
+// it count. Only a regular file of at most kProfileFileMax bytes is read;
+// any other counts as missing for reading, and is never written over.
 
 inline constexpr std::size_t kProfileValueMax = 259;
 
@@ -26,6 +29,21 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
 // The value, or nothing when the file, section or key is missing.
 std::optional<std::string> ReadProfileValue(std::string_view section, std::string_view key,
                                             const std::string& path);
+
+// One reading of a profile file for looking up many keys: the file is read
+// once, each lookup goes to the text held in memory.
+class CProfileText final {
+public:
+    explicit CProfileText(const std::string& path);
+    SmallFileState State() const { return m_state; }
+    std::optional<std::string> Value(std::string_view section, std::string_view key) const;
+    std::string Get(std::string_view section, std::string_view key, std::string_view defaultValue) const;
+
+private:
+    // Declared first: reading the text sets it.
+    SmallFileState m_state = SmallFileState::Missing;
+    std::string m_text;
+};
 
 // The same reading and writing on the text of a file held in memory.
 std::optional<std::string> ReadProfileValueFromText(std::string_view content, std::string_view section,

@@ -210,6 +210,10 @@
 // Status-bar notes when a search reaches one of its bounds.
 #define IDS_PAGE_LINKS_CAPPED 61250
 #define IDS_SEARCH_ROWS_CAPPED 61251
+// Files that are refused: a trash that cannot take a file, a settings or
+// language file that is no small regular file.
+#define IDS_TRASH_FAILED_DELETE 61310
+#define IDS_FILE_IGNORED 61311
 
 // List column headers, translated by running number.
 #define IDS_HEADER_FIRST 40000

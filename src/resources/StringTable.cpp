@@ -98,6 +98,8 @@ constexpr Entry kStrings[] = {
     {IDS_BAD_FILE_NAME, "The name '%1' can not be used for a file in the music folder."},
     {IDS_PAGE_LINKS_CAPPED, "Only the first %1 links of a result page were taken: %2"},
     {IDS_SEARCH_ROWS_CAPPED, "The search has found %1 files; no more are added to the list."},
+    {IDS_TRASH_FAILED_DELETE, "The file '%1' could not be moved to the trash.\nDelete it permanently?"},
+    {IDS_FILE_IGNORED, "The file '%1' is not a regular file of at most 1 MiB; it is ignored."},
 };
 
 constexpr bool IsSorted()

@@ -33,12 +33,13 @@ EngineConfig EngineConfig::Defaults()
 EngineConfig EngineConfig::Load(const std::string& iniPath)
 {
     EngineConfig config = Defaults();
+    const platform::CProfileText file(iniPath);
     for (std::size_t i = 0; i < config.sites.size(); ++i) {
         const std::string section = "Engine" + std::to_string(i + 1);
         EngineSite& site = config.sites[i];
         // An empty value counts as missing: an engine without a host cannot be searched.
         const auto read = [&](const char* key, std::string& field) {
-            std::string value = platform::GetPrivateProfileString(section, key, "", iniPath);
+            std::string value = file.Get(section, key, "");
             if (!value.empty())
                 field = std::move(value);
         };

@@ -247,6 +247,11 @@ std::size_t CHTTPCon::ReadBody(void* buffer, std::size_t size)
     return m_pFile->Read(buffer, size);
 }
 
+int CHTTPCon::StatusCode() const
+{
+    return m_pFile ? m_pFile->StatusCode() : 0;
+}
+
 bool CHTTPCon::BodyFailed() const
 {
     return m_pFile && m_pFile->Failed();

@@ -32,6 +32,8 @@ public:
     std::size_t ReadBody(void* buffer, std::size_t size);
     // True when the body ended with a transport error (cut short, dropped).
     bool BodyFailed() const;
+    // The status of the answer the page was read from; 0 when none came.
+    int StatusCode() const;
 
     // The text after the first "Location: " (exact case) of a head, up to the
     // end of its line; nothing when the head has none.

@@ -50,6 +50,11 @@ bool CHtmlDocument::Fetch(const std::string& url)
     return true;
 }
 
+int CHtmlDocument::StatusCode() const
+{
+    return m_nFetched == 1 && m_pHttpCon ? m_pHttpCon->StatusCode() : 0;
+}
+
 const std::vector<std::string>& CHtmlDocument::GetLinks(std::size_t maxLinks)
 {
     if (m_nFetched == 1 && !m_bParsed) {

@@ -36,6 +36,8 @@ public:
     const std::vector<std::string>& GetLinks(std::size_t maxLinks = SIZE_MAX);
     // True when the page held more links than GetLinks took.
     bool LinksCapped() const { return m_bCapped; }
+    // The HTTP status the page came with; 0 when nothing was fetched.
+    int StatusCode() const;
     int GetLinkCount() const { return static_cast<int>(m_arrLinks.size()); }
     const std::string& GetAt(int index) const { return m_arrLinks.at(static_cast<std::size_t>(index)); }
 

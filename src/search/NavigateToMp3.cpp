@@ -146,8 +146,10 @@ void CNavigateToMp3::NavigatePage(const std::string& url)
     CHtmlDocument document(m_stopToken);
     const bool fetched = document.Fetch(url);
     // Only the chain's first page is still unknown here; later pages leave it.
+    // An error page (404, 500) is read for its links like any other, but the
+    // walk did not start on the page that was asked for.
     int unknown = -1;
-    m_chain->firstPageRead.compare_exchange_strong(unknown, fetched ? 1 : 0);
+    m_chain->firstPageRead.compare_exchange_strong(unknown, fetched && document.StatusCode() == 200 ? 1 : 0);
     const std::vector<std::string>& links = document.GetLinks(kMaxLinksPerPage);
     if (document.LinksCapped())
         platform::SendMessage(WM_PAGE_CAPPED, reinterpret_cast<platform::WPARAM>(url.c_str()), 0, m_stopToken);

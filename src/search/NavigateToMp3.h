@@ -40,7 +40,8 @@ public:
     // worker of a chain's last page counts until it sends WM_PAGE_FINISHED, so
     // the window's handler of that message already sees the chain as ended.
     bool IsRunning() const;
-    // Whether the first page of the chain started last could be fetched;
+    // Whether the first page of the chain started last could be fetched and
+    // came as a page (status 200), not an error page;
     // nothing while that page is still on its way.
     std::optional<bool> FirstPageRead() const;
 

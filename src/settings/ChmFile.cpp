@@ -7,10 +7,14 @@ namespace {
 // Help files are small; anything claiming more is damaged.
 constexpr LONGUINT64 kObjectMax = 64u * 1024u * 1024u;
 
+// A damaged directory can list entries without end; no manual has this many.
+constexpr std::size_t kEntriesMax = 65536;
+
 int CollectEntry(chmFile*, chmUnitInfo* info, void* context)
 {
-    static_cast<std::vector<std::string>*>(context)->emplace_back(info->path);
-    return CHM_ENUMERATOR_CONTINUE;
+    auto* entries = static_cast<std::vector<std::string>*>(context);
+    entries->emplace_back(info->path);
+    return entries->size() < kEntriesMax ? CHM_ENUMERATOR_CONTINUE : CHM_ENUMERATOR_SUCCESS;
 }
 
 }  // namespace

@@ -24,7 +24,8 @@ public:
 
     // The bytes of the object at `objectPath`; nothing when it is not there.
     std::optional<QByteArray> Read(const std::string& objectPath) const;
-    // Every object's path, in the order the file lists them.
+    // Every object's path, in the order the file lists them, up to a bound a
+    // damaged file cannot push past.
     std::vector<std::string> Entries() const;
     // The title the help project gave the file; empty when it has none.
     std::string Title() const;

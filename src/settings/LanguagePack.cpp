@@ -4,12 +4,47 @@
 #include "platform/IniFile.h"
 #include "resources/StringTable.h"
 
+#include <memory>
 #include <mutex>
+#include <sys/stat.h>
 
 namespace {
 
 std::mutex g_languageMutex;
 std::string g_language;
+
+// The language file as last read. Looking up a text costs a stat(2) of the
+// file; it is read again only when it is another file or has changed, so a
+// window full of captions reads it once.
+struct LoadedFile {
+    std::string path;
+    struct stat info {};
+    bool exists = false;
+    std::shared_ptr<const platform::CProfileText> text;
+};
+std::mutex g_fileMutex;
+LoadedFile g_file;
+
+bool SameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size && a.st_mode == b.st_mode &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+std::shared_ptr<const platform::CProfileText> LanguageText(const std::string& path)
+{
+    struct stat info {};
+    const bool exists = ::stat(path.c_str(), &info) == 0;
+    std::lock_guard lock(g_fileMutex);
+    if (g_file.text == nullptr || g_file.path != path || g_file.exists != exists ||
+        (exists && !SameFile(g_file.info, info))) {
+        g_file.path = path;
+        g_file.info = info;
+        g_file.exists = exists;
+        g_file.text = std::make_shared<const platform::CProfileText>(path);
+    }
+    return g_file.text;
+}
 
 // A value cut at the reader's limit may end inside a multi-byte character;
 // half a character would show as a stray glyph, so it goes.
@@ -47,8 +82,13 @@ std::string GetLanguage()
 
 void SetLanguage(const std::string& name)
 {
-    std::lock_guard lock(g_languageMutex);
-    g_language = name;
+    {
+        std::lock_guard lock(g_languageMutex);
+        g_language = name;
+    }
+    // Choosing a language (again) is a new load of its file.
+    std::lock_guard lock(g_fileMutex);
+    g_file.text.reset();
 }
 
 std::string GetLanguageDir()
@@ -68,9 +108,14 @@ std::string GetFlagsDir()
 
 std::string LookupLanguageText(std::string_view key, std::string_view defaultText)
 {
-    std::string text = platform::GetPrivateProfileString("Tunorva", key, defaultText, GetLanguageFile());
+    std::string text = LanguageText(GetLanguageFile())->Get("Tunorva", key, defaultText);
     DropSplitCharacter(text);
     return text;
+}
+
+platform::SmallFileState LanguageFileState()
+{
+    return LanguageText(GetLanguageFile())->State();
 }
 
 std::string LookupLanguageText(unsigned id, std::string_view defaultText)

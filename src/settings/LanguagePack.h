@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Files.h"
+
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -7,9 +9,10 @@
 
 // Language packs: every text the user sees can be replaced by the file
 // Language/<language>.ini beside the program, section [Tunorva], keyed by the
-// text's id in decimal. The file is read afresh for every text; nothing is
-// cached, so a change of language takes effect at the next text. Texts are
-// UTF-8.
+// text's id in decimal. The file is read once and read again only when the
+// language or the file changes, so a change takes effect at the next text.
+// Only a regular file of at most 1 MiB is read; any other counts as missing.
+// Texts are UTF-8.
 
 // The language in force ("English", "Arabic", ...). Worker threads read it
 // when they compose a message, so it is kept behind a lock.
@@ -48,6 +51,10 @@ std::string GetFlagsDir();
 // character that the cut would split is dropped whole.
 std::string LookupLanguageText(std::string_view key, std::string_view defaultText);
 std::string LookupLanguageText(unsigned id, std::string_view defaultText);
+
+// How the file of the language in force was last found: Read, Missing, or a
+// reason it was ignored.
+platform::SmallFileState LanguageFileState();
 
 // The text of string id `id`: the language file's when it has a non-empty
 // one, else the built-in English text; empty, without reading the file, for

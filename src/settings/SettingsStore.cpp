@@ -16,9 +16,9 @@ constexpr const char* kSection = "Tunorva";
 // too-long value through.
 static_assert(platform::kProfileValueMax > kSettingsValueMax);
 
-std::optional<std::string> ReadValue(const char* key)
+std::optional<std::string> ReadValue(const platform::CProfileText& file, const char* key)
 {
-    auto value = platform::ReadProfileValue(kSection, key, SettingsFilePath());
+    auto value = file.Value(kSection, key);
     if (!value || value->size() > kSettingsValueMax)
         return std::nullopt;
     return value;
@@ -38,16 +38,18 @@ std::string SettingsFilePath()
     return platform::GetAppFolders().configDir + "/Tunorva.ini";
 }
 
-void LoadSettings(Settings& settings)
+platform::SmallFileState LoadSettings(Settings& settings)
 {
-    if (const auto value = ReadValue("PlaySound"))
+    const platform::CProfileText file(SettingsFilePath());
+    if (const auto value = ReadValue(file, "PlaySound"))
         settings.m_bPlaySound = !value->empty() && value->front() == '1' ? 1 : 0;
-    if (auto value = ReadValue("MusicDir"))
+    if (auto value = ReadValue(file, "MusicDir"))
         settings.m_strMusicDir = std::move(*value);
-    if (const auto value = ReadValue("nMaxHistoryItems"))
+    if (const auto value = ReadValue(file, "nMaxHistoryItems"))
         settings.m_nMaxHistoryItems = platform::Atoi(*value);
-    if (auto value = ReadValue("Language"))
+    if (auto value = ReadValue(file, "Language"))
         settings.m_strLanguage = std::move(*value);
+    return file.State();
 }
 
 void SaveSettings(const Settings& settings)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Files.h"
+
 #include <string>
 
 // The four user settings kept between runs. The pages view and the main
@@ -22,8 +24,10 @@ inline constexpr std::size_t kSettingsValueMax = 202;
 std::string SettingsFilePath();
 
 // Replaces each field whose stored value can be read; everything else keeps
-// its current value. A missing or unreadable file changes nothing.
-void LoadSettings(Settings& settings);
+// its current value. A missing or unreadable file changes nothing, nor does
+// one that is no regular file of at most 1 MiB. Returns how the file was
+// found (Read, Missing, or why it was ignored).
+platform::SmallFileState LoadSettings(Settings& settings);
 
 // Replaces the stored section with exactly the four values. Other sections of
 // the file stay; a file that cannot be written is left as it was.

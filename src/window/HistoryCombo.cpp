@@ -95,14 +95,16 @@ void CHistoryCombo::ReadHistory(const std::string& section, const std::string& k
     m_strCurrentKey = currentKey;
     m_bRememberCurrent = bRememberCurrent;
 
+    // The profile is read once for all the keys.
+    const platform::CProfileText profile(platform::AppProfilePath());
     for (int i = 0; i < m_nLimit; ++i) {
-        const std::string text = platform::GetProfileString(m_strSection, ItemKey(i), "");
+        const std::string text = profile.Get(m_strSection, ItemKey(i), "");
         if (text.empty())
             break;
         AddString(QString::fromStdString(text));
     }
     if (m_bRememberCurrent) {
-        const QString text = QString::fromStdString(platform::GetProfileString(m_strSection, CurrentTextKey(), ""));
+        const QString text = QString::fromStdString(profile.Get(m_strSection, CurrentTextKey(), ""));
         if (!text.isEmpty()) {
             const int found = FindStringExact(-1, text);
             if (found >= 0)
@@ -133,8 +135,9 @@ int CHistoryCombo::PushHistoryItem(const std::string& text)
 
 void CHistoryCombo::DeleteStoredItemsFrom(int first, platform::ProfileChanges& changes) const
 {
+    const platform::CProfileText profile(platform::AppProfilePath());
     for (int i = first; i <= kLastKey; ++i) {
-        if (platform::GetProfileString(m_strSection, ItemKey(i), "").empty())
+        if (profile.Get(m_strSection, ItemKey(i), "").empty())
             break;
         changes.emplace_back(ItemKey(i), std::nullopt);
     }

@@ -92,6 +92,8 @@ public:
     void OnDeleteFile();
     void OnRefresh();
     void RefreshPlayList();
+    // The file name of a play-list row as the folder holds it (raw bytes).
+    std::string PlayListFileName(int row) const;
     // Whether accelerator `id`, pressed while `focus` has the keyboard, is
     // taken as a command (false leaves the key to the focused control).
     bool TakesAccelerator(unsigned id, const QWidget* focus) const;

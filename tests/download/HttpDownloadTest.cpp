@@ -29,9 +29,10 @@ class ScriptedLogin final : public platform::LoginResponder {
 public:
     ScriptedLogin() { m_previous = platform::SetLoginResponder(this); }
     ~ScriptedLogin() override { platform::SetLoginResponder(m_previous); }
-    bool Ask(const std::string& server, bool, platform::Credentials& out) override
+    bool Ask(const std::string& server, bool forProxy, platform::Credentials& out) override
     {
         ++asked;
+        askedBy.push_back((forProxy ? "proxy " : "server ") + server);
         if (!login)
             return false;
         out = *login;
@@ -39,6 +40,7 @@ public:
     }
     std::optional<platform::Credentials> login;
     std::atomic<int> asked{0};
+    std::vector<std::string> askedBy;  // "server host:port" or "proxy host:port"
 
 private:
     platform::LoginResponder* m_previous = nullptr;
@@ -136,6 +138,11 @@ TEST_F(DownloadTest, EachKindOfAnswerEndsAsItShould)
          {kGetting, "size 5000000000", kRetrieving, "failed An error occurred while downloading the file, Error:18",
           "finished 1"},
          false},
+        // A length no file has counts as none: the body to the close is the file.
+        {"2^64-1 announced",
+         {"HTTP/1.1 200 OK\r\nContent-Length: 18446744073709551615\r\nConnection: close\r\n\r\n" + body},
+         {kGetting, kRetrieving, "done", "finished 0"},
+         true},
         {"401 and no login", {HttpResponse(401, "who are you")}, {kBadHttp, "finished 1"}, false},
         {"reset mid-body",
          {"HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + body.substr(0, 2000), 0, 0, 0, false, false, false, true},
@@ -220,6 +227,61 @@ TEST_F(DownloadTest, ALoginIsAskedForAndSentAFewTimesAtMost)
     EXPECT_EQ(logins.asked, CHttpDownload::kMaxLoginAttempts);
     EXPECT_EQ(server.RequestCount(), 2u + CHttpDownload::kMaxLoginAttempts + 1);
     EXPECT_FALSE(fs::exists(m_dir.File("private.mp3")));
+}
+
+// A login goes to whoever asked for it: the server a redirect led to, or the
+// proxy; the address first asked never sees the password.
+TEST_F(DownloadTest, ALoginGoesToTheServerThatAskedForIt)
+{
+    const std::string secret = "Basic dXNlcjpzZWNyZXQ=";  // "user:secret"
+    ScriptedLogin logins;
+    logins.login = platform::Credentials{"user", "secret"};
+    const std::string bigRefusal(200 * 1024, 'x');
+    struct Case {
+        const char* name;
+        bool endlessRefusal;  // the 401 body never ends
+    };
+    for (const Case& c : {Case{"plain 401", false}, Case{"401 that keeps sending", true}}) {
+        SCOPED_TRACE(c.name);
+        ScriptedHttpServer second([&](const HttpExchange& request) {
+            if (request.Header("Authorization") == secret)
+                return ScriptedReply{HttpResponse(200, "private tune")};
+            if (!c.endlessRefusal)
+                return ScriptedReply{HttpResponse(401, "log in first", "WWW-Authenticate: Basic realm=\"m\"\r\n")};
+            ScriptedReply reply{"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"m\"\r\n"
+                                "Content-Length: 104857600\r\n\r\n" + bigRefusal};
+            reply.holdOpen = true;
+            return reply;
+        });
+        const std::string secondUrl = "http://localhost:" + std::to_string(second.Port()) + "/private.mp3";
+        ScriptedHttpServer first([&](const HttpExchange&) {
+            return ScriptedReply{HttpResponse(302, "", "Location: " + secondUrl + "\r\n")};
+        });
+        logins.askedBy.clear();
+        fs::remove(m_dir.File("private.mp3"));
+        EXPECT_EQ(Download(first.Url("/private.mp3")).back(), "finished 0");
+        EXPECT_EQ(ReadWhole(m_dir.File("private.mp3")), "private tune");
+        EXPECT_EQ(logins.askedBy, (std::vector<std::string>{"server localhost:" + std::to_string(second.Port())}));
+        for (const HttpExchange& request : first.Requests())
+            EXPECT_EQ(request.Header("Authorization"), "") << request.rawRequest;
+        ASSERT_EQ(second.RequestCount(), 2u);
+        EXPECT_EQ(second.Requests()[1].Header("Authorization"), secret);
+    }
+
+    // A proxy that asks is named as the proxy, and its login goes to it.
+    ScriptedHttpServer proxy([&](const HttpExchange& request) {
+        if (request.Header("Proxy-Authorization") == secret)
+            return ScriptedReply{HttpResponse(200, "via proxy")};
+        return ScriptedReply{HttpResponse(407, "proxy login", "Proxy-Authenticate: Basic realm=\"p\"\r\n")};
+    });
+    ::setenv("http_proxy", ("http://" + proxy.HostPort()).c_str(), 1);
+    ::unsetenv("no_proxy");
+    logins.askedBy.clear();
+    fs::remove(m_dir.File("private.mp3"));
+    EXPECT_EQ(Download("http://127.0.0.1:9/private.mp3").back(), "finished 0");
+    ClearProxyEnvironment();
+    EXPECT_EQ(logins.askedBy, (std::vector<std::string>{"proxy " + proxy.HostPort()}));
+    EXPECT_EQ(ReadWhole(m_dir.File("private.mp3")), "via proxy");
 }
 
 TEST_F(DownloadTest, APausedTransferHoldsItsConnectionSendsNothingAndResumesWhereItStopped)

@@ -1,6 +1,11 @@
 #include "download/TransferFigures.h"
 
+#include "platform/CRuntime.h"
+
 #include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
 
 TEST(TransferFigures, TextsFollowTheirThresholds)
 {
@@ -85,4 +90,59 @@ TEST(TransferFigures, UnknownOrEmptyLengthsShowOnlyTheRate)
             EXPECT_EQ(*m.timeLeft, "0 sec (4.9 KB of 0 Bytes copied)");
         }
     }
+}
+
+// Lengths no file has, from a server that lies: the figures stay defined
+// (the sanitizer build checks every conversion) and never go below zero.
+TEST(TransferFigures, AbsurdLengthsGiveBoundedFigures)
+{
+    constexpr std::uint64_t kMax = UINT64_MAX;
+    struct Case {
+        const char* name;
+        std::uint64_t length;
+        std::uint64_t received;
+        std::uint64_t atLastReport;
+        std::uint64_t elapsedMs;
+        int percent;            // -1: no progress message
+        const char* timeLeft;   // nullptr: none
+    } cases[] = {
+        // 2^64 bytes announced, one byte in a minute: the estimate is capped.
+        {"2^64 trickle", kMax, 1, 0, 60000, -1, "16666666666 min 40 sec (1 Bytes of 17592186044416.00 MB copied)"},
+        {"more than announced", 10, kMax, 0, 2000, 100, "0 sec (17592186044416.00 MB of 10 Bytes copied)"},
+        {"2^63 exactly", std::uint64_t{1} << 63, std::uint64_t{1} << 62, 0, 2000, 50, "2 sec (4398046511104.00 MB of 8796093022208.00 MB copied)"},
+        // A report count ahead of the count received (a restart) is no negative rate.
+        {"received went back", 1000, 10, 500, 2000, 1, "3 min 18 sec (10 Bytes of 1000 Bytes copied)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TransferFigures f;
+        f.bLengthKnown = true;
+        f.nLength = c.length;
+        f.nReceived = c.received;
+        f.nReceivedAtLastReport = c.atLastReport;
+        f.nStartTick = f.nLastReportTick = 1000;
+        const FigureMessages m = ReportProgress(f, 1000 + c.elapsedMs);
+        EXPECT_EQ(m.progress.has_value(), c.percent >= 0);
+        if (c.percent >= 0)
+            EXPECT_EQ(f.nLastPercent, c.percent);
+        ASSERT_TRUE(m.rate);
+        EXPECT_EQ(m.rate->find('-'), std::string::npos) << *m.rate;
+        ASSERT_EQ(m.timeLeft.has_value(), c.timeLeft != nullptr);
+        if (c.timeLeft)
+            EXPECT_EQ(*m.timeLeft, c.timeLeft);
+    }
+}
+
+TEST(TransferFigures, ContentLengthsAboveTheSignedRangeAreUnknown)
+{
+    const std::pair<const char*, std::optional<std::uint64_t>> cases[] = {
+        {"0", 0},
+        {" 5000", 5000},
+        {"9223372036854775807", INT64_MAX},
+        {"9223372036854775808", std::nullopt},
+        {"18446744073709551615", std::nullopt},
+        {"99999999999999999999999", std::nullopt},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(platform::ParseContentLength(text), expected) << text;
 }

@@ -46,6 +46,14 @@ TEST(Files, RenameNeverReplacesAndDeleteGoesToTheTrash)
     int error = 0;
     EXPECT_EQ(MoveFileToTrash(dir.File("c.mp3"), &error), RemoveResult::Failed);
     EXPECT_EQ(error, ENOENT);
+    // A trash that cannot take the file leaves it in place: deleting it for
+    // good is the caller's question to ask.
+    TempDir blocked;
+    blocked.Write("share/Trash", "a file, not a folder");
+    setenv("XDG_DATA_HOME", blocked.File("share").c_str(), 1);
+    dir.Write("d.mp3", "d");
+    EXPECT_EQ(MoveFileToTrash(dir.File("d.mp3")), RemoveResult::NoTrash);
+    EXPECT_EQ(ReadWholeFile(dir.File("d.mp3")), "d");
     if (previous != nullptr)
         setenv("XDG_DATA_HOME", saved.c_str(), 1);
     else

@@ -70,8 +70,8 @@ TEST(Cli, KeywordsAreEncodedAndNoFieldCanForgeARecord)
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out,
               "type\tand\n"
-              "first\thttp://one.test/index.asp?sartist=AC%26DC&ssong=C%23%20minor&searchtype=and&ref=&page=results&search=Search&Start=1\n"
-              "second\thttp://two.test/index.asp?s=AC%26DC&ref=&page=results&resize=&zoektype=and&start=1\n");
+              "first\thttp://one.test/index.asp?sartist=AC%2526DC&ssong=C%2523%2520minor&searchtype=and&ref=&page=results&search=Search&Start=1\n"
+              "second\thttp://two.test/index.asp?s=AC%2526DC&ref=&page=results&resize=&zoektype=and&start=1\n");
 
     // A link holding a line break, a carriage return and a TAB stays one field.
     dir.Write("page.html", "<a href='a\nfinished\tx\r.mp3'>");
@@ -83,6 +83,47 @@ TEST(Cli, KeywordsAreEncodedAndNoFieldCanForgeARecord)
     run = RunCli({"walk", "http://127.0.0.1:1/?start=1"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, "page\thttp://127.0.0.1:1/?start=1\t-1\nfinished\n");
+}
+
+// Every field escapes '%' and the control bytes, so what a page holds can
+// neither pass for an escape nor reach the terminal as a command.
+TEST(Cli, FieldsAreUnambiguousAndSafeInATerminal)
+{
+    TempDir dir;
+    const struct {
+        std::string href;
+        std::string printed;
+    } cases[] = {
+        // (links come lower-cased)
+        {"a%0ab.mp3", "a%250ab.mp3"},
+        {"\x1b]0;owned\x07\x1b[2jc.mp3", "%1B]0;owned%07%1B[2jc.mp3"},
+        {"d\x7f\x01\x1f.mp3", "d%7F%01%1F.mp3"},
+        {"100%.mp3", "100%25.mp3"},
+        {"caf\xc3\xa9.mp3", "caf\xc3\xa9.mp3"},  // UTF-8 passes as it is
+    };
+    for (const auto& c : cases) {
+        dir.Write("page.html", "<a href='" + c.href + "'>");
+        const CliRun run = RunCli({"links", Q(dir.File("page.html")), "http://h/"});
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.out, "link\t" + c.printed + "\thttp://h/" + c.printed + "\tmp3\nnext\t-\n") << c.printed;
+    }
+}
+
+TEST(Cli, AWalkWhoseFirstPageIsNoPageFails)
+{
+    ScriptedHttpServer server([&](const HttpExchange& request) {
+        if (request.target == "/?start=1&s=404")
+            return ScriptedReply{HttpResponse(404, "<a href='a.mp3'>")};
+        if (request.target == "/?start=1&s=500")
+            return ScriptedReply{HttpResponse(500, "oops")};
+        return ScriptedReply{HttpResponse(200, "no songs here")};
+    });
+    const std::pair<std::string, int> cases[] = {{"/?start=1&s=404", 1}, {"/?start=1&s=500", 1}, {"/?start=1&s=200", 0}};
+    for (const auto& [target, exitCode] : cases) {
+        const CliRun run = RunCli({"walk", Q(server.Url(target))});
+        EXPECT_EQ(run.exitCode, exitCode) << target;
+        EXPECT_EQ(Lines(run.out).back(), "finished") << target;
+    }
 }
 
 TEST(Cli, LinksOfASavedPage)
@@ -191,7 +232,9 @@ TEST(Cli, DownloadPrintsWhatTheWindowWouldReceiveAndExitsByTheOutcome)
 
     for (const QStringList& args :
          {QStringList{"download", "u"}, QStringList{"download", "u", "d", "--replace", "maybe"},
-          QStringList{"download", "u", "d", "--pause-at", "5"}, QStringList{"download", "u", "d", "--login", "nocolon"}}) {
+          QStringList{"download", "u", "d", "--pause-at", "5"}, QStringList{"download", "u", "d", "--login", "nocolon"},
+          QStringList{"download", "u", "d", "--pause-at", "5", "--resume-after", "600001"},
+          QStringList{"download", "u", "d", "--pause-at", "5", "--resume-after", "999999999999999999"}}) {
         EXPECT_EQ(RunCli(args).exitCode, 2) << args.join(' ').toStdString();
     }
 }

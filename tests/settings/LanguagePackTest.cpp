@@ -69,7 +69,7 @@ TEST_F(LanguagePack, LongValuesAreCutTo259BytesWithoutSplittingACharacter)
     EXPECT_EQ(LoadLanguageString(IDS_NO_FILE_TO_PLAY), std::string(258, 'y'));
 }
 
-TEST_F(LanguagePack, TheFileIsReadAgainForEveryTextAndFollowsTheLanguage)
+TEST_F(LanguagePack, TheFileIsReadAgainWhenTheLanguageIsChosenAndFollowsIt)
 {
     m_dir.Write("Language/A.ini", "[Tunorva]\n61227=From A\n");
     m_dir.Write("Language/B.ini", "[Tunorva]\n61227=From B\n");
@@ -79,6 +79,7 @@ TEST_F(LanguagePack, TheFileIsReadAgainForEveryTextAndFollowsTheLanguage)
     SetLanguage("B");
     EXPECT_EQ(LoadLanguageString(IDS_NO_ITEM_SELECTED), "From B");
     m_dir.Write("Language/B.ini", "[Tunorva]\n61227=Edited\n");
+    SetLanguage("B");
     EXPECT_EQ(LoadLanguageString(IDS_NO_ITEM_SELECTED), "Edited");
 }
 

@@ -2,12 +2,19 @@
 
 #include "ScopedEnv.h"
 #include "TempDir.h"
+#include "platform/AppProfile.h"
 #include "platform/Files.h"
+#include "platform/IniFile.h"
+#include "resources/Resource.h"
+#include "search/EngineConfig.h"
 #include "settings/LanguagePack.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testing_support;
 
@@ -152,6 +159,76 @@ TEST_F(SettingsStoreTest, AnInstalledProgramKeepsTheUsersFilesInTheUsersFolders)
     LoadSettings(loaded);
     EXPECT_EQ(loaded.m_strLanguage, "Deutsch");
     EXPECT_TRUE(std::filesystem::is_empty(bin));
+}
+
+// Language files and profiles are passed around like downloads: whatever
+// stands at their place, reading ends at once and gives the defaults, and
+// nothing that is not a small regular file is written over.
+TEST(HostileProfileFiles, OnlySmallRegularFilesAreReadAndNoneIsWrittenOver)
+{
+    enum class Kind { Fifo, Sparse2GiB, Folder, JustTooLarge };
+    const Kind kinds[] = {Kind::Fifo, Kind::Sparse2GiB, Kind::Folder, Kind::JustTooLarge};
+    for (const Kind kind : kinds) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        TempDir dir;
+        platform::SetProgramDirForTesting(dir.Str());
+        platform::SetAppProfilePathForTesting(dir.File("profile.ini"));
+        const std::string valid = "[Tunorva]\n61227=Hostile\nLanguage=Evil\n[Engine1]\nHost=evil.example\n"
+                                  "[Artist Key Word]\nTunorvaHistory_Artist0=evil\n";
+        std::filesystem::create_directories(dir.Path() / "Language");
+        const std::string files[] = {dir.File("Language/Test.ini"), dir.File("Tunorva.ini"), dir.File("Engines.ini"),
+                                     dir.File("profile.ini")};
+        for (const std::string& file : files) {
+            switch (kind) {
+            case Kind::Fifo:
+                ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+                break;
+            case Kind::Sparse2GiB:
+            case Kind::JustTooLarge: {
+                // A valid start, then padding up to the size.
+                dir.Write(std::filesystem::path(file).lexically_relative(dir.Path()).string(), valid);
+                const off_t size = kind == Kind::Sparse2GiB ? off_t{2} << 30 : off_t{1024 * 1024 + 1};
+                ASSERT_EQ(::truncate(file.c_str(), size), 0);
+                break;
+            }
+            case Kind::Folder:
+                std::filesystem::create_directories(file);
+                break;
+            }
+        }
+        SetLanguage("Test");
+        EXPECT_EQ(LoadLanguageString(IDS_NO_ITEM_SELECTED), "No Item Selected.");
+        EXPECT_NE(LanguageFileState(), platform::SmallFileState::Read);
+        Settings settings = Settings::Defaults();
+        LoadSettings(settings);
+        EXPECT_EQ(settings.m_strLanguage, Settings::Defaults().m_strLanguage);
+        EXPECT_EQ(EngineConfig::Load(dir.File("Engines.ini")).sites[0].host, EngineConfig::Defaults().sites[0].host);
+        EXPECT_EQ(platform::GetProfileString("Artist Key Word", "TunorvaHistory_Artist0", "none"), "none");
+
+        // Writers leave what stands there alone.
+        const std::string value = "x";
+        EXPECT_FALSE(platform::WriteProfileString("Artist Key Word", "TunorvaHistory_Artist0", &value));
+        SaveSettings(Settings::Defaults());
+        for (const std::string& file : files) {
+            struct stat info {};
+            ASSERT_EQ(::stat(file.c_str(), &info), 0);
+            EXPECT_FALSE(S_ISREG(info.st_mode) && info.st_size <= 1024 * 1024) << file;
+        }
+        SetLanguage("");
+        platform::SetAppProfilePathForTesting("");
+        platform::SetProgramDirForTesting("");
+    }
+}
+
+// A file of exactly the largest size is still read.
+TEST_F(SettingsStoreTest, AFileOfTheLargestSizeIsRead)
+{
+    std::string content = "[Tunorva]\nLanguage=French\n;";
+    content.resize(1024 * 1024, 'x');
+    WriteStore(content);
+    Settings settings = Settings::Defaults();
+    LoadSettings(settings);
+    EXPECT_EQ(settings.m_strLanguage, "French");
 }
 
 }  // namespace

@@ -8,7 +8,12 @@
 #include "ScopedEnv.h"
 #include "ScriptedHttpServer.h"
 
+#include <QLabel>
 #include <QPushButton>
+#include <QStatusBar>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testing_support;
 
@@ -40,6 +45,39 @@ TEST_F(StoredSettings, AreLoadedAtStartAndWrittenBackAtClose)
     EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "nMaxHistoryItems", "", path), "7");
     EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "Language", "", path), "Arabic");
     EXPECT_FALSE(platform::ReadProfileValue("Tunorva", "Foreign", path));
+}
+
+// A settings file and a keyword profile that are FIFOs and a language file of
+// 2 GiB: the start reads none of them, goes on with the defaults and says
+// which files it ignored.
+class HostileSettingsFiles : public ShellTest {
+protected:
+    void BeforeStart() override
+    {
+        ASSERT_EQ(::mkfifo(m_dir.File("Tunorva.ini").c_str(), 0600), 0);
+        m_dir.Write("Language/English.ini", "[Tunorva]\n57345=Never shown\n");
+        ASSERT_EQ(::truncate(m_dir.File("Language/English.ini").c_str(), off_t{2} << 30), 0);
+        std::filesystem::create_directories(m_dir.Path() / "profile");
+        ASSERT_EQ(::mkfifo(m_dir.File("profile/Tunorva.ini").c_str(), 0600), 0);
+    }
+};
+
+TEST_F(HostileSettingsFiles, AreIgnoredWithAMessageAndNeverWrittenOver)
+{
+    EXPECT_EQ(m_frame->m_strLanguage, "English");
+    EXPECT_EQ(m_view->m_strMusicDir, m_dir.Str() + "/Music/");
+    EXPECT_EQ(m_frame->m_wndStatusBar->findChild<QLabel*>(QStringLiteral("messagePane"))->text(), " ");
+    EXPECT_EQ(m_responder.Texts(),
+              (std::vector<std::string>{
+                  "The file '" + m_dir.File("Tunorva.ini") + "' is not a regular file of at most 1 MiB; it is ignored.",
+                  "The file '" + m_dir.File("Language/English.ini") +
+                      "' is not a regular file of at most 1 MiB; it is ignored."}));
+    ASSERT_TRUE(m_frame->OnCmdMsg(ID_APP_EXIT));
+    struct stat info {};
+    ASSERT_EQ(::stat(m_dir.File("Tunorva.ini").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    ASSERT_EQ(::stat(m_dir.File("profile/Tunorva.ini").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 TEST_F(ShellTest, FirstStartUsesTheDefaultsAndKeywordsComeBackNewestFirst)

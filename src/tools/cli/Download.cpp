@@ -25,6 +25,10 @@ std::optional<std::uint64_t> Number(const std::string& text)
     return std::stoull(text);
 }
 
+// The longest pause --resume-after accepts: a script's typo must not leave a
+// download, and the connection it holds, waiting for years.
+constexpr std::uint64_t kResumeAfterMaxMs = 10 * 60 * 1000;
+
 struct Options {
     std::string url;
     std::string musicDir;
@@ -53,7 +57,7 @@ std::optional<Options> Parse(const std::vector<std::string>& args)
             options.login = platform::Credentials{value.substr(0, colon), value.substr(colon + 1)};
         } else if (name == "--pause-at" && Number(value)) {
             options.pauseAt = Number(value);
-        } else if (name == "--resume-after" && Number(value)) {
+        } else if (name == "--resume-after" && Number(value) && *Number(value) <= kResumeAfterMaxMs) {
             options.resumeAfterMs = Number(value);
         } else {
             return std::nullopt;

@@ -33,7 +33,7 @@ constexpr const char* kUsage =
     "  fetch URL             fetch one result page and list its links\n"
     "  walk URL              walk the result pages from URL, printing each report\n"
     "  download URL MUSIC-DIR [--replace yes|no] [--login USER:PASSWORD]\n"
-    "                        [--pause-at BYTES --resume-after MS]\n"
+    "                        [--pause-at BYTES --resume-after MS (at most 600000)]\n"
     "                        download one file into MUSIC-DIR as the window would\n"
     "Engines.ini is read from the settings folder (the program folder of a portable\n"
     "copy, $XDG_CONFIG_HOME/Tunorva when installed) unless --engines names a file.\n"
@@ -104,7 +104,7 @@ int Links(const std::string& file, const std::string& pageUrl)
 {
     const auto bytes = platform::ReadWholeFile(file);
     if (!bytes) {
-        std::fprintf(stderr, "cannot read %s\n", file.c_str());
+        std::fprintf(stderr, "cannot read %s\n", Field(file).c_str());
         return 1;
     }
     std::vector<std::string> links;

@@ -14,13 +14,20 @@
 namespace platform {
 namespace {
 
+// A file URL made from the path's bytes as they are, so a name that is not
+// UTF-8 still names its file when the handler decodes the URL.
+QUrl LocalFileUrl(const std::string& path)
+{
+    return QUrl::fromEncoded("file://" + QByteArray::fromStdString(path).toPercentEncoding("/"), QUrl::StrictMode);
+}
+
 class DesktopLauncher final : public Launcher {
 public:
     Result OpenDocument(const std::string& path) override
     {
         // The desktop starts its handler (xdg-open where there is no desktop
         // session) detached and reports only whether one could be found.
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path))) ? Result::Started
+        return QDesktopServices::openUrl(LocalFileUrl(path)) ? Result::Started
                                                                                             : Result::NoApplication;
     }
 };

@@ -10,12 +10,14 @@
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
 #include "resources/Resource.h"
+#include "resources/StringTable.h"
 #include "settings/LanguagePack.h"
 #include "window/PagesView.h"
 
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTableWidgetItem>
 #include <QTextEdit>
 
 #include <cerrno>
@@ -23,6 +25,9 @@
 namespace {
 
 constexpr int kNameColumn = 1;
+// The name as the folder listing gave it, byte for byte: a name that is not
+// UTF-8 shows with replacement marks but still names its file.
+constexpr int kRawNameRole = Qt::UserRole + 1;
 
 }  // namespace
 
@@ -79,10 +84,22 @@ void CPagesView::RefreshPlayList()
     for (auto it = files.rbegin(); it != files.rend(); ++it) {
         if (it->isDirectory)
             continue;
-        m_lstPlayList->AddItem(m_lstPlayList->GetItemCount(), 3, IMG_AUDIO_FILE,
-                               {"Audio", it->name, std::to_string(it->size)});
+        const int row = m_lstPlayList->AddItem(m_lstPlayList->GetItemCount(), 3, IMG_AUDIO_FILE,
+                                               {"Audio", it->name, std::to_string(it->size)});
+        if (QTableWidgetItem* cell = m_lstPlayList->item(row, kNameColumn))
+            cell->setData(kRawNameRole, QByteArray::fromStdString(it->name));
     }
     m_lstPlayList->setUpdatesEnabled(true);
+}
+
+std::string CPagesView::PlayListFileName(int row) const
+{
+    if (const QTableWidgetItem* cell = m_lstPlayList->item(row, kNameColumn)) {
+        const QVariant raw = cell->data(kRawNameRole);
+        if (raw.isValid())
+            return raw.toByteArray().toStdString();
+    }
+    return m_lstPlayList->GetItemText(row, kNameColumn);
 }
 
 void CPagesView::OnRefresh()
@@ -97,7 +114,7 @@ void CPagesView::OnPlayFile()
         platform::AfxMessageBox(LoadLanguageString(IDS_NO_FILE_TO_PLAY));
         return;
     }
-    const std::string path = m_strMusicDir + m_lstPlayList->GetItemText(row, kNameColumn);
+    const std::string path = m_strMusicDir + PlayListFileName(row);
     if (const unsigned message = PlayFailureMessage(platform::ShellExecuteOpen(path)); message != 0)
         platform::AfxMessageBox(LoadLanguageString(message));
 }
@@ -109,8 +126,20 @@ void CPagesView::OnDeleteFile()
         platform::AfxMessageBox(LoadLanguageString(IDS_NO_FILE_TO_DELETE));
         return;
     }
-    const std::string name = m_lstPlayList->GetItemText(row, kNameColumn);
-    if (platform::MoveFileToTrash(m_strMusicDir + name) != platform::RemoveResult::Failed)
+    const std::string name = PlayListFileName(row);
+    const std::string path = m_strMusicDir + name;
+    platform::RemoveResult result = platform::MoveFileToTrash(path);
+    // A file that no trash can take is deleted for good only when the user
+    // says so; "No" leaves it where it is, without a further message.
+    if (result == platform::RemoveResult::NoTrash) {
+        const std::string question = AfxFormatString1(LoadLanguageString(IDS_TRASH_FAILED_DELETE), name);
+        if (platform::AfxMessageBox(question, platform::MB_YESNO) != platform::IDYES) {
+            RefreshPlayList();
+            return;
+        }
+        result = platform::DeleteFile(path) ? platform::RemoveResult::Deleted : platform::RemoveResult::Failed;
+    }
+    if (result != platform::RemoveResult::Failed)
         m_lstPlayList->DeleteItem(row);
     else
         platform::AfxMessageBox(LoadLanguageString(IDS_THE_FILE) + name + LoadLanguageString(IDS_CAN_NOT_BE_DELETED));
@@ -124,7 +153,7 @@ void CPagesView::OnRenameFile()
         platform::AfxMessageBox(LoadLanguageString(IDS_NO_FILE_TO_RENAME));
         return;
     }
-    const std::string name = m_lstPlayList->GetItemText(row, kNameColumn);
+    const std::string name = PlayListFileName(row);
     const std::string source = m_strMusicDir + name;
     CRenameDlg dlg(this);
     dlg.m_strNewName = ProposedName(name);

@@ -48,7 +48,7 @@ std::string CMainFrame::OnToolTipText(unsigned id) const
 void CMainFrame::RefreshPrompts()
 {
     for (auto& [id, action] : m_menuActions) {
-        action->setStatusTip(QString::fromStdString(GetMessageString(id)));
+        action->setStatusTip(TipDisplayText(QString::fromStdString(GetMessageString(id))));
         action->setEnabled(CanRouteCommand(id));
     }
     if (m_wndStatusBar != nullptr) {
@@ -57,6 +57,7 @@ void CMainFrame::RefreshPrompts()
         if (pane == nullptr) {
             pane = new QLabel(m_wndStatusBar);
             pane->setObjectName(QStringLiteral("messagePane"));
+            pane->setTextFormat(Qt::PlainText);
             pane->setProperty("controlId", ID_SEPARATOR);
             pane->setAlignment(Qt::AlignLeft | Qt::AlignVCenter | Qt::AlignAbsolute);
             m_wndStatusBar->addWidget(pane, 1);
@@ -67,8 +68,8 @@ void CMainFrame::RefreshPrompts()
         return;
     for (unsigned id : ToolbarButtons()) {
         if (QAction* action = m_wndToolBar->ButtonAction(id)) {
-            action->setStatusTip(QString::fromStdString(GetMessageString(id)));
-            action->setToolTip(TipDisplayText(QString::fromStdString(OnToolTipText(id))));
+            action->setStatusTip(TipDisplayText(QString::fromStdString(GetMessageString(id))));
+            action->setToolTip(PlainToolTip(TipDisplayText(QString::fromStdString(OnToolTipText(id)))));
         }
     }
 }

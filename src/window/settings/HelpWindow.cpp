@@ -1,5 +1,6 @@
 #include "window/settings/HelpWindow.h"
 
+#include "settings/HelpContents.h"
 #include "window/desktop/WebBrowser.h"
 
 #include <QHBoxLayout>
@@ -10,24 +11,20 @@
 #include <QTextDocument>
 #include <QTreeWidget>
 
+#include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace {
 
 constexpr int kLocalRole = Qt::UserRole;
 
-QString DecodeEntities(QString text)
+// The object path of a page address inside the help file; nothing for an
+// address that points outside it (another scheme, another host).
+std::optional<std::string> ObjectPath(const QUrl& url)
 {
-    text.replace(QStringLiteral("&quot;"), QStringLiteral("\""));
-    text.replace(QStringLiteral("&lt;"), QStringLiteral("<"));
-    text.replace(QStringLiteral("&gt;"), QStringLiteral(">"));
-    text.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
-    return text;
-}
-
-// The object path of a page address inside the help file.
-std::string ObjectPath(const QUrl& url)
-{
+    if (!url.scheme().isEmpty() || !url.host().isEmpty())
+        return std::nullopt;
     QString path = url.path();
     if (!path.startsWith(u'/'))
         path.prepend(u'/');
@@ -52,12 +49,30 @@ CHelpBrowser::CHelpBrowser(const CChmFile& file, QWidget* parent)
 
 QVariant CHelpBrowser::loadResource(int type, const QUrl& name)
 {
-    const auto bytes = m_file.Read(ObjectPath(name));
+    // Everything a page uses comes out of the help file or not at all: an
+    // invalid answer would let the document read the address from disk.
+    const bool text = type == QTextDocument::HtmlResource || type == QTextDocument::StyleSheetResource;
+    const auto path = ObjectPath(name);
+    const auto bytes = path ? m_file.Read(*path) : std::nullopt;
     if (!bytes)
-        return {};
-    if (type == QTextDocument::HtmlResource || type == QTextDocument::StyleSheetResource)
+        return text ? QVariant(QStringLiteral("")) : QVariant(QByteArray(""));
+    if (text)
         return QString::fromUtf8(*bytes);
     return *bytes;
+}
+
+QString MailAddressOnly(const QUrl& url)
+{
+    // Only the addresses go to the mail program: a query could attach files
+    // (attach=) or fill in a message the user never wrote.
+    // The addresses are kept to plain characters, so nothing encoded in them
+    // can turn into a query on the mail program's side.
+    const QString to = url.path(QUrl::FullyDecoded);
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9._+\\-]+@[A-Za-z0-9.\\-]+"
+                                                         "(,[A-Za-z0-9._+\\-]+@[A-Za-z0-9.\\-]+)*$"));
+    if (!plain.match(to).hasMatch())
+        return {};
+    return QStringLiteral("mailto:") + to;
 }
 
 CHelpWindow::CHelpWindow(QWidget* parent)
@@ -116,8 +131,13 @@ void CHelpWindow::ShowTopic(const QString& local)
 void CHelpWindow::OnAnchorClicked(const QUrl& url)
 {
     const QString scheme = url.scheme().toLower();
-    if (scheme == u"http" || scheme == u"https" || scheme == u"mailto") {
+    if (scheme == u"http" || scheme == u"https") {
         platform::OpenUrlInBrowser(url.toString().toStdString());
+        return;
+    }
+    if (scheme == u"mailto") {
+        if (const QString mail = MailAddressOnly(url); !mail.isEmpty())
+            platform::OpenUrlInBrowser(mail.toStdString());
         return;
     }
     m_browser->setSource(m_browser->source().resolved(url), QTextDocument::HtmlResource);
@@ -137,53 +157,16 @@ void CHelpWindow::LoadContents()
     const auto bytes = m_file.Read(contentsPath);
     if (!bytes)
         return;
-    const QString text = QString::fromUtf8(*bytes);
-    static const QRegularExpression tagPattern(QStringLiteral("<\\s*(/?)\\s*(\\w+)([^>]*)>"));
-    static const QRegularExpression attrPattern(QStringLiteral("(\\w+)\\s*=\\s*\"([^\"]*)\""));
-
-    std::vector<QTreeWidgetItem*> parents{nullptr};
-    QTreeWidgetItem* last = nullptr;
-    QString name;
-    QString local;
-    bool inObject = false;
-    for (auto it = tagPattern.globalMatch(text); it.hasNext();) {
-        const auto tag = it.next();
-        const bool closing = !tag.captured(1).isEmpty();
-        const QString tagName = tag.captured(2).toLower();
-        if (tagName == u"ul") {
-            if (!closing)
-                parents.push_back(last);
-            else if (parents.size() > 1)
-                parents.pop_back();
-        } else if (tagName == u"object") {
-            if (!closing) {
-                inObject = true;
-                name.clear();
-                local.clear();
-            } else if (inObject) {
-                inObject = false;
-                auto* item = parents.back() != nullptr ? new QTreeWidgetItem(parents.back())
-                                                       : new QTreeWidgetItem(m_treContents);
-                item->setText(0, name);
-                item->setData(0, kLocalRole, local);
-                last = item;
-            }
-        } else if (tagName == u"param" && inObject) {
-            QString paramName;
-            QString value;
-            for (auto attrs = attrPattern.globalMatch(tag.captured(3)); attrs.hasNext();) {
-                const auto attr = attrs.next();
-                const QString key = attr.captured(1).toLower();
-                if (key == u"name")
-                    paramName = attr.captured(2).toLower();
-                else if (key == u"value")
-                    value = DecodeEntities(attr.captured(2));
-            }
-            if (paramName == u"name")
-                name = value;
-            else if (paramName == u"local")
-                local = value;
-        }
+    // The most recent entry at each depth: the parent of the next one below it.
+    std::vector<QTreeWidgetItem*> lastAt;
+    for (const HelpTopic& topic : ParseHelpContents(QString::fromUtf8(*bytes))) {
+        const auto depth = static_cast<std::size_t>(topic.depth);
+        QTreeWidgetItem* parent = depth > 0 && depth <= lastAt.size() ? lastAt[depth - 1] : nullptr;
+        auto* item = parent != nullptr ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_treContents);
+        item->setText(0, topic.name);
+        item->setData(0, kLocalRole, topic.local);
+        lastAt.resize(std::min(lastAt.size(), depth));
+        lastAt.push_back(item);
     }
 }
 

@@ -48,6 +48,10 @@ private:
     std::string m_path;
 };
 
+// A mailto: link as it may leave the help window: the addresses alone,
+// without any query; empty when it names no address.
+QString MailAddressOnly(const QUrl& url);
+
 // HtmlHelp's HH_DISPLAY_TOPIC: opens (or brings forward) the help window on
 // `path`. The window belongs to `caller`'s top-level window.
 CHelpWindow* ShowHelpFile(const std::string& path, QWidget* caller);

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QTextEdit>
 
 namespace {
@@ -56,8 +57,12 @@ QString WindowText(const QWidget* window)
 
 void SetWindowText(QWidget* window, const QString& text)
 {
-    if (auto* label = qobject_cast<QLabel*>(window); label != nullptr && !ShowsPicture(label))
+    if (auto* label = qobject_cast<QLabel*>(window); label != nullptr && !ShowsPicture(label)) {
+        // Language files are passed around like any download: a caption is
+        // shown as typed, never as rich text that could load pictures.
+        label->setTextFormat(Qt::PlainText);
         label->setText(text);
+    }
     else if (auto* button = qobject_cast<QAbstractButton*>(window))
         button->setText(text);
     else if (auto* group = qobject_cast<QGroupBox*>(window))
@@ -127,6 +132,16 @@ void TranslateMenu(QMenuBar* menu)
             entry->setText(text.isEmpty() ? current : text);
         }
     }
+}
+
+QString PlainToolTip(const QString& text)
+{
+    // A tool tip that looks like rich text is drawn as rich text; escaped
+    // into a paragraph of its own it shows exactly as typed. Other tips are
+    // drawn as plain text already.
+    if (!Qt::mightBeRichText(text))
+        return text;
+    return Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap);
 }
 
 QString TipDisplayText(const QString& tip)

@@ -28,3 +28,6 @@ void TranslateMenu(QMenuBar* menu);
 
 // A tip as a tool tip shows it: mnemonic '&'s are dropped, "&&" shows one '&'.
 QString TipDisplayText(const QString& tip);
+
+// A tool tip that shows `text` as typed, however much it looks like rich text.
+QString PlainToolTip(const QString& text);

@@ -2,6 +2,10 @@
 #include "window/PagesView.h"
 
 #include "platform/AppProfile.h"
+#include "platform/MessageBox.h"
+#include "resources/Resource.h"
+#include "resources/StringTable.h"
+#include "settings/LanguagePack.h"
 #include "settings/SettingsStore.h"
 #include "window/MainFrame.h"
 
@@ -26,7 +30,7 @@ void CPagesView::LoadSettings()
 {
     CMainFrame* frame = Frame();
     Settings settings = CurrentSettings(*this, frame);
-    ::LoadSettings(settings);
+    const platform::SmallFileState store = ::LoadSettings(settings);
     m_bPlaySound = settings.m_bPlaySound;
     m_strMusicDir = settings.m_strMusicDir;
     m_nMaxHistoryItems = settings.m_nMaxHistoryItems;
@@ -39,6 +43,14 @@ void CPagesView::LoadSettings()
         std::error_code ec;
         std::filesystem::create_directories(m_strMusicDir, ec);
     }
+    // A settings or language file that is ignored (a FIFO, a huge file)
+    // would otherwise leave the user wondering why nothing of it shows.
+    const auto tell = [](platform::SmallFileState state, const std::string& path) {
+        if (state != platform::SmallFileState::Read && state != platform::SmallFileState::Missing)
+            platform::AfxMessageBox(AfxFormatString1(LoadLanguageString(IDS_FILE_IGNORED), path));
+    };
+    tell(store, SettingsFilePath());
+    tell(LanguageFileState(), GetLanguageFile());
 }
 
 void CPagesView::SaveSettings()

@@ -180,6 +180,7 @@ TEST_F(PlayListTest, RenameProposesTheNameAndNeverReplacesNorLeavesTheFolder)
         {"LOUD.MP3", "LOUD", "LOUD", "LOUD.mp3", nullptr},
         {"empty.mp3", "empty", "", ".mp3", nullptr},
         {"same.mp3", "same", "same", "same.mp3", nullptr},
+        {"Song.mp3", "Song", "song", "song.mp3", nullptr},  // case only
         {"x.mp3", "x", "taken", nullptr, "File exists"},
         {"x.mp3", "x", "../out", nullptr, "a file name can not hold a folder separator (/)"},
         {"x.mp3", "x", nullptr, nullptr, nullptr},
@@ -231,6 +232,58 @@ TEST_F(PlayListTest, DeleteMovesTheFileToTheTrashAndNamesWhatCannotGo)
     m_view->OnDeleteFile();
     EXPECT_EQ(LastText(), "The file b.mp3 can not be deleted.");
     EXPECT_TRUE(Names().empty());
+}
+
+// A file whose name is not UTF-8 is still the file the row shows.
+TEST_F(PlayListTest, ANameThatIsNotUtf8IsPlayedRenamedAndDeleted)
+{
+    const std::string odd = "caf\xE9.mp3";
+    Write(odd, "latin-1");
+    m_view->ShowPlayListPage();
+    ASSERT_EQ(List()->GetItemCount(), 1);
+    List()->SelectItem(0);
+    m_view->OnPlayFile();
+    EXPECT_EQ(m_launcher.opened, (Strings{m_music + odd}));
+    EXPECT_TRUE(m_responder.Texts().empty()) << LastText();
+
+    List()->SelectItem(0);
+    Rename([](CRenameDlg& dlg) {
+        dlg.m_edtNewName->setText(QStringLiteral("cafe"));
+        QTest::keyClick(dlg.m_edtNewName, Qt::Key_Return);
+    });
+    EXPECT_EQ(platform::ReadWholeFile(m_music + "cafe.mp3"), "latin-1");
+    EXPECT_FALSE(platform::FileExists(m_music + odd));
+
+    // No trash takes a name it cannot read as text: the user is asked.
+    std::filesystem::rename(m_music + "cafe.mp3", m_music + odd);
+    m_view->RefreshPlayList();
+    List()->SelectItem(0);
+    m_responder.QueueAnswer(platform::IDYES);
+    m_view->OnDeleteFile();
+    EXPECT_EQ(LastText(), AfxFormatString1(Text(IDS_TRASH_FAILED_DELETE), odd));
+    EXPECT_FALSE(platform::FileExists(m_music + odd));
+    EXPECT_EQ(List()->GetItemCount(), 0);
+}
+
+// Where the trash cannot be written, nothing is deleted for good unasked.
+TEST_F(PlayListTest, ATrashThatFailsAsksBeforeDeletingForGood)
+{
+    // A file where the trash folder should be: not even root can file into it.
+    m_data.Write("Trash", "not a folder");
+    Write("a.mp3", "a");
+    m_view->ShowPlayListPage();
+    const std::string question = "The file 'a.mp3' could not be moved to the trash.\nDelete it permanently?";
+    for (const int answer : {platform::IDNO, platform::IDYES}) {
+        SCOPED_TRACE(answer);
+        Select({"a.mp3"});
+        const std::size_t before = m_responder.Texts().size();
+        m_responder.QueueAnswer(answer);
+        m_view->OnDeleteFile();
+        ASSERT_EQ(m_responder.Texts().size(), before + 1) << "one question, nothing more";
+        EXPECT_EQ(LastText(), question);
+        EXPECT_EQ(platform::FileExists(m_music + "a.mp3"), answer == platform::IDNO);
+        EXPECT_EQ(Names(), answer == platform::IDNO ? Strings{"a.mp3"} : Strings{});
+    }
 }
 
 TEST_F(PlayListTest, DeleteAndF2ReachThePlayListOnlyWhileItShowsAndNotFromATextBox)

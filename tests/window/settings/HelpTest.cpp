@@ -1,14 +1,20 @@
 // The manual in the help window, F1, and the home page through a scripted launcher.
 #include "ShellFixture.h"
 
+#include "settings/HelpContents.h"
 #include "window/desktop/WebBrowser.h"
 #include "resources/Resource.h"
 #include "window/settings/HelpWindow.h"
 #include "window/ToolBar.h"
 
 #include <QApplication>
+#include <QImage>
+#include <QTextDocument>
 #include <QTest>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+#include <cstdlib>
 
 using testing_support::ShellTest;
 
@@ -85,6 +91,75 @@ TEST_F(Help, AMissingManualShowsTheViewersOwnErrorAndNoMessageBox)
     EXPECT_EQ(HelpWindow(), help);
     EXPECT_TRUE(help->m_browser->toPlainText().contains(QStringLiteral("Cannot open the help file")));
 }
+
+#if TUNORVA_HAVE_HELP
+// A manual is a downloaded file like any other: its pages may name files on
+// disk, nest their contents without end and hide queries in mail links.
+TEST_F(Help, AHostileManualStaysInsideItself)
+{
+    const std::filesystem::path src = m_dir.Path() / "hostile";
+    std::filesystem::create_directories(src);
+    // A large picture and a style sheet on disk: either one, if read, makes
+    // the page far taller than its one line of text.
+    QImage picture(400, 400, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(QString::fromStdString((src / "secret.png").string())));
+    m_dir.Write("hostile/secret.css", "p { margin-top: 600px; }");
+    const std::string disk = "file://" + src.string();
+    m_dir.Write("hostile/index.html",
+                "<html><head><title>Hostile</title><link rel=\"stylesheet\" href=\"" + disk +
+                    "/secret.css\"></head><body><p>Text<img src=\"" + disk + "/secret.png\"><img src=\"missing.png\"></p></body></html>");
+    std::string contents = "<html><body>";
+    for (int i = 0; i < 1000; ++i)
+        contents += "<ul><li><object type=\"text/sitemap\"><param name=\"Name\" value=\"Level " +
+                    std::to_string(i) + "\"><param name=\"Local\" value=\"index.html\"></object>";
+    contents += std::string(1000 * 5, ' ') + "</body></html>";
+    m_dir.Write("hostile/contents.hhc", contents);
+    m_dir.Write("hostile/Hostile.hhp", "[OPTIONS]\nCompiled file=Hostile.chm\nContents file=contents.hhc\n"
+                                        "Default topic=index.html\nTitle=Hostile\n\n[FILES]\nindex.html\n");
+    const std::string build = "cd '" + src.string() + "' && '" TUNORVA_CHMCMD "' Hostile.hhp >/dev/null 2>&1";
+    ASSERT_EQ(std::system(build.c_str()), 0);
+    std::filesystem::create_directories(m_dir.Path() / "Help");
+    std::filesystem::copy_file(src / "Hostile.chm", m_dir.Path() / "Help/Hostile.chm");
+
+    m_frame->m_strLanguage = "Hostile";
+    PressF1();
+    CHelpWindow* help = HelpWindow();
+    ASSERT_NE(help, nullptr);
+    EXPECT_EQ(help->m_browser->documentTitle(), QStringLiteral("Hostile"));
+    EXPECT_LT(help->m_browser->document()->size().height(), 200);
+    for (const QString& name : {QString::fromStdString(disk + "/secret.png"), QStringLiteral("/missing.png"),
+                                QStringLiteral("http://127.0.0.1:9/x.png")}) {
+        const QVariant image = help->m_browser->loadResource(QTextDocument::ImageResource, QUrl(name));
+        EXPECT_TRUE(image.isValid()) << name.toStdString();
+        EXPECT_TRUE(image.toByteArray().isEmpty()) << name.toStdString();
+    }
+    EXPECT_TRUE(help->m_browser->loadResource(QTextDocument::StyleSheetResource, QUrl(QString::fromStdString(disk + "/secret.css")))
+                    .toString()
+                    .isEmpty());
+
+    // The contents stop at the deepest level; the deeper entries sit there.
+    int deepest = 0;
+    int entries = 0;
+    for (QTreeWidgetItemIterator it(help->m_treContents); *it != nullptr; ++it) {
+        int depth = 1;
+        for (QTreeWidgetItem* up = (*it)->parent(); up != nullptr; up = up->parent())
+            ++depth;
+        deepest = std::max(deepest, depth);
+        ++entries;
+    }
+    EXPECT_EQ(deepest, kHelpContentsDepthMax + 1);
+    EXPECT_EQ(entries, 1000);
+
+    // Mail links leave as bare addresses.
+    RecordingLauncher launcher;
+    for (const char* link : {"mailto:friend@example.org?attach=/etc/passwd", "mailto:friend@example.org%3Fattach=x",
+                             "mailto:?body=hello", "mailto:a@example.org,b@example.org#part"})
+        emit help->m_browser->anchorClicked(QUrl(QString::fromLatin1(link)));
+    EXPECT_EQ(launcher.opened,
+              (std::vector<std::string>{"mailto:friend@example.org", "mailto:a@example.org,b@example.org"}));
+}
+#endif
 
 TEST_F(Help, HomePageOpensTheAddressSilentlyAndTellAFriendStaysDisabled)
 {

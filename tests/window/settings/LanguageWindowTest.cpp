@@ -9,12 +9,24 @@
 #include "platform/IniFile.h"
 #include "resources/StringTable.h"
 #include "window/settings/Translate.h"
+#include "window/AboutDlg.h"
+#include "window/library/RenameDlg.h"
+#include "window/settings/LanguageDlg.h"
+#include "window/settings/OptionsDlg.h"
 #include "window/ToolBar.h"
 
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTextDocument>
+
+#include <functional>
+#include <optional>
 
 using testing_support::ShellTest;
 
@@ -84,9 +96,65 @@ TEST_F(LanguageWindow, AFileReplacesCaptionsMenusHeadersTipsAndPrompts)
     EXPECT_EQ(m_frame->OnToolTipText(ID_TB_FIND), std::string(79, 't'));
     EXPECT_EQ(m_frame->m_wndToolBar->ButtonAction(ID_TB_FIND)->toolTip(), QString(79, u't'));
     EXPECT_EQ(m_frame->m_wndToolBar->ButtonAction(ID_HOME_PAGE)->toolTip(), "Home & more");
-    EXPECT_EQ(m_frame->m_wndToolBar->ButtonAction(ID_HOME_PAGE)->statusTip(), "H&ome && more");
+    // Nor does a prompt: "&&" stays one '&'.
+    EXPECT_EQ(m_frame->m_wndToolBar->ButtonAction(ID_HOME_PAGE)->statusTip(), "Home & more");
+    EXPECT_EQ(m_frame->MenuAction(ID_HOME_PAGE)->statusTip(), "Home & more");
     EXPECT_EQ(m_frame->MenuAction(ID_MENU_OPTIONS)->statusTip(), " ");
     EXPECT_EQ(IdlePrompt(), "Prêt");
+}
+
+// Language files are passed around like downloads: whatever a text holds,
+// it shows as typed, and nothing it names is loaded.
+TEST_F(LanguageWindow, HostileTextsShowAsTypedAndLoadNothing)
+{
+    QImage picture(400, 400, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    const QString secret = QString::fromStdString(m_dir.File("secret.png"));
+    ASSERT_TRUE(picture.save(secret));
+    const std::string img = "<img src=\"file://" + secret.toStdString() + "\">";
+    std::string repeated;
+    for (int i = 0; i < 100; ++i)
+        repeated += "%1";
+    const std::string overlong(2000, 'W');
+    struct Case {
+        const char* what;
+        std::string key;
+        std::string value;
+        std::function<QString()> shown;  // the text as the window holds it
+        QWidget* drawnBy;                // the label drawing it; null: none
+    } cases[] = {
+        {"picture in a label", "15", img, [this] { return m_view->m_stcArtistLabel->text(); }, m_view->m_stcArtistLabel},
+        {"rich text in a label", "16", "<b>bold</b><table><tr><td>cell</td></tr></table>",
+         [this] { return m_view->m_stcSongLabel->text(); }, m_view->m_stcSongLabel},
+        {"picture in the idle prompt", "57345", img, [this] { return IdlePrompt(); },
+         m_frame->m_wndStatusBar->findChild<QLabel*>(QStringLiteral("messagePane"))},
+        {"%1 repeated on a button", "3", repeated, [this] { return m_view->m_btnFind->text(); }, nullptr},
+        {"overlong menu entry", "32772", overlong, [this] { return Entry(ID_MENU_ENGINES_PAGE); }, nullptr},
+        {"picture in a prompt", "32782", img,
+         [this] { return m_frame->m_wndToolBar->ButtonAction(ID_TB_FIND)->statusTip(); }, nullptr},
+    };
+    std::string file = "[Tunorva]\n";
+    for (const Case& c : cases)
+        file += c.key + "=" + c.value + "\n";
+    // A tip that looks like rich text, checked below as the tip control draws it.
+    file += "32789=" + img + "\n";
+    m_dir.Write("Language/Test.ini", file);
+    Apply("Test");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string expected = c.value.substr(0, 259);
+        EXPECT_EQ(c.shown().toStdString(), expected);
+        if (auto* label = qobject_cast<QLabel*>(c.drawnBy)) {
+            // Drawn as plain text it is as wide as its characters and one line
+            // high; as rich text it would hold the picture or lose its tags.
+            EXPECT_GE(label->sizeHint().width(), label->fontMetrics().horizontalAdvance(QString::fromStdString(expected)));
+            EXPECT_LT(label->sizeHint().height(), 100);
+        }
+    }
+    QTextDocument tip;
+    tip.setHtml(m_frame->m_wndToolBar->ButtonAction(ID_HOME_PAGE)->toolTip());
+    EXPECT_EQ(tip.toPlainText().toStdString(), img);
+    EXPECT_LT(tip.size().height(), 100);
 }
 
 TEST_F(LanguageWindow, SwitchingToALanguageWithFewerKeysKeepsWhatItsDefaultsAre)
@@ -182,6 +250,62 @@ TEST_F(LanguageWindow, TheShippedFilesAreCompleteAndTranslateTheWindow)
         // The artist box has the control id 2 as well.
         EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "2", "absent", file), "absent") << language;
         EXPECT_TRUE(std::filesystem::exists(shipped + "/Flags/" + language + ".bmp")) << language;
+    }
+}
+
+// Every shipped text fits the control that shows it, measured with that
+// control's own font, in every shipped language: the window keeps its
+// layout, so the wording has to fit.
+TEST_F(LanguageWindow, EveryShippedTextFitsItsControl)
+{
+    const std::string shipped = TUNORVA_SHIPPED_DIR;
+    std::filesystem::copy(shipped + "/Language", m_dir.Path() / "Language");
+    // How wide a text is drawn in `widget` and how wide it may be; nothing
+    // for a control whose text is not drawn in a fixed width.
+    const auto measure = [](QWidget* widget) -> std::optional<std::pair<int, int>> {
+        const QFontMetrics fm(widget->font());
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            if (!label->pixmap().isNull() || label->text().isEmpty())
+                return std::nullopt;
+            const QRect room = label->contentsRect();
+            if (label->wordWrap()) {
+                const QRect need = fm.boundingRect(QRect(0, 0, room.width(), 10000), Qt::TextWordWrap, label->text());
+                return std::make_pair(need.height(), room.height());
+            }
+            return std::make_pair(fm.horizontalAdvance(label->text()), room.width());
+        }
+        if (auto* box = qobject_cast<QCheckBox*>(widget))
+            return std::make_pair(box->sizeHint().width(), box->width());
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+            return std::make_pair(fm.horizontalAdvance(TipDisplayText(button->text())) + margin, button->width());
+        }
+        if (auto* group = qobject_cast<QGroupBox*>(widget))
+            return std::make_pair(fm.horizontalAdvance(TipDisplayText(group->title())) + 16, group->width());
+        return std::nullopt;
+    };
+    for (const char* language : {"English", "French", "German", "Arabic"}) {
+        Apply(language);
+        COptionsDlg options(m_frame);
+        options.OnInitDialog();
+        CRenameDlg rename(m_frame);
+        rename.OnInitDialog();
+        CAboutDlg about(m_frame);
+        about.OnInitDialog();
+        CLanguageDlg languages(m_frame);
+        languages.OnInitDialog();
+        for (QWidget* window : std::initializer_list<QWidget*>{m_view, &options, &rename, &about, &languages}) {
+            for (QWidget* control : window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+                if (ControlId(control) < 0)
+                    continue;
+                if (const auto size = measure(control)) {
+                    EXPECT_LE(size->first, size->second)
+                        << language << ": " << control->objectName().toStdString() << " \""
+                        << WindowText(control).toStdString() << "\"";
+                }
+            }
+        }
+        languages.reject();
     }
 }
 

@@ -210,6 +210,9 @@
 // Status-bar notes when a search reaches one of its bounds.
 #define IDS_PAGE_LINKS_CAPPED 61250
 #define IDS_SEARCH_ROWS_CAPPED 61251
+// Secure connections and encoded answers.
+#define IDS_CERTIFICATE_FAILED 61260
+#define IDS_COMPRESSED_DOWNLOAD 61261
 
 // List column headers, translated by running number.
 #define IDS_HEADER_FIRST 40000

@@ -9,7 +9,7 @@
 
 class CHTTPCon;
 
-// One result page: fetched over HTTP, its body spooled through a file in the
+// One result page: fetched over HTTP or HTTPS, its body spooled through a file in the
 // program's Temp folder and scanned for links. One document per page, used
 // on the page worker that created it.
 class CHtmlDocument final {
@@ -20,6 +20,8 @@ public:
     static constexpr std::size_t kMaxBodyBytes = 32u * 1024u * 1024u;
     // Bytes asked for per read; each block read is one progress step.
     static constexpr std::size_t kBlockSize = 1024;
+    // Bytes of the Temp file handed to the parser at a time.
+    static constexpr std::size_t kParsePiece = 64 * 1024;
 
     explicit CHtmlDocument(std::stop_token stopToken = {});
     ~CHtmlDocument();
@@ -29,13 +31,17 @@ public:
     bool Fetch(const std::string& url);
 
     // Reads and scans the page when it was fetched (once), then gives its
-    // links in document order. A body that breaks off midway, or a Temp file
+    // links in document order, made absolute against the URL the page came
+    // from (or its <base>); links that are never fetched (mailto: and the
+    // like) are left out. A body that breaks off midway, or a Temp file
     // that cannot be written to the end, yields the links of the bytes that
     // reached the file; the Temp file is deleted in every case.
     // At most `maxLinks` links are taken, the first in document order.
     const std::vector<std::string>& GetLinks(std::size_t maxLinks = SIZE_MAX);
     // True when the page held more links than GetLinks took.
     bool LinksCapped() const { return m_bCapped; }
+    // The URL the page came from: the one fetched, or a redirect's target.
+    const std::string& PageUrl() const { return m_strPageUrl; }
     int GetLinkCount() const { return static_cast<int>(m_arrLinks.size()); }
     const std::string& GetAt(int index) const { return m_arrLinks.at(static_cast<std::size_t>(index)); }
 
@@ -47,5 +53,6 @@ private:
     int m_nFetched = 0;
     bool m_bParsed = false;
     bool m_bCapped = false;
+    std::string m_strPageUrl;
     std::vector<std::string> m_arrLinks;
 };

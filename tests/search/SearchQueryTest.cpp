@@ -93,7 +93,7 @@ TEST(UrlParamValue, ReadsTheFirstOccurrenceOfTheKey)
     const Case cases[] = {
         {"http://h/index.asp?sartist=abba&ssong=&searchtype=or&ref=&page=results&search=Search&Start=1", "start", "1"},
         {"http://h/index.asp?s=abba&start=21&x=1", "START", "21"},
-        {"http://h/index.asp?s=a&start=ABC", "start", "abc"},
+        {"http://h/index.asp?s=a&start=ABC", "start", "ABC"},  // the value keeps its case
         // The key is found anywhere, even inside a keyword.
         {"http://h/index.asp?sartist=startrek&ssong=x&Start=1", "start", "x"},
         {"http://h/index.asp?s=startrek", "start", ""},  // no '=' after it
@@ -125,8 +125,8 @@ TEST(NextPageLink, FirstLinkWithALargerValueInTextOrder)
         {page + "1", {page + "31", page + "11"}, 0},  // the first qualifying link wins
         {page + "1", {"index.asp?s=x&start=11", "/index.asp?start=21"}, std::nullopt},
         {page + "1", {"song.mp3", page + "", page + "1", page + "2"}, 3},
-        {page + "a", {page + "B"}, 0},  // case is ignored
-        {page + "b", {page + "A"}, std::nullopt},
+        {page + "a", {page + "B", page + "b"}, 1},  // values keep their case: "B" sorts before "a"
+        {"http://h/index.asp?s=a&START=1", {"http://h/index.asp?s=a&Start=2"}, 0},  // names in any case
         {"http://h/index.asp?s=a", {page + "2"}, std::nullopt},  // the current page has no value
         {"not a url start=1", {page + "2"}, std::nullopt},
         {page + "1", {}, std::nullopt},

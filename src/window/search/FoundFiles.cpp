@@ -3,6 +3,7 @@
 #include "window/MainFrame.h"
 
 #include "window/download/ListCtrlEx.h"
+#include "download/FileNameFromUrl.h"
 #include "download/ProbeQueue.h"
 #include "platform/MessageBox.h"
 #include "window/desktop/Sound.h"
@@ -35,8 +36,9 @@ platform::LRESULT CMainFrame::OnMp3Found(platform::WPARAM wParam, platform::LPAR
     const std::string url = TextOf(wParam);
     if (url.empty())
         return 0;
-    const std::size_t slash = url.rfind('/');
-    const std::string fileName = slash == std::string::npos ? url : url.substr(slash + 1);
+    // The name the download will be saved under; a URL whose cleaned name
+    // holds no ".mp3" gives no row.
+    const std::string fileName = FileNameFromUrl(url);
     if (!IsMp3Link(fileName))
         return 0;
 

@@ -112,33 +112,41 @@ bool LinkExtractor::StartParser(bool final)
     return true;
 }
 
-// Hands the pending bytes to the parser. libxml2 ignores everything after a
-// "</html>", where browsers read on (pages often carry more after it), so
-// that end tag is turned into text before the parser sees it; the bytes that
-// might begin one are held until the next piece.
+// Hands the pending bytes to the parser, up to the last '>': what follows,
+// from the first '<' after it on, may be a tag still arriving and is held
+// back. At the page's end a held start tag is dropped, as a browser drops a
+// tag cut off by the end of the page (a body that broke off, the size cap),
+// instead of being read with half a target.
+//
+// libxml2 ignores everything after a "</html>", where browsers read on
+// (pages often carry more after it), so that end tag is turned into text
+// before the parser sees it.
 void LinkExtractor::Pump(bool final)
 {
     if (m_ended || !StartParser(final))
         return;
-    for (std::size_t p = m_pending.find('<'); p != std::string::npos; p = m_pending.find('<', p + 1)) {
-        if (p + kRootEnd.size() > m_pending.size())
-            break;
-        if (IsRootEndPrefix(std::string_view(m_pending).substr(p, kRootEnd.size())))
-            m_pending[p + 1] = ' ';
+    const std::string_view pending = m_pending;
+    std::size_t send = pending.size();
+    if (const std::size_t gt = pending.substr(m_fresh).rfind('>'); gt != std::string_view::npos) {
+        send = std::min(pending.size(), pending.find('<', m_fresh + gt + 1));
+    } else {
+        // Nothing closes here: a held tag stays held, or one starts holding.
+        send = m_fresh > 0 ? 0 : std::min(pending.size(), pending.find('<'));
     }
-    std::size_t send = m_pending.size();
-    if (!final) {
-        const std::size_t tail = m_pending.size() > kRootEnd.size() ? m_pending.size() - kRootEnd.size() + 1 : 0;
-        for (std::size_t p = m_pending.find('<', tail); p != std::string::npos; p = m_pending.find('<', p + 1)) {
-            if (IsRootEndPrefix(std::string_view(m_pending).substr(p))) {
-                send = p;
-                break;
-            }
-        }
+    if (final) {
+        const std::string_view held = pending.substr(send);
+        const bool startTag = held.size() >= 2 && std::isalpha(static_cast<unsigned char>(held[1]));
+        if (!startTag)
+            send = pending.size();
+    }
+    for (std::size_t p = pending.find('<'); p < send; p = pending.find('<', p + 1)) {
+        if (p + kRootEnd.size() <= send && IsRootEndPrefix(pending.substr(p, kRootEnd.size())))
+            m_pending[p + 1] = ' ';
     }
     if (send > 0 && !m_capped)
         htmlParseChunk(m_parser->context, m_pending.data(), static_cast<int>(send), 0);
-    m_pending.erase(0, send);
+    m_pending.erase(0, final ? m_pending.size() : send);
+    m_fresh = m_pending.size();
     if (final && !m_capped)
         htmlParseChunk(m_parser->context, nullptr, 0, 1);
 }

@@ -24,7 +24,7 @@ public:
 
     // The next piece of the page; pieces may split anything, a tag included.
     void Feed(const char* bytes, std::size_t length);
-    // The end of the page: what is still open is read to its end.
+    // The end of the page. A tag still open here is dropped.
     void Finish();
 
     // Non-empty href values of <a> elements (not <area>), as written.
@@ -44,6 +44,7 @@ private:
 
     std::unique_ptr<Parser> m_parser;
     std::string m_pending;       // bytes not yet handed to the parser
+    std::size_t m_fresh = 0;     // of them, those before this were held back
     std::size_t m_maxLinks;
     std::vector<std::string> m_targets;
     std::string m_baseHref;

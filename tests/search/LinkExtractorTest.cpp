@@ -47,6 +47,8 @@ TEST(ExtractLinks, AnchorSyntaxAsABrowserReadsIt)
         {"<a name=x>", {}},
         {"<a title='x'>text</a> href='y'>", {}},
         {"<a href='a'> <a href='b'> <a name=x>", {"a", "b"}},
+        {"<a href='a'><a href='cut-off-by-the-end.mp3'", {"a"}},  // a tag the page's end cuts is dropped
+        {"<a href='a'><a href='half", {"a"}},
         {"<!-- <a href='c.mp3'> --><a href='d.mp3'>", {"d.mp3"}},  // comments hide links
         {"<html><a href=a></a></html>\n<a href=b></BODY></HTML><a href=c>", {"a", "b", "c"}},  // read on after the end
         {"<script>var s = \"<a href='e.mp3'>\";</script><a href='f.mp3'>", {"f.mp3"}},

@@ -85,6 +85,31 @@ TEST_F(SearchQueryTest, UnknownBaseGivesNoUrl)
     }
 }
 
+TEST(EngineBaseUrl, AHostMayNameItsSchemeOrBeIpv6)
+{
+    struct Case {
+        std::string host, base;
+    };
+    const Case cases[] = {
+        {"one.example", "http://one.example/index.asp"},
+        {"one.example:81", "http://one.example:81/index.asp"},
+        {"https://search.example", "https://search.example/index.asp"},
+        {"HTTPS://search.example:8443/", "HTTPS://search.example:8443/index.asp"},
+        {"http://plain.example", "http://plain.example/index.asp"},
+        {"[::1]:8931", "http://[::1]:8931/index.asp"},
+        {"https://[::1]:8443", "https://[::1]:8443/index.asp"},
+    };
+    for (const Case& c : cases) {
+        EngineConfig config = EngineConfig::Defaults();
+        config.sites[0].host = c.host;
+        SetEngines(config);
+        EXPECT_EQ(Engines().FirstBaseUrl(), c.base) << c.host;
+        // The query goes to the engine the user named, scheme and all.
+        EXPECT_EQ(BuildEngineUrl(c.base, "or", "a", "").rfind(c.base + "?sartist=a&", 0), 0u) << c.host;
+    }
+    SetEngines(EngineConfig::Defaults());
+}
+
 TEST(UrlParamValue, ReadsTheFirstOccurrenceOfTheKey)
 {
     struct Case {

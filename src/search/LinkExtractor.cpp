@@ -48,6 +48,9 @@ LinkExtractor::~LinkExtractor() = default;
 namespace {
 
 constexpr std::string_view kRootEnd = "</html";
+// Longer than any tag of a real page, short enough for libxml2's attribute
+// checks to stay fast.
+constexpr std::size_t kMaxTagBytes = 16 * 1024;
 // Bytes held back before the parser is set up, waiting for the first byte
 // that tells UTF-8 from a single-byte page.
 constexpr std::size_t kSniffBytes = 64 * 1024;
@@ -138,8 +141,20 @@ void LinkExtractor::Pump(bool final)
         const bool startTag = held.size() >= 2 && std::isalpha(static_cast<unsigned char>(held[1]));
         if (!startTag)
             send = pending.size();
+    } else if (pending.size() - send > kMaxTagBytes) {
+        send = pending.size();  // no tag is that long: it goes as text (below)
     }
+    // libxml2 compares each attribute of a tag with all before it, so a tag
+    // of many thousand attributes would take seconds; a '<' whose tag runs
+    // longer than any real one is turned into text.
+    std::size_t nextGt = pending.find('>');
     for (std::size_t p = pending.find('<'); p < send; p = pending.find('<', p + 1)) {
+        if (nextGt != std::string_view::npos && nextGt < p)
+            nextGt = pending.find('>', p);
+        if (nextGt == std::string_view::npos || nextGt - p > kMaxTagBytes) {
+            m_pending[p] = ' ';
+            continue;
+        }
         if (p + kRootEnd.size() <= send && IsRootEndPrefix(pending.substr(p, kRootEnd.size())))
             m_pending[p + 1] = ' ';
     }

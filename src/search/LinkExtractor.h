@@ -10,8 +10,9 @@
 // a search needs: the targets of its <a href> elements, in document order and
 // duplicates included, and the first <base href>. Tag and attribute names
 // match in any case, values may be quoted or not, character references are
-// decoded; the targets keep their case. No document tree is built: the page
-// streams through in pieces, so memory stays near the size of one piece.
+// decoded; the targets keep their case. No document tree is built and the
+// page streams through in pieces, so memory stays within about the page's
+// own size whatever the page holds.
 //
 // The page ends at its first NUL byte.
 class LinkExtractor final {

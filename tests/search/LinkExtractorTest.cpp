@@ -78,15 +78,15 @@ TEST(ExtractLinks, StopsAtTheFirstNulAndAppends)
 TEST(ExtractLinks, PiecesSplitAnywhereGiveTheSameLinks)
 {
     std::string page = "<html><head><base href='http://b/x/'></head><body>";
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 40; ++i) {
         page += "<TR><TD><A HREF=\"http://f" + std::to_string(i) + ".example/Music/Song_" + std::to_string(i) +
                 ".mp3?a=1&amp;b=2\" TARGET=_blank>Song</A> <a href=next.asp?start=" + std::to_string(i) +
                 ">n</a><!-- <a href='hidden'> --></TD></TR>\n";
-        if (i == 100)
+        if (i == 20)
             page += "</table></body></HTML>\n";  // read on, wherever the pieces split it
     }
     const Links whole = Extract(page);
-    ASSERT_EQ(whole.size(), 400u);
+    ASSERT_EQ(whole.size(), 80u);
     EXPECT_EQ(whole[0], "http://f0.example/Music/Song_0.mp3?a=1&b=2");
     for (const std::size_t piece : {1u, 2u, 3u, 7u, 64u, 1000u}) {
         LinkExtractor extractor;

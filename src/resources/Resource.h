@@ -213,6 +213,7 @@
 // Secure connections and encoded answers.
 #define IDS_CERTIFICATE_FAILED 61260
 #define IDS_COMPRESSED_DOWNLOAD 61261
+#define IDS_PAGE_BODY_CAPPED 61262
 
 // List column headers, translated by running number.
 #define IDS_HEADER_FIRST 40000

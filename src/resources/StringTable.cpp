@@ -100,6 +100,7 @@ constexpr Entry kStrings[] = {
     {IDS_SEARCH_ROWS_CAPPED, "The search has found %1 files; no more are added to the list."},
     {IDS_CERTIFICATE_FAILED, "The server's certificate could not be verified, so no connection was made: %1"},
     {IDS_COMPRESSED_DOWNLOAD, "The server sent the file compressed (%1); it was not saved."},
+    {IDS_PAGE_BODY_CAPPED, "Only the first %1 MiB of a result page were read: %2"},
 };
 
 constexpr bool IsSorted()

@@ -85,6 +85,12 @@ void CHtmlDocument::ReadAndParse(std::size_t maxLinks)
     }
     std::fflush(out.get());
     out.reset();
+    // One byte more says whether the cap cut the page (a page exactly as long
+    // as the cap is whole); the window says so, since links may be missing.
+    char extra = 0;
+    if (total == kMaxBodyBytes && m_pHttpCon->ReadBody(&extra, 1) > 0)
+        platform::SendMessage(WM_PAGE_BODY_CAPPED, reinterpret_cast<platform::WPARAM>(m_strPageUrl.c_str()), 0,
+                              m_stopToken);
 
     // The page streams from the file through the parser in pieces, so it is
     // never held whole in memory.

@@ -14,9 +14,11 @@ class CHTTPCon;
 // on the page worker that created it.
 class CHtmlDocument final {
 public:
-    // A body is read up to this many bytes and no further. A result page is a
-    // few hundred kilobytes; the cap keeps a server that sends without end
-    // from filling the disk and the memory of the page worker.
+    // A body is read up to this many bytes (decoded) and no further, and the
+    // window is told when a page was longer. A result page is a few hundred
+    // kilobytes; the cap keeps a server that sends without end (or a small
+    // compressed answer that decodes without end) from filling the disk and
+    // the memory of the page worker.
     static constexpr std::size_t kMaxBodyBytes = 32u * 1024u * 1024u;
     // Bytes asked for per read; each block read is one progress step.
     static constexpr std::size_t kBlockSize = 1024;

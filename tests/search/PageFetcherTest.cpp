@@ -30,6 +30,7 @@ struct FetchResult {
     std::vector<std::string> links;
     std::size_t steps = 0;
     std::vector<std::string> boxes;
+    std::size_t bodyCapped = 0;  // WM_PAGE_BODY_CAPPED messages
 };
 
 class PageFetcherTest : public ::testing::Test {
@@ -53,6 +54,7 @@ protected:
             EXPECT_EQ(document.GetLinkCount(), static_cast<int>(result.links.size()));
         }
         result.steps = receiver.Count(WM_FETCH_STEP);
+        result.bodyCapped = receiver.Count(WM_PAGE_BODY_CAPPED);
         result.boxes = responder.Texts();
         return result;
     }
@@ -87,6 +89,7 @@ TEST_F(PageFetcherTest, SendsTheHeaderLinesAndReadsTheBodyInBlocks)
     EXPECT_TRUE(r.fetched);
     EXPECT_EQ(r.links, (std::vector<std::string>{server.Url("/edge.mp3"), server.Url("/tail.mp3")}));
     EXPECT_EQ(r.steps, 5u);  // session, connection, 1024 + 1024 + 952
+    EXPECT_EQ(r.bodyCapped, 0u);
     EXPECT_TRUE(r.boxes.empty());
     EXPECT_EQ(TempFilesLeft(), 0u);
 
@@ -288,6 +291,7 @@ TEST_F(PageFetcherTest, StopsReadingAtTheBodyCap)
     EXPECT_TRUE(r.fetched);
     EXPECT_EQ(r.links, std::vector<std::string>{server.Url("/head.mp3")});
     EXPECT_EQ(r.steps, 2 + cap / CHtmlDocument::kBlockSize);
+    EXPECT_EQ(r.bodyCapped, 1u);
     EXPECT_EQ(TempFilesLeft(), 0u);
 }
 
@@ -323,12 +327,14 @@ TEST_F(PageFetcherTest, CompressedPagesAreReadDecodedUpToTheCap)
     FetchResult r = Fetch(server.Url("/page"));
     EXPECT_TRUE(r.fetched);
     EXPECT_EQ(r.links, std::vector<std::string>{server.Url("/zipped.mp3")});
+    EXPECT_EQ(r.bodyCapped, 0u);
     EXPECT_NE(server.Requests()[0].Header("Accept-Encoding").find("gzip"), std::string::npos);
 
     r = Fetch(server.Url("/bomb"));
     EXPECT_TRUE(r.fetched);
     EXPECT_EQ(r.links, std::vector<std::string>{server.Url("/head.mp3")});
     EXPECT_EQ(r.steps, 2 + CHtmlDocument::kMaxBodyBytes / CHtmlDocument::kBlockSize);
+    EXPECT_EQ(r.bodyCapped, 1u);
     EXPECT_EQ(TempFilesLeft(), 0u);
 }
 

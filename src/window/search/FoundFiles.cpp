@@ -10,6 +10,7 @@
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
 #include "search/EngineConfig.h"
+#include "search/HtmlDocument.h"
 #include "search/LinkExtractor.h"
 #include "search/NavigateToMp3.h"
 #include "search/SearchQuery.h"
@@ -81,6 +82,13 @@ platform::LRESULT CMainFrame::OnPageCapped(platform::WPARAM wParam, platform::LP
 {
     SetStatusText(AfxFormatString2(LoadLanguageString(IDS_PAGE_LINKS_CAPPED),
                                    std::to_string(CNavigateToMp3::kMaxLinksPerPage), TextOf(wParam)));
+    return 0;
+}
+
+platform::LRESULT CMainFrame::OnPageBodyCapped(platform::WPARAM wParam, platform::LPARAM)
+{
+    SetStatusText(AfxFormatString2(LoadLanguageString(IDS_PAGE_BODY_CAPPED),
+                                   std::to_string(CHtmlDocument::kMaxBodyBytes >> 20), TextOf(wParam)));
     return 0;
 }
 

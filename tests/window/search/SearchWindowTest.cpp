@@ -407,6 +407,9 @@ TEST_F(SearchWindowTest, ASearchStopsAddingRowsAtItsBoundAndSaysSo)
     m_frame->OnPageCapped(reinterpret_cast<platform::WPARAM>(page.c_str()), 0);
     EXPECT_EQ(m_frame->m_wndStatusBar->currentMessage().toStdString(),
               "Only the first 5000 links of a result page were taken: " + page);
+    m_frame->OnPageBodyCapped(reinterpret_cast<platform::WPARAM>(page.c_str()), 0);
+    EXPECT_EQ(m_frame->m_wndStatusBar->currentMessage().toStdString(),
+              "Only the first 32 MiB of a result page were read: " + page);
     ASSERT_TRUE(QTest::qWaitFor([] { return platform::RunningWorkerCount() == 0; }, 10000));
 }
 

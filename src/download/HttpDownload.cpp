@@ -1,6 +1,9 @@
 #include "download/HttpDownload.h"
 
+#include "download/FileNameFromUrl.h"
+
 #include "platform/CRuntime.h"
+#include "platform/CaseInsensitive.h"
 #include "platform/Files.h"
 #include "platform/LoginPrompt.h"
 #include "platform/MessageBox.h"
@@ -86,14 +89,17 @@ void CHttpDownload::Transfer()
 {
     if (Checkpoint())
         return;
-    // Only HTTP URLs can be opened; any other service fails where the
-    // connection would have been made.
-    if (m_dwServiceType != platform::AFX_INET_SERVICE_HTTP) {
+    // Only http and https URLs can be opened; any other service fails where
+    // the connection would have been made.
+    if (!platform::IsHttpService(m_dwServiceType)) {
         Fail(IDS_CONNECT_ERROR, kUnsupportedService);
         return;
     }
     platform::HttpRequestOptions options;
-    options.headers = {"User-Agent: " + LoadBuiltinString(AFX_IDS_APP_TITLE), "Accept: */*"};
+    // The song is saved as the server sends it, so it must come unencoded.
+    options.headers = {"User-Agent: " + LoadBuiltinString(AFX_IDS_APP_TITLE), "Accept: */*",
+                       "Accept-Encoding: identity"};
+    options.useTls = m_dwServiceType == platform::AFX_INET_SERVICE_HTTPS;
     options.followRedirects = true;
     options.useSystemProxy = true;
     options.observer = &m_status;
@@ -113,6 +119,8 @@ void CHttpDownload::Transfer()
         if (!m_pFile->SendRequest()) {
             if (AbortRequested())
                 EndAborted();
+            else if (m_pFile->CertificateFailed())
+                FailWithText(IDS_CERTIFICATE_FAILED, m_pFile->ErrorText());
             else if (m_pFile->NoValidResponse())
                 Fail(IDS_INVALID_RESPONSE, 0);
             else
@@ -157,6 +165,13 @@ void CHttpDownload::Transfer()
             return;
     }
 
+    // A server may compress the answer although it was asked not to; saved
+    // as it came, that would be a broken song reported as done.
+    if (const auto encoding = m_pFile->QueryInfo("Content-Encoding");
+        encoding && !encoding->empty() && !platform::EqualsNoCase(*encoding, "identity")) {
+        FailWithText(IDS_COMPRESSED_DOWNLOAD, *encoding);
+        return;
+    }
     if (Checkpoint())
         return;
     m_status.Send(IDS_GETTING_INFO);
@@ -296,6 +311,23 @@ void CHttpDownload::Fail(unsigned textId, int errorCode)
     platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, m_control->Token());
 }
 
+// A failure whose text names its cause: the language's text with `cause`
+// for "%1"; the partial file goes as in Fail.
+void CHttpDownload::FailWithText(unsigned textId, const std::string& cause)
+{
+    if (AbortRequested()) {
+        EndAborted();
+        return;
+    }
+    m_strError = AfxFormatString1(LoadLanguageString(textId), cause);
+    m_file.Close();
+    if (m_bFileOpened)
+        RemoveLocalFile();
+    CloseHandles();
+    Send(WM_DOWNLOAD_FAILED, reinterpret_cast<platform::LPARAM>(m_strError.c_str()));
+    platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, m_control->Token());
+}
+
 // A failure found before any file was touched: nothing to delete.
 void CHttpDownload::FailBeforeOpen(unsigned textId, const std::string& arg)
 {
@@ -333,8 +365,7 @@ unsigned DownloadThreadProc(DownloadItem item, std::string musicDir, std::shared
 
 std::string DownloadFileName(const std::string& url)
 {
-    const std::size_t slash = url.rfind('/');
-    return slash == std::string::npos ? url : url.substr(slash + 1);
+    return FileNameFromUrl(url);
 }
 
 bool IsSafeDownloadName(const std::string& name)

@@ -58,6 +58,7 @@ private:
     bool Checkpoint();
     void EndAborted();
     void Fail(unsigned textId, int errorCode);
+    void FailWithText(unsigned textId, const std::string& cause);
     void FailBeforeOpen(unsigned textId, const std::string& arg);
     void Send(unsigned message, platform::LPARAM lParam);
     bool SendFigures(const FigureMessages& messages);
@@ -75,8 +76,8 @@ private:
 // the item's file name, runs it, marks `control` ended and returns 0.
 unsigned DownloadThreadProc(DownloadItem item, std::string musicDir, std::shared_ptr<DownloadControl> control);
 
-// The name a download is saved under: the URL's text after its last '/'
-// (the whole URL when it has none).
+// The name a download is saved under: FileNameFromUrl, the same name the
+// File Name column shows.
 std::string DownloadFileName(const std::string& url);
 
 // True when `name` can be saved as a file of its own inside the music folder.

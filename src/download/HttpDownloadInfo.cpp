@@ -7,6 +7,7 @@
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
 #include "resources/Messages.h"
+#include "settings/LanguagePack.h"
 
 #include <utility>
 
@@ -63,7 +64,9 @@ void CHttpDownloadInfo::Probe()
     };
 
     platform::HttpRequestOptions options;
-    options.headers = {"User-Agent: " + LoadBuiltinString(AFX_IDS_APP_TITLE), "Accept: */*"};
+    options.headers = {"User-Agent: " + LoadBuiltinString(AFX_IDS_APP_TITLE), "Accept: */*",
+                       "Accept-Encoding: identity"};
+    options.useTls = m_dwServiceType == platform::AFX_INET_SERVICE_HTTPS;
     options.followRedirects = true;
     options.useSystemProxy = true;
     options.observer = &m_status;
@@ -71,9 +74,9 @@ void CHttpDownloadInfo::Probe()
     // A probe holds one of a few slots: it ends in this time whatever the server does.
     options.totalTimeoutMs = kProbeTimeoutMs;
 
-    // Only HTTP URLs can be opened; any other service fails where the
-    // connection would have been made.
-    if (m_dwServiceType != platform::AFX_INET_SERVICE_HTTP) {
+    // Only http and https URLs can be opened; any other service fails where
+    // the connection would have been made.
+    if (!platform::IsHttpService(m_dwServiceType)) {
         if (aborted())
             return;
         Fail(IDS_CONNECT_ERROR, kUnsupportedService);
@@ -89,6 +92,13 @@ void CHttpDownloadInfo::Probe()
     if (!m_pFile->SendRequest()) {
         if (aborted())
             return;
+        if (m_pFile->CertificateFailed()) {
+            // The row says why the file cannot be had from this server.
+            const std::string text =
+                AfxFormatString1(LoadLanguageString(IDS_CERTIFICATE_FAILED), m_pFile->ErrorText());
+            platform::SendMessage(WM_FILE_STATUS, reinterpret_cast<platform::WPARAM>(&m_item),
+                                  reinterpret_cast<platform::LPARAM>(text.c_str()), m_stopToken);
+        }
         Fail(IDS_CONNECT_ERROR, m_pFile->ErrorCode());
         return;
     }

@@ -302,14 +302,24 @@ HttpFile::HttpFile(std::string server, std::uint16_t port, std::string object, H
     std::string target = d.object;
     if (const std::size_t hash = target.find('#'); hash != std::string::npos)
         target.erase(hash);
-    const std::string url = "http://" + d.server + ":" + std::to_string(d.port) + EncodeRequestTarget(target);
+    const std::string url = (d.options.useTls ? "https://" : "http://") + d.server + ":" + std::to_string(d.port) + EncodeRequestTarget(target);
 
     CURL* easy = d.easy.get();
     d.askedUrl = url;
     curl_easy_setopt(easy, CURLOPT_URL, d.askedUrl.c_str());
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http");
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    // libcurl does not read these by itself; OpenSSL programs do, and a user
+    // with a CA of their own expects them to be honoured.
+    if (const char* file = std::getenv("SSL_CERT_FILE"); file != nullptr && *file != '\0')
+        curl_easy_setopt(easy, CURLOPT_CAINFO, file);
+    if (const char* dir = std::getenv("SSL_CERT_DIR"); dir != nullptr && *dir != '\0')
+        curl_easy_setopt(easy, CURLOPT_CAPATH, dir);
+    if (d.options.decodeContent)
+        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, d.options.followRedirects ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
@@ -522,10 +532,16 @@ std::string HttpFile::ProxyServer() const
 
 bool HttpFile::NoValidResponse() const
 {
-    // Only an HTTP URL is ever requested, so a protocol complaint can only be
-    // about the answer (an HTTP/0.9-style reply without a status line).
+    // Only http and https URLs are ever requested, so a protocol complaint can
+    // only be about the answer (an HTTP/0.9-style reply without a status line).
     return m_errorCode == CURLE_GOT_NOTHING || m_errorCode == CURLE_WEIRD_SERVER_REPLY ||
            m_errorCode == CURLE_UNSUPPORTED_PROTOCOL;
+}
+
+bool HttpFile::CertificateFailed() const
+{
+    return m_errorCode == CURLE_PEER_FAILED_VERIFICATION || m_errorCode == CURLE_SSL_CACERT_BADFILE ||
+           m_errorCode == CURLE_SSL_ISSUER_ERROR || m_errorCode == CURLE_SSL_INVALIDCERTSTATUS;
 }
 
 bool HttpFile::Failed() const

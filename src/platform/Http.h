@@ -28,6 +28,13 @@ struct HttpRequestOptions {
     // such header yet.
     std::vector<std::string> headers;
     bool followRedirects = false;
+    // https: TLS, with the server's certificate verified against the
+    // system's CA store, or against SSL_CERT_FILE / SSL_CERT_DIR when they
+    // are set. An unverified connection is never made.
+    bool useTls = false;
+    // Asks for every content encoding libcurl can decode and hands over the
+    // decoded body; otherwise the body comes as the server sent it.
+    bool decodeContent = false;
     bool useSystemProxy = false;  // otherwise direct access
     int connectTimeoutMs = 30000;
     // A request that receives no byte at all (of the answer's headers or of
@@ -96,6 +103,10 @@ public:
     // True when SendRequest failed because what came back was no HTTP answer
     // (nothing at all, or a status line that cannot be read).
     bool NoValidResponse() const;
+    // True when the request failed because the server's certificate could
+    // not be verified (or the CA store named for that could not be read);
+    // ErrorText() names the cause.
+    bool CertificateFailed() const;
     int ErrorCode() const { return m_errorCode; }
     const std::string& ErrorText() const { return m_errorText; }
 

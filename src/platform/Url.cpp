@@ -112,3 +112,187 @@ bool AfxParseURL(std::string_view url, std::uint32_t& service, std::string& serv
 }
 
 }  // namespace platform
+
+namespace platform {
+namespace {
+
+// The five parts of a URL reference, split as RFC 3986 appendix B does.
+struct UrlParts {
+    std::string scheme;
+    bool hasAuthority = false;
+    std::string authority;
+    std::string path;
+    bool hasQuery = false;
+    std::string query;
+};
+
+bool IsSchemeText(std::string_view text)
+{
+    if (text.empty() || !std::isalpha(static_cast<unsigned char>(text.front())))
+        return false;
+    for (const char c : text) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.')
+            return false;
+    }
+    return true;
+}
+
+UrlParts SplitReference(std::string_view text)
+{
+    UrlParts parts;
+    text = text.substr(0, text.find('#'));
+    if (const std::size_t colon = text.find(':');
+        colon != std::string_view::npos && colon < text.find_first_of("/?") && IsSchemeText(text.substr(0, colon))) {
+        parts.scheme = std::string(text.substr(0, colon));
+        for (char& c : parts.scheme)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        text.remove_prefix(colon + 1);
+    }
+    if (text.substr(0, 2) == "//") {
+        text.remove_prefix(2);
+        const std::size_t end = text.find_first_of("/?");
+        parts.hasAuthority = true;
+        parts.authority = std::string(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view{} : text.substr(end);
+    }
+    const std::size_t question = text.find('?');
+    parts.path = std::string(text.substr(0, question));
+    if (question != std::string_view::npos) {
+        parts.hasQuery = true;
+        parts.query = std::string(text.substr(question + 1));
+    }
+    return parts;
+}
+
+// RFC 3986 section 5.2.4.
+std::string RemoveDotSegments(std::string_view input)
+{
+    std::string output;
+    while (!input.empty()) {
+        if (input.substr(0, 3) == "../") {
+            input.remove_prefix(3);
+        } else if (input.substr(0, 2) == "./") {
+            input.remove_prefix(2);
+        } else if (input.substr(0, 3) == "/./") {
+            input.remove_prefix(2);
+        } else if (input == "/.") {
+            input = "/";
+        } else if (input.substr(0, 4) == "/../" || input == "/..") {
+            input = input.size() == 3 ? std::string_view("/") : input.substr(3);
+            const std::size_t slash = output.rfind('/');
+            output.erase(slash == std::string::npos ? 0 : slash);
+        } else if (input == "." || input == "..") {
+            input = {};
+        } else {
+            const std::size_t next = input.find('/', 1);
+            const std::size_t length = next == std::string_view::npos ? input.size() : next;
+            output.append(input.substr(0, length));
+            input.remove_prefix(length);
+        }
+    }
+    return output;
+}
+
+// RFC 3986 section 5.2.3.
+std::string MergePaths(const UrlParts& base, const std::string& relative)
+{
+    if (base.hasAuthority && base.path.empty())
+        return "/" + relative;
+    const std::size_t slash = base.path.rfind('/');
+    return slash == std::string::npos ? relative : base.path.substr(0, slash + 1) + relative;
+}
+
+// What a browser does to a link before it reads it.
+std::string CleanReference(std::string_view reference)
+{
+    const auto isEdge = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+    while (!reference.empty() && isEdge(reference.front()))
+        reference.remove_prefix(1);
+    while (!reference.empty() && isEdge(reference.back()))
+        reference.remove_suffix(1);
+    std::string clean;
+    clean.reserve(reference.size());
+    bool inQuery = false;
+    for (const char c : reference) {
+        if (c == '\t' || c == '\r' || c == '\n')
+            continue;
+        if (c == '?' || c == '#')
+            inQuery = true;
+        clean += (c == '\\' && !inQuery) ? '/' : c;
+    }
+    return clean;
+}
+
+void AppendEncoded(std::string& out, std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7F || c == '"' || c == '<' || c == '>' || c == '`') {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
+            out += c;
+        }
+    }
+}
+
+}  // namespace
+
+UrlResolution ResolveUrl(std::string_view base, std::string_view reference, std::string& out)
+{
+    const UrlParts b = SplitReference(CleanReference(base));
+    if (b.scheme.empty() || !b.hasAuthority)
+        return UrlResolution::Invalid;
+    UrlParts r = SplitReference(CleanReference(reference));
+    // "http:x.mp3" on an http page means "x.mp3", as old pages meant it.
+    if (!r.scheme.empty() && r.scheme == b.scheme && !r.hasAuthority)
+        r.scheme.clear();
+
+    UrlParts t;
+    if (!r.scheme.empty()) {
+        t = r;
+        t.path = RemoveDotSegments(r.path);
+    } else {
+        t.scheme = b.scheme;
+        if (r.hasAuthority) {
+            t.hasAuthority = true;
+            t.authority = r.authority;
+            t.path = RemoveDotSegments(r.path);
+            t.hasQuery = r.hasQuery;
+            t.query = r.query;
+        } else {
+            t.hasAuthority = b.hasAuthority;
+            t.authority = b.authority;
+            if (r.path.empty()) {
+                t.path = b.path;
+                t.hasQuery = r.hasQuery || b.hasQuery;
+                t.query = r.hasQuery ? r.query : b.query;
+            } else {
+                t.path = RemoveDotSegments(r.path.front() == '/' ? r.path : MergePaths(b, r.path));
+                t.hasQuery = r.hasQuery;
+                t.query = r.query;
+            }
+        }
+    }
+    if (t.scheme != "http" && t.scheme != "https")
+        return UrlResolution::OtherScheme;
+    if (!t.hasAuthority || t.authority.empty())
+        return UrlResolution::Invalid;
+
+    std::string url = t.scheme + "://";
+    AppendEncoded(url, t.authority);
+    AppendEncoded(url, t.path.empty() ? std::string_view("/") : std::string_view(t.path));
+    if (t.hasQuery) {
+        url += '?';
+        AppendEncoded(url, t.query);
+    }
+    ParsedUrl parsed;
+    if (!ParseUrl(url, parsed))
+        return UrlResolution::Invalid;
+    out = std::move(url);
+    return UrlResolution::Resolved;
+}
+
+}  // namespace platform

@@ -34,4 +34,28 @@ bool ParseUrl(std::string_view url, ParsedUrl& out);
 bool AfxParseURL(std::string_view url, std::uint32_t& service, std::string& server,
                  std::string& object, std::uint16_t& port);
 
+// True for the services the HTTP client speaks: http and https.
+inline bool IsHttpService(std::uint32_t service)
+{
+    return service == AFX_INET_SERVICE_HTTP || service == AFX_INET_SERVICE_HTTPS;
+}
+
+enum class UrlResolution {
+    Resolved,     // an http or https URL
+    OtherScheme,  // mailto:, javascript:, ftp: and the like; never fetched
+    Invalid,      // no usable URL (a base that is not absolute, an empty host, a bad port)
+};
+
+// Resolves `reference` against the absolute URL `base` as RFC 3986 section 5
+// does, the way a browser reads a link:
+// - blanks and control bytes around the reference go, and TAB, CR and LF
+//   inside it (as an attribute value spread over lines);
+// - "\" before the query counts as "/";
+// - "http:x" on an http base is relative (the RFC's allowance for old pages);
+// - the fragment is dropped;
+// - blanks, control bytes, non-ASCII bytes and '"', '<', '>', '`' are
+//   percent-encoded; an existing "%XX" stays as it is.
+// The scheme comes out lower-cased; everything else keeps its case.
+UrlResolution ResolveUrl(std::string_view base, std::string_view reference, std::string& out);
+
 }  // namespace platform

@@ -25,6 +25,9 @@ inline constexpr unsigned WM_APPLY_LANGUAGE = platform::WM_USER + 217;
 inline constexpr unsigned WM_LANGUAGE_CHOSEN = platform::WM_USER + 218;
 // A page held more links than a page worker takes (wParam: the page URL).
 inline constexpr unsigned WM_PAGE_CAPPED = platform::WM_USER + 219;
+// A page's body (decoded) was longer than the fetcher reads; the page was
+// read that far (wParam: the page URL).
+inline constexpr unsigned WM_PAGE_BODY_CAPPED = platform::WM_USER + 230;
 inline constexpr unsigned WM_DOWNLOAD_FINISHED = platform::WM_APP + 1;
 inline constexpr unsigned WM_PROBE_FINISHED = platform::WM_APP + 2;
 

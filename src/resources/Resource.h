@@ -210,6 +210,10 @@
 // Status-bar notes when a search reaches one of its bounds.
 #define IDS_PAGE_LINKS_CAPPED 61250
 #define IDS_SEARCH_ROWS_CAPPED 61251
+// Secure connections and encoded answers.
+#define IDS_CERTIFICATE_FAILED 61260
+#define IDS_COMPRESSED_DOWNLOAD 61261
+#define IDS_PAGE_BODY_CAPPED 61262
 // Files that are refused: a trash that cannot take a file, a settings or
 // language file that is no small regular file.
 #define IDS_TRASH_FAILED_DELETE 61310

@@ -98,6 +98,9 @@ constexpr Entry kStrings[] = {
     {IDS_BAD_FILE_NAME, "The name '%1' can not be used for a file in the music folder."},
     {IDS_PAGE_LINKS_CAPPED, "Only the first %1 links of a result page were taken: %2"},
     {IDS_SEARCH_ROWS_CAPPED, "The search has found %1 files; no more are added to the list."},
+    {IDS_CERTIFICATE_FAILED, "The server's certificate could not be verified, so no connection was made: %1"},
+    {IDS_COMPRESSED_DOWNLOAD, "The server sent the file compressed (%1); it was not saved."},
+    {IDS_PAGE_BODY_CAPPED, "Only the first %1 MiB of a result page were read: %2"},
     {IDS_TRASH_FAILED_DELETE, "The file '%1' could not be moved to the trash.\nDelete it permanently?"},
     {IDS_FILE_IGNORED, "The file '%1' is not a regular file of at most 1 MiB; it is ignored."},
 };

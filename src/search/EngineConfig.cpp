@@ -2,7 +2,9 @@
 
 #include "platform/IniFile.h"
 
+#include <cctype>
 #include <mutex>
+#include <string_view>
 
 namespace {
 
@@ -11,14 +13,40 @@ EngineConfig g_engines = EngineConfig::Defaults();
 
 }  // namespace
 
+namespace {
+
+bool StartsWithScheme(const std::string& host, std::string_view scheme)
+{
+    if (host.size() < scheme.size())
+        return false;
+    for (std::size_t i = 0; i < scheme.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(host[i])) != scheme[i])
+            return false;
+    }
+    return true;
+}
+
+// A bare host means http; a host written with its scheme keeps it. A
+// trailing '/' is not doubled.
+std::string BaseUrlOf(std::string host)
+{
+    while (!host.empty() && host.back() == '/')
+        host.pop_back();
+    if (StartsWithScheme(host, "http://") || StartsWithScheme(host, "https://"))
+        return host + "/index.asp";
+    return "http://" + host + "/index.asp";
+}
+
+}  // namespace
+
 std::string EngineConfig::FirstBaseUrl() const
 {
-    return "http://" + sites[0].host + "/index.asp";
+    return BaseUrlOf(sites[0].host);
 }
 
 std::string EngineConfig::SecondBaseUrl() const
 {
-    return "http://" + sites[1].host + "/index.asp";
+    return BaseUrlOf(sites[1].host);
 }
 
 EngineConfig EngineConfig::Defaults()

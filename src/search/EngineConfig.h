@@ -11,6 +11,9 @@
 //   Name=...             Name=...             HomePage=...
 //   HomePage=...         HomePage=...
 //
+// A host may be written with its scheme, "Host=https://search.example[:port]";
+// a bare host means http. An IPv6 host is written in brackets, "[::1]:8931".
+//
 // Missing files or keys fall back to the built-in defaults, which point at
 // the local demo engine.
 struct EngineSite {
@@ -22,7 +25,8 @@ struct EngineSite {
 struct EngineConfig {
     std::array<EngineSite, 3> sites;
 
-    // "http://" + host + "/index.asp"
+    // "http://" + host + "/index.asp", or host + "/index.asp" for a host
+    // written with its scheme ("https://search.example").
     std::string FirstBaseUrl() const;
     std::string SecondBaseUrl() const;
     const std::string& FirstHost() const { return sites[0].host; }

@@ -5,6 +5,7 @@
 #include "platform/MessageChannel.h"
 #include "platform/Url.h"
 #include "resources/Resource.h"
+#include "resources/StringTable.h"
 #include "settings/LanguagePack.h"
 #include "resources/Messages.h"
 
@@ -76,8 +77,8 @@ private:
 // cannot carry a request fails at once, as the Internet layer's does.
 class CHTTPCon::Connection final {
 public:
-    Connection(const Session& session, std::string server, std::uint16_t port)
-        : m_session(session), m_server(std::move(server)), m_port(port)
+    Connection(const Session& session, std::string server, std::uint16_t port, bool tls)
+        : m_session(session), m_server(std::move(server)), m_port(port), m_tls(tls)
     {
     }
 
@@ -106,6 +107,9 @@ private:
         options.headers = headers;
         options.followRedirects = (flags & kNoAutoRedirect) == 0;
         options.useSystemProxy = false;
+        options.useTls = m_tls;
+        // A page may come compressed; its links are read from the decoded text.
+        options.decodeContent = true;
         options.stopToken = m_session.StopToken();
         options.totalTimeoutMs = m_session.RemainingMs();
         return std::make_unique<platform::HttpFile>(m_server, m_port, object, std::move(options));
@@ -114,6 +118,7 @@ private:
     const Session& m_session;
     std::string m_server;
     std::uint16_t m_port;
+    bool m_tls;
     std::unique_ptr<platform::HttpFile> m_prepared;
     std::string m_preparedObject;
 };
@@ -139,7 +144,8 @@ bool CHTTPCon::CreateFirstConnection()
     try {
         if (g_failConnections)
             throw std::bad_alloc();
-        auto connection = std::make_unique<Connection>(*m_pSession, m_strServer, m_nPort);
+        auto connection = std::make_unique<Connection>(*m_pSession, m_strServer, m_nPort,
+                                                         m_dwServiceType == platform::AFX_INET_SERVICE_HTTPS);
         if (!connection->Prepare(m_strObject, HeaderLines(m_strHeaders), m_dwRequestFlags))
             throw std::bad_alloc();
         m_pConnection = std::move(connection);
@@ -153,8 +159,13 @@ bool CHTTPCon::CreateFirstConnection()
 
 bool CHTTPCon::SendAndReadStatus(int& status)
 {
-    if (!m_pFile->SendRequest())
+    if (!m_pFile->SendRequest()) {
+        // A server whose certificate cannot be verified is named, never used.
+        if (m_pFile->CertificateFailed())
+            platform::AfxMessageBox(AfxFormatString1(LoadLanguageString(IDS_CERTIFICATE_FAILED), m_pFile->ErrorText()),
+                                    platform::MB_OK, m_stopToken);
         return false;
+    }
     status = m_pFile->StatusCode();
     return true;
 }
@@ -171,8 +182,9 @@ bool CHTTPCon::OpenPage(const std::string& url)
 bool CHTTPCon::Open(const std::string& url)
 {
     if (!platform::AfxParseURL(url, m_dwServiceType, m_strServer, m_strObject, m_nPort) ||
-        m_dwServiceType != platform::AFX_INET_SERVICE_HTTP)
+        !platform::IsHttpService(m_dwServiceType))
         return false;
+    m_strPageUrl = url;
 
     try {
         if (!m_pSession)
@@ -201,21 +213,26 @@ bool CHTTPCon::Open(const std::string& url)
                 platform::AfxMessageBox(LoadLanguageString(IDS_REDIRECT_NO_LOCATION), platform::MB_OK, m_stopToken);
                 return false;
             }
-            const std::string& newUrl = *target;
-
             m_pFile->Close();
             m_pFile.reset();
             m_pConnection.reset();
 
-            if (!platform::AfxParseURL(newUrl, m_dwServiceType, m_strServer, m_strObject, m_nPort)) {
-                platform::AfxMessageBox(LoadLanguageString(IDS_REDIRECT_BAD_URL), platform::MB_OK, m_stopToken);
-                return false;
-            }
-            if (m_dwServiceType != platform::AFX_INET_SERVICE_HTTP) {
+            // The target may be relative to the page, as HTTP allows; it may
+            // move from http to https or back, never to another scheme.
+            std::string newUrl;
+            const platform::UrlResolution resolution = platform::ResolveUrl(m_strPageUrl, *target, newUrl);
+            if (resolution == platform::UrlResolution::OtherScheme) {
                 platform::AfxMessageBox(LoadLanguageString(IDS_REDIRECT_NOT_HTTP), platform::MB_OK, m_stopToken);
                 return false;
             }
-            m_pConnection = std::make_unique<Connection>(*m_pSession, m_strServer, m_nPort);
+            if (resolution != platform::UrlResolution::Resolved ||
+                !platform::AfxParseURL(newUrl, m_dwServiceType, m_strServer, m_strObject, m_nPort)) {
+                platform::AfxMessageBox(LoadLanguageString(IDS_REDIRECT_BAD_URL), platform::MB_OK, m_stopToken);
+                return false;
+            }
+            m_strPageUrl = newUrl;
+            m_pConnection = std::make_unique<Connection>(*m_pSession, m_strServer, m_nPort,
+                                                         m_dwServiceType == platform::AFX_INET_SERVICE_HTTPS);
             m_pFile = m_pConnection->OpenRequest(m_strObject, headers, m_dwRequestFlags);
             if (!SendAndReadStatus(status))
                 return false;

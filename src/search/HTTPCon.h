@@ -34,6 +34,9 @@ public:
     bool BodyFailed() const;
     // The status of the answer the page was read from; 0 when none came.
     int StatusCode() const;
+    // The URL the open page came from: the one asked for, or the target of
+    // the redirect that was followed. Its links resolve against it.
+    const std::string& PageUrl() const { return m_strPageUrl; }
 
     // The text after the first "Location: " (exact case) of a head, up to the
     // end of its line; nothing when the head has none.
@@ -57,6 +60,7 @@ private:
     std::uint16_t m_nPort = 0;
     std::string m_strServer;
     std::string m_strObject;
+    std::string m_strPageUrl;
     std::unique_ptr<platform::HttpFile> m_pFile;
     std::uint32_t m_dwRequestFlags = kRequestFlags;
     std::string m_strHeaders = "Accept: text/*\r\nUser-Agent: Tunorva\r\n";

@@ -47,6 +47,7 @@ bool CHtmlDocument::Fetch(const std::string& url)
     if (!m_pHttpCon || !m_pHttpCon->OpenPage(url))
         return false;
     m_nFetched = 1;
+    m_strPageUrl = m_pHttpCon->PageUrl();
     return true;
 }
 
@@ -90,19 +91,36 @@ void CHtmlDocument::ReadAndParse(std::size_t maxLinks)
     }
     std::fflush(out.get());
     out.reset();
+    // One byte more says whether the cap cut the page (a page exactly as long
+    // as the cap is whole); the window says so, since links may be missing.
+    char extra = 0;
+    if (total == kMaxBodyBytes && m_pHttpCon->ReadBody(&extra, 1) > 0)
+        platform::SendMessage(WM_PAGE_BODY_CAPPED, reinterpret_cast<platform::WPARAM>(m_strPageUrl.c_str()), 0,
+                              m_stopToken);
 
-    // The page is held once: read into one buffer, lower-cased and scanned there.
-    std::optional<std::string> content;
-    if (total > 0) {
-        content = platform::ReadWholeFile(*path);
-        if (!content) {
-            platform::AfxMessageBox(LoadLanguageString(IDS_CANNOT_READ_TEMP) + *path, platform::MB_OK, m_stopToken);
-            platform::DeleteFile(*path);
-            return;
-        }
-    }
-    platform::DeleteFile(*path);
-    if (!content || content->empty())
+    // The page streams from the file through the parser in pieces, so it is
+    // never held whole in memory.
+    if (total == 0) {
+        platform::DeleteFile(*path);
         return;
-    m_bCapped = ExtractLinksInPlace(*content, m_arrLinks, maxLinks);
+    }
+    FilePtr in(std::fopen(path->c_str(), "rb"));
+    if (!in) {
+        platform::AfxMessageBox(LoadLanguageString(IDS_CANNOT_READ_TEMP) + *path, platform::MB_OK, m_stopToken);
+        platform::DeleteFile(*path);
+        return;
+    }
+    LinkExtractor extractor(maxLinks);
+    std::vector<char> piece(kParsePiece);
+    for (;;) {
+        const std::size_t n = std::fread(piece.data(), 1, piece.size(), in.get());
+        if (n == 0)
+            break;
+        extractor.Feed(piece.data(), n);
+    }
+    extractor.Finish();
+    in.reset();
+    platform::DeleteFile(*path);
+    m_bCapped = extractor.Capped();
+    m_arrLinks = ResolveLinks(DocumentBase(m_strPageUrl, extractor.BaseHref()), extractor.Targets());
 }

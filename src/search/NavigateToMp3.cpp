@@ -154,16 +154,16 @@ void CNavigateToMp3::NavigatePage(const std::string& url)
     if (document.LinksCapped())
         platform::SendMessage(WM_PAGE_CAPPED, reinterpret_cast<platform::WPARAM>(url.c_str()), 0, m_stopToken);
 
+    // The links come absolute, resolved as a browser resolves them.
     for (const std::string& link : links) {
         if (m_stopToken.stop_requested())
             return;
-        const std::string resolved = ResolveLink(url, link);
-        if (IsMp3Link(resolved)) {
+        if (IsMp3Link(link)) {
             m_nFound = 1;
             // The window may hand the found-file sound to a worker; this page
             // waits for it, so the sound still sets the pace of the search.
             const platform::LRESULT sound = platform::SendMessage(
-                WM_MP3_FOUND, reinterpret_cast<platform::WPARAM>(resolved.c_str()), 0, m_stopToken);
+                WM_MP3_FOUND, reinterpret_cast<platform::WPARAM>(link.c_str()), 0, m_stopToken);
             platform::WaitForCompletion(sound, m_stopToken);
         }
     }

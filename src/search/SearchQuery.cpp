@@ -57,22 +57,21 @@ std::string BuildEngineUrl(const std::string& base, const std::string& searchTyp
 
 std::string GetUrlParamValue(const std::string& url, const std::string& key)
 {
-    const std::string lowerUrl = ToLowerAscii(url);
-    const std::string lowerKey = ToLowerAscii(key);
     platform::ParsedUrl parsed;
-    if (!platform::ParseUrl(lowerUrl, parsed))
+    if (!platform::ParseUrl(url, parsed))
         return {};
     // Deliberately any occurrence, not only a parameter name: the engines'
-    // URLs are read the way they have always been read.
-    const std::size_t keyPos = lowerUrl.find(lowerKey);
+    // URLs are read the way they have always been read. The name is found
+    // in any case ("Start=", "START="); the value keeps its own.
+    const std::size_t keyPos = ToLowerAscii(url).find(ToLowerAscii(key));
     if (keyPos == std::string::npos)
         return {};
-    const std::size_t equals = lowerUrl.find('=', keyPos);
+    const std::size_t equals = url.find('=', keyPos);
     if (equals == std::string::npos)
         return {};
-    const std::size_t amp = lowerUrl.find('&', equals);
-    const std::size_t end = amp == std::string::npos ? lowerUrl.size() : amp;
-    return lowerUrl.substr(equals + 1, end - equals - 1);
+    const std::size_t amp = url.find('&', equals);
+    const std::size_t end = amp == std::string::npos ? url.size() : amp;
+    return url.substr(equals + 1, end - equals - 1);
 }
 
 std::optional<std::size_t> FindNextPageLink(const std::string& currentPageUrl, const std::vector<std::string>& links,
@@ -82,7 +81,7 @@ std::optional<std::size_t> FindNextPageLink(const std::string& currentPageUrl, c
     if (current.empty())
         return std::nullopt;
     for (std::size_t i = 0; i < links.size(); ++i) {
-        // Both values are lower-cased already, so a plain comparison ignores case.
+        // Compared as text, byte for byte, as the values stand.
         const std::string value = GetUrlParamValue(links[i], key);
         if (!value.empty() && value > current)
             return i;

@@ -26,8 +26,9 @@ std::string EncodeKeyword(const std::string& keyword);
 std::string BuildEngineUrl(const std::string& base, const std::string& searchType, const std::string& artist,
                            const std::string& song);
 
-// The lower-cased value that follows the first occurrence of `key` in `url`
-// (up to the next '&'); empty when the URL does not parse or has none.
+// The value that follows the first occurrence of `key` (in any case) in
+// `url`, up to the next '&', with its case kept; empty when the URL does not
+// parse or has none.
 std::string GetUrlParamValue(const std::string& url, const std::string& key);
 
 // Index of the first link whose `key` value sorts after the current page's

@@ -76,6 +76,7 @@ public:
     platform::LRESULT OnDownloadFailed(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnPageFinished(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnPageCapped(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnPageBodyCapped(platform::WPARAM wParam, platform::LPARAM lParam);
     // Rows one search adds at most: enough for any real search, and a bound
     // on the rows, probes and memory a flood of links can cost.
     static constexpr int kMaxFoundFiles = 50000;

@@ -32,6 +32,7 @@ const MessageMapEntry kMessageMap[] = {
     {WM_DOWNLOAD_FAILED, &CMainFrame::OnDownloadFailed, "OnDownloadFailed"},
     {WM_PAGE_FINISHED, &CMainFrame::OnPageFinished, "OnPageFinished"},
     {WM_PAGE_CAPPED, &CMainFrame::OnPageCapped, "OnPageCapped"},
+    {WM_PAGE_BODY_CAPPED, &CMainFrame::OnPageBodyCapped, "OnPageBodyCapped"},
     {WM_APPLY_LANGUAGE, &CMainFrame::OnApplyLanguage, "OnApplyLanguage"},
     {WM_LANGUAGE_CHOSEN, &CMainFrame::OnLanguageChosen, "OnLanguageChosen"},
 };

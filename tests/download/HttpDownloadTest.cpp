@@ -345,8 +345,9 @@ TEST_F(DownloadTest, NamesAndAddressesThatCannotBeSavedAreRefusedBeforeAnyWrite)
         std::string failure;
     } cases[] = {
         {server.Url("/folder/"), "The name '' can not be used for a file in the music folder."},
-        {server.Url("/a/.."), "The name '..' can not be used for a file in the music folder."},
-        {server.Url("/a/."), "The name '.' can not be used for a file in the music folder."},
+        // Dots, blanks and nothing else are cleaned away to nothing.
+        {server.Url("/a/.."), "The name '' can not be used for a file in the music folder."},
+        {server.Url("/a/%2E%20"), "The name '' can not be used for a file in the music folder."},
         {"http://", "The address 'http://' can not be downloaded."},
     };
     for (const auto& c : cases) {

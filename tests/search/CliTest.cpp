@@ -77,7 +77,8 @@ TEST(Cli, KeywordsAreEncodedAndNoFieldCanForgeARecord)
     dir.Write("page.html", "<a href='a\nfinished\tx\r.mp3'>");
     run = RunCli({"links", Q(dir.File("page.html")), "http://h/"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, "link\ta%0Afinished%09x%0D.mp3\thttp://h/a%0Afinished%09x%0D.mp3\tmp3\nnext\t-\n");
+    // Resolved as a browser does, without them.
+    EXPECT_EQ(run.out, "link\ta%0Afinished%09x%0D.mp3\thttp://h/afinishedx.mp3\tmp3\nnext\t-\n");
 
     // A walk whose first page cannot be read says so in its exit status.
     run = RunCli({"walk", "http://127.0.0.1:1/?start=1"});
@@ -133,10 +134,15 @@ TEST(Cli, LinksOfASavedPage)
     const CliRun run = RunCli({"links", Q(dir.File("page.html")), "http://h/list.asp?start=1"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out,
-              "link\tsong.mp3\thttp://h/list.asp?start=1song.mp3\tmp3\n"
+              "link\tSong.mp3\thttp://h/Song.mp3\tmp3\n"
               "link\thttp://h/x?start=2\thttp://h/x?start=2\t-\n"
-              "link\tinfo.html\thttp://hinfo.html\t-\n"
+              "link\tinfo.html\thttp://h/info.html\t-\n"
               "next\thttp://h/x?start=2\n");
+
+    // A <base> moves every link; a link that is never fetched shows as "-".
+    dir.Write("based.html", "<a href='mailto:me@h'>m</a><base href='/files/'><a href=x.mp3>x</a>");
+    EXPECT_EQ(RunCli({"links", Q(dir.File("based.html")), "http://h/list.asp?start=1"}).out,
+              "link\tmailto:me@h\t-\t-\nlink\tx.mp3\thttp://h/files/x.mp3\tmp3\nnext\t-\n");
     EXPECT_EQ(RunCli({"links", Q(dir.File("missing.html")), "http://h/"}).exitCode, 1);
 }
 
@@ -158,7 +164,7 @@ TEST(Cli, FetchAndWalkAgainstAScriptedEngine)
     EXPECT_EQ(run.exitCode, 0);
     // The two pages' workers overlap, so only each page's own order is fixed.
     const std::vector<std::string> lines = Lines(run.out);
-    const std::vector<std::string> firstPage = {"mp3\t" + first + "a.mp3", "page\t" + first + "\t1", "finished"};
+    const std::vector<std::string> firstPage = {"mp3\t" + server.Url("/a.mp3"), "page\t" + first + "\t1", "finished"};
     const std::vector<std::string> secondPage = {"mp3\thttp://f/b.mp3", "page\t" + second + "\t1", "finished"};
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front(), firstPage.front());
@@ -172,7 +178,9 @@ TEST(Cli, FetchAndWalkAgainstAScriptedEngine)
 
     run = RunCli({"fetch", Q(first)});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, "steps\t3\nlink\ta.mp3\t" + first + "a.mp3\tmp3\nlink\t" + second + "\t" + second +
+    // The fetched page's links come resolved.
+    const std::string a = server.Url("/a.mp3");
+    EXPECT_EQ(run.out, "steps\t3\nlink\t" + a + "\t" + a + "\tmp3\nlink\t" + second + "\t" + second +
                            "\t-\nnext\t" + second + "\n");
 
     run = RunCli({"fetch", Q(server.Url("/moved"))});

@@ -9,6 +9,7 @@
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -29,6 +30,7 @@ struct FetchResult {
     std::vector<std::string> links;
     std::size_t steps = 0;
     std::vector<std::string> boxes;
+    std::size_t bodyCapped = 0;  // WM_PAGE_BODY_CAPPED messages
 };
 
 class PageFetcherTest : public ::testing::Test {
@@ -52,6 +54,7 @@ protected:
             EXPECT_EQ(document.GetLinkCount(), static_cast<int>(result.links.size()));
         }
         result.steps = receiver.Count(WM_FETCH_STEP);
+        result.bodyCapped = receiver.Count(WM_PAGE_BODY_CAPPED);
         result.boxes = responder.Texts();
         return result;
     }
@@ -84,8 +87,9 @@ TEST_F(PageFetcherTest, SendsTheHeaderLinesAndReadsTheBodyInBlocks)
 
     const FetchResult r = Fetch(server.Url("/index.asp?s=a&start=1"));
     EXPECT_TRUE(r.fetched);
-    EXPECT_EQ(r.links, (std::vector<std::string>{"edge.mp3", "tail.mp3"}));
+    EXPECT_EQ(r.links, (std::vector<std::string>{server.Url("/edge.mp3"), server.Url("/tail.mp3")}));
     EXPECT_EQ(r.steps, 5u);  // session, connection, 1024 + 1024 + 952
+    EXPECT_EQ(r.bodyCapped, 0u);
     EXPECT_TRUE(r.boxes.empty());
     EXPECT_EQ(TempFilesLeft(), 0u);
 
@@ -101,7 +105,7 @@ TEST_F(PageFetcherTest, SendsTheHeaderLinesAndReadsTheBodyInBlocks)
 
 TEST_F(PageFetcherTest, RefusesUrlsThatAreNotHttpWithoutAWord)
 {
-    for (const std::string url : {"", "https://127.0.0.1/", "ftp://127.0.0.1/x", "index.asp?s=x", "http://",
+    for (const std::string url : {"", "ftp://127.0.0.1/x", "index.asp?s=x", "http://",
                                   "http://127.0.0.1:0/"}) {
         const FetchResult r = Fetch(url);
         EXPECT_FALSE(r.fetched) << url;
@@ -146,10 +150,17 @@ TEST_F(PageFetcherTest, FollowsOneRedirectByHand)
         [&] { return Case{"no blank", redirect(302, "Location:" + selfUrl("/page") + "\r\n"), false,
                           {kNoLocation}, {}, {"/start"}}; },
         [&] { return Case{"no header", redirect(302, ""), false, {kNoLocation}, {}, {"/start"}}; },
-        [&] { return Case{"relative target", redirect(302, "Location: /page\r\n"), false, {kBadUrl}, {},
+        // A relative target resolves against the page, as HTTP allows.
+        [&] { return Case{"relative target", redirect(302, "Location: /page\r\n"), true, {}, {"page"},
+                          {"/start", "/page"}}; },
+        [&] { return Case{"relative to the folder", redirect(302, "Location: page?x=1\r\n"), true, {}, {"page"},
+                          {"/start", "/page?x=1"}}; },
+        [&] { return Case{"no host", redirect(302, "Location: http:///page\r\n"), false, {kBadUrl}, {},
                           {"/start"}}; },
-        [&] { return Case{"https target", redirect(302, "Location: https://" + self->HostPort() + "/page\r\n"),
+        [&] { return Case{"ftp target", redirect(302, "Location: ftp://" + self->HostPort() + "/page\r\n"),
                           false, {kNotHttp}, {}, {"/start"}}; },
+        [&] { return Case{"mailto target", redirect(302, "Location: mailto:me@example.net\r\n"), false,
+                          {kNotHttp}, {}, {"/start"}}; },
         [&] { return Case{"redirect to a redirect", redirect(302, "Location: " + selfUrl("/again") + "\r\n"), true,
                           {kGotStatus}, {"again"}, {"/start", "/again"}}; },
         [&] { return Case{"redirect to a 404", redirect(302, "Location: " + selfUrl("/missing") + "\r\n"), true,
@@ -174,8 +185,9 @@ TEST_F(PageFetcherTest, FollowsOneRedirectByHand)
         EXPECT_EQ(r.fetched, c.fetched);
         EXPECT_EQ(r.boxes, c.boxes);
         std::vector<std::string> expectedLinks;
+        // Links resolve against the URL the page came from.
         for (const std::string& name : c.links)
-            expectedLinks.push_back(name + ".mp3");
+            expectedLinks.push_back((c.otherRequests > 0 ? other : server).Url("/" + name + ".mp3"));
         EXPECT_EQ(r.links, expectedLinks);
         std::vector<std::string> targets;
         for (const HttpExchange& request : server.Requests())
@@ -217,7 +229,7 @@ TEST_F(PageFetcherTest, AsksAgainOnceAfterAccessDenied)
         const FetchResult r = Fetch(server.Url("/"));
         EXPECT_TRUE(r.fetched) << c.links;
         EXPECT_EQ(r.boxes, c.boxes) << c.links;
-        EXPECT_EQ(r.links, std::vector<std::string>{c.links + ".mp3"});
+        EXPECT_EQ(r.links, std::vector<std::string>{server.Url("/" + c.links + ".mp3")});
         EXPECT_EQ(server.RequestCount(), c.requests) << c.links;
     }
 }
@@ -254,7 +266,10 @@ TEST_F(PageFetcherTest, BrokenAndOddBodies)
         ScriptedHttpServer server([&](const HttpExchange&) { return c.reply; });
         const FetchResult r = Fetch(server.Url("/"));
         EXPECT_EQ(r.fetched, c.fetched) << c.name;
-        EXPECT_EQ(r.links, c.links) << c.name;
+        std::vector<std::string> expectedLinks;
+        for (const std::string& name : c.links)
+            expectedLinks.push_back(server.Url("/" + name));
+        EXPECT_EQ(r.links, expectedLinks) << c.name;
         EXPECT_EQ(r.steps, c.steps) << c.name;
         EXPECT_TRUE(r.boxes.empty()) << c.name;
         EXPECT_EQ(TempFilesLeft(), 0u) << c.name;
@@ -274,8 +289,52 @@ TEST_F(PageFetcherTest, StopsReadingAtTheBodyCap)
     ScriptedHttpServer server([&](const HttpExchange&) { return reply; });
     const FetchResult r = Fetch(server.Url("/"));
     EXPECT_TRUE(r.fetched);
-    EXPECT_EQ(r.links, std::vector<std::string>{"head.mp3"});
+    EXPECT_EQ(r.links, std::vector<std::string>{server.Url("/head.mp3")});
     EXPECT_EQ(r.steps, 2 + cap / CHtmlDocument::kBlockSize);
+    EXPECT_EQ(r.bodyCapped, 1u);
+    EXPECT_EQ(TempFilesLeft(), 0u);
+}
+
+// `text` as a gzip stream.
+std::string Gzip(const std::string& text)
+{
+    z_stream stream{};
+    EXPECT_EQ(deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY), Z_OK);
+    std::string out(deflateBound(&stream, static_cast<uLong>(text.size())), '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    stream.avail_in = static_cast<uInt>(text.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+TEST_F(PageFetcherTest, CompressedPagesAreReadDecodedUpToTheCap)
+{
+    const std::string page = Page("zipped");
+    // A small answer that decodes far beyond the cap: it stops there.
+    std::string bomb = Page("head");
+    bomb.resize(CHtmlDocument::kMaxBodyBytes + 4096, ' ');
+    bomb += Page("beyond");
+    const std::string zippedBomb = Gzip(bomb);
+    ASSERT_LT(zippedBomb.size(), 200u * 1024u);
+    ScriptedHttpServer server([&](const HttpExchange& request) {
+        const std::string& body = request.target == "/bomb" ? zippedBomb : Gzip(page);
+        return ScriptedReply{HttpResponse(200, body, "Content-Encoding: gzip\r\n")};
+    });
+    FetchResult r = Fetch(server.Url("/page"));
+    EXPECT_TRUE(r.fetched);
+    EXPECT_EQ(r.links, std::vector<std::string>{server.Url("/zipped.mp3")});
+    EXPECT_EQ(r.bodyCapped, 0u);
+    EXPECT_NE(server.Requests()[0].Header("Accept-Encoding").find("gzip"), std::string::npos);
+
+    r = Fetch(server.Url("/bomb"));
+    EXPECT_TRUE(r.fetched);
+    EXPECT_EQ(r.links, std::vector<std::string>{server.Url("/head.mp3")});
+    EXPECT_EQ(r.steps, 2 + CHtmlDocument::kMaxBodyBytes / CHtmlDocument::kBlockSize);
+    EXPECT_EQ(r.bodyCapped, 1u);
     EXPECT_EQ(TempFilesLeft(), 0u);
 }
 
@@ -309,7 +368,7 @@ TEST_F(PageFetcherTest, MakesTheTempFolderWhenMissing)
     ScriptedHttpServer server([](const HttpExchange&) { return ScriptedReply{HttpResponse(200, Page("x"))}; });
     ASSERT_FALSE(std::filesystem::exists(m_dir.Path() / "Temp"));
     const FetchResult r = Fetch(server.Url("/"));
-    EXPECT_EQ(r.links, std::vector<std::string>{"x.mp3"});
+    EXPECT_EQ(r.links, std::vector<std::string>{server.Url("/x.mp3")});
     EXPECT_TRUE(std::filesystem::is_directory(m_dir.Path() / "Temp"));
     EXPECT_EQ(TempFilesLeft(), 0u);
 }

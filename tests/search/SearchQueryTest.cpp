@@ -85,6 +85,31 @@ TEST_F(SearchQueryTest, UnknownBaseGivesNoUrl)
     }
 }
 
+TEST(EngineBaseUrl, AHostMayNameItsSchemeOrBeIpv6)
+{
+    struct Case {
+        std::string host, base;
+    };
+    const Case cases[] = {
+        {"one.example", "http://one.example/index.asp"},
+        {"one.example:81", "http://one.example:81/index.asp"},
+        {"https://search.example", "https://search.example/index.asp"},
+        {"HTTPS://search.example:8443/", "HTTPS://search.example:8443/index.asp"},
+        {"http://plain.example", "http://plain.example/index.asp"},
+        {"[::1]:8931", "http://[::1]:8931/index.asp"},
+        {"https://[::1]:8443", "https://[::1]:8443/index.asp"},
+    };
+    for (const Case& c : cases) {
+        EngineConfig config = EngineConfig::Defaults();
+        config.sites[0].host = c.host;
+        SetEngines(config);
+        EXPECT_EQ(Engines().FirstBaseUrl(), c.base) << c.host;
+        // The query goes to the engine the user named, scheme and all.
+        EXPECT_EQ(BuildEngineUrl(c.base, "or", "a", "").rfind(c.base + "?sartist=a&", 0), 0u) << c.host;
+    }
+    SetEngines(EngineConfig::Defaults());
+}
+
 TEST(UrlParamValue, ReadsTheFirstOccurrenceOfTheKey)
 {
     struct Case {
@@ -93,7 +118,7 @@ TEST(UrlParamValue, ReadsTheFirstOccurrenceOfTheKey)
     const Case cases[] = {
         {"http://h/index.asp?sartist=abba&ssong=&searchtype=or&ref=&page=results&search=Search&Start=1", "start", "1"},
         {"http://h/index.asp?s=abba&start=21&x=1", "START", "21"},
-        {"http://h/index.asp?s=a&start=ABC", "start", "abc"},
+        {"http://h/index.asp?s=a&start=ABC", "start", "ABC"},  // the value keeps its case
         // The key is found anywhere, even inside a keyword.
         {"http://h/index.asp?sartist=startrek&ssong=x&Start=1", "start", "x"},
         {"http://h/index.asp?s=startrek", "start", ""},  // no '=' after it
@@ -125,8 +150,8 @@ TEST(NextPageLink, FirstLinkWithALargerValueInTextOrder)
         {page + "1", {page + "31", page + "11"}, 0},  // the first qualifying link wins
         {page + "1", {"index.asp?s=x&start=11", "/index.asp?start=21"}, std::nullopt},
         {page + "1", {"song.mp3", page + "", page + "1", page + "2"}, 3},
-        {page + "a", {page + "B"}, 0},  // case is ignored
-        {page + "b", {page + "A"}, std::nullopt},
+        {page + "a", {page + "B", page + "b"}, 1},  // values keep their case: "B" sorts before "a"
+        {"http://h/index.asp?s=a&START=1", {"http://h/index.asp?s=a&Start=2"}, 0},  // names in any case
         {"http://h/index.asp?s=a", {page + "2"}, std::nullopt},  // the current page has no value
         {"not a url start=1", {page + "2"}, std::nullopt},
         {page + "1", {}, std::nullopt},

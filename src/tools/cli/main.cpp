@@ -30,6 +30,7 @@ constexpr const char* kUsage =
     "usage: tunorva-cli [--engines FILE] COMMAND ARGS\n"
     "  query ARTIST SONG     the search type and both engines' first-page URLs\n"
     "  links FILE PAGE-URL   the links of a saved page, resolved against PAGE-URL\n"
+    "                        (or the page's <base>)\n"
     "  fetch URL             fetch one result page and list its links\n"
     "  walk URL              walk the result pages from URL, printing each report\n"
     "  download URL MUSIC-DIR [--replace yes|no] [--login USER:PASSWORD]\n"
@@ -46,15 +47,21 @@ int Usage()
     return 2;
 }
 
-void PrintLinks(const std::string& pageUrl, const std::vector<std::string>& links)
+// One record per link: the target as written, the URL it resolves to against
+// `baseUrl` ("-" for a link that is never fetched) and whether it is an MP3
+// file; then the next page among the resolved links.
+void PrintLinks(const std::string& baseUrl, const std::string& pageUrl, const std::vector<std::string>& targets)
 {
-    for (const std::string& link : links) {
-        const std::string resolved = ResolveLink(pageUrl, link);
-        std::printf("link\t%s\t%s\t%s\n", Field(link).c_str(), Field(resolved).c_str(),
+    std::vector<std::string> resolvedLinks;
+    for (const std::string& target : targets) {
+        const std::string resolved = ResolveLink(baseUrl, target);
+        std::printf("link\t%s\t%s\t%s\n", Field(target).c_str(), resolved.empty() ? "-" : Field(resolved).c_str(),
                     IsMp3Link(resolved) ? "mp3" : "-");
+        if (!resolved.empty())
+            resolvedLinks.push_back(resolved);
     }
-    const auto next = FindNextPageLink(pageUrl, links, kPageKey);
-    std::printf("next\t%s\n", next ? Field(links[*next]).c_str() : "-");
+    const auto next = FindNextPageLink(pageUrl, resolvedLinks, kPageKey);
+    std::printf("next\t%s\n", next ? Field(resolvedLinks[*next]).c_str() : "-");
 }
 
 // The main window of the command line: counts fetch steps and prints what a
@@ -107,9 +114,10 @@ int Links(const std::string& file, const std::string& pageUrl)
         std::fprintf(stderr, "cannot read %s\n", Field(file).c_str());
         return 1;
     }
-    std::vector<std::string> links;
-    ExtractLinks(bytes->data(), bytes->size(), links);
-    PrintLinks(pageUrl, links);
+    LinkExtractor extractor;
+    extractor.Feed(bytes->data(), bytes->size());
+    extractor.Finish();
+    PrintLinks(DocumentBase(pageUrl, extractor.BaseHref()), pageUrl, extractor.Targets());
     return 0;
 }
 
@@ -120,7 +128,8 @@ int Fetch(const std::string& url)
     const bool fetched = document.Fetch(url);
     const std::vector<std::string>& links = document.GetLinks();
     std::printf("steps\t%d\n", receiver.Steps());
-    PrintLinks(url, links);
+    // The document's links are absolute already.
+    PrintLinks(document.PageUrl().empty() ? url : document.PageUrl(), url, links);
     return fetched ? 0 : 1;
 }
 

@@ -3,12 +3,14 @@
 #include "window/MainFrame.h"
 
 #include "window/download/ListCtrlEx.h"
+#include "download/FileNameFromUrl.h"
 #include "download/ProbeQueue.h"
 #include "platform/MessageBox.h"
 #include "window/desktop/Sound.h"
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
 #include "search/EngineConfig.h"
+#include "search/HtmlDocument.h"
 #include "search/LinkExtractor.h"
 #include "search/NavigateToMp3.h"
 #include "search/SearchQuery.h"
@@ -35,8 +37,9 @@ platform::LRESULT CMainFrame::OnMp3Found(platform::WPARAM wParam, platform::LPAR
     const std::string url = TextOf(wParam);
     if (url.empty())
         return 0;
-    const std::size_t slash = url.rfind('/');
-    const std::string fileName = slash == std::string::npos ? url : url.substr(slash + 1);
+    // The name the download will be saved under; a URL whose cleaned name
+    // holds no ".mp3" gives no row.
+    const std::string fileName = FileNameFromUrl(url);
     if (!IsMp3Link(fileName))
         return 0;
 
@@ -79,6 +82,13 @@ platform::LRESULT CMainFrame::OnPageCapped(platform::WPARAM wParam, platform::LP
 {
     SetStatusText(AfxFormatString2(LoadLanguageString(IDS_PAGE_LINKS_CAPPED),
                                    std::to_string(CNavigateToMp3::kMaxLinksPerPage), TextOf(wParam)));
+    return 0;
+}
+
+platform::LRESULT CMainFrame::OnPageBodyCapped(platform::WPARAM wParam, platform::LPARAM)
+{
+    SetStatusText(AfxFormatString2(LoadLanguageString(IDS_PAGE_BODY_CAPPED),
+                                   std::to_string(CHtmlDocument::kMaxBodyBytes >> 20), TextOf(wParam)));
     return 0;
 }
 

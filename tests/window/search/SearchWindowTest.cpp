@@ -136,9 +136,8 @@ TEST_F(SearchWindowTest, AWholeSearchFillsTheListProbesEveryRowAndEndsByItself)
     EXPECT_EQ(sorted, (std::vector<std::string>{"nolength.mp3", "one.mp3", "three.mp3", "two.mp3", "two.mp3"}));
     EXPECT_EQ(Files().GetItemText(0, 0), "HTTP");
     EXPECT_EQ(Files().GetItemImage(0), IMG_HTTP_FILE);
-    EXPECT_EQ(Files().GetItemText(0, 4),
-              "http://" + m_engine1.HostPort() +
-                  "/index.asp?sartist=abba&ssong=&searchtype=or&ref=&page=results&search=Search&Start=1/music/one.mp3");
+    // "/music/one.mp3" is taken from the engine's root.
+    EXPECT_EQ(Files().GetItemText(0, 4), "http://" + m_engine1.HostPort() + "/music/one.mp3");
     EXPECT_EQ(m_view->m_stcFilesCount->text(), QStringLiteral("5"));
 
     // Probes: a length makes the row "Avaliable"; no length leaves the last
@@ -380,6 +379,18 @@ TEST_F(SearchWindowTest, TheWindowTakesStopWhileAFoundFileSoundPlays)
     platform::SetSoundBackend(&m_sound);
 }
 
+TEST_F(SearchWindowTest, TheFileNameColumnShowsTheNameTheDownloadWillHave)
+{
+    m_view->m_bPlaySound = 0;
+    for (const char* target : {"/Song%20One.mp3?token=1", "/%2e%2e%2Fx.mp3", "/dl?file=y.mp3", "/list/"}) {
+        const std::string url = m_files.Url(target);
+        m_frame->OnMp3Found(reinterpret_cast<platform::WPARAM>(url.c_str()), 0);
+    }
+    EXPECT_EQ(Column(2), (std::vector<std::string>{"Song One.mp3", "_x.mp3"}));
+    EXPECT_EQ(Column(4), (std::vector<std::string>{m_files.Url("/Song%20One.mp3?token=1"), m_files.Url("/%2e%2e%2Fx.mp3")}));
+    ASSERT_TRUE(QTest::qWaitFor([] { return platform::RunningWorkerCount() == 0; }, 10000));
+}
+
 TEST_F(SearchWindowTest, ASearchStopsAddingRowsAtItsBoundAndSaysSo)
 {
     m_view->m_bPlaySound = 0;
@@ -396,6 +407,9 @@ TEST_F(SearchWindowTest, ASearchStopsAddingRowsAtItsBoundAndSaysSo)
     m_frame->OnPageCapped(reinterpret_cast<platform::WPARAM>(page.c_str()), 0);
     EXPECT_EQ(m_frame->m_wndStatusBar->currentMessage().toStdString(),
               "Only the first 5000 links of a result page were taken: " + page);
+    m_frame->OnPageBodyCapped(reinterpret_cast<platform::WPARAM>(page.c_str()), 0);
+    EXPECT_EQ(m_frame->m_wndStatusBar->currentMessage().toStdString(),
+              "Only the first 32 MiB of a result page were read: " + page);
     ASSERT_TRUE(QTest::qWaitFor([] { return platform::RunningWorkerCount() == 0; }, 10000));
 }
 

@@ -37,6 +37,9 @@ public:
     // A pause point: waits while a pause is requested. False when the
     // transfer is to end (aborted, or the process shuts down).
     bool PausePoint(std::uint64_t bytesReceived);
+    // Waits `ms` milliseconds before a retry. False when the transfer is to
+    // end meanwhile (aborted, or the process shuts down).
+    bool WaitFor(std::uint64_t ms);
     void MarkEnded() { m_bEnded = true; }
 
 private:

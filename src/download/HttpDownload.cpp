@@ -1,5 +1,7 @@
 #include "download/HttpDownload.h"
 
+#include "download/DownloadNotices.h"
+#include "download/Mp3Check.h"
 #include "platform/CRuntime.h"
 #include "platform/Files.h"
 #include "platform/LoginPrompt.h"
@@ -13,6 +15,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -28,10 +34,34 @@ constexpr int kUnsupportedService = 1;
 // The Internet layer's code for a body that ended before its length.
 constexpr int kBodyCutShort = 18;
 
+// Every "%N" of `templ` replaced by the N-th argument.
+std::string FormatTemplate(std::string templ, const std::vector<std::string>& args)
+{
+    for (std::size_t i = args.size(); i > 0; --i) {
+        const std::string mark = "%" + std::to_string(i);
+        for (std::size_t at = templ.find(mark); at != std::string::npos; at = templ.find(mark, at + args[i - 1].size()))
+            templ.replace(at, mark.size(), args[i - 1]);
+    }
+    return templ;
+}
+
+// After a rename the folder's entry is on disk too, not only the bytes.
+void SyncFolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
 }  // namespace
 
-CHttpDownload::CHttpDownload(std::shared_ptr<DownloadControl> control)
+CHttpDownload::CHttpDownload(std::shared_ptr<DownloadControl> control, DownloadOptions options)
     : m_control(std::move(control))
+    , m_options(std::move(options))
     , m_status(m_item, m_control->Token())
 {
 }
@@ -58,6 +88,8 @@ bool CHttpDownload::Start()
     }
 
     const std::stop_token token = m_control->Token();
+    // Yes only marks the file for replacing: the old song stays whole until
+    // the new one is complete and checked.
     if (platform::FileExists(m_strLocalPath)) {
         const std::string question = AfxFormatString1(LoadBuiltinString(IDS_REPLACE_FILE), m_strLocalPath);
         if (platform::AfxMessageBox(question, platform::MB_YESNO, token) != platform::IDYES) {
@@ -65,11 +97,13 @@ bool CHttpDownload::Start()
             Send(WM_DOWNLOAD_DECLINED, 0);
             return true;
         }
+        m_bReplace = true;
     }
     if (AbortRequested())
         return true;
 
-    if (const int error = m_file.Open(m_strLocalPath); error != 0) {
+    m_strPartPath = PartFilePath(m_strLocalPath);
+    if (const int error = m_file.Open(m_strPartPath); error != 0) {
         m_strError = AfxFormatString1(LoadBuiltinString(IDS_OPEN_FILE_ERROR), std::to_string(error));
         platform::AfxMessageBox(m_strError, platform::MB_OK, token);
         CloseHandles();
@@ -78,6 +112,17 @@ bool CHttpDownload::Start()
         return true;
     }
     m_bFileOpened = true;
+    // Bytes an earlier run left are kept only where its record says they
+    // come from this URL and fit the file's length.
+    if (m_file.Size() > 0) {
+        const auto saved = LoadResumeState(ResumeStatePath(m_strPartPath));
+        if (saved && saved->strUrl == m_strUrl && saved->HasValidator() &&
+            (saved->nLength == 0 || m_file.Size() <= saved->nLength))
+            m_state = *saved;
+        else if (!StartOver("the part file has no record of its source"))
+            return true;
+    }
+    m_state.strUrl = m_strUrl;
     Transfer();
     return true;
 }
@@ -92,8 +137,83 @@ void CHttpDownload::Transfer()
         Fail(IDS_CONNECT_ERROR, kUnsupportedService);
         return;
     }
+    int restarts = 0;
+    for (int retry = 0;;) {
+        const TryEnd end = TryOnce();
+        if (end == TryEnd::Ended)
+            return;
+        if (end == TryEnd::Restart) {
+            if (++restarts <= kMaxRestarts)
+                continue;
+            Fail(IDS_INVALID_HTTP_RESPONSE, 206);
+            return;
+        }
+        if (retry >= m_options.retry.nRetries) {
+            Fail(m_pending.textId, m_pending.errorCode);
+            return;
+        }
+        if (!WaitBeforeRetry(++retry))
+            return;
+    }
+}
+
+bool CHttpDownload::WaitBeforeRetry(int retry)
+{
+    RetryNotice notice;
+    notice.nTry = retry;
+    notice.nOf = m_options.retry.nRetries;
+    notice.nWaitMs = m_options.retry.WaitMs(retry, m_pending.retryAfterMs);
+    notice.strCause = m_pending.cause;
+    notice.strText = FormatTemplate(LoadLanguageString(IDS_RETRYING),
+                                    {std::to_string((notice.nWaitMs + 999) / 1000), std::to_string(notice.nTry),
+                                     std::to_string(notice.nOf), notice.strCause});
+    CloseHandles();
+    if (Checkpoint())
+        return false;
+    Send(WM_DOWNLOAD_RETRYING, reinterpret_cast<platform::LPARAM>(&notice));
+    if (!m_control->WaitFor(notice.nWaitMs)) {
+        EndAborted();
+        return false;
+    }
+    return !Checkpoint();
+}
+
+CHttpDownload::TryEnd CHttpDownload::Retry(unsigned textId, int errorCode, std::string cause,
+                                           std::optional<std::uint64_t> retryAfterMs)
+{
+    if (cause.empty())
+        cause = AfxFormatString1(LoadBuiltinString(textId), std::to_string(errorCode));
+    m_pending = PendingFailure{textId, errorCode, std::move(cause), retryAfterMs};
+    return TryEnd::Retry;
+}
+
+bool CHttpDownload::StartOver(const char* reason)
+{
+    if (const int error = m_file.Truncate(); error != 0) {
+        Fail(IDS_READ_ERROR, error);
+        return false;
+    }
+    platform::DeleteFile(ResumeStatePath(m_strPartPath));
+    m_state = ResumeState{};
+    m_state.strUrl = m_strUrl;
+    m_strHead.clear();
+    Send(WM_DOWNLOAD_RESTARTED, reinterpret_cast<platform::LPARAM>(reason));
+    return true;
+}
+
+// One try: the request (a range from where the part file ends, when it has
+// bytes), the password step, the answer's validators and the body.
+CHttpDownload::TryEnd CHttpDownload::TryOnce()
+{
+    CloseHandles();
+    const std::uint64_t from = m_file.Size();
     platform::HttpRequestOptions options;
     options.headers = {"User-Agent: " + LoadBuiltinString(AFX_IDS_APP_TITLE), "Accept: */*"};
+    if (from > 0) {
+        options.headers.push_back("Range: bytes=" + std::to_string(from) + "-");
+        if (const std::string validator = m_state.IfRangeValue(); !validator.empty())
+            options.headers.push_back("If-Range: " + validator);
+    }
     options.followRedirects = true;
     options.useSystemProxy = true;
     options.observer = &m_status;
@@ -102,29 +222,32 @@ void CHttpDownload::Transfer()
     m_pFile = std::make_unique<platform::HttpFile>(m_strServer, m_nPort, m_strObject, std::move(options));
     if (m_pFile->ErrorCode() != 0) {
         Fail(IDS_DOWNLOAD_ERROR, m_pFile->ErrorCode());
-        return;
+        return TryEnd::Ended;
     }
     if (Checkpoint())
-        return;
+        return TryEnd::Ended;
 
     // Send, and send again with a login for as long as the server asks for
     // one and the user gives one, a bounded number of times.
     for (int logins = 0;; ++logins) {
         if (!m_pFile->SendRequest()) {
-            if (AbortRequested())
+            if (AbortRequested()) {
                 EndAborted();
-            else if (m_pFile->NoValidResponse())
-                Fail(IDS_INVALID_RESPONSE, 0);
-            else
-                Fail(IDS_CONNECT_ERROR, m_pFile->ErrorCode());
-            return;
+                return TryEnd::Ended;
+            }
+            const unsigned textId = m_pFile->NoValidResponse() ? IDS_INVALID_RESPONSE : IDS_CONNECT_ERROR;
+            const int code = textId == IDS_INVALID_RESPONSE ? 0 : m_pFile->ErrorCode();
+            if (IsRetriableTransferError(m_pFile->ErrorCode()))
+                return Retry(textId, code, textId == IDS_INVALID_RESPONSE ? LoadBuiltinString(textId) : std::string());
+            Fail(textId, code);
+            return TryEnd::Ended;
         }
         const int status = m_pFile->StatusCode();
-        if (status == 200)
+        if (status != 401 && status != 407)
             break;
-        if ((status != 401 && status != 407) || logins == kMaxLoginAttempts) {
+        if (logins == kMaxLoginAttempts) {
             Fail(IDS_INVALID_HTTP_RESPONSE, status);
-            return;
+            return TryEnd::Ended;
         }
         char discard[50];
         while (m_pFile->Read(discard, sizeof discard) > 0) {
@@ -134,71 +257,228 @@ void CHttpDownload::Transfer()
             platform::ERROR_INTERNET_FORCE_RETRY) {
             // A refused login is a failure, not an empty file that looks done.
             Fail(IDS_INVALID_HTTP_RESPONSE, status);
-            return;
+            return TryEnd::Ended;
         }
         m_strUserName = login.userName;
         m_strPassword = login.password;
         m_pFile->SetCredentials(m_strUserName, m_strPassword, status == 407);
         if (Checkpoint())
-            return;
+            return TryEnd::Ended;
     }
 
+    const int status = m_pFile->StatusCode();
+    if (IsRetriableStatus(status)) {
+        std::optional<std::uint64_t> retryAfter;
+        if (const auto value = m_pFile->QueryInfo("Retry-After"))
+            retryAfter = ParseRetryAfter(*value, std::time(nullptr));
+        return Retry(IDS_INVALID_HTTP_RESPONSE, status,
+                     AfxFormatString1(LoadLanguageString(IDS_SERVER_ANSWERED), std::to_string(status)), retryAfter);
+    }
+    // A range past the end of a part file that is already whole.
+    if (status == 416 && from > 0) {
+        if (m_state.nLength == from) {
+            FinishFile();
+            return TryEnd::Ended;
+        }
+        return StartOver("the part file does not fit the file on the server") ? TryEnd::Restart : TryEnd::Ended;
+    }
+    if (status != 200 && status != 206) {
+        Fail(IDS_INVALID_HTTP_RESPONSE, status);
+        return TryEnd::Ended;
+    }
+    if (!TakeValidators(status, from))
+        return m_file.IsOpen() ? TryEnd::Restart : TryEnd::Ended;
+
     if (Checkpoint())
-        return;
+        return TryEnd::Ended;
     m_status.Send(IDS_GETTING_INFO);
-    if (const auto length = m_pFile->QueryInfo("Content-Length"); length && length->size() < kQueryBufferSize) {
+    const std::uint64_t resumedAt = m_file.Size();
+    m_figures = TransferFigures{};
+    m_figures.nReceived = m_figures.nReceivedAtLastReport = m_figures.nResumedFrom = resumedAt;
+    if (m_state.nLength > 0) {
         m_figures.bLengthKnown = true;
-        m_figures.nLength = platform::ParseLength(*length);
+        m_figures.nLength = m_state.nLength;
         if (Checkpoint())
-            return;
+            return TryEnd::Ended;
         Send(WM_DOWNLOAD_SIZE, static_cast<platform::LPARAM>(m_figures.nLength));
     }
+    if (resumedAt > 0) {
+        if (Checkpoint())
+            return TryEnd::Ended;
+        Send(WM_DOWNLOAD_RESUMED, static_cast<platform::LPARAM>(resumedAt));
+        // The row goes on from where the part file ends.
+        if (m_figures.bLengthKnown) {
+            m_figures.nLastPercent = static_cast<int>(static_cast<double>(resumedAt) * 100.0 /
+                                                      static_cast<double>(m_figures.nLength));
+            Send(WM_DOWNLOAD_PROGRESS, static_cast<platform::LPARAM>(resumedAt));
+        }
+    }
     if (Checkpoint())
-        return;
+        return TryEnd::Ended;
     m_status.Send(IDS_RETRIEVING);
 
+    // The early check looks at the file's own first bytes, also when they
+    // came in an earlier try.
+    if (m_strHead.size() < std::min<std::uint64_t>(resumedAt, kEarlyCheckSize)) {
+        m_strHead.resize(static_cast<std::size_t>(std::min<std::uint64_t>(resumedAt, kEarlyCheckSize)));
+        const ssize_t n = ::pread(m_file.Fd(), m_strHead.data(), m_strHead.size(), 0);
+        m_strHead.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    }
+
     m_figures.nStartTick = m_figures.nLastReportTick = TickCount();
-    if (!ReadBody())
-        return;
+    switch (ReadBody()) {
+    case BodyEnd::Ended: return TryEnd::Ended;
+    case BodyEnd::Retry: return TryEnd::Retry;
+    case BodyEnd::Complete: break;
+    }
     // The layer below reports a body cut short; this catches any that slip by.
-    if (m_figures.bLengthKnown && m_figures.nReceived < m_figures.nLength) {
-        Fail(IDS_READ_ERROR, kBodyCutShort);
-        return;
+    if (m_figures.bLengthKnown && m_figures.nReceived < m_figures.nLength)
+        return Retry(IDS_READ_ERROR, kBodyCutShort);
+    FinishFile();
+    return TryEnd::Ended;
+}
+
+// The answer's validators and length against what the part file was
+// fetched with. False when the transfer cannot go on with this answer: a
+// start-over is needed (the part file stays open) or it ended.
+bool CHttpDownload::TakeValidators(int status, std::uint64_t from)
+{
+    ResumeState fresh;
+    fresh.strUrl = m_strUrl;
+    fresh.strETag = m_pFile->QueryInfo("ETag").value_or("");
+    fresh.strLastModified = m_pFile->QueryInfo("Last-Modified").value_or("");
+    std::optional<std::uint64_t> contentLength;
+    if (const auto length = m_pFile->QueryInfo("Content-Length"); length && length->size() < kQueryBufferSize)
+        contentLength = platform::ParseLength(*length);
+
+    // Either validator, where both answers have it, tells a changed file.
+    const bool changed = (!m_state.strETag.empty() && !fresh.strETag.empty() && fresh.strETag != m_state.strETag) ||
+                         (!m_state.strLastModified.empty() && !fresh.strLastModified.empty() &&
+                          fresh.strLastModified != m_state.strLastModified);
+    if (status == 206) {
+        const auto range = ParseContentRange(m_pFile->QueryInfo("Content-Range").value_or(""));
+        if (changed) {
+            StartOver("the file on the server has changed");
+            return false;
+        }
+        if (!range || range->nFirst != from ||
+            (range->nTotal != 0 && m_state.nLength != 0 && range->nTotal != m_state.nLength)) {
+            StartOver("the server's range does not fit the part file");
+            return false;
+        }
+        fresh.nLength = range->nTotal != 0 ? range->nTotal : m_state.nLength;
+    } else {
+        // A whole file answers a range request when the file has changed or
+        // the server does not do ranges: the part file starts over with it.
+        if (from > 0 && !StartOver(changed ? "the file on the server has changed" : "the server sent the whole file"))
+            return false;
+        fresh.nLength = contentLength.value_or(0);
+    }
+    if (!(fresh == m_state)) {
+        m_state = fresh;
+        // Without a validator a later run could not tell the file has not
+        // changed; such a part file is not resumed.
+        if (m_state.HasValidator())
+            SaveResumeState(ResumeStatePath(m_strPartPath), m_state);
+        if (Checkpoint())
+            return false;
+        Send(WM_DOWNLOAD_VALIDATORS, reinterpret_cast<platform::LPARAM>(&m_state));
+    }
+    return true;
+}
+
+// The part file is complete: it is checked, written through and renamed
+// into place. Only where the user said Yes does it replace a file of that
+// name; a file that appeared meanwhile brings up the question now.
+bool CHttpDownload::FinishFile()
+{
+    if (Checkpoint())
+        return false;
+    if (const int error = m_file.Sync(); error != 0) {
+        Fail(IDS_READ_ERROR, error);
+        return false;
+    }
+    if (const ContentKind kind = CheckMp3File(m_file.Fd(), m_file.Size()); kind != ContentKind::Mp3) {
+        RemovePartFile();
+        m_strError = LoadLanguageString(ContentKindTextId(kind));
+        CloseHandles();
+        Send(WM_DOWNLOAD_FAILED, reinterpret_cast<platform::LPARAM>(m_strError.c_str()));
+        platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, m_control->Token());
+        return false;
+    }
+    if (Checkpoint())
+        return false;
+    Send(WM_DOWNLOAD_CHECKED, 0);
+
+    int error = m_bReplace ? (std::rename(m_strPartPath.c_str(), m_strLocalPath.c_str()) == 0 ? 0 : errno)
+                           : platform::RenameNoReplace(m_strPartPath, m_strLocalPath);
+    if (error == EEXIST) {
+        const std::string question = AfxFormatString1(LoadBuiltinString(IDS_REPLACE_FILE), m_strLocalPath);
+        if (platform::AfxMessageBox(question, platform::MB_YESNO, m_control->Token()) != platform::IDYES) {
+            RemovePartFile();
+            CloseHandles();
+            Send(WM_DOWNLOAD_DECLINED, 0);
+            platform::PostMessage(WM_DOWNLOAD_FINISHED, 0, 0, m_control->Token());
+            return false;
+        }
+        if (AbortRequested()) {
+            EndAborted();
+            return false;
+        }
+        error = std::rename(m_strPartPath.c_str(), m_strLocalPath.c_str()) == 0 ? 0 : errno;
+    }
+    if (error != 0) {
+        Fail(IDS_READ_ERROR, error);
+        return false;
     }
     m_file.Close();
-    if (Checkpoint())
-        return;
+    m_bFileOpened = false;
+    SyncFolderOf(m_strLocalPath);
+    platform::DeleteFile(ResumeStatePath(m_strPartPath));
     Send(WM_DOWNLOAD_DONE, 0);
     CloseHandles();
     platform::PostMessage(WM_DOWNLOAD_FINISHED, 0, 0, m_control->Token());
+    return true;
 }
 
 // The read loop: each read is written with one call, then counted in blocks
 // of 1024 bytes, as a reader of whole blocks would see them: the figures
 // follow each completed block (and the last, short one), and each block
 // starts with a pause point.
-bool CHttpDownload::ReadBody()
+CHttpDownload::BodyEnd CHttpDownload::ReadBody()
 {
     std::vector<char> buffer(kReadSize);
     for (;;) {
         if (Checkpoint())
-            return false;
+            return BodyEnd::Ended;
         const std::size_t n = m_pFile->ReadSome(buffer.data(), buffer.size());
         if (n == 0) {
             if (AbortRequested()) {
                 EndAborted();
-                return false;
+                return BodyEnd::Ended;
             }
             if (m_pFile->Failed()) {
+                if (IsRetriableTransferError(m_pFile->ErrorCode())) {
+                    Retry(IDS_READ_ERROR, m_pFile->ErrorCode());
+                    return BodyEnd::Retry;
+                }
                 Fail(IDS_READ_ERROR, m_pFile->ErrorCode());
-                return false;
+                return BodyEnd::Ended;
             }
-            return m_figures.nReceived % kBlockSize == 0 || SendFigures(ReportProgress(m_figures, TickCount()));
+            const bool sent = m_figures.nReceived % kBlockSize == 0 || SendFigures(ReportProgress(m_figures, TickCount()));
+            return sent ? BodyEnd::Complete : BodyEnd::Ended;
+        }
+        if (m_file.Size() < kEarlyCheckSize) {
+            LookAtHead(buffer.data(), n);
+            if (!m_file.IsOpen())
+                return BodyEnd::Ended;
         }
         if (const int error = m_file.Write(buffer.data(), n); error != 0) {
             Fail(IDS_READ_ERROR, error);
-            return false;
+            return BodyEnd::Ended;
         }
+        if (m_options.limiter)
+            m_options.limiter->Take(n, m_control->Token());
         for (std::size_t offset = 0; offset < n;) {
             const std::size_t room = kBlockSize - static_cast<std::size_t>(m_figures.nReceived % kBlockSize);
             const std::size_t step = std::min(room, n - offset);
@@ -207,11 +487,28 @@ bool CHttpDownload::ReadBody()
             if (m_figures.nReceived % kBlockSize != 0)
                 break;  // the block is still filling
             if (!SendFigures(ReportProgress(m_figures, TickCount())))
-                return false;
+                return BodyEnd::Ended;
             if (offset < n && Checkpoint())
-                return false;
+                return BodyEnd::Ended;
         }
     }
+}
+
+// A web page, JSON or XML shows in its first bytes: such an answer is not
+// fetched to its end. Ends the transfer (the part file closed and gone) when
+// the head plainly is not audio.
+void CHttpDownload::LookAtHead(const char* data, std::size_t size)
+{
+    const std::size_t take = std::min(size, kEarlyCheckSize - std::min(m_strHead.size(), kEarlyCheckSize));
+    m_strHead.append(data, take);
+    const ContentKind kind = EarlyContentKind(m_strHead);
+    if (kind == ContentKind::Mp3)
+        return;
+    RemovePartFile();
+    m_strError = LoadLanguageString(ContentKindTextId(kind));
+    CloseHandles();
+    Send(WM_DOWNLOAD_FAILED, reinterpret_cast<platform::LPARAM>(m_strError.c_str()));
+    platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, m_control->Token());
 }
 
 bool CHttpDownload::SendFigures(const FigureMessages& messages)
@@ -252,17 +549,20 @@ bool CHttpDownload::Checkpoint()
     return true;
 }
 
-// The list has let go of this download (Clear) or the program ends: the
-// connection closes, the partial file goes and nothing more is reported.
+// The list has let go of this download (Clear): the connection closes, the
+// part file goes and nothing more is reported. At the program's end the part
+// file stays, so that the next start resumes it.
 void CHttpDownload::EndAborted()
 {
     CloseHandles();
+    if (m_control->IsAborted() && m_bFileOpened)
+        RemovePartFile();
     m_file.Close();
-    if (m_bFileOpened)
-        RemoveLocalFile();
     platform::PostMessage(WM_DOWNLOAD_FINISHED, 0, 0, m_control->Token());
 }
 
+// A failed download keeps the bytes it received, and what they were fetched
+// with, for a retry or a later run; one that received none leaves nothing.
 void CHttpDownload::Fail(unsigned textId, int errorCode)
 {
     if (AbortRequested()) {
@@ -272,9 +572,9 @@ void CHttpDownload::Fail(unsigned textId, int errorCode)
     if (errorCode == 0)
         errorCode = errno;
     m_strError = AfxFormatString1(LoadBuiltinString(textId), std::to_string(errorCode));
+    if (m_bFileOpened && m_file.Size() == 0)
+        RemovePartFile();
     m_file.Close();
-    if (m_bFileOpened)
-        RemoveLocalFile();
     CloseHandles();
     Send(WM_DOWNLOAD_FAILED, reinterpret_cast<platform::LPARAM>(m_strError.c_str()));
     platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, m_control->Token());
@@ -288,9 +588,10 @@ void CHttpDownload::FailBeforeOpen(unsigned textId, const std::string& arg)
     platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, m_control->Token());
 }
 
-void CHttpDownload::RemoveLocalFile()
+void CHttpDownload::RemovePartFile()
 {
-    platform::DeleteFile(m_strLocalPath);
+    m_file.Remove();
+    platform::DeleteFile(ResumeStatePath(m_strPartPath));
     m_bFileOpened = false;
 }
 
@@ -302,10 +603,11 @@ void CHttpDownload::CloseHandles()
     }
 }
 
-unsigned DownloadThreadProc(DownloadItem item, std::string musicDir, std::shared_ptr<DownloadControl> control)
+unsigned DownloadThreadProc(DownloadItem item, std::string musicDir, std::shared_ptr<DownloadControl> control,
+                            DownloadOptions options)
 {
     {
-        CHttpDownload download(control);
+        CHttpDownload download(control, std::move(options));
         download.m_item = std::move(item);
         download.m_strUrl = download.m_item.strUrl;
         download.m_strLocalPath = musicDir + download.m_item.strFileName;

@@ -125,6 +125,7 @@
 #define ID_POPUP_CANCEL_DOWNLOAD 32822
 #define ID_POPUP_CLEAR_DOWNLOAD 32823
 #define ID_POPUP_RESUME_DOWNLOAD 32824
+#define ID_POPUP_RETRY_DOWNLOAD 32910
 #define ID_TB_RENAME 32826
 #define ID_TB_DELETE 32830
 #define ID_TB_REFRESH 32831
@@ -210,6 +211,21 @@
 // Status-bar notes when a search reaches one of its bounds.
 #define IDS_PAGE_LINKS_CAPPED 61250
 #define IDS_SEARCH_ROWS_CAPPED 61251
+// Downloads that keep their work: retries, the file check, the queue and the
+// saved list.
+#define IDS_RETRYING 61280
+#define IDS_CHECK_WEB_PAGE 61281
+#define IDS_CHECK_JSON 61282
+#define IDS_CHECK_XML 61283
+#define IDS_CHECK_EMPTY 61284
+#define IDS_CHECK_NOT_MP3 61285
+#define IDS_SERVER_ANSWERED 61286
+#define IDS_QUEUED 61287
+#define IDS_DOWNLOAD_LIST_DAMAGED 61288
+#define IDS_SIMULTANEOUS_DOWNLOADS 61289
+#define IDS_SPEED_LIMIT 61290
+#define IDS_POPUP_RETRY 61291
+#define IDS_PAUSED 61292
 
 // List column headers, translated by running number.
 #define IDS_HEADER_FIRST 40000

@@ -98,6 +98,19 @@ constexpr Entry kStrings[] = {
     {IDS_BAD_FILE_NAME, "The name '%1' can not be used for a file in the music folder."},
     {IDS_PAGE_LINKS_CAPPED, "Only the first %1 links of a result page were taken: %2"},
     {IDS_SEARCH_ROWS_CAPPED, "The search has found %1 files; no more are added to the list."},
+    {IDS_RETRYING, "Retrying in %1 sec (try %2 of %3): %4"},
+    {IDS_CHECK_WEB_PAGE, "The server sent a web page, not an MP3 file"},
+    {IDS_CHECK_JSON, "The server sent JSON data, not an MP3 file"},
+    {IDS_CHECK_XML, "The server sent an XML document, not an MP3 file"},
+    {IDS_CHECK_EMPTY, "The server sent an empty file, not an MP3 file"},
+    {IDS_CHECK_NOT_MP3, "The server sent a file that is not MP3 audio"},
+    {IDS_SERVER_ANSWERED, "The server answered %1"},
+    {IDS_QUEUED, "Queued"},
+    {IDS_DOWNLOAD_LIST_DAMAGED, "The saved download list could not be read; it was set aside as '%1'."},
+    {IDS_SIMULTANEOUS_DOWNLOADS, "Simultaneous downloads"},
+    {IDS_SPEED_LIMIT, "Speed limit (KB/s, 0 for none)"},
+    {IDS_POPUP_RETRY, "Re&try"},
+    {IDS_PAUSED, "Paused"},
 };
 
 constexpr bool IsSorted()

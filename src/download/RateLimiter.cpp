@@ -26,8 +26,8 @@ void RateLimiter::Take(std::size_t bytes, std::stop_token stop)
         if (m_nLimit == 0)
             return;
         const Clock::time_point now = Clock::now();
-        // Time not used by anybody is not saved up beyond a short burst.
-        m_nextFree = std::max(m_nextFree, now - std::chrono::milliseconds(200));
+        // Time nobody used is not saved up for a burst later.
+        m_nextFree = std::max(m_nextFree, now);
         m_nextFree += std::chrono::microseconds(bytes * 1000000 / m_nLimit);
         until = m_nextFree;
     }

@@ -33,7 +33,9 @@ constexpr const char* kUsage =
     "  walk URL              walk the result pages from URL, printing each report\n"
     "  download URL MUSIC-DIR [--replace yes|no] [--login USER:PASSWORD]\n"
     "                        [--pause-at BYTES --resume-after MS]\n"
-    "                        download one file into MUSIC-DIR as the window would\n"
+    "                        [--retries N] [--retry-wait-ms MS] [--limit-rate KBPS]\n"
+    "                        download one file into MUSIC-DIR as the window would;\n"
+    "                        run again, it resumes from the part file left there\n"
     "Engines.ini is read from the program folder unless --engines names a file.\n"
     "Exit status: 0 done, 1 the file or page could not be read (or the download\n"
     "failed or was declined), 2 bad arguments.\n";

@@ -29,6 +29,12 @@ void DownloadControl::Abort()
     m_changed.notify_all();
 }
 
+void DownloadControl::Stop()
+{
+    m_bKeepPart = true;
+    Abort();
+}
+
 void DownloadControl::PauseAt(std::uint64_t bytes)
 {
     std::lock_guard lock(m_mutex);

@@ -550,12 +550,12 @@ bool CHttpDownload::Checkpoint()
 }
 
 // The list has let go of this download (Clear): the connection closes, the
-// part file goes and nothing more is reported. At the program's end the part
-// file stays, so that the next start resumes it.
+// part file goes and nothing more is reported. At the program's end (or a
+// Stop) the part file stays, so that the next start resumes it.
 void CHttpDownload::EndAborted()
 {
     CloseHandles();
-    if (m_control->IsAborted() && m_bFileOpened)
+    if (m_control->IsAborted() && !m_control->KeepsPartFile() && m_bFileOpened)
         RemovePartFile();
     m_file.Close();
     platform::PostMessage(WM_DOWNLOAD_FINISHED, 0, 0, m_control->Token());

@@ -48,3 +48,5 @@ inline constexpr unsigned WM_DOWNLOAD_CHECKED = platform::WM_USER + 243;
 // The server's validators for a download are known or have changed: lParam
 // points to its ResumeState (download/ResumeState.h).
 inline constexpr unsigned WM_DOWNLOAD_VALIDATORS = platform::WM_USER + 244;
+// The download list's popup "Retry" (to the view, wParam and lParam 0).
+inline constexpr unsigned WM_DOWNLOAD_RETRY_ITEM = platform::WM_USER + 245;

@@ -5,6 +5,8 @@
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr const char* kSection = "Tunorva";
@@ -46,6 +48,11 @@ void LoadSettings(Settings& settings)
         settings.m_nMaxHistoryItems = platform::Atoi(*value);
     if (auto value = ReadValue("Language"))
         settings.m_strLanguage = std::move(*value);
+    // Out-of-range numbers fall back to the nearest allowed value.
+    if (const auto value = ReadValue("SimultaneousDownloads"))
+        settings.m_nSimultaneousDownloads = std::clamp(platform::Atoi(*value), 1, Settings::kMaxSimultaneousDownloads);
+    if (const auto value = ReadValue("SpeedLimitKBps"))
+        settings.m_nSpeedLimitKBps = std::clamp(platform::Atoi(*value), 0, Settings::kMaxSpeedLimitKBps);
 }
 
 void SaveSettings(const Settings& settings)
@@ -61,6 +68,8 @@ void SaveSettings(const Settings& settings)
     add("MusicDir", settings.m_strMusicDir);
     add("nMaxHistoryItems", std::to_string(settings.m_nMaxHistoryItems));
     add("Language", settings.m_strLanguage);
+    add("SimultaneousDownloads", std::to_string(settings.m_nSimultaneousDownloads));
+    add("SpeedLimitKBps", std::to_string(settings.m_nSpeedLimitKBps));
     if (!lines.empty())
         lines.pop_back();
     platform::ReplaceProfileSection(kSection, lines, SettingsFilePath());

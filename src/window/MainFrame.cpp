@@ -111,6 +111,7 @@ int CMainFrame::OnCreate()
     m_wndView->LoadSettings();
     m_wndView->ApplyLanguage();
     RefreshPrompts();
+    m_wndView->RestoreDownloads();
     // As if the first tab had been clicked.
     m_wndView->OnTabClick(QPoint(60, 24));
 
@@ -216,8 +217,10 @@ void CMainFrame::OnClose()
             m_onCloseStep(name);
     };
     if (m_wndView != nullptr) {
-        m_wndView->OnClearAll();
-        step("ClearAll");
+        // The list is kept for the next start; the transfers end with their
+        // part files left in place.
+        m_wndView->StopDownloadsForExit();
+        step("StopDownloads");
         // The page workers spool into Temp/: they are stopped and waited for
         // (a stopped worker gives up its waits within a fraction of a second),
         // so that none writes a page file after the folder has been emptied.

@@ -69,6 +69,9 @@ bool CMainFrame::LoadFrame(int resourceId)
         return false;
     m_bCreated = true;
     platform::SetMainWindow(this, this);
+    // Only now can the restored transfers report: before, their first
+    // messages (the length among them) would find no window.
+    m_wndView->RestoreDownloads();
     return true;
 }
 
@@ -111,7 +114,6 @@ int CMainFrame::OnCreate()
     m_wndView->LoadSettings();
     m_wndView->ApplyLanguage();
     RefreshPrompts();
-    m_wndView->RestoreDownloads();
     // As if the first tab had been clicked.
     m_wndView->OnTabClick(QPoint(60, 24));
 

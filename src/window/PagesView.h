@@ -206,6 +206,7 @@ public:
     std::unique_ptr<DownloadListStore> m_pDownloadStore;
     bool m_bDownloadListDirty = false;   // byte counts changed since the last save
     bool m_bDownloadListFrozen = false;  // the window ends: the saved list stays as it is
+    bool m_bDownloadSaveQueued = false;  // a save runs after the current event
     QTimer* m_pDownloadSaveTimer = nullptr;
     // After a chain has reported its last page: when no chain of the current
     // search runs any more, the toggle returns to "Find It!" by itself.

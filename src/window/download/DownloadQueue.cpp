@@ -90,10 +90,20 @@ void CPagesView::StartQueuedDownloads()
     }
 }
 
+// The save runs once the current event is handled: a burst of changes (50
+// rows started in one go) costs one write and one flush to the disk.
 void CPagesView::DownloadsChanged()
 {
     StartQueuedDownloads();
-    SaveDownloadList();
+    m_bDownloadListDirty = true;
+    if (m_bDownloadSaveQueued)
+        return;
+    m_bDownloadSaveQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_bDownloadSaveQueued = false;
+        if (m_bDownloadListDirty)
+            SaveDownloadList();
+    });
 }
 
 void CPagesView::SaveDownloadList()

@@ -109,8 +109,8 @@ TEST_F(DownloadQueueTest, RowsBeyondTheLimitWaitAsQueuedAndStartInOrder)
     EXPECT_EQ(m_view->RunningDownloads(), 2);
     EXPECT_EQ(Downloads().GetItemText(2, 4), "Queued");
     EXPECT_EQ(Downloads().GetItemText(3, 4), "Queued");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return SavedList().size() == 4u; }, 1000)) << "a new row is saved at once";
     const auto saved = SavedList();
-    ASSERT_EQ(saved.size(), 4u) << "a new row is saved at once";
     EXPECT_EQ(saved[3].state, DownloadRecord::State::Queued);
 
     // "c" starts before "d": whichever of a and b ends first makes room.
@@ -120,15 +120,15 @@ TEST_F(DownloadQueueTest, RowsBeyondTheLimitWaitAsQueuedAndStartInOrder)
     ASSERT_TRUE(QTest::qWaitFor([&] { return Downloads().GetItemCount() == 0; }, 30000));
     for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3"})
         EXPECT_TRUE(ReadWhole(Music(name)) == m_body) << name;
-    EXPECT_TRUE(SavedList().empty()) << "done removes the entries";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return SavedList().empty(); }, 1000)) << "done removes the entries";
 }
 
 TEST_F(DownloadQueueTest, AFailedRowIsRetriedFromItsPopup)
 {
     Start("gone.mp3");
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_view->m_downloadSlots[0].failed; }, 10000));
-    ASSERT_EQ(SavedList().size(), 1u);
-    EXPECT_EQ(SavedList()[0].state, DownloadRecord::State::Failed);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return SavedList().size() == 1u && SavedList()[0].state == DownloadRecord::State::Failed; }, 1000));
     Downloads().SelectItem(0);
     m_view->m_lstDownloads->m_bItemFailed = true;
     const auto menu = m_view->m_lstDownloads->BuildPopupMenu();
@@ -183,8 +183,7 @@ TEST_F(DownloadQueueTest, AClosedWindowKeepsItsListAndTheNextStartFinishesIt)
     EXPECT_TRUE(resumed) << "only the missing bytes were asked for";
     Downloads().SelectItem(0);
     m_view->OnClearDownload();
-    ASSERT_TRUE(QTest::qWaitFor([] { return platform::RunningWorkerCount() == 0; }, 5000));
-    EXPECT_TRUE(SavedList().empty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return platform::RunningWorkerCount() == 0 && SavedList().empty(); }, 5000));
     EXPECT_FALSE(fs::exists(Music(".held-b.mp3.part"))) << "Clear deletes the part file";
 }
 
@@ -207,7 +206,9 @@ TEST_F(DamagedListTest, IsSetAsideWithAMessage)
     EXPECT_EQ(Downloads().GetItemCount(), 0);
     Start("a.mp3");
     ASSERT_TRUE(QTest::qWaitFor([&] { return Downloads().GetItemCount() == 0; }, 10000));
-    EXPECT_TRUE(SavedList().empty()) << "a fresh list is written";
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return fs::exists(m_dir.File("data/Tunorva/downloads.list")) && SavedList().empty(); }, 1000))
+        << "a fresh list is written";
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "window/download/ListCtrlEx.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -173,7 +174,8 @@ void CPagesView::RestoreDownloads()
         entry.item.nSlot = slot;
         entry.item.strUrl = record.strUrl;
         entry.item.strFileName = record.strFileName;
-        entry.item.nSearchId = 0;
+        // A restored row belongs to no found-files list: its status texts go nowhere.
+        entry.item.nSearchId = std::numeric_limits<std::uint64_t>::max();
         record.nSlot = slot;
         entry.record = record;
         switch (record.state) {

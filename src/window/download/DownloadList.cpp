@@ -12,6 +12,8 @@
 #include "resources/Resource.h"
 #include "settings/LanguagePack.h"
 
+#include <algorithm>
+
 namespace {
 
 void Message(unsigned id)
@@ -112,8 +114,13 @@ void CPagesView::FreeSlot(int slot)
     DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
     if (entry.worker)
         entry.worker->Abort();
-    // A failed row has no worker left: its part file goes here.
-    if (entry.failed && !entry.item.strFileName.empty() && IsSafeDownloadName(entry.item.strFileName)) {
+    // A failed or queued row has no worker to delete its part file (a restored
+    // one may have one): it goes here, unless another row saves to that name.
+    const auto sameName = [&](const DownloadSlot& other) {
+        return &other != &entry && other.inUse && other.item.strFileName == entry.item.strFileName;
+    };
+    if ((entry.failed || entry.queued) && IsSafeDownloadName(entry.item.strFileName) &&
+        std::none_of(m_downloadSlots.begin(), m_downloadSlots.end(), sameName)) {
         const std::string part = PartFilePath(MusicFolder() + entry.item.strFileName);
         platform::DeleteFile(part);
         platform::DeleteFile(ResumeStatePath(part));

@@ -185,6 +185,18 @@ TEST_F(DownloadQueueTest, AClosedWindowKeepsItsListAndTheNextStartFinishesIt)
     m_view->OnClearDownload();
     ASSERT_TRUE(QTest::qWaitFor([&] { return platform::RunningWorkerCount() == 0 && SavedList().empty(); }, 5000));
     EXPECT_FALSE(fs::exists(Music(".held-b.mp3.part"))) << "Clear deletes the part file";
+
+    // A restored row still waiting its turn has no worker: Clear deletes its
+    // part file all the same.
+    m_view->m_nSimultaneousDownloads = 1;
+    m_view->ApplyDownloadLimits();
+    m_heldDelayMs = 200;
+    Start("held-c.mp3");
+    Start("held-d.mp3");
+    m_dir.Write("Music/.held-d.mp3.part", m_body.substr(0, 1000));
+    Downloads().SelectItem(1);
+    m_view->OnClearDownload();
+    EXPECT_FALSE(fs::exists(Music(".held-d.mp3.part")));
 }
 
 class DamagedListTest : public DownloadQueueTest {

@@ -7,6 +7,8 @@
 #include "BenchServer.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -28,6 +30,25 @@ struct Run {
     double seconds = 0;
     double cpu = 0;
 };
+
+// Starts the tool with its records going nowhere and returns at once.
+pid_t SpawnDetached(const std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        std::fprintf(stderr, "cannot start %s\n", argv[0]);
+        std::exit(1);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
 
 Run Spawn(const std::vector<std::string>& args)
 {
@@ -79,9 +100,8 @@ bool SameAs(const std::filesystem::path& path, const std::string& body)
 int main()
 {
     constexpr std::size_t kSize = 256u << 20;
-    std::string body(kSize, '\0');
-    for (std::size_t i = 0; i < kSize; i += 4096)
-        body[i] = static_cast<char>(i >> 12);
+    const std::string body =
+        BenchServer::Mp3Body(kSize, [](std::size_t i) { return i % 4096 == 0 ? static_cast<char>(i >> 12) : '\0'; });
     BenchServer server(body);
     const std::string url = server.Url("/big.mp3");
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "tunorva-bench-download";
@@ -102,6 +122,31 @@ int main()
         curlTime.push_back(theirs.seconds);
         curlCpu.push_back(theirs.cpu);
     }
+
+    // The cost of a resume: the first run is killed once half the file is in
+    // its part file; the second run's time to its first new byte on disk and
+    // the bytes the server sends again.
+    std::filesystem::remove(dir / "big.mp3");
+    const std::filesystem::path part = dir / ".big.mp3.part";
+    pid_t first = SpawnDetached({TUNORVA_CLI, "download", url, dir.string()});
+    while (!(std::filesystem::exists(part) && std::filesystem::file_size(part) >= kSize / 2))
+        usleep(200);
+    ::kill(first, SIGKILL);
+    ::waitpid(first, nullptr, 0);
+    const std::uintmax_t kept = std::filesystem::file_size(part);
+    server.ResetCount();
+    const auto resumeStart = std::chrono::steady_clock::now();
+    pid_t second = SpawnDetached({TUNORVA_CLI, "download", url, dir.string()});
+    while (std::filesystem::exists(part) && std::filesystem::file_size(part) <= kept)
+        usleep(100);
+    const double firstByte = std::chrono::duration<double>(std::chrono::steady_clock::now() - resumeStart).count();
+    int status = 0;
+    ::waitpid(second, &status, 0);
+    const double resumeTotal = std::chrono::duration<double>(std::chrono::steady_clock::now() - resumeStart).count();
+    if (!SameAs(dir / "big.mp3", body)) {
+        std::fprintf(stderr, "the resumed file differs\n");
+        return 1;
+    }
     std::filesystem::remove_all(dir);
 
     const double mb = static_cast<double>(kSize) / (1 << 20);
@@ -110,5 +155,10 @@ int main()
     std::printf("curl -s -o   %.3f s  %.0f MiB/s  cpu %.3f s\n", Median(curlTime), mb / Median(curlTime), Median(curlCpu));
     std::printf("throughput ratio (ours/curl) %.2f, cpu ratio %.2f\n", Median(curlTime) / Median(oursTime),
                 Median(oursCpu) / Median(curlCpu));
+    std::printf("resume after a kill at %.1f %%: first new byte on disk after %.3f s, done after %.3f s; "
+                "the resuming request was sent %llu body bytes for %llu missing (%lld asked again)\n",
+                100.0 * static_cast<double>(kept) / kSize, firstByte, resumeTotal,
+                static_cast<unsigned long long>(server.LastRangeBytes()), static_cast<unsigned long long>(kSize - kept),
+                static_cast<long long>(server.LastRangeBytes()) - static_cast<long long>(kSize - kept));
     return 0;
 }

@@ -1,5 +1,5 @@
-// 50 downloads of 8 MiB at once through the real window (offscreen), from a
-// loopback server that holds the file in memory.
+// 50 downloads of 8 MiB through the real window (offscreen), four at a time
+// (the others queued), from a loopback server that holds the file in memory.
 //
 // Prints, from one run:
 //   all done     the 50 starts -> the download list is empty again
@@ -59,10 +59,10 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(dir + "/Music");
     platform::SetProgramDirForTesting(dir);
 
-    std::string body(kSize, '\0');
-    for (std::size_t i = 0; i < kSize; ++i)
-        body[i] = static_cast<char>((i * 31) >> 7);
+    const std::string body = BenchServer::Mp3Body(kSize, [](std::size_t i) { return static_cast<char>((i * 31) >> 7); });
     BenchServer server(body);
+    // The saved download list goes to the run's own folder.
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir + "/data"));
 
     SilentSound silence;
     platform::SetSoundBackend(&silence);
@@ -72,6 +72,9 @@ int main(int argc, char** argv)
         return 1;
     CPagesView* view = app.MainWindow()->m_wndView;
     view->m_strMusicDir = dir + "/Music/";
+    // Four at a time; the others wait in the list as "Queued".
+    view->m_nSimultaneousDownloads = 4;
+    view->ApplyDownloadLimits();
     view->ShowDownloadPage();
     for (int i = 0; i < kDownloads; ++i) {
         const std::string name = "file-" + std::to_string(i) + ".mp3";

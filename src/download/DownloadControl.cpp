@@ -2,6 +2,7 @@
 
 #include "platform/WorkerThreads.h"
 
+#include <algorithm>
 #include <chrono>
 
 void DownloadControl::RequestPause()
@@ -26,6 +27,12 @@ void DownloadControl::Abort()
         m_stop.request_stop();
     }
     m_changed.notify_all();
+}
+
+void DownloadControl::Stop()
+{
+    m_bKeepPart = true;
+    Abort();
 }
 
 void DownloadControl::PauseAt(std::uint64_t bytes)
@@ -63,5 +70,14 @@ bool DownloadControl::PausePoint(std::uint64_t bytesReceived)
     // and then; a paused transfer must not hold the process's end.
     while (m_bPaused && !m_stop.stop_requested() && !platform::IsShuttingDown())
         m_changed.wait_for(lock, std::chrono::milliseconds(100));
+    return !m_stop.stop_requested() && !platform::IsShuttingDown();
+}
+
+bool DownloadControl::WaitFor(std::uint64_t ms)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    std::unique_lock lock(m_mutex);
+    while (!m_stop.stop_requested() && !platform::IsShuttingDown() && std::chrono::steady_clock::now() < until)
+        m_changed.wait_until(lock, std::min(until, std::chrono::steady_clock::now() + std::chrono::milliseconds(100)));
     return !m_stop.stop_requested() && !platform::IsShuttingDown();
 }

@@ -20,6 +20,10 @@ public:
     // Ends the transfer: a paused worker wakes up, the worker closes its
     // connection, deletes its partial file and reports nothing more.
     void Abort();
+    // Ends the transfer as Abort does, but the part file stays for the next
+    // start (the window closes with the transfer in its saved list).
+    void Stop();
+    bool KeepsPartFile() const { return m_bKeepPart; }
     // Pauses the transfer at its first pause point at or after `bytes`
     // received, as if RequestPause had been called then.
     void PauseAt(std::uint64_t bytes);
@@ -37,6 +41,9 @@ public:
     // A pause point: waits while a pause is requested. False when the
     // transfer is to end (aborted, or the process shuts down).
     bool PausePoint(std::uint64_t bytesReceived);
+    // Waits `ms` milliseconds before a retry. False when the transfer is to
+    // end meanwhile (aborted, or the process shuts down).
+    bool WaitFor(std::uint64_t ms);
     void MarkEnded() { m_bEnded = true; }
 
 private:
@@ -47,4 +54,5 @@ private:
     std::function<void(std::uint64_t)> m_onPaused;
     std::stop_source m_stop;
     std::atomic<bool> m_bEnded{false};
+    std::atomic<bool> m_bKeepPart{false};
 };

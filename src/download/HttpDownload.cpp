@@ -1,7 +1,8 @@
 #include "download/HttpDownload.h"
 
+#include "download/DownloadNotices.h"
 #include "download/FileNameFromUrl.h"
-
+#include "download/Mp3Check.h"
 #include "platform/CRuntime.h"
 #include "platform/CaseInsensitive.h"
 #include "platform/Files.h"
@@ -16,14 +17,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
 namespace {
-
-// HttpQueryInfoA answers into a 32-byte buffer; a longer value does not fit
-// and counts as no answer.
-constexpr std::size_t kQueryBufferSize = 32;
 
 // The error code of a URL whose service the HTTP layer does not speak.
 constexpr int kUnsupportedService = 1;
@@ -33,8 +32,9 @@ constexpr int kBodyCutShort = 18;
 
 }  // namespace
 
-CHttpDownload::CHttpDownload(std::shared_ptr<DownloadControl> control)
+CHttpDownload::CHttpDownload(std::shared_ptr<DownloadControl> control, DownloadOptions options)
     : m_control(std::move(control))
+    , m_options(std::move(options))
     , m_status(m_item, m_control->Token())
 {
 }
@@ -61,6 +61,8 @@ bool CHttpDownload::Start()
     }
 
     const std::stop_token token = m_control->Token();
+    // Yes only marks the file for replacing: the old song stays whole until
+    // the new one is complete and checked.
     if (platform::FileExists(m_strLocalPath)) {
         const std::string question = AfxFormatString1(LoadBuiltinString(IDS_REPLACE_FILE), m_strLocalPath);
         if (platform::AfxMessageBox(question, platform::MB_YESNO, token) != platform::IDYES) {
@@ -68,11 +70,13 @@ bool CHttpDownload::Start()
             Send(WM_DOWNLOAD_DECLINED, 0);
             return true;
         }
+        m_bReplace = true;
     }
     if (AbortRequested())
         return true;
 
-    if (const int error = m_file.Open(m_strLocalPath); error != 0) {
+    m_strPartPath = PartFilePath(m_strLocalPath);
+    if (const int error = m_file.Open(m_strPartPath); error != 0) {
         m_strError = AfxFormatString1(LoadBuiltinString(IDS_OPEN_FILE_ERROR), std::to_string(error));
         platform::AfxMessageBox(m_strError, platform::MB_OK, token);
         CloseHandles();
@@ -81,6 +85,17 @@ bool CHttpDownload::Start()
         return true;
     }
     m_bFileOpened = true;
+    // Bytes an earlier run left are kept only where its record says they
+    // come from this URL and fit the file's length.
+    if (m_file.Size() > 0) {
+        const auto saved = LoadResumeState(ResumeStatePath(m_strPartPath));
+        if (saved && saved->strUrl == m_strUrl && saved->HasValidator() &&
+            (saved->nLength == 0 || m_file.Size() <= saved->nLength))
+            m_state = *saved;
+        else if (!StartOver("the part file has no record of its source"))
+            return true;
+    }
+    m_state.strUrl = m_strUrl;
     Transfer();
     return true;
 }
@@ -95,11 +110,42 @@ void CHttpDownload::Transfer()
         Fail(IDS_CONNECT_ERROR, kUnsupportedService);
         return;
     }
+    int restarts = 0;
+    for (int retry = 0;;) {
+        const TryEnd end = TryOnce();
+        if (end == TryEnd::Ended)
+            return;
+        if (end == TryEnd::Restart) {
+            if (++restarts <= kMaxRestarts)
+                continue;
+            Fail(IDS_INVALID_HTTP_RESPONSE, 206);
+            return;
+        }
+        if (retry >= m_options.retry.nRetries) {
+            Fail(m_pending.textId, m_pending.errorCode);
+            return;
+        }
+        if (!WaitBeforeRetry(++retry))
+            return;
+    }
+}
+
+// One try: the request (a range from where the part file ends, when it has
+// bytes), the password step, the answer's validators and the body.
+CHttpDownload::TryEnd CHttpDownload::TryOnce()
+{
+    CloseHandles();
+    const std::uint64_t from = m_file.Size();
     platform::HttpRequestOptions options;
     // The song is saved as the server sends it, so it must come unencoded.
     options.headers = {"User-Agent: " + LoadBuiltinString(AFX_IDS_APP_TITLE), "Accept: */*",
                        "Accept-Encoding: identity"};
     options.useTls = m_dwServiceType == platform::AFX_INET_SERVICE_HTTPS;
+    if (from > 0) {
+        options.headers.push_back("Range: bytes=" + std::to_string(from) + "-");
+        if (const std::string validator = m_state.IfRangeValue(); !validator.empty())
+            options.headers.push_back("If-Range: " + validator);
+    }
     options.followRedirects = true;
     options.useSystemProxy = true;
     options.observer = &m_status;
@@ -108,31 +154,37 @@ void CHttpDownload::Transfer()
     m_pFile = std::make_unique<platform::HttpFile>(m_strServer, m_nPort, m_strObject, std::move(options));
     if (m_pFile->ErrorCode() != 0) {
         Fail(IDS_DOWNLOAD_ERROR, m_pFile->ErrorCode());
-        return;
+        return TryEnd::Ended;
     }
     if (Checkpoint())
-        return;
+        return TryEnd::Ended;
 
     // Send, and send again with a login for as long as the server asks for
     // one and the user gives one, a bounded number of times.
     for (int logins = 0;; ++logins) {
         if (!m_pFile->SendRequest()) {
-            if (AbortRequested())
+            if (AbortRequested()) {
                 EndAborted();
-            else if (m_pFile->CertificateFailed())
+                return TryEnd::Ended;
+            }
+            // A certificate that cannot be verified will not verify on the next try either.
+            if (m_pFile->CertificateFailed()) {
                 FailWithText(IDS_CERTIFICATE_FAILED, m_pFile->ErrorText());
-            else if (m_pFile->NoValidResponse())
-                Fail(IDS_INVALID_RESPONSE, 0);
-            else
-                Fail(IDS_CONNECT_ERROR, m_pFile->ErrorCode());
-            return;
+                return TryEnd::Ended;
+            }
+            const unsigned textId = m_pFile->NoValidResponse() ? IDS_INVALID_RESPONSE : IDS_CONNECT_ERROR;
+            const int code = textId == IDS_INVALID_RESPONSE ? 0 : m_pFile->ErrorCode();
+            if (IsRetriableTransferError(m_pFile->ErrorCode()))
+                return Retry(textId, code, textId == IDS_INVALID_RESPONSE ? LoadBuiltinString(textId) : std::string());
+            Fail(textId, code);
+            return TryEnd::Ended;
         }
         const int status = m_pFile->StatusCode();
-        if (status == 200)
+        if (status != 401 && status != 407)
             break;
-        if ((status != 401 && status != 407) || logins == kMaxLoginAttempts) {
+        if (logins == kMaxLoginAttempts) {
             Fail(IDS_INVALID_HTTP_RESPONSE, status);
-            return;
+            return TryEnd::Ended;
         }
         // The refusal's own body is thrown away, up to a bound: a server that
         // keeps sending is cut off when the request goes out again.
@@ -156,80 +208,132 @@ void CHttpDownload::Transfer()
             platform::ERROR_INTERNET_FORCE_RETRY) {
             // A refused login is a failure, not an empty file that looks done.
             Fail(IDS_INVALID_HTTP_RESPONSE, status);
-            return;
+            return TryEnd::Ended;
         }
         m_strUserName = login.userName;
         m_strPassword = login.password;
         m_pFile->SetCredentials(m_strUserName, m_strPassword, forProxy);
         if (Checkpoint())
-            return;
+            return TryEnd::Ended;
     }
 
+    const int status = m_pFile->StatusCode();
+    if (IsRetriableStatus(status)) {
+        std::optional<std::uint64_t> retryAfter;
+        if (const auto value = m_pFile->QueryInfo("Retry-After"))
+            retryAfter = ParseRetryAfter(*value, std::time(nullptr));
+        return Retry(IDS_INVALID_HTTP_RESPONSE, status,
+                     AfxFormatString1(LoadLanguageString(IDS_SERVER_ANSWERED), std::to_string(status)), retryAfter);
+    }
+    // A range past the end of a part file that is already whole.
+    if (status == 416 && from > 0) {
+        if (m_state.nLength == from) {
+            FinishFile();
+            return TryEnd::Ended;
+        }
+        return StartOver("the part file does not fit the file on the server") ? TryEnd::Restart : TryEnd::Ended;
+    }
+    if (status != 200 && status != 206) {
+        Fail(IDS_INVALID_HTTP_RESPONSE, status);
+        return TryEnd::Ended;
+    }
     // A server may compress the answer although it was asked not to; saved
     // as it came, that would be a broken song reported as done.
     if (const auto encoding = m_pFile->QueryInfo("Content-Encoding");
         encoding && !encoding->empty() && !platform::EqualsNoCase(*encoding, "identity")) {
         FailWithText(IDS_COMPRESSED_DOWNLOAD, *encoding);
-        return;
+        return TryEnd::Ended;
     }
+    if (!TakeValidators(status, from))
+        return m_file.IsOpen() ? TryEnd::Restart : TryEnd::Ended;
+
     if (Checkpoint())
-        return;
+        return TryEnd::Ended;
     m_status.Send(IDS_GETTING_INFO);
-    const auto header = m_pFile->QueryInfo("Content-Length");
-    const auto length = header && header->size() < kQueryBufferSize ? platform::ParseContentLength(*header) : std::nullopt;
-    if (length) {
+    const std::uint64_t resumedAt = m_file.Size();
+    m_figures = TransferFigures{};
+    m_figures.nReceived = m_figures.nReceivedAtLastReport = m_figures.nResumedFrom = resumedAt;
+    if (m_state.nLength > 0) {
         m_figures.bLengthKnown = true;
-        m_figures.nLength = *length;
+        m_figures.nLength = m_state.nLength;
         if (Checkpoint())
-            return;
+            return TryEnd::Ended;
         Send(WM_DOWNLOAD_SIZE, static_cast<platform::LPARAM>(m_figures.nLength));
     }
+    if (resumedAt > 0) {
+        if (Checkpoint())
+            return TryEnd::Ended;
+        Send(WM_DOWNLOAD_RESUMED, static_cast<platform::LPARAM>(resumedAt));
+        // The row goes on from where the part file ends.
+        if (m_figures.bLengthKnown) {
+            m_figures.nLastPercent = static_cast<int>(static_cast<double>(resumedAt) * 100.0 /
+                                                      static_cast<double>(m_figures.nLength));
+            Send(WM_DOWNLOAD_PROGRESS, static_cast<platform::LPARAM>(resumedAt));
+        }
+    }
     if (Checkpoint())
-        return;
+        return TryEnd::Ended;
     m_status.Send(IDS_RETRIEVING);
 
-    m_figures.nStartTick = m_figures.nLastReportTick = TickCount();
-    if (!ReadBody())
-        return;
-    // The layer below reports a body cut short; this catches any that slip by.
-    if (m_figures.bLengthKnown && m_figures.nReceived < m_figures.nLength) {
-        Fail(IDS_READ_ERROR, kBodyCutShort);
-        return;
+    // The early check looks at the file's own first bytes, also when they
+    // came in an earlier try.
+    if (m_strHead.size() < std::min<std::uint64_t>(resumedAt, kEarlyCheckSize)) {
+        m_strHead.resize(static_cast<std::size_t>(std::min<std::uint64_t>(resumedAt, kEarlyCheckSize)));
+        const ssize_t n = ::pread(m_file.Fd(), m_strHead.data(), m_strHead.size(), 0);
+        m_strHead.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
     }
-    m_file.Close();
-    if (Checkpoint())
-        return;
-    Send(WM_DOWNLOAD_DONE, 0);
-    CloseHandles();
-    platform::PostMessage(WM_DOWNLOAD_FINISHED, 0, 0, m_control->Token());
+
+    m_figures.nStartTick = m_figures.nLastReportTick = TickCount();
+    switch (ReadBody()) {
+    case BodyEnd::Ended: return TryEnd::Ended;
+    case BodyEnd::Retry: return TryEnd::Retry;
+    case BodyEnd::Complete: break;
+    }
+    // The layer below reports a body cut short; this catches any that slip by.
+    if (m_figures.bLengthKnown && m_figures.nReceived < m_figures.nLength)
+        return Retry(IDS_READ_ERROR, kBodyCutShort);
+    FinishFile();
+    return TryEnd::Ended;
 }
 
 // The read loop: each read is written with one call, then counted in blocks
 // of 1024 bytes, as a reader of whole blocks would see them: the figures
 // follow each completed block (and the last, short one), and each block
 // starts with a pause point.
-bool CHttpDownload::ReadBody()
+CHttpDownload::BodyEnd CHttpDownload::ReadBody()
 {
     std::vector<char> buffer(kReadSize);
     for (;;) {
         if (Checkpoint())
-            return false;
+            return BodyEnd::Ended;
         const std::size_t n = m_pFile->ReadSome(buffer.data(), buffer.size());
         if (n == 0) {
             if (AbortRequested()) {
                 EndAborted();
-                return false;
+                return BodyEnd::Ended;
             }
             if (m_pFile->Failed()) {
+                if (IsRetriableTransferError(m_pFile->ErrorCode())) {
+                    Retry(IDS_READ_ERROR, m_pFile->ErrorCode());
+                    return BodyEnd::Retry;
+                }
                 Fail(IDS_READ_ERROR, m_pFile->ErrorCode());
-                return false;
+                return BodyEnd::Ended;
             }
-            return m_figures.nReceived % kBlockSize == 0 || SendFigures(ReportProgress(m_figures, TickCount()));
+            const bool sent = m_figures.nReceived % kBlockSize == 0 || SendFigures(ReportProgress(m_figures, TickCount()));
+            return sent ? BodyEnd::Complete : BodyEnd::Ended;
+        }
+        if (m_file.Size() < kEarlyCheckSize) {
+            LookAtHead(buffer.data(), n);
+            if (!m_file.IsOpen())
+                return BodyEnd::Ended;
         }
         if (const int error = m_file.Write(buffer.data(), n); error != 0) {
             Fail(IDS_READ_ERROR, error);
-            return false;
+            return BodyEnd::Ended;
         }
+        if (m_options.limiter)
+            m_options.limiter->Take(n, m_control->Token());
         for (std::size_t offset = 0; offset < n;) {
             const std::size_t room = kBlockSize - static_cast<std::size_t>(m_figures.nReceived % kBlockSize);
             const std::size_t step = std::min(room, n - offset);
@@ -238,11 +342,28 @@ bool CHttpDownload::ReadBody()
             if (m_figures.nReceived % kBlockSize != 0)
                 break;  // the block is still filling
             if (!SendFigures(ReportProgress(m_figures, TickCount())))
-                return false;
+                return BodyEnd::Ended;
             if (offset < n && Checkpoint())
-                return false;
+                return BodyEnd::Ended;
         }
     }
+}
+
+// A web page, JSON or XML shows in its first bytes: such an answer is not
+// fetched to its end. Ends the transfer (the part file closed and gone) when
+// the head plainly is not audio.
+void CHttpDownload::LookAtHead(const char* data, std::size_t size)
+{
+    const std::size_t take = std::min(size, kEarlyCheckSize - std::min(m_strHead.size(), kEarlyCheckSize));
+    m_strHead.append(data, take);
+    const ContentKind kind = EarlyContentKind(m_strHead);
+    if (kind == ContentKind::Mp3)
+        return;
+    RemovePartFile();
+    m_strError = LoadLanguageString(ContentKindTextId(kind));
+    CloseHandles();
+    Send(WM_DOWNLOAD_FAILED, reinterpret_cast<platform::LPARAM>(m_strError.c_str()));
+    platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, m_control->Token());
 }
 
 bool CHttpDownload::SendFigures(const FigureMessages& messages)
@@ -283,17 +404,20 @@ bool CHttpDownload::Checkpoint()
     return true;
 }
 
-// The list has let go of this download (Clear) or the program ends: the
-// connection closes, the partial file goes and nothing more is reported.
+// The list has let go of this download (Clear): the connection closes, the
+// part file goes and nothing more is reported. At the program's end (or a
+// Stop) the part file stays, so that the next start resumes it.
 void CHttpDownload::EndAborted()
 {
     CloseHandles();
+    if (m_control->IsAborted() && !m_control->KeepsPartFile() && m_bFileOpened)
+        RemovePartFile();
     m_file.Close();
-    if (m_bFileOpened)
-        RemoveLocalFile();
     platform::PostMessage(WM_DOWNLOAD_FINISHED, 0, 0, m_control->Token());
 }
 
+// A failed download keeps the bytes it received, and what they were fetched
+// with, for a retry or a later run; one that received none leaves nothing.
 void CHttpDownload::Fail(unsigned textId, int errorCode)
 {
     if (AbortRequested()) {
@@ -303,16 +427,16 @@ void CHttpDownload::Fail(unsigned textId, int errorCode)
     if (errorCode == 0)
         errorCode = errno;
     m_strError = AfxFormatString1(LoadBuiltinString(textId), std::to_string(errorCode));
+    if (m_bFileOpened && m_file.Size() == 0)
+        RemovePartFile();
     m_file.Close();
-    if (m_bFileOpened)
-        RemoveLocalFile();
     CloseHandles();
     Send(WM_DOWNLOAD_FAILED, reinterpret_cast<platform::LPARAM>(m_strError.c_str()));
     platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, m_control->Token());
 }
 
 // A failure whose text names its cause: the language's text with `cause`
-// for "%1"; the partial file goes as in Fail.
+// for "%1"; the part file is kept or removed as in Fail.
 void CHttpDownload::FailWithText(unsigned textId, const std::string& cause)
 {
     if (AbortRequested()) {
@@ -320,9 +444,9 @@ void CHttpDownload::FailWithText(unsigned textId, const std::string& cause)
         return;
     }
     m_strError = AfxFormatString1(LoadLanguageString(textId), cause);
+    if (m_bFileOpened && m_file.Size() == 0)
+        RemovePartFile();
     m_file.Close();
-    if (m_bFileOpened)
-        RemoveLocalFile();
     CloseHandles();
     Send(WM_DOWNLOAD_FAILED, reinterpret_cast<platform::LPARAM>(m_strError.c_str()));
     platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, m_control->Token());
@@ -336,9 +460,10 @@ void CHttpDownload::FailBeforeOpen(unsigned textId, const std::string& arg)
     platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, m_control->Token());
 }
 
-void CHttpDownload::RemoveLocalFile()
+void CHttpDownload::RemovePartFile()
 {
-    platform::DeleteFile(m_strLocalPath);
+    m_file.Remove();
+    platform::DeleteFile(ResumeStatePath(m_strPartPath));
     m_bFileOpened = false;
 }
 
@@ -350,10 +475,11 @@ void CHttpDownload::CloseHandles()
     }
 }
 
-unsigned DownloadThreadProc(DownloadItem item, std::string musicDir, std::shared_ptr<DownloadControl> control)
+unsigned DownloadThreadProc(DownloadItem item, std::string musicDir, std::shared_ptr<DownloadControl> control,
+                            DownloadOptions options)
 {
     {
-        CHttpDownload download(control);
+        CHttpDownload download(control, std::move(options));
         download.m_item = std::move(item);
         download.m_strUrl = download.m_item.strUrl;
         download.m_strLocalPath = musicDir + download.m_item.strFileName;

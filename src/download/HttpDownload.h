@@ -3,35 +3,51 @@
 #include "download/DownloadControl.h"
 #include "download/DownloadItem.h"
 #include "download/FileStatusReporter.h"
+#include "download/PartFile.h"
+#include "download/RateLimiter.h"
+#include "download/ResumeState.h"
+#include "download/RetryPolicy.h"
 #include "download/TransferFigures.h"
 #include "platform/Http.h"
 #include "platform/MessageChannel.h"
-#include "platform/OutputFile.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+// How a download treats failures and shares the speed limit.
+struct DownloadOptions {
+    RetryPolicy retry;
+    std::shared_ptr<RateLimiter> limiter;  // none: no limit
+};
+
 // One download: parses the file's URL, asks before replacing a local file,
-// creates the file in the music folder, reads the body and writes it, and
-// reports status texts, the length, progress, rate, time left and the end to
-// the main frame. A download worker builds one on its own stack, runs Start
-// and destroys it. The list pauses, resumes and ends it through `control`.
+// writes the body into a hidden part file in the music folder, and renames it
+// into place once it is complete and checked to be MP3. A failed try is tried
+// again after a wait and resumes where the part file ends; a failed download
+// keeps its part file and the server's validators, so that a later run asks
+// only for the missing bytes. Reports status texts, the length, progress,
+// rate, time left, the waits and the end to the main frame. A download worker
+// builds one on its own stack, runs Start and destroys it. The list pauses,
+// resumes and ends it through `control`.
 class CHttpDownload final {
 public:
-    explicit CHttpDownload(std::shared_ptr<DownloadControl> control);
+    explicit CHttpDownload(std::shared_ptr<DownloadControl> control, DownloadOptions options = {});
     ~CHttpDownload();
     CHttpDownload(const CHttpDownload&) = delete;
     CHttpDownload& operator=(const CHttpDownload&) = delete;
 
-    // Parsing, the replace question and the local file; then Transfer.
+    // Parsing, the replace question and the part file; then Transfer.
     bool Start();
-    // Connection, request, password step, length and the read loop.
+    // The tries, each with its connection, request, password step, length
+    // and read loop; then the check and the rename.
     void Transfer();
     void CloseHandles();
 
     std::string m_strUrl;
     std::string m_strLocalPath;   // music folder + the item's file name
+    std::string m_strPartPath;    // where the bytes go until the end
     std::string m_strUserName;    // the login given in the password step
     std::string m_strPassword;
     DownloadItem m_item;          // its address is the wParam of every message
@@ -41,7 +57,8 @@ public:
     std::uint16_t m_nPort = 0;
     std::uint32_t m_dwServiceType = 0;
     std::unique_ptr<platform::HttpFile> m_pFile;
-    platform::OutputFile m_file;
+    PartFile m_file;
+    ResumeState m_state;          // validators of the file being fetched
 
     // How many logins a server may refuse before the download gives up.
     static constexpr int kMaxLoginAttempts = 3;
@@ -51,8 +68,32 @@ public:
     // 1024-byte blocks.
     static constexpr std::size_t kReadSize = 64 * 1024;
     static constexpr std::size_t kBlockSize = 1024;
+    // The first bytes looked at for plainly not being audio.
+    static constexpr std::size_t kEarlyCheckSize = 64 * 1024;
+    // Start-overs one download accepts before it gives up on a server whose
+    // answers never fit its part file.
+    static constexpr int kMaxRestarts = 3;
 
 private:
+    enum class TryEnd { Ended, Retry, Restart };
+    // A failure that another try may cure: the cause shown during the wait,
+    // and the failure reported when no try is left.
+    struct PendingFailure {
+        unsigned textId = 0;
+        int errorCode = 0;
+        std::string cause;
+        std::optional<std::uint64_t> retryAfterMs;
+    };
+
+    TryEnd TryOnce();
+    TryEnd Retry(unsigned textId, int errorCode, std::string cause = {},
+                 std::optional<std::uint64_t> retryAfterMs = std::nullopt);
+    // Empties the part file and says why; false when it cannot be emptied.
+    bool StartOver(const char* reason);
+    bool TakeValidators(int status, std::uint64_t from);
+    bool FinishFile();
+    void RemovePartFile();
+    bool WaitBeforeRetry(int retry);
     bool AbortRequested() const;
     // A pause point followed by the abort test; true when the transfer ends here.
     bool Checkpoint();
@@ -62,10 +103,15 @@ private:
     void FailBeforeOpen(unsigned textId, const std::string& arg);
     void Send(unsigned message, platform::LPARAM lParam);
     bool SendFigures(const FigureMessages& messages);
-    bool ReadBody();
-    void RemoveLocalFile();
+    enum class BodyEnd { Complete, Ended, Retry };
+    BodyEnd ReadBody();
+    void LookAtHead(const char* data, std::size_t size);
 
     std::shared_ptr<DownloadControl> m_control;
+    DownloadOptions m_options;
+    PendingFailure m_pending;
+    std::string m_strHead;        // the body's first bytes, for the early check
+    bool m_bReplace = false;      // the user said Yes to replacing the file
     FileStatusReporter m_status;
     TransferFigures m_figures;
     bool m_bFileOpened = false;
@@ -74,7 +120,8 @@ private:
 // The download worker's procedure: copies the item into a local
 // CHttpDownload whose local path is `musicDir` (ending in '/') followed by
 // the item's file name, runs it, marks `control` ended and returns 0.
-unsigned DownloadThreadProc(DownloadItem item, std::string musicDir, std::shared_ptr<DownloadControl> control);
+unsigned DownloadThreadProc(DownloadItem item, std::string musicDir, std::shared_ptr<DownloadControl> control,
+                            DownloadOptions options = {});
 
 // The name a download is saved under: FileNameFromUrl, the same name the
 // File Name column shows.

@@ -50,10 +50,13 @@ FigureMessages ReportProgress(TransferFigures& f, std::uint64_t now)
         out.rate = FormatRateText(rate);
         f.nLastReportTick = now;
         f.nReceivedAtLastReport = f.nReceived;
-        if (f.bLengthKnown && f.nReceived != 0) {
+        // The time left goes by this run's pace: bytes a part file already
+        // held took no time now.
+        if (f.bLengthKnown && f.nReceived > f.nResumedFrom) {
             // More bytes than announced leave nothing to wait for.
             const std::uint64_t remaining = f.nLength > f.nReceived ? f.nLength - f.nReceived : 0;
-            const double seconds = static_cast<double>(now - f.nStartTick) / static_cast<double>(f.nReceived) *
+            const double seconds = static_cast<double>(now - f.nStartTick) /
+                                   static_cast<double>(f.nReceived - f.nResumedFrom) *
                                    static_cast<double>(remaining) * 0.001;
             out.timeLeft = FormatTimeLeftText(SecondsFromDouble(seconds), f.nReceived, f.nLength);
         }

@@ -11,6 +11,7 @@ struct TransferFigures {
     std::uint64_t nStartTick = 0;        // milliseconds, when reading started
     std::uint64_t nLastReportTick = 0;   // when rate and time left were last sent
     std::uint64_t nReceived = 0;
+    std::uint64_t nResumedFrom = 0;      // bytes a part file held when reading started
     std::uint64_t nReceivedAtLastReport = 0;
     int nLastPercent = 0;
     bool bLengthKnown = false;

@@ -38,3 +38,18 @@ inline constexpr unsigned WM_COMMAND = 0x0111;
 // A download has failed: wParam points to its DownloadItem, lParam to the
 // composed failure text. The row keeps its place and shows the text.
 inline constexpr unsigned WM_DOWNLOAD_FAILED = platform::WM_USER + 220;
+
+// A download's try failed and it waits before the next: wParam points to its
+// DownloadItem, lParam to a RetryNotice (download/DownloadNotices.h).
+inline constexpr unsigned WM_DOWNLOAD_RETRYING = platform::WM_USER + 240;
+// A download continues from its part file: lParam is the byte it resumes at.
+inline constexpr unsigned WM_DOWNLOAD_RESUMED = platform::WM_USER + 241;
+// A download throws its part file away and starts over: lParam is the reason.
+inline constexpr unsigned WM_DOWNLOAD_RESTARTED = platform::WM_USER + 242;
+// A finished download's content passed the MP3 check.
+inline constexpr unsigned WM_DOWNLOAD_CHECKED = platform::WM_USER + 243;
+// The server's validators for a download are known or have changed: lParam
+// points to its ResumeState (download/ResumeState.h).
+inline constexpr unsigned WM_DOWNLOAD_VALIDATORS = platform::WM_USER + 244;
+// The download list's popup "Retry" (to the view, wParam and lParam 0).
+inline constexpr unsigned WM_DOWNLOAD_RETRY_ITEM = platform::WM_USER + 245;

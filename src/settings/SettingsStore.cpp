@@ -6,6 +6,7 @@
 #include "platform/IniFile.h"
 
 #include <filesystem>
+#include <algorithm>
 
 namespace {
 
@@ -49,6 +50,11 @@ platform::SmallFileState LoadSettings(Settings& settings)
         settings.m_nMaxHistoryItems = platform::Atoi(*value);
     if (auto value = ReadValue(file, "Language"))
         settings.m_strLanguage = std::move(*value);
+    // Out-of-range numbers fall back to the nearest allowed value.
+    if (const auto value = ReadValue(file, "SimultaneousDownloads"))
+        settings.m_nSimultaneousDownloads = std::clamp(platform::Atoi(*value), 1, Settings::kMaxSimultaneousDownloads);
+    if (const auto value = ReadValue(file, "SpeedLimitKBps"))
+        settings.m_nSpeedLimitKBps = std::clamp(platform::Atoi(*value), 0, Settings::kMaxSpeedLimitKBps);
     return file.State();
 }
 
@@ -65,6 +71,8 @@ void SaveSettings(const Settings& settings)
     add("MusicDir", settings.m_strMusicDir);
     add("nMaxHistoryItems", std::to_string(settings.m_nMaxHistoryItems));
     add("Language", settings.m_strLanguage);
+    add("SimultaneousDownloads", std::to_string(settings.m_nSimultaneousDownloads));
+    add("SpeedLimitKBps", std::to_string(settings.m_nSpeedLimitKBps));
     if (!lines.empty())
         lines.pop_back();
     // The user's own settings folder may not exist yet on a first run.

@@ -4,7 +4,7 @@
 
 #include <string>
 
-// The four user settings kept between runs. The pages view and the main
+// The user settings kept between runs. The pages view and the main
 // frame hold the live copies; LoadSettings/SaveSettings move them to and from
 // the store, the file Tunorva.ini, section [Tunorva]: beside a portable
 // program, else in the user's settings folder (platform::GetAppFolders).
@@ -13,9 +13,14 @@ struct Settings {
     std::string m_strMusicDir;  // GetAppFolders().musicDir: program folder + "/Music/" when portable
     int m_nMaxHistoryItems = 10;
     std::string m_strLanguage = "English";
+    int m_nSimultaneousDownloads = 4;  // 1..20; more wait as "Queued"
+    int m_nSpeedLimitKBps = 0;         // shared by all transfers; 0: none
 
     // The values of a first start.
     static Settings Defaults();
+
+    static constexpr int kMaxSimultaneousDownloads = 20;
+    static constexpr int kMaxSpeedLimitKBps = 1000000;
 };
 
 // Values longer than this are not loaded: the reader's buffer holds no more.
@@ -29,6 +34,6 @@ std::string SettingsFilePath();
 // found (Read, Missing, or why it was ignored).
 platform::SmallFileState LoadSettings(Settings& settings);
 
-// Replaces the stored section with exactly the four values. Other sections of
+// Replaces the stored section with exactly these values. Other sections of
 // the file stay; a file that cannot be written is left as it was.
 void SaveSettings(const Settings& settings);

@@ -69,6 +69,9 @@ bool CMainFrame::LoadFrame(int resourceId)
         return false;
     m_bCreated = true;
     platform::SetMainWindow(this, this);
+    // Only now can the restored transfers report: before, their first
+    // messages (the length among them) would find no window.
+    m_wndView->RestoreDownloads();
     return true;
 }
 
@@ -216,8 +219,10 @@ void CMainFrame::OnClose()
             m_onCloseStep(name);
     };
     if (m_wndView != nullptr) {
-        m_wndView->OnClearAll();
-        step("ClearAll");
+        // The list is kept for the next start; the transfers end with their
+        // part files left in place.
+        m_wndView->StopDownloadsForExit();
+        step("StopDownloads");
         // The page workers spool into Temp/: they are stopped and waited for
         // (a stopped worker gives up its waits within a fraction of a second),
         // so that none writes a page file after the folder has been emptied.

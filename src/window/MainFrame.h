@@ -74,6 +74,8 @@ public:
     platform::LRESULT OnDownloadDeclined(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnDownloadDone(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnDownloadFailed(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnDownloadRetrying(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnDownloadValidators(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnPageFinished(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnPageCapped(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnPageBodyCapped(platform::WPARAM wParam, platform::LPARAM lParam);

@@ -30,6 +30,8 @@ const MessageMapEntry kMessageMap[] = {
     {WM_DOWNLOAD_DECLINED, &CMainFrame::OnDownloadDeclined, "OnDownloadDeclined"},
     {WM_DOWNLOAD_DONE, &CMainFrame::OnDownloadDone, "OnDownloadDone"},
     {WM_DOWNLOAD_FAILED, &CMainFrame::OnDownloadFailed, "OnDownloadFailed"},
+    {WM_DOWNLOAD_RETRYING, &CMainFrame::OnDownloadRetrying, "OnDownloadRetrying"},
+    {WM_DOWNLOAD_VALIDATORS, &CMainFrame::OnDownloadValidators, "OnDownloadValidators"},
     {WM_PAGE_FINISHED, &CMainFrame::OnPageFinished, "OnPageFinished"},
     {WM_PAGE_CAPPED, &CMainFrame::OnPageCapped, "OnPageCapped"},
     {WM_PAGE_BODY_CAPPED, &CMainFrame::OnPageBodyCapped, "OnPageBodyCapped"},

@@ -63,7 +63,15 @@ CPagesView::CPagesView(QWidget* parent)
 
 // Releasing the navigators stops their chains; the probe queue drops what
 // still waits. Nothing of either reports into this view afterwards.
-CPagesView::~CPagesView() = default;
+// A view destroyed without the close steps still lets its transfers go:
+// none keeps running for a window that is gone; their part files stay.
+CPagesView::~CPagesView()
+{
+    for (DownloadSlot& entry : m_downloadSlots) {
+        if (entry.worker)
+            entry.worker->Stop();
+    }
+}
 
 CMainFrame* CPagesView::Frame() const
 {

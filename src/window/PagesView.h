@@ -2,9 +2,11 @@
 
 #include "download/DownloadItem.h"
 #include "download/DownloadSlot.h"
+#include "download/RateLimiter.h"
 #include "platform/MessageChannel.h"
 
 #include <QRect>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -118,6 +120,27 @@ public:
     // Ends a download for good and forgets it: the slot is free again.
     void FreeSlot(int slot);
     int SelectedDownloadSlot(unsigned noRow, unsigned noSlot) const;
+    // Queue, Retry and the saved list (window/download/DownloadQueue.cpp).
+    // Starts the slot's worker, paused from the start where asked.
+    bool LaunchDownload(int slot, bool paused);
+    int RunningDownloads() const;
+    // Starts queued rows in list order while fewer than the limit run.
+    void StartQueuedDownloads();
+    // After a change of state: queued rows move up and the list is saved.
+    void DownloadsChanged();
+    void SaveDownloadList();
+    void RestoreDownloads();
+    // At the window's end: the list is saved and the transfers end, keeping
+    // their part files for the next start.
+    void StopDownloadsForExit();
+    void OnRetryDownload();
+    platform::LRESULT OnDownloadRetryItem(platform::WPARAM wParam, platform::LPARAM lParam);
+    // The simultaneous-downloads and speed-limit settings take effect.
+    void ApplyDownloadLimits();
+    // The music folder with its trailing separator.
+    std::string MusicFolder() const;
+    // The slot of a worker's item, or null when its row has gone.
+    DownloadSlot* SlotOf(const DownloadItem* item);
     // Language pass (settings/ViewLanguage.cpp); help and home page (settings/ViewHelp.cpp).
     void ApplyLanguage();
     void SelectTabImages();
@@ -179,6 +202,14 @@ public:
     // --- downloads
     std::array<DownloadSlot, kDownloadSlots> m_downloadSlots{};
     int m_nNextSlot = -1;  // the ring position
+    int m_nSimultaneousDownloads = 4;
+    int m_nSpeedLimitKBps = 0;  // 0: none
+    std::shared_ptr<RateLimiter> m_pRateLimiter;
+    std::unique_ptr<DownloadListStore> m_pDownloadStore;
+    bool m_bDownloadListDirty = false;   // byte counts changed since the last save
+    bool m_bDownloadListFrozen = false;  // the window ends: the saved list stays as it is
+    bool m_bDownloadSaveQueued = false;  // a save runs after the current event
+    QTimer* m_pDownloadSaveTimer = nullptr;
     // After a chain has reported its last page: when no chain of the current
     // search runs any more, the toggle returns to "Find It!" by itself.
     void OnSearchChainEnded();

@@ -1,13 +1,6 @@
 // One download at a time on the test's thread, against scripted servers on
 // 127.0.0.1, with the main frame replaced by a recording receiver.
-#include "download/HttpDownload.h"
-#include "platform/LoginPrompt.h"
-
-#include "ProbeReceiver.h"
-#include "DownloadTestData.h"
-#include "ScriptedHttpServer.h"
-#include "ScriptedResponder.h"
-#include "TempDir.h"
+#include "DownloadFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -20,94 +13,9 @@
 #include <sstream>
 #include <thread>
 
-using namespace testing_support;
-namespace fs = std::filesystem;
+using namespace download_testing;
 
 namespace {
-
-class ScriptedLogin final : public platform::LoginResponder {
-public:
-    ScriptedLogin() { m_previous = platform::SetLoginResponder(this); }
-    ~ScriptedLogin() override { platform::SetLoginResponder(m_previous); }
-    bool Ask(const std::string& server, bool forProxy, platform::Credentials& out) override
-    {
-        ++asked;
-        askedBy.push_back((forProxy ? "proxy " : "server ") + server);
-        if (!login)
-            return false;
-        out = *login;
-        return true;
-    }
-    std::optional<platform::Credentials> login;
-    std::atomic<int> asked{0};
-    std::vector<std::string> askedBy;  // "server host:port" or "proxy host:port"
-
-private:
-    platform::LoginResponder* m_previous = nullptr;
-};
-
-class DownloadTest : public ::testing::Test {
-protected:
-    void SetUp() override { ClearProxyEnvironment(); }
-
-    // Downloads `url` into the test's folder on this thread. What the main
-    // frame saw, one line a message; the connection steps, progress, rate and
-    // time left are left out unless `everything` is set.
-    std::vector<std::string> Download(const std::string& url, std::shared_ptr<DownloadControl> control = nullptr,
-                                      bool everything = false)
-    {
-        if (!control)
-            control = std::make_shared<DownloadControl>();
-        DownloadItem item;
-        item.nSlot = 7;
-        item.strUrl = url;
-        item.strFileName = DownloadFileName(url);
-        ProbeReceiver receiver;
-        DownloadThreadProc(item, m_dir.Str() + "/", control);
-        EXPECT_TRUE(control->HasEnded());
-        m_records = receiver.Records();
-        std::vector<std::string> seen;
-        for (const auto& r : m_records) {
-            if (r.message != WM_DOWNLOAD_FINISHED) {
-                EXPECT_EQ(r.item.nSlot, 7) << r.message;
-            }
-            switch (r.message) {
-            case WM_FILE_STATUS:
-                if (everything || (r.text.rfind("Resol", 0) != 0 && r.text.rfind("Connect", 0) != 0))
-                    seen.push_back(r.text);
-                break;
-            case WM_DOWNLOAD_SIZE: seen.push_back("size " + std::to_string(r.lParam)); break;
-            case WM_DOWNLOAD_PROGRESS:
-                if (everything)
-                    seen.push_back("progress " + std::to_string(r.lParam));
-                break;
-            case WM_DOWNLOAD_RATE:
-            case WM_DOWNLOAD_TIME_LEFT:
-                if (everything)
-                    seen.push_back(r.text);
-                break;
-            case WM_DOWNLOAD_DECLINED: seen.push_back("declined"); break;
-            case WM_DOWNLOAD_DONE: seen.push_back("done"); break;
-            case WM_DOWNLOAD_FAILED: seen.push_back("failed " + r.text); break;
-            case WM_DOWNLOAD_FINISHED: seen.push_back("finished " + std::to_string(r.wParam)); break;
-            default: seen.push_back("message " + std::to_string(r.message));
-            }
-        }
-        return seen;
-    }
-
-    std::vector<std::string> Files() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_dir.Path()))
-            names.push_back(entry.path().filename().string());
-        return names;
-    }
-
-    TempDir m_dir;
-    ScriptedResponder m_boxes;
-    std::vector<ProbeReceiver::Record> m_records;
-};
 
 const char* const kGetting = "Getting file information";
 const char* const kRetrieving = "Retrieving the file";
@@ -122,9 +30,10 @@ TEST_F(DownloadTest, EachKindOfAnswerEndsAsItShould)
         ScriptedReply reply;
         std::vector<std::string> expected;
         bool fileKept;
+        std::size_t partKept = 0;  // bytes a failed transfer keeps for a resume
     } cases[] = {
-        {"complete", {HttpResponse(200, body)}, {kGetting, "size 5000", kRetrieving, "done", "finished 0"}, true},
-        {"no length", {HttpResponse(200, body, {}, false)}, {kGetting, kRetrieving, "done", "finished 0"}, true},
+        {"complete", {HttpResponse(200, body)}, {kGetting, "size 5000", kRetrieving, "checked", "done", "finished 0"}, true},
+        {"no length", {HttpResponse(200, body, {}, false)}, {kGetting, kRetrieving, "checked", "done", "finished 0"}, true},
         {"404", {HttpResponse(404, "gone")}, {kBadHttp, "finished 1"}, false},
         {"garbage status line", {"GARBAGE\r\n\r\nxyz"}, {kBadResponse, "finished 1"}, false},
         {"nothing at all", {{}, 0, 0, 0, false, false, true}, {kBadResponse, "finished 1"}, false},
@@ -132,23 +41,23 @@ TEST_F(DownloadTest, EachKindOfAnswerEndsAsItShould)
          {"HTTP/1.1 200 OK\r\nContent-Length: 5000\r\nConnection: close\r\n\r\n" + body.substr(0, 3000)},
          {kGetting, "size 5000", kRetrieving, "failed An error occurred while downloading the file, Error:18",
           "finished 1"},
-         false},
+         false, 3000},
         {"5 GB announced, cut",
          {"HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\nConnection: close\r\n\r\n" + body},
          {kGetting, "size 5000000000", kRetrieving, "failed An error occurred while downloading the file, Error:18",
           "finished 1"},
-         false},
+         false, 5000},
         // A length no file has counts as none: the body to the close is the file.
         {"2^64-1 announced",
          {"HTTP/1.1 200 OK\r\nContent-Length: 18446744073709551615\r\nConnection: close\r\n\r\n" + body},
-         {kGetting, kRetrieving, "done", "finished 0"},
+         {kGetting, kRetrieving, "checked", "done", "finished 0"},
          true},
         {"401 and no login", {HttpResponse(401, "who are you")}, {kBadHttp, "finished 1"}, false},
         {"reset mid-body",
          {"HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + body.substr(0, 2000), 0, 0, 0, false, false, false, true},
          {kGetting, "size 5000", kRetrieving, "failed An error occurred while downloading the file, Error:56",
           "finished 1"},
-         false},
+         false, 2000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -159,7 +68,14 @@ TEST_F(DownloadTest, EachKindOfAnswerEndsAsItShould)
         if (c.fileKept) {
             EXPECT_TRUE(*file == body) << "the file is byte for byte what the server sent";
         }
+        const auto part = ReadWhole(m_dir.File(".song.mp3.part"));
+        EXPECT_EQ(part.has_value(), c.partKept > 0) << "a part file only where bytes came";
+        if (part) {
+            EXPECT_TRUE(*part == body.substr(0, c.partKept));
+        }
         fs::remove(m_dir.File("song.mp3"));
+        fs::remove(m_dir.File(".song.mp3.part"));
+        fs::remove(m_dir.File(".song.mp3.part.info"));
     }
     EXPECT_TRUE(m_boxes.Texts().empty()) << "failures show in the row, not in boxes";
 }
@@ -178,18 +94,32 @@ TEST_F(DownloadTest, ConnectionStepsRedirectsAndAUrlWithoutScheme)
                                         "Connecting to 127.0.0.1", "Connected to 127.0.0.1",
                                         "Redirecting to " + server.Url("/new/tune.mp3"), "Resolved name to 127.0.0.1",
                                         "Connecting to 127.0.0.1", "Connected to 127.0.0.1", kGetting, "size 3000",
-                                        kRetrieving, "progress 1024", "progress 2048", "progress 3000", "done",
-                                        "finished 0"}));
+                                        kRetrieving, "progress 1024", "progress 2048", "progress 3000", "checked",
+                                        "done", "finished 0"}));
     EXPECT_EQ(ReadWhole(m_dir.File("tune.mp3")), body);
 }
 
-TEST_F(DownloadTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysYes)
+TEST_F(DownloadTest, AnExistingSongIsReplacedOnlyByACompleteNewOneAfterYes)
 {
     const std::string path = m_dir.File("song.mp3");
+    const std::string fresh = PatternBody(300 * 1024);
     std::atomic<long long> sizeWhenAsked{-1};
+    std::atomic<int> mode{0};
     ScriptedHttpServer server([&](const HttpExchange&) {
         sizeWhenAsked = static_cast<long long>(fs::file_size(path));
-        return ScriptedReply{HttpResponse(200, "new content")};
+        switch (mode.load()) {
+        case 1: return ScriptedReply{HttpResponse(404, "gone")};
+        case 2:
+            return ScriptedReply{"HTTP/1.1 200 OK\r\nContent-Length: 307200\r\n\r\n" + fresh.substr(0, 5000), 0, 0, 0,
+                                 false, false, false, true};
+        case 3: {
+            ScriptedReply slow{HttpResponse(200, fresh)};
+            slow.chunkSize = 8 * 1024;
+            slow.chunkDelayMs = 5;
+            return slow;
+        }
+        default: return ScriptedReply{HttpResponse(200, fresh)};
+        }
     });
     m_dir.Write("song.mp3", "old content");
 
@@ -200,10 +130,50 @@ TEST_F(DownloadTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysYes)
     ASSERT_EQ(m_boxes.Texts().size(), 1u);
     EXPECT_EQ(m_boxes.Texts()[0], "The file '" + path + "' already exists.\nDo you want to replace it?");
 
+    // Yes, and then the server fails, the connection breaks or the user
+    // clears the row: the old song is still there, whole.
+    for (int failing : {1, 2, 3}) {
+        SCOPED_TRACE(failing);
+        mode = failing;
+        m_boxes.QueueAnswer(platform::IDYES);
+        auto control = std::make_shared<DownloadControl>();
+        if (failing == 3) {
+            control->PauseAt(50000);
+            control->SetOnPaused([&](std::uint64_t) { control->Abort(); });
+        }
+        EXPECT_NE(Download(server.Url("/song.mp3"), control).back(), "done");
+        EXPECT_EQ(ReadWhole(path), "old content");
+        EXPECT_FALSE(fs::exists(m_dir.File("song.mp3.part")));
+        fs::remove(m_dir.File(".song.mp3.part"));
+        fs::remove(m_dir.File(".song.mp3.part.info"));
+    }
+
+    mode = 0;
     m_boxes.QueueAnswer(platform::IDYES);
     EXPECT_EQ(Download(server.Url("/song.mp3")).back(), "finished 0");
-    EXPECT_EQ(sizeWhenAsked, 0) << "emptied before the server was contacted";
-    EXPECT_EQ(ReadWhole(path), "new content");
+    EXPECT_EQ(sizeWhenAsked, 11) << "the old file is untouched while the new one comes";
+    EXPECT_TRUE(ReadWhole(path) == fresh);
+    EXPECT_EQ(Files(), std::vector<std::string>{"song.mp3"}) << "no part file is left";
+}
+
+TEST_F(DownloadTest, ASongThatAppearsMeanwhileIsNeverOverwrittenWithoutAsking)
+{
+    const std::string body = PatternBody(8000);
+    ScriptedHttpServer server([&](const HttpExchange&) {
+        // The user saves a file of that name while the download runs.
+        m_dir.Write("late.mp3", "user's own");
+        return ScriptedReply{HttpResponse(200, body)};
+    });
+    m_boxes.QueueAnswer(platform::IDNO);
+    EXPECT_EQ(Download(server.Url("/late.mp3")).back(), "finished 0");
+    EXPECT_EQ(ReadWhole(m_dir.File("late.mp3")), "user's own");
+    EXPECT_EQ(Files(), std::vector<std::string>{"late.mp3"});
+    ASSERT_EQ(m_boxes.Texts().size(), 1u) << "the question comes at the rename";
+
+    m_boxes.QueueAnswer(platform::IDYES);
+    fs::remove(m_dir.File("late.mp3"));
+    EXPECT_EQ(Download(server.Url("/late.mp3")).back(), "finished 0");
+    EXPECT_TRUE(ReadWhole(m_dir.File("late.mp3")) == body);
 }
 
 TEST_F(DownloadTest, ALoginIsAskedForAndSentAFewTimesAtMost)
@@ -212,13 +182,13 @@ TEST_F(DownloadTest, ALoginIsAskedForAndSentAFewTimesAtMost)
     ScriptedHttpServer server([&](const HttpExchange& request) {
         // "user:secret"
         if (request.Header("Authorization") == "Basic dXNlcjpzZWNyZXQ=")
-            return ScriptedReply{HttpResponse(200, "private tune")};
+            return ScriptedReply{HttpResponse(200, PatternBody(2000))};
         return ScriptedReply{HttpResponse(401, "log in first", "WWW-Authenticate: Basic realm=\"music\"\r\n")};
     });
     logins.login = platform::Credentials{"user", "secret"};
     EXPECT_EQ(Download(server.Url("/private.mp3")).back(), "finished 0");
     EXPECT_EQ(server.RequestCount(), 2u);
-    EXPECT_EQ(ReadWhole(m_dir.File("private.mp3")), "private tune");
+    EXPECT_TRUE(ReadWhole(m_dir.File("private.mp3")) == PatternBody(2000));
 
     fs::remove(m_dir.File("private.mp3"));
     logins.asked = 0;
@@ -313,7 +283,7 @@ TEST_F(DownloadTest, APausedTransferHoldsItsConnectionSendsNothingAndResumesWher
     EXPECT_TRUE(ReadWhole(m_dir.File("long.mp3")) == body);
 }
 
-TEST_F(DownloadTest, ClearingAPausedTransferEndsItAndRemovesThePartialFile)
+TEST_F(DownloadTest, ClearingAPausedTransferEndsItAndRemovesThePartFile)
 {
     const std::string body = PatternBody(400 * 1024);
     ScriptedHttpServer server([&](const HttpExchange&) {
@@ -326,12 +296,12 @@ TEST_F(DownloadTest, ClearingAPausedTransferEndsItAndRemovesThePartialFile)
     control->PauseAt(50000);
     bool fileWhilePaused = false;
     control->SetOnPaused([&](std::uint64_t) {
-        fileWhilePaused = fs::exists(m_dir.File("cut.mp3"));
+        fileWhilePaused = fs::exists(m_dir.File(".cut.mp3.part")) && !fs::exists(m_dir.File("cut.mp3"));
         control->Abort();
     });
     const auto seen = Download(server.Url("/cut.mp3"), control);
-    EXPECT_TRUE(fileWhilePaused);
-    EXPECT_FALSE(fs::exists(m_dir.File("cut.mp3")));
+    EXPECT_TRUE(fileWhilePaused) << "the bytes go to the part file, never under the song's name";
+    EXPECT_TRUE(Files().empty()) << "neither the part file nor its record stays";
     EXPECT_EQ(std::count(seen.begin(), seen.end(), "done"), 0);
     EXPECT_EQ(seen.back(), kRetrieving) << "nothing is reported after the clear";
     EXPECT_TRUE(server.WaitForClientGone(std::chrono::seconds(5))) << "the connection is closed";
@@ -383,7 +353,7 @@ TEST_F(DownloadTest, FileSystemFailuresNameTheSystemsError)
     for (const auto& r : receiver.Records())
         failed |= r.message == WM_DOWNLOAD_FAILED && r.text == "An error occurred while downloading the file, Error:28";
     EXPECT_TRUE(failed);
-    EXPECT_FALSE(fs::exists(full / "song.mp3")) << "the partial file goes";
+    EXPECT_FALSE(fs::exists(full / "song.mp3")) << "nothing under the song's name";
     ::umount(full.c_str());
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/DownloadItem.h"
+#include "download/DownloadNotices.h"
 #include "platform/MessageChannel.h"
 #include "resources/Messages.h"
 
@@ -35,9 +36,12 @@ public:
         if (hasItem && wParam != 0)
             record.item = *reinterpret_cast<const DownloadItem*>(wParam);
         const bool hasText = message == WM_FILE_STATUS || message == WM_DOWNLOAD_RATE ||
-                             message == WM_DOWNLOAD_TIME_LEFT || message == WM_DOWNLOAD_FAILED;
+                             message == WM_DOWNLOAD_TIME_LEFT || message == WM_DOWNLOAD_FAILED ||
+                             message == WM_DOWNLOAD_RESTARTED;
         if (hasText && lParam != 0)
             record.text = reinterpret_cast<const char*>(lParam);
+        if (message == WM_DOWNLOAD_RETRYING && lParam != 0)
+            record.text = reinterpret_cast<const RetryNotice*>(lParam)->strText;
         if (onMessage)
             onMessage(record);
         std::lock_guard lock(m_mutex);

@@ -146,3 +146,21 @@ TEST(TransferFigures, ContentLengthsAboveTheSignedRangeAreUnknown)
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(platform::ParseContentLength(text), expected) << text;
 }
+
+TEST(TransferFigures, AResumedTransferCountsTimeLeftByThisRunsPace)
+{
+    // 50 KiB came from the part file; 10 KiB more in this run's 2 seconds
+    // leave 40 KiB, 8 seconds at this pace.
+    TransferFigures f;
+    f.bLengthKnown = true;
+    f.nLength = 100 * 1024;
+    f.nResumedFrom = f.nReceived = f.nReceivedAtLastReport = 50 * 1024;
+    f.nLastPercent = 50;
+    f.nStartTick = f.nLastReportTick = 1000;
+    f.nReceived += 10 * 1024;
+    const FigureMessages m = ReportProgress(f, 3000);
+    ASSERT_TRUE(m.timeLeft);
+    EXPECT_EQ(*m.timeLeft, "8 sec (60.0 KB of 100.0 KB copied)");
+    EXPECT_EQ(m.progress, 60u * 1024);
+    EXPECT_EQ(*m.rate, "5.12 KB/Sec");  // a byte per millisecond reads as a KB per second
+}

@@ -1,3 +1,4 @@
+#include "DownloadTestData.h"
 #include "ScriptedHttpServer.h"
 #include "TempDir.h"
 
@@ -204,7 +205,7 @@ TEST(Cli, BadArgumentsShowTheUsage)
 TEST(Cli, DownloadPrintsWhatTheWindowWouldReceiveAndExitsByTheOutcome)
 {
     TempDir dir;
-    const std::string body(3000, 'b');
+    const std::string body = PatternBody(3000);
     ScriptedHttpServer server([&](const HttpExchange& request) {
         if (request.target == "/private.mp3" && request.Header("Authorization") != "Basic dTpw")
             return ScriptedReply{HttpResponse(401, "no")};
@@ -218,7 +219,7 @@ TEST(Cli, DownloadPrintsWhatTheWindowWouldReceiveAndExitsByTheOutcome)
                                   "status\tConnecting to 127.0.0.1\nstatus\tConnected to 127.0.0.1\n";
     const std::string complete = connected + "status\tGetting file information\nsize\t3000\n"
                                              "status\tRetrieving the file\nprogress\t1024\nprogress\t2048\n"
-                                             "progress\t3000\ndone\nfinished\t0\n";
+                                             "progress\t3000\ncheck\tok\ndone\nfinished\t0\n";
     CliRun run = RunCli({"download", Q(server.Url("/song.mp3")), Q(dir.Str())});  // no trailing '/'
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, complete);

@@ -42,7 +42,7 @@ TEST_F(SettingsStoreTest, FirstStartKeepsTheDefaultsAndTheFirstSaveWritesAllFour
 
     SaveSettings(settings);
     EXPECT_EQ(Store(), "[Tunorva]\nPlaySound=1\nMusicDir=" + m_dir.Str() +
-                           "/Music/\nnMaxHistoryItems=10\nLanguage=English\n");
+                           "/Music/\nnMaxHistoryItems=10\nLanguage=English\nSimultaneousDownloads=4\nSpeedLimitKBps=0\n");
 }
 
 TEST_F(SettingsStoreTest, EveryValueAUserCanChooseComesBackExactly)
@@ -88,6 +88,24 @@ TEST_F(SettingsStoreTest, LoadReadsTheStoredTextsByTheirRules)
     }
 }
 
+TEST_F(SettingsStoreTest, DownloadLimitsAreTakenWithinTheirRanges)
+{
+    const struct {
+        const char* simultaneous;
+        const char* limit;
+        int expectedSimultaneous;
+        int expectedLimit;
+    } cases[] = {{"3", "250", 3, 250}, {"0", "-5", 1, 0}, {"50", "99999999999", 20, 1000000}, {"x", "", 1, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.simultaneous);
+        WriteStore(std::string("[Tunorva]\nSimultaneousDownloads=") + c.simultaneous + "\nSpeedLimitKBps=" + c.limit + "\n");
+        Settings settings = Settings::Defaults();
+        LoadSettings(settings);
+        EXPECT_EQ(settings.m_nSimultaneousDownloads, c.expectedSimultaneous);
+        EXPECT_EQ(settings.m_nSpeedLimitKBps, c.expectedLimit);
+    }
+}
+
 TEST_F(SettingsStoreTest, ValuesLongerThanTheBufferKeepTheirDefaults)
 {
     for (const std::size_t length : {kSettingsValueMax, kSettingsValueMax + 1, std::size_t{259}, std::size_t{400}}) {
@@ -109,7 +127,7 @@ TEST_F(SettingsStoreTest, SaveReplacesTheSectionButKeepsOtherSections)
     settings.m_strMusicDir = "/m/";
     SaveSettings(settings);
     EXPECT_EQ(Store(), "[Other]\nKeep=me\n[Tunorva]\nPlaySound=1\nMusicDir=/m/\nnMaxHistoryItems=10\n"
-                       "Language=English\n[Later]\nAlso=kept\n");
+                       "Language=English\nSimultaneousDownloads=4\nSpeedLimitKBps=0\n[Later]\nAlso=kept\n");
 }
 
 TEST_F(SettingsStoreTest, UnusableStoresAreSilent)

@@ -63,6 +63,8 @@ protected:
         std::filesystem::create_directories(m_dir.Path() / "Temp");
         platform::SetProgramDirForTesting(m_dir.Str());
         platform::SetAppProfilePathForTesting(m_dir.File("profile/Tunorva.ini"));
+        // The saved download list goes to the test's own data folder.
+        setenv("XDG_DATA_HOME", m_dir.File("data").c_str(), 1);
         m_previousSound = platform::SetSoundBackend(&m_sound);
         CSplashDlg::SetSkipForTesting(true);
         BeforeStart();

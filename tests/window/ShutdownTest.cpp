@@ -37,7 +37,7 @@ TEST_F(ShellTest, ExitRunsTheCloseOrderAndEmptiesTempOfItsFilesOnly)
     EXPECT_TRUE(m_frame->OnCmdMsg(ID_APP_EXIT));
 
     EXPECT_EQ(steps,
-              (std::vector<std::string>{"ClearAll", "StopSearch", "DeleteTempFiles", "SaveSettings", "Destroy"}));
+              (std::vector<std::string>{"StopDownloads", "StopSearch", "DeleteTempFiles", "SaveSettings", "Destroy"}));
     EXPECT_FALSE(m_frame->isVisible());
     EXPECT_FALSE(std::filesystem::exists(temp / "page1.tmp"));
     EXPECT_FALSE(std::filesystem::exists(temp / "TUN1A.tmp"));

@@ -2,6 +2,7 @@
 #include "Field.h"
 
 #include "download/DownloadControl.h"
+#include "download/DownloadNotices.h"
 #include "download/HttpDownload.h"
 #include "platform/LoginPrompt.h"
 #include "platform/MessageBox.h"
@@ -36,6 +37,9 @@ struct Options {
     std::optional<platform::Credentials> login;
     std::optional<std::uint64_t> pauseAt;
     std::optional<std::uint64_t> resumeAfterMs;
+    int retries = 5;
+    std::uint64_t retryWaitMs = 2000;
+    std::uint64_t limitKBps = 0;
 };
 
 std::optional<Options> Parse(const std::vector<std::string>& args)
@@ -59,6 +63,12 @@ std::optional<Options> Parse(const std::vector<std::string>& args)
             options.pauseAt = Number(value);
         } else if (name == "--resume-after" && Number(value) && *Number(value) <= kResumeAfterMaxMs) {
             options.resumeAfterMs = Number(value);
+        } else if (name == "--retries" && Number(value) && *Number(value) <= 100) {
+            options.retries = static_cast<int>(*Number(value));
+        } else if (name == "--retry-wait-ms" && Number(value) && *Number(value) <= 3600000) {
+            options.retryWaitMs = *Number(value);
+        } else if (name == "--limit-rate" && Number(value) && *Number(value) <= 100000000) {
+            options.limitKBps = *Number(value);
         } else {
             return std::nullopt;
         }
@@ -93,6 +103,15 @@ public:
             break;
         case WM_DOWNLOAD_FAILED: std::printf("error\t%s\n", Field(text).c_str()); break;
         case WM_DOWNLOAD_FINISHED: std::printf("finished\t%d\n", wParam == 0 ? 0 : 1); break;
+        case WM_DOWNLOAD_RESUMED: std::printf("resume\t%llu\n", static_cast<unsigned long long>(lParam)); break;
+        case WM_DOWNLOAD_RESTARTED: std::printf("restart\t%s\n", Field(text).c_str()); break;
+        case WM_DOWNLOAD_CHECKED: std::printf("check\tok\n"); break;
+        case WM_DOWNLOAD_RETRYING: {
+            const auto* notice = reinterpret_cast<const RetryNotice*>(lParam);
+            std::printf("retry\t%d\t%d\t%llu\t%s\n", notice->nTry, notice->nOf,
+                        static_cast<unsigned long long>(notice->nWaitMs), Field(notice->strCause).c_str());
+            break;
+        }
         default: break;
         }
         std::fflush(stdout);
@@ -173,7 +192,14 @@ int RunDownloadCommand(const std::vector<std::string>& args)
     DownloadItem item;
     item.strUrl = options->url;
     item.strFileName = DownloadFileName(options->url);
-    DownloadThreadProc(item, options->musicDir, control);
+    DownloadOptions download;
+    download.retry.nRetries = options->retries;
+    download.retry.nFirstWaitMs = options->retryWaitMs;
+    if (options->limitKBps > 0) {
+        download.limiter = std::make_shared<RateLimiter>();
+        download.limiter->SetLimit(options->limitKBps * 1024);
+    }
+    DownloadThreadProc(item, options->musicDir, control, std::move(download));
 
     {
         std::lock_guard lock(mutex);

@@ -5,7 +5,10 @@
 
 // tunorva-cli download URL MUSIC-DIR [--replace yes|no] [--login USER:PASSWORD]
 //                                     [--pause-at BYTES --resume-after MS]
+//                                     [--retries N] [--retry-wait-ms MS]
+//                                     [--limit-rate KBPS]
 // Runs one download as the window would and prints what the main frame would
-// receive. Returns the exit status: 0 complete, 1 failed or declined, 2 bad
+// receive. Run again after a failure or a kill, it resumes from the part file
+// left in MUSIC-DIR. Returns the exit status: 0 complete, 1 failed or declined, 2 bad
 // arguments.
 int RunDownloadCommand(const std::vector<std::string>& args);

@@ -3,6 +3,8 @@
 #include "window/MainFrame.h"
 
 #include "download/DownloadItem.h"
+#include "download/DownloadNotices.h"
+#include "download/ResumeState.h"
 #include "window/download/ListCtrlEx.h"
 #include "platform/MessageBox.h"
 #include "window/PagesView.h"
@@ -46,6 +48,8 @@ platform::LRESULT CMainFrame::OnDownloadSize(platform::WPARAM wParam, platform::
     if (item->nSlot >= 0 && static_cast<std::size_t>(item->nSlot) < list.m_nRange.size())
         list.m_nRange[static_cast<std::size_t>(item->nSlot)] = static_cast<std::int64_t>(length);
     list.SetItemText(row, 1, std::to_string(length));
+    if (DownloadSlot* slot = m_wndView->SlotOf(item))
+        slot->record.strSize = std::to_string(length);
     return 0;
 }
 
@@ -57,6 +61,11 @@ platform::LRESULT CMainFrame::OnDownloadProgress(platform::WPARAM wParam, platfo
     const auto received = static_cast<std::int64_t>(lParam);
     m_wndView->m_lstDownloads->SetProgress(row, received);
     m_wndView->m_lstDownloads->SetItemText(row, 2, std::to_string(received));
+    // Byte counts reach the saved list at most once a second.
+    if (DownloadSlot* slot = m_wndView->SlotOf(Item(wParam))) {
+        slot->record.nReceived = static_cast<std::uint64_t>(received);
+        m_wndView->m_bDownloadListDirty = true;
+    }
     return 0;
 }
 
@@ -84,6 +93,7 @@ platform::LRESULT CMainFrame::OnDownloadDone(platform::WPARAM wParam, platform::
         return 0;
     m_wndView->m_lstDownloads->DeleteItem(row);
     m_wndView->FreeSlot(item->nSlot);
+    m_wndView->DownloadsChanged();
     return 0;
 }
 
@@ -99,11 +109,12 @@ platform::LRESULT CMainFrame::OnDownloadDeclined(platform::WPARAM wParam, platfo
     const int slot = view.GetRowSlot(row);
     view.m_lstDownloads->DeleteItem(row);
     view.FreeSlot(slot);
+    view.DownloadsChanged();
     return 0;
 }
 
-// A failed download keeps its row and slot until the user clears it; the
-// row and the found file's status say what went wrong.
+// A failed download keeps its row and slot until the user clears it or
+// tries again; the row and the found file's status say what went wrong.
 platform::LRESULT CMainFrame::OnDownloadFailed(platform::WPARAM wParam, platform::LPARAM lParam)
 {
     const DownloadItem* item = Item(wParam);
@@ -112,6 +123,37 @@ platform::LRESULT CMainFrame::OnDownloadFailed(platform::WPARAM wParam, platform
         return 0;
     m_wndView->m_lstDownloads->SetItemText(row, 4, Text(lParam));
     m_wndView->m_lstDownloads->SetItemText(row, 5, "");
+    if (DownloadSlot* slot = m_wndView->SlotOf(item)) {
+        slot->failed = true;
+        slot->running = false;
+        slot->paused = false;
+        slot->record.strStatus = Text(lParam);
+    }
     OnFileStatus(wParam, lParam);
+    m_wndView->DownloadsChanged();
+    return 0;
+}
+
+// A try failed and the next comes after a wait: the row says why and when.
+platform::LRESULT CMainFrame::OnDownloadRetrying(platform::WPARAM wParam, platform::LPARAM lParam)
+{
+    const int row = DownloadRow(*m_wndView, Item(wParam));
+    if (row < 0 || lParam == 0)
+        return 0;
+    const auto* notice = reinterpret_cast<const RetryNotice*>(lParam);
+    m_wndView->m_lstDownloads->SetItemText(row, 4, notice->strText);
+    m_wndView->m_lstDownloads->SetItemText(row, 5, "");
+    return 0;
+}
+
+// The server's validators go into the saved list at once, so that a
+// restart resumes with them.
+platform::LRESULT CMainFrame::OnDownloadValidators(platform::WPARAM wParam, platform::LPARAM lParam)
+{
+    DownloadSlot* slot = m_wndView->SlotOf(Item(wParam));
+    if (slot == nullptr || lParam == 0)
+        return 0;
+    slot->record.validators = *reinterpret_cast<const ResumeState*>(lParam);
+    m_wndView->DownloadsChanged();
     return 0;
 }

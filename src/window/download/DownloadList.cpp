@@ -7,9 +7,12 @@
 #include "window/download/ListCtrlEx.h"
 #include "platform/CRuntime.h"
 #include "platform/MessageBox.h"
+#include "platform/Files.h"
 #include "platform/WorkerThreads.h"
 #include "resources/Resource.h"
 #include "settings/LanguagePack.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -46,7 +49,7 @@ bool CPagesView::StartDownload()
     int slot = -1;
     for (int tries = 0; tries < kDownloadSlots && slot < 0; ++tries) {
         m_nNextSlot = m_nNextSlot + 1 >= kDownloadSlots ? 0 : m_nNextSlot + 1;
-        if (!m_downloadSlots[static_cast<std::size_t>(m_nNextSlot)].worker)
+        if (!m_downloadSlots[static_cast<std::size_t>(m_nNextSlot)].inUse)
             slot = m_nNextSlot;
     }
     if (slot < 0) {
@@ -62,21 +65,27 @@ bool CPagesView::StartDownload()
     m_item.nProgressColumn = 3;
     m_item.strFileName = DownloadFileName(m_item.strUrl);
 
-    // A folder without its trailing separator would put the file beside it.
-    std::string musicDir = m_strMusicDir;
-    if (musicDir.empty() || musicDir.back() != '/')
-        musicDir += '/';
-    auto control = std::make_shared<DownloadControl>();
-    const bool started = platform::AfxBeginThread(
-        [item = m_item, musicDir, control] { return DownloadThreadProc(item, musicDir, control); });
-    if (!started) {
+    DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
+    entry = DownloadSlot{};
+    entry.inUse = true;
+    entry.item = m_item;
+    entry.record.strUrl = m_item.strUrl;
+    entry.record.strFileName = m_item.strFileName;
+    entry.record.strSize = m_lstDownloads->GetItemText(row, 1);
+    entry.record.nSlot = slot;
+    // Beyond the number of simultaneous downloads a new one waits its turn.
+    if (RunningDownloads() >= m_nSimultaneousDownloads) {
+        entry.queued = true;
+        m_lstDownloads->SetItemText(row, 4, LoadLanguageString(IDS_QUEUED));
+        DownloadsChanged();
+        return true;
+    }
+    if (!LaunchDownload(slot, false)) {
         m_lstDownloads->DeleteItem(row);
+        entry = DownloadSlot{};
         return false;
     }
-    DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
-    entry.worker = std::move(control);
-    entry.running = true;
-    entry.paused = false;
+    DownloadsChanged();
     return true;
 }
 
@@ -105,6 +114,17 @@ void CPagesView::FreeSlot(int slot)
     DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
     if (entry.worker)
         entry.worker->Abort();
+    // A failed or queued row has no worker to delete its part file (a restored
+    // one may have one): it goes here, unless another row saves to that name.
+    const auto sameName = [&](const DownloadSlot& other) {
+        return &other != &entry && other.inUse && other.item.strFileName == entry.item.strFileName;
+    };
+    if ((entry.failed || entry.queued) && IsSafeDownloadName(entry.item.strFileName) &&
+        std::none_of(m_downloadSlots.begin(), m_downloadSlots.end(), sameName)) {
+        const std::string part = PartFilePath(MusicFolder() + entry.item.strFileName);
+        platform::DeleteFile(part);
+        platform::DeleteFile(ResumeStatePath(part));
+    }
     entry = DownloadSlot{};
 }
 
@@ -118,6 +138,7 @@ void CPagesView::OnDownloadListRightClick(int row, const QPoint& point)
     const DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
     m_lstDownloads->m_bItemRunning = entry.running;
     m_lstDownloads->m_bItemPaused = entry.paused;
+    m_lstDownloads->m_bItemFailed = entry.failed;
     m_lstDownloads->ShowPopupMenu(point);
 }
 
@@ -151,8 +172,10 @@ void Pause(DownloadSlot& entry)
 
 void CPagesView::OnCancelDownload()
 {
-    if (const int slot = SelectedDownloadSlot(IDS_NO_FILE_TO_CANCEL, IDS_CANCEL_NOT_HANDLED); slot != -1)
+    if (const int slot = SelectedDownloadSlot(IDS_NO_FILE_TO_CANCEL, IDS_CANCEL_NOT_HANDLED); slot != -1) {
         Pause(m_downloadSlots[static_cast<std::size_t>(slot)]);
+        DownloadsChanged();
+    }
 }
 
 void CPagesView::OnCancelAll()
@@ -165,6 +188,7 @@ void CPagesView::OnCancelAll()
         }
         Pause(m_downloadSlots[static_cast<std::size_t>(slot)]);
     }
+    DownloadsChanged();
 }
 
 void CPagesView::OnResumeDownload()
@@ -177,6 +201,7 @@ void CPagesView::OnResumeDownload()
         entry.worker->Release();
         entry.paused = false;
         entry.running = true;
+        DownloadsChanged();
     }
 }
 
@@ -185,11 +210,12 @@ void CPagesView::OnResumeDownload()
 void CPagesView::OnClearDownload()
 {
     const int slot = SelectedDownloadSlot(IDS_NO_FILE_TO_CANCEL, IDS_CLEAR_NOT_HANDLED);
-    if (slot == -1 || !m_downloadSlots[static_cast<std::size_t>(slot)].worker)
+    if (slot == -1 || !m_downloadSlots[static_cast<std::size_t>(slot)].inUse)
         return;
     const int row = m_lstDownloads->GetFirstSelectedItem();
     FreeSlot(slot);
     m_lstDownloads->DeleteItem(row);
+    DownloadsChanged();
 }
 
 void CPagesView::OnClearAll()
@@ -203,6 +229,7 @@ void CPagesView::OnClearAll()
         FreeSlot(slot);
         m_lstDownloads->DeleteItem(0);
     }
+    DownloadsChanged();
 }
 
 platform::LRESULT CPagesView::OnDownloadCancelItem(platform::WPARAM, platform::LPARAM)

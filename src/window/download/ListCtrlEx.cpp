@@ -4,6 +4,7 @@
 #include "window/Pictures.h"
 #include "resources/Resource.h"
 #include "resources/Messages.h"
+#include "settings/LanguagePack.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -285,6 +286,14 @@ std::unique_ptr<QMenu> CListCtrlEx::BuildPopupMenu()
             enable(ID_POPUP_CANCEL_DOWNLOAD, true);
             enable(ID_POPUP_RESUME_DOWNLOAD, false);
         }
+        // A failed row is tried again from where its part file ends.
+        QAction* retry = menu->addAction(QString::fromStdString(LoadLanguageString(IDS_POPUP_RETRY)));
+        retry->setData(ID_POPUP_RETRY_DOWNLOAD);
+        retry->setEnabled(m_bItemFailed);
+        if (m_bItemFailed) {
+            enable(ID_POPUP_CANCEL_DOWNLOAD, false);
+            enable(ID_POPUP_RESUME_DOWNLOAD, false);
+        }
     }
     return menu;
 }
@@ -314,6 +323,7 @@ void CListCtrlEx::OnPopupCommand(unsigned id)
     case ID_POPUP_CANCEL_DOWNLOAD: message = WM_DOWNLOAD_CANCEL_ITEM; break;
     case ID_POPUP_CLEAR_DOWNLOAD: message = WM_DOWNLOAD_CLEAR_ITEM; break;
     case ID_POPUP_RESUME_DOWNLOAD: message = WM_DOWNLOAD_RESUME_ITEM; break;
+    case ID_POPUP_RETRY_DOWNLOAD: message = WM_DOWNLOAD_RETRY_ITEM; break;
     default: return;
     }
     if (auto* view = dynamic_cast<platform::MessageReceiver*>(parentWidget()))

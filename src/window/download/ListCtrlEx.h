@@ -86,6 +86,7 @@ public:
 
     bool m_bItemRunning = false;
     bool m_bItemPaused = false;
+    bool m_bItemFailed = false;  // the row's download failed: "Retry" is offered
     std::array<std::int64_t, 1000> m_nRange;  // 64-bit: files may pass 2 GB
     QColor m_crText;
     QColor m_crBackground;

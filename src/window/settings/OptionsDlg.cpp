@@ -5,6 +5,8 @@
 #include "platform/MessageChannel.h"
 #include "resources/Messages.h"
 #include "resources/Resource.h"
+#include "settings/LanguagePack.h"
+#include "settings/SettingsStore.h"
 #include "window/settings/DialogUnits.h"
 #include "window/settings/FolderDialog.h"
 #include "window/settings/Translate.h"
@@ -15,13 +17,16 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+#include <utility>
+
 COptionsDlg::COptionsDlg(QWidget* parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("optionsDialog"));
     setProperty("controlId", IDD_OPTIONS);
     setWindowTitle(QStringLiteral("Options"));
-    setFixedSize(MapDialogRect(this, 0, 0, 205, 166).size());
+    setFixedSize(MapDialogRect(this, 0, 0, 205, 202).size());
 
     // The group boxes only frame their rows; the controls are the dialog's own.
     PlaceControl(this, new QGroupBox(QStringLiteral("General Options"), this), IDC_GENERAL_GROUP, "generalGroup", 7, 7, 183,
@@ -40,9 +45,17 @@ COptionsDlg::COptionsDlg(QWidget* parent)
           125, 96, 13)
         ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_edtHistory = PlaceControl(this, new QLineEdit(this), IDC_HISTORY_COUNT, "historyCount", 111, 125, 46, 13);
-    auto* ok = PlaceControl(this, new QPushButton(QStringLiteral("OK"), this), platform::IDOK, "optionsOk", 7, 145, 50, 14);
+    PlaceControl(this, new QLabel(QStringLiteral("Simultaneous downloads"), this), IDC_SIMULTANEOUS_LABEL,
+                 "simultaneousLabel", 13, 143, 96, 13)
+        ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_edtSimultaneous = PlaceControl(this, new QLineEdit(this), IDC_SIMULTANEOUS, "simultaneousDownloads", 111, 143, 46, 13);
+    PlaceControl(this, new QLabel(QStringLiteral("Speed limit (KB/s, 0 for none)"), this), IDC_SPEED_LIMIT_LABEL,
+                 "speedLimitLabel", 13, 161, 96, 13)
+        ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_edtSpeedLimit = PlaceControl(this, new QLineEdit(this), IDC_SPEED_LIMIT, "speedLimit", 111, 161, 46, 13);
+    auto* ok = PlaceControl(this, new QPushButton(QStringLiteral("OK"), this), platform::IDOK, "optionsOk", 7, 181, 50, 14);
     auto* cancel = PlaceControl(this, new QPushButton(QStringLiteral("Cancel"), this), platform::IDCANCEL, "optionsCancel",
-                         61, 145, 50, 14);
+                         61, 181, 50, 14);
     ok->setDefault(true);
     for (QPushButton* button : {m_btnBrowse, m_btnClearLastSearches, cancel})
         button->setAutoDefault(false);
@@ -57,8 +70,15 @@ COptionsDlg::COptionsDlg(QWidget* parent)
 bool COptionsDlg::OnInitDialog()
 {
     TranslateWindow(this, IDD_OPTIONS);
+    for (const auto& [name, id] : {std::pair{"simultaneousLabel", IDS_SIMULTANEOUS_DOWNLOADS},
+                                   std::pair{"speedLimitLabel", IDS_SPEED_LIMIT}}) {
+        if (auto* label = findChild<QLabel*>(QString::fromLatin1(name)))
+            label->setText(QString::fromStdString(LoadLanguageString(id)));
+    }
     m_edtDir->setText(QString::fromStdString(m_strDir));
     m_edtHistory->setText(QString::number(m_nHistory));
+    m_edtSimultaneous->setText(QString::number(m_nSimultaneous));
+    m_edtSpeedLimit->setText(QString::number(m_nSpeedLimit));
     m_btnPlaySounds->setChecked(m_bSounds != 0);
     m_btnPlaySounds->setFocus(Qt::TabFocusReason);
     return true;
@@ -74,6 +94,10 @@ void COptionsDlg::OnDestroy()
 {
     m_strDir = m_edtDir->text().toStdString();
     m_nHistory = platform::Atoi(m_edtHistory->text().toStdString());
+    // Numbers outside their ranges are taken as the nearest allowed one.
+    m_nSimultaneous = std::clamp(platform::Atoi(m_edtSimultaneous->text().toStdString()), 1,
+                                 Settings::kMaxSimultaneousDownloads);
+    m_nSpeedLimit = std::clamp(platform::Atoi(m_edtSpeedLimit->text().toStdString()), 0, Settings::kMaxSpeedLimitKBps);
 }
 
 void COptionsDlg::OnPlaySounds()

@@ -14,6 +14,8 @@ void CPagesView::OnOptions()
     dlg.m_strDir = m_strMusicDir;
     dlg.m_bSounds = m_bPlaySound;
     dlg.m_nHistory = m_nMaxHistoryItems;
+    dlg.m_nSimultaneous = m_nSimultaneousDownloads;
+    dlg.m_nSpeedLimit = m_nSpeedLimitKBps;
     if (dlg.DoModal() != platform::IDOK)
         return;
 
@@ -31,4 +33,10 @@ void CPagesView::OnOptions()
     m_cboSong->SetHistoryLimit(m_nMaxHistoryItems);
 
     m_bPlaySound = dlg.m_bSounds;
+
+    // Both take effect at once: queued rows may start, running ones slow down.
+    m_nSimultaneousDownloads = dlg.m_nSimultaneous;
+    m_nSpeedLimitKBps = dlg.m_nSpeedLimit;
+    ApplyDownloadLimits();
+    SaveSettings();
 }

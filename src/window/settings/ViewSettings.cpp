@@ -13,7 +13,7 @@
 
 namespace {
 
-// The live values: three on the view, the language on the main frame.
+// The live values: most on the view, the language on the main frame.
 Settings CurrentSettings(const CPagesView& view, const CMainFrame* frame)
 {
     Settings settings;
@@ -21,6 +21,8 @@ Settings CurrentSettings(const CPagesView& view, const CMainFrame* frame)
     settings.m_strMusicDir = view.m_strMusicDir;
     settings.m_nMaxHistoryItems = view.m_nMaxHistoryItems;
     settings.m_strLanguage = frame != nullptr ? frame->m_strLanguage : std::string("English");
+    settings.m_nSimultaneousDownloads = view.m_nSimultaneousDownloads;
+    settings.m_nSpeedLimitKBps = view.m_nSpeedLimitKBps;
     return settings;
 }
 
@@ -34,6 +36,9 @@ void CPagesView::LoadSettings()
     m_bPlaySound = settings.m_bPlaySound;
     m_strMusicDir = settings.m_strMusicDir;
     m_nMaxHistoryItems = settings.m_nMaxHistoryItems;
+    m_nSimultaneousDownloads = settings.m_nSimultaneousDownloads;
+    m_nSpeedLimitKBps = settings.m_nSpeedLimitKBps;
+    ApplyDownloadLimits();
     if (frame != nullptr)
         frame->m_strLanguage = settings.m_strLanguage;
     // The default music folder is ours to make (in the user's music folder it

@@ -193,7 +193,8 @@ TEST_F(DownloadListTest, ARowShowsItsFiguresPausesResumesAndFinishes)
     EXPECT_EQ(RightClick(Downloads(), 0, ID_POPUP_RESUME_DOWNLOAD),
               (std::map<unsigned, bool>{{ID_POPUP_CANCEL_DOWNLOAD, false},
                                         {ID_POPUP_CLEAR_DOWNLOAD, true},
-                                        {ID_POPUP_RESUME_DOWNLOAD, true}}));
+                                        {ID_POPUP_RESUME_DOWNLOAD, true},
+                                        {ID_POPUP_RETRY_DOWNLOAD, false}}));
     EXPECT_TRUE(m_view->m_downloadSlots[0].running);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Downloads().GetItemCount() == 0; }, 15000));
     EXPECT_TRUE(ReadWhole(Music("slow.mp3")) == m_slow);
@@ -209,7 +210,8 @@ TEST_F(DownloadListTest, ClearEndsTransfersFreesTheirSlotsAndLeavesNoPartialFile
         m_view->OnDownloadFile();
     }
     ASSERT_EQ(Downloads().GetItemCount(), 4);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(Music("held-d.mp3")) && fs::exists(Music("held-a.mp3")); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return fs::exists(Music(".held-d.mp3.part")) && fs::exists(Music(".held-a.mp3.part")); }, 10000));
     Downloads().SelectItem(0);
     m_view->OnCancelDownload();  // one of them paused
     Downloads().SelectItem(1);
@@ -258,13 +260,11 @@ TEST_F(DownloadListTest, SlotsRingAndEveryCommandSaysWhenItHasNothingToActOn)
     // when all 500 are taken.
     m_view->m_item.strUrl = m_files.Url("/files/gone.mp3");
     m_view->m_nNextSlot = 498;
-    m_view->m_downloadSlots[499].worker = std::make_shared<DownloadControl>();
+    m_view->m_downloadSlots[499].inUse = true;
     ASSERT_TRUE(m_view->StartDownload());
     EXPECT_EQ(Downloads().GetItemText(0, 6), "0");
-    for (DownloadSlot& slot : m_view->m_downloadSlots) {
-        if (!slot.worker)
-            slot.worker = std::make_shared<DownloadControl>();
-    }
+    for (DownloadSlot& slot : m_view->m_downloadSlots)
+        slot.inUse = true;
     EXPECT_FALSE(m_view->StartDownload());
     EXPECT_EQ(m_responder.Texts().back(), "No search keyes avaliable !");
     EXPECT_EQ(Downloads().GetItemCount(), 1);

@@ -91,16 +91,17 @@ TEST(ListCtrlEx, SlotsAndProgressLiveInTheirColumns)
     EXPECT_EQ(list->m_nRange[999], 100);
 }
 
-TEST(ListCtrlEx, DownloadMenuFollowsTheRowsRunningAndPausedFlags)
+TEST(ListCtrlEx, DownloadMenuFollowsTheRowsRunningPausedAndFailedFlags)
 {
     const struct {
-        bool running, paused;
-        bool cancel, clear, resume;
+        bool running, paused, failed;
+        bool cancel, clear, resume, retry;
     } cases[] = {
-        {false, false, true, true, true},
-        {true, false, true, true, false},
-        {false, true, false, true, true},
-        {true, true, true, true, false},  // running wins, as it is applied last
+        {false, false, false, true, true, true, false},
+        {true, false, false, true, true, false, false},
+        {false, true, false, false, true, true, false},
+        {true, true, false, true, true, false, false},  // running wins, as it is applied last
+        {false, false, true, false, true, false, true},  // a failed row: Retry or Clear
     };
     CListCtrlEx list;
     for (const char* name : {"DownloadFileOperations", "downloadfileoperations"}) {
@@ -108,10 +109,12 @@ TEST(ListCtrlEx, DownloadMenuFollowsTheRowsRunningAndPausedFlags)
         for (const auto& c : cases) {
             list.m_bItemRunning = c.running;
             list.m_bItemPaused = c.paused;
+            list.m_bItemFailed = c.failed;
             std::unique_ptr<QMenu> menu = list.BuildPopupMenu();
             ASSERT_TRUE(menu);
             const auto enabled = Enabled(menu.get());
-            ASSERT_EQ(enabled.size(), 3u);
+            ASSERT_EQ(enabled.size(), 4u);
+            EXPECT_EQ(enabled.at(ID_POPUP_RETRY_DOWNLOAD), c.retry);
             EXPECT_EQ(enabled.at(ID_POPUP_CANCEL_DOWNLOAD), c.cancel) << c.running << c.paused;
             EXPECT_EQ(enabled.at(ID_POPUP_CLEAR_DOWNLOAD), c.clear);
             EXPECT_EQ(enabled.at(ID_POPUP_RESUME_DOWNLOAD), c.resume);
@@ -136,9 +139,10 @@ TEST(ListCtrlEx, DownloadMenuCommandsBecomeMessagesToTheView)
     list->OnPopupCommand(ID_POPUP_CANCEL_DOWNLOAD);
     list->OnPopupCommand(ID_POPUP_CLEAR_DOWNLOAD);
     list->OnPopupCommand(ID_POPUP_RESUME_DOWNLOAD);
+    list->OnPopupCommand(ID_POPUP_RETRY_DOWNLOAD);
     list->OnPopupCommand(ID_DOWNLOAD);
-    EXPECT_EQ(view.messages,
-              (std::vector<unsigned>{WM_DOWNLOAD_CANCEL_ITEM, WM_DOWNLOAD_CLEAR_ITEM, WM_DOWNLOAD_RESUME_ITEM}));
+    EXPECT_EQ(view.messages, (std::vector<unsigned>{WM_DOWNLOAD_CANCEL_ITEM, WM_DOWNLOAD_CLEAR_ITEM,
+                                                    WM_DOWNLOAD_RESUME_ITEM, WM_DOWNLOAD_RETRY_ITEM}));
 }
 
 namespace {

@@ -104,6 +104,10 @@ TEST_F(OptionsTest, TheDialogCarriesEveryControlWithItsIdAndTheCurrentValues)
         {IDC_CLEAR_SEARCHES, "&Clear Last Searches"},
         {IDC_HISTORY_LABEL, "Recent search list contains:"},
         {IDC_HISTORY_COUNT, "7"},
+        {IDC_SIMULTANEOUS_LABEL, "Simultaneous downloads"},
+        {IDC_SIMULTANEOUS, "4"},
+        {IDC_SPEED_LIMIT_LABEL, "Speed limit (KB/s, 0 for none)"},
+        {IDC_SPEED_LIMIT, "0"},
         {platform::IDOK, "OK"},
         {platform::IDCANCEL, "Cancel"},
     };

@@ -1,0 +1,199 @@
+// CHttpDownload's tries and their end: the wait before a retry, the start-over
+// of a part file, the answer's validators against the part file, and the
+// check and rename of a complete file.
+#include "download/HttpDownload.h"
+
+#include "download/DownloadNotices.h"
+#include "download/Mp3Check.h"
+#include "platform/CRuntime.h"
+#include "platform/Files.h"
+#include "platform/MessageBox.h"
+#include "platform/WorkerThreads.h"
+#include "resources/Messages.h"
+#include "resources/Resource.h"
+#include "resources/StringTable.h"
+#include "settings/LanguagePack.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// HttpQueryInfoA answers into a 32-byte buffer; a longer value does not fit
+// and counts as no answer.
+constexpr std::size_t kQueryBufferSize = 32;
+
+// Every "%N" of `templ` replaced by the N-th argument.
+std::string FormatTemplate(std::string templ, const std::vector<std::string>& args)
+{
+    for (std::size_t i = args.size(); i > 0; --i) {
+        const std::string mark = "%" + std::to_string(i);
+        for (std::size_t at = templ.find(mark); at != std::string::npos; at = templ.find(mark, at + args[i - 1].size()))
+            templ.replace(at, mark.size(), args[i - 1]);
+    }
+    return templ;
+}
+
+// After a rename the folder's entry is on disk too, not only the bytes.
+void SyncFolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+bool CHttpDownload::WaitBeforeRetry(int retry)
+{
+    RetryNotice notice;
+    notice.nTry = retry;
+    notice.nOf = m_options.retry.nRetries;
+    notice.nWaitMs = m_options.retry.WaitMs(retry, m_pending.retryAfterMs);
+    notice.strCause = m_pending.cause;
+    notice.strText = FormatTemplate(LoadLanguageString(IDS_RETRYING),
+                                    {std::to_string((notice.nWaitMs + 999) / 1000), std::to_string(notice.nTry),
+                                     std::to_string(notice.nOf), notice.strCause});
+    CloseHandles();
+    if (Checkpoint())
+        return false;
+    Send(WM_DOWNLOAD_RETRYING, reinterpret_cast<platform::LPARAM>(&notice));
+    if (!m_control->WaitFor(notice.nWaitMs)) {
+        EndAborted();
+        return false;
+    }
+    return !Checkpoint();
+}
+
+CHttpDownload::TryEnd CHttpDownload::Retry(unsigned textId, int errorCode, std::string cause,
+                                           std::optional<std::uint64_t> retryAfterMs)
+{
+    if (cause.empty())
+        cause = AfxFormatString1(LoadBuiltinString(textId), std::to_string(errorCode));
+    m_pending = PendingFailure{textId, errorCode, std::move(cause), retryAfterMs};
+    return TryEnd::Retry;
+}
+
+bool CHttpDownload::StartOver(const char* reason)
+{
+    if (const int error = m_file.Truncate(); error != 0) {
+        Fail(IDS_READ_ERROR, error);
+        return false;
+    }
+    platform::DeleteFile(ResumeStatePath(m_strPartPath));
+    m_state = ResumeState{};
+    m_state.strUrl = m_strUrl;
+    m_strHead.clear();
+    Send(WM_DOWNLOAD_RESTARTED, reinterpret_cast<platform::LPARAM>(reason));
+    return true;
+}
+
+// The answer's validators and length against what the part file was
+// fetched with. False when the transfer cannot go on with this answer: a
+// start-over is needed (the part file stays open) or it ended.
+bool CHttpDownload::TakeValidators(int status, std::uint64_t from)
+{
+    ResumeState fresh;
+    fresh.strUrl = m_strUrl;
+    fresh.strETag = m_pFile->QueryInfo("ETag").value_or("");
+    fresh.strLastModified = m_pFile->QueryInfo("Last-Modified").value_or("");
+    std::optional<std::uint64_t> contentLength;
+    if (const auto length = m_pFile->QueryInfo("Content-Length"); length && length->size() < kQueryBufferSize)
+        contentLength = platform::ParseContentLength(*length);
+
+    // Either validator, where both answers have it, tells a changed file.
+    const bool changed = (!m_state.strETag.empty() && !fresh.strETag.empty() && fresh.strETag != m_state.strETag) ||
+                         (!m_state.strLastModified.empty() && !fresh.strLastModified.empty() &&
+                          fresh.strLastModified != m_state.strLastModified);
+    if (status == 206) {
+        const auto range = ParseContentRange(m_pFile->QueryInfo("Content-Range").value_or(""));
+        if (changed) {
+            StartOver("the file on the server has changed");
+            return false;
+        }
+        if (!range || range->nFirst != from ||
+            (range->nTotal != 0 && m_state.nLength != 0 && range->nTotal != m_state.nLength)) {
+            StartOver("the server's range does not fit the part file");
+            return false;
+        }
+        fresh.nLength = range->nTotal != 0 ? range->nTotal : m_state.nLength;
+    } else {
+        // A whole file answers a range request when the file has changed or
+        // the server does not do ranges: the part file starts over with it.
+        if (from > 0 && !StartOver(changed ? "the file on the server has changed" : "the server sent the whole file"))
+            return false;
+        fresh.nLength = contentLength.value_or(0);
+    }
+    if (!(fresh == m_state)) {
+        m_state = fresh;
+        // Without a validator a later run could not tell the file has not
+        // changed; such a part file is not resumed.
+        if (m_state.HasValidator())
+            SaveResumeState(ResumeStatePath(m_strPartPath), m_state);
+        if (Checkpoint())
+            return false;
+        Send(WM_DOWNLOAD_VALIDATORS, reinterpret_cast<platform::LPARAM>(&m_state));
+    }
+    return true;
+}
+
+// The part file is complete: it is checked, written through and renamed
+// into place. Only where the user said Yes does it replace a file of that
+// name; a file that appeared meanwhile brings up the question now.
+bool CHttpDownload::FinishFile()
+{
+    if (Checkpoint())
+        return false;
+    if (const int error = m_file.Sync(); error != 0) {
+        Fail(IDS_READ_ERROR, error);
+        return false;
+    }
+    if (const ContentKind kind = CheckMp3File(m_file.Fd(), m_file.Size()); kind != ContentKind::Mp3) {
+        RemovePartFile();
+        m_strError = LoadLanguageString(ContentKindTextId(kind));
+        CloseHandles();
+        Send(WM_DOWNLOAD_FAILED, reinterpret_cast<platform::LPARAM>(m_strError.c_str()));
+        platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, m_control->Token());
+        return false;
+    }
+    if (Checkpoint())
+        return false;
+    Send(WM_DOWNLOAD_CHECKED, 0);
+
+    int error = m_bReplace ? (std::rename(m_strPartPath.c_str(), m_strLocalPath.c_str()) == 0 ? 0 : errno)
+                           : platform::RenameNoReplace(m_strPartPath, m_strLocalPath);
+    if (error == EEXIST) {
+        const std::string question = AfxFormatString1(LoadBuiltinString(IDS_REPLACE_FILE), m_strLocalPath);
+        if (platform::AfxMessageBox(question, platform::MB_YESNO, m_control->Token()) != platform::IDYES) {
+            RemovePartFile();
+            CloseHandles();
+            Send(WM_DOWNLOAD_DECLINED, 0);
+            platform::PostMessage(WM_DOWNLOAD_FINISHED, 0, 0, m_control->Token());
+            return false;
+        }
+        if (AbortRequested()) {
+            EndAborted();
+            return false;
+        }
+        error = std::rename(m_strPartPath.c_str(), m_strLocalPath.c_str()) == 0 ? 0 : errno;
+    }
+    if (error != 0) {
+        Fail(IDS_READ_ERROR, error);
+        return false;
+    }
+    m_file.Close();
+    m_bFileOpened = false;
+    SyncFolderOf(m_strLocalPath);
+    platform::DeleteFile(ResumeStatePath(m_strPartPath));
+    Send(WM_DOWNLOAD_DONE, 0);
+    CloseHandles();
+    platform::PostMessage(WM_DOWNLOAD_FINISHED, 0, 0, m_control->Token());
+    return true;
+}

@@ -1,0 +1,130 @@
+// `tunorva-cli download` across runs: a kill -9 in the middle leaves only the
+// part file, and the next run asks for the missing bytes and completes the
+// song byte for byte; waits before retries are printed as records.
+#include "DownloadTestData.h"
+#include "ScriptedHttpServer.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QStringList>
+
+#include <signal.h>
+
+#include <atomic>
+#include <filesystem>
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+};
+
+CliRun RunCli(const QStringList& args)
+{
+    QProcess process;
+    process.start(QStringLiteral(TUNORVA_CLI), args);
+    CliRun run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput().toStdString();
+    return run;
+}
+
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+bool Has(const std::string& out, const std::string& line)
+{
+    return out.find(line + "\n") != std::string::npos;
+}
+
+// Serves ranges with an ETag, slowly, so that a kill lands mid-body.
+ScriptedReply RangeReply(const HttpExchange& request, const std::string& body)
+{
+    const std::string etag = "ETag: \"song-1\"\r\n";
+    const std::string range = request.Header("Range");
+    ScriptedReply reply;
+    if (range.rfind("bytes=", 0) == 0 && request.Header("If-Range") == "\"song-1\"") {
+        const std::size_t from = std::stoul(range.substr(6));
+        reply.bytes = HttpResponse(206, body.substr(from),
+                                   etag + "Content-Range: bytes " + std::to_string(from) + "-" +
+                                       std::to_string(body.size() - 1) + "/" + std::to_string(body.size()) + "\r\n");
+    } else {
+        reply.bytes = HttpResponse(200, body, etag);
+    }
+    reply.chunkSize = 32 * 1024;
+    reply.chunkDelayMs = 10;
+    return reply;
+}
+
+TEST(DownloadCli, AKilledRunLeavesThePartFileAndTheNextRunCompletesIt)
+{
+    TempDir dir;
+    const std::string body = PatternBody(2 << 20);
+    ScriptedHttpServer server([&](const HttpExchange& request) { return RangeReply(request, body); });
+    const std::string part = dir.File(".song.mp3.part");
+
+    QProcess first;
+    first.start(QStringLiteral(TUNORVA_CLI), {"download", Q(server.Url("/song.mp3")), Q(dir.Str())});
+    ASSERT_TRUE(first.waitForStarted(10000));
+    // Killed once about a third has arrived.
+    for (int i = 0; i < 1000 && !(fs::exists(part) && fs::file_size(part) > body.size() / 3); ++i)
+        first.waitForFinished(10);
+    ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
+    first.waitForFinished(10000);
+    ASSERT_TRUE(fs::exists(part));
+    EXPECT_FALSE(fs::exists(dir.File("song.mp3"))) << "nothing under the song's name";
+    const std::uintmax_t kept = fs::file_size(part);
+    ASSERT_LT(kept, body.size());
+
+    const CliRun second = RunCli({"download", Q(server.Url("/song.mp3")), Q(dir.Str())});
+    EXPECT_EQ(second.exitCode, 0) << second.out;
+    EXPECT_TRUE(Has(second.out, "resume\t" + std::to_string(kept))) << second.out;
+    EXPECT_TRUE(Has(second.out, "check\tok"));
+    EXPECT_TRUE(ReadWhole(dir.File("song.mp3")) == body) << "byte for byte";
+    EXPECT_FALSE(fs::exists(part));
+    EXPECT_FALSE(fs::exists(part + ".info"));
+    const auto requests = server.Requests();
+    EXPECT_EQ(requests.back().Header("Range"), "bytes=" + std::to_string(kept) + "-") << "only the missing bytes";
+}
+
+TEST(DownloadCli, RetriesAreRecordedAndTheOptionsAreChecked)
+{
+    TempDir dir;
+    const std::string body = PatternBody(3000);
+    std::atomic<int> requests{0};
+    ScriptedHttpServer server([&](const HttpExchange& request) {
+        if (request.target == "/down.mp3" || ++requests <= 2)
+            return ScriptedReply{HttpResponse(503, "busy")};
+        return ScriptedReply{HttpResponse(200, body)};
+    });
+    CliRun run = RunCli({"download", Q(server.Url("/song.mp3")), Q(dir.Str()), "--retry-wait-ms", "20"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(Has(run.out, "retry\t1\t5\t20\tThe server answered 503")) << run.out;
+    EXPECT_TRUE(Has(run.out, "retry\t2\t5\t40\tThe server answered 503")) << run.out;
+
+    run = RunCli({"download", Q(server.Url("/down.mp3")), Q(dir.Str()), "--retries", "0"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out.find("retry\t"), std::string::npos);
+    EXPECT_TRUE(Has(run.out, "error\tFailed to receive a valid HTTP response from the server"));
+
+    for (const QStringList& args : {QStringList{"download", "u", "d", "--retries", "x"},
+                                    QStringList{"download", "u", "d", "--retry-wait-ms", "-1"},
+                                    QStringList{"download", "u", "d", "--limit-rate"}}) {
+        EXPECT_EQ(RunCli(args).exitCode, 2) << args.join(' ').toStdString();
+    }
+}
+
+}  // namespace

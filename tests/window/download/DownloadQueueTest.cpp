@@ -1,0 +1,226 @@
+// The download list through the real window: the queue beyond the number of
+// simultaneous downloads, Retry on a failed row, and the list kept across a
+// closed window, restored at the next start (or set aside when damaged).
+#include "ShellFixture.h"
+
+#include "download/DownloadListStore.h"
+#include "download/ResumeState.h"
+#include "resources/Resource.h"
+#include "window/download/ListCtrlEx.h"
+
+#include "DownloadTestData.h"
+#include "ScriptedHttpServer.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTest>
+
+#include <atomic>
+#include <filesystem>
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kETag = "\"song-1\"";
+
+class DownloadQueueTest : public ShellTest {
+protected:
+    DownloadQueueTest()
+        : m_body(PatternBody(256 * 1024)),
+          m_server([this](const HttpExchange& request) {
+              if (request.target.find("gone") != std::string::npos && !m_goneIsBack)
+                  return ScriptedReply{HttpResponse(404, "gone")};
+              const std::string range = request.Header("Range");
+              ScriptedReply reply;
+              if (range.rfind("bytes=", 0) == 0 && request.Header("If-Range") == kETag) {
+                  const std::size_t from = std::stoul(range.substr(6));
+                  reply.bytes = HttpResponse(206, m_body.substr(from),
+                                             "ETag: " + kETag + "\r\nContent-Range: bytes " + std::to_string(from) + "-" +
+                                                 std::to_string(m_body.size() - 1) + "/" +
+                                                 std::to_string(m_body.size()) + "\r\n");
+              } else {
+                  reply.bytes = HttpResponse(200, m_body, "ETag: " + kETag + "\r\n");
+              }
+              const bool held = request.target.find("held") != std::string::npos;
+              reply.chunkSize = held ? 1024 : 16 * 1024;
+              reply.chunkDelayMs = held ? m_heldDelayMs.load() : 20;
+              return reply;
+          })
+    {
+    }
+
+    void BeforeStart() override
+    {
+        for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
+            unsetenv(name);
+        setenv("no_proxy", "*", 1);
+        fs::create_directories(m_dir.Path() / "Music");
+    }
+
+    void TearDown() override
+    {
+        ShellTest::TearDown();
+        EXPECT_TRUE(platform::WaitForWorkers(std::chrono::seconds(5)));
+    }
+
+    void Start(const std::string& name)
+    {
+        m_view->m_item = DownloadItem{};
+        m_view->m_item.strUrl = m_server.Url("/files/" + name);
+        ASSERT_TRUE(m_view->StartDownload());
+    }
+
+    // The row of the download of `name` (rows started here have no found
+    // file to take their name from).
+    int Row(const std::string& name) const
+    {
+        for (int row = 0; row < Downloads().GetItemCount(); ++row) {
+            const int slot = m_view->GetRowSlot(row);
+            if (slot >= 0 && m_view->m_downloadSlots[static_cast<std::size_t>(slot)].item.strFileName == name)
+                return row;
+        }
+        return -1;
+    }
+
+    std::vector<DownloadRecord> SavedList() const
+    {
+        std::vector<DownloadRecord> records;
+        DownloadListStore(m_dir.File("data/Tunorva/downloads.list")).Load(records);
+        return records;
+    }
+
+    CListCtrlEx& Downloads() const { return *m_view->m_lstDownloads; }
+    fs::path Music(const std::string& name) const { return m_dir.Path() / "Music" / name; }
+
+    std::string m_body;
+    std::atomic<bool> m_goneIsBack{false};
+    std::atomic<int> m_heldDelayMs{200};  // "held-*" files drip until a test lets them go
+    ScriptedHttpServer m_server;
+};
+
+TEST_F(DownloadQueueTest, RowsBeyondTheLimitWaitAsQueuedAndStartInOrder)
+{
+    m_view->m_nSimultaneousDownloads = 2;
+    m_view->ApplyDownloadLimits();
+    for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3"})
+        Start(name);
+    EXPECT_EQ(m_view->RunningDownloads(), 2);
+    EXPECT_EQ(Downloads().GetItemText(2, 4), "Queued");
+    EXPECT_EQ(Downloads().GetItemText(3, 4), "Queued");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return SavedList().size() == 4u; }, 1000)) << "a new row is saved at once";
+    const auto saved = SavedList();
+    EXPECT_EQ(saved[3].state, DownloadRecord::State::Queued);
+
+    // "c" starts before "d": whichever of a and b ends first makes room.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Row("c.mp3") >= 0 && Downloads().GetItemText(Row("c.mp3"), 4) != "Queued"; },
+                                20000));
+    EXPECT_EQ(Downloads().GetItemText(Row("d.mp3"), 4), "Queued");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Downloads().GetItemCount() == 0; }, 30000));
+    for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3"})
+        EXPECT_TRUE(ReadWhole(Music(name)) == m_body) << name;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return SavedList().empty(); }, 1000)) << "done removes the entries";
+}
+
+TEST_F(DownloadQueueTest, AFailedRowIsRetriedFromItsPopup)
+{
+    Start("gone.mp3");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_view->m_downloadSlots[0].failed; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return SavedList().size() == 1u && SavedList()[0].state == DownloadRecord::State::Failed; }, 1000));
+    Downloads().SelectItem(0);
+    m_view->m_lstDownloads->m_bItemFailed = true;
+    const auto menu = m_view->m_lstDownloads->BuildPopupMenu();
+    ASSERT_TRUE(menu);
+    bool retryEnabled = false;
+    for (QAction* action : menu->actions())
+        retryEnabled |= action->data().toUInt() == ID_POPUP_RETRY_DOWNLOAD && action->isEnabled() &&
+                        action->text() == QStringLiteral("Re&try");
+    EXPECT_TRUE(retryEnabled);
+
+    m_goneIsBack = true;
+    m_view->m_lstDownloads->OnPopupCommand(ID_POPUP_RETRY_DOWNLOAD);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Downloads().GetItemCount() == 0; }, 10000));
+    EXPECT_TRUE(ReadWhole(Music("gone.mp3")) == m_body);
+}
+
+TEST_F(DownloadQueueTest, AClosedWindowKeepsItsListAndTheNextStartFinishesIt)
+{
+    Start("held-a.mp3");
+    Start("held-b.mp3");
+    Downloads().SelectItem(1);
+    m_view->OnCancelDownload();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(Music(".held-a.mp3.part.info")); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fs::file_size(Music(".held-a.mp3.part")) > 2048; }, 10000));
+    m_frame->close();  // the window closes
+    m_app.reset();
+    ASSERT_TRUE(platform::WaitForWorkers(std::chrono::seconds(5)));
+    auto saved = SavedList();
+    ASSERT_EQ(saved.size(), 2u);
+    EXPECT_EQ(saved[0].state, DownloadRecord::State::Running);
+    EXPECT_EQ(saved[0].validators.strETag, kETag);
+    EXPECT_EQ(saved[1].state, DownloadRecord::State::Paused);
+    const auto kept = fs::file_size(Music(".held-a.mp3.part"));
+    EXPECT_GT(kept, 0u) << "the part file stays for the next start";
+    EXPECT_FALSE(fs::exists(Music("held-a.mp3")));
+
+    // The next start: the running one goes on from its part file, the paused
+    // one waits for Resume.
+    m_heldDelayMs = 1;
+    m_app = std::make_unique<CTunorvaApp>();
+    ASSERT_TRUE(m_app->InitInstance());
+    m_frame = m_app->MainWindow();
+    m_view = m_frame->m_wndView;
+    ASSERT_EQ(Downloads().GetItemCount(), 2);
+    EXPECT_EQ(Downloads().GetItemText(1, 4), "Paused");
+    EXPECT_TRUE(m_view->m_downloadSlots[std::stoi(Downloads().GetItemText(1, 6))].paused);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Row("held-a.mp3") < 0; }, 60000));
+    EXPECT_TRUE(ReadWhole(Music("held-a.mp3")) == m_body);
+    bool resumed = false;
+    for (const HttpExchange& request : m_server.Requests())
+        resumed |= request.target == "/files/held-a.mp3" && request.Header("Range") == "bytes=" + std::to_string(kept) + "-";
+    EXPECT_TRUE(resumed) << "only the missing bytes were asked for";
+    Downloads().SelectItem(0);
+    m_view->OnClearDownload();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return platform::RunningWorkerCount() == 0 && SavedList().empty(); }, 5000));
+    EXPECT_FALSE(fs::exists(Music(".held-b.mp3.part"))) << "Clear deletes the part file";
+
+    // A restored row still waiting its turn has no worker: Clear deletes its
+    // part file all the same.
+    m_view->m_nSimultaneousDownloads = 1;
+    m_view->ApplyDownloadLimits();
+    m_heldDelayMs = 200;
+    Start("held-c.mp3");
+    Start("held-d.mp3");
+    m_dir.Write("Music/.held-d.mp3.part", m_body.substr(0, 1000));
+    Downloads().SelectItem(1);
+    m_view->OnClearDownload();
+    EXPECT_FALSE(fs::exists(Music(".held-d.mp3.part")));
+}
+
+class DamagedListTest : public DownloadQueueTest {
+protected:
+    void BeforeStart() override
+    {
+        DownloadQueueTest::BeforeStart();
+        fs::create_directories(m_dir.Path() / "data" / "Tunorva");
+        m_dir.Write("data/Tunorva/downloads.list", "Tunorva download list 1\nrunning\tnot a number\n");
+    }
+};
+
+TEST_F(DamagedListTest, IsSetAsideWithAMessage)
+{
+    ASSERT_EQ(m_responder.Texts().size(), 1u);
+    const std::string bad = m_dir.File("data/Tunorva/downloads.list.bad");
+    EXPECT_EQ(m_responder.Texts()[0], "The saved download list could not be read; it was set aside as '" + bad + "'.");
+    EXPECT_TRUE(fs::exists(bad));
+    EXPECT_EQ(Downloads().GetItemCount(), 0);
+    Start("a.mp3");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Downloads().GetItemCount() == 0; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return fs::exists(m_dir.File("data/Tunorva/downloads.list")) && SavedList().empty(); }, 1000))
+        << "a fresh list is written";
+}
+
+}  // namespace

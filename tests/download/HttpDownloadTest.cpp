@@ -207,6 +207,9 @@ TEST_F(DownloadTest, ALoginGoesToTheServerThatAskedForIt)
     ScriptedLogin logins;
     logins.login = platform::Credentials{"user", "secret"};
     const std::string bigRefusal(200 * 1024, 'x');
+    // Songs, so that the content check passes them.
+    const std::string privateTune = PatternBody(3000);
+    const std::string viaProxy = PatternBody(4000);
     struct Case {
         const char* name;
         bool endlessRefusal;  // the 401 body never ends
@@ -215,7 +218,7 @@ TEST_F(DownloadTest, ALoginGoesToTheServerThatAskedForIt)
         SCOPED_TRACE(c.name);
         ScriptedHttpServer second([&](const HttpExchange& request) {
             if (request.Header("Authorization") == secret)
-                return ScriptedReply{HttpResponse(200, "private tune")};
+                return ScriptedReply{HttpResponse(200, privateTune)};
             if (!c.endlessRefusal)
                 return ScriptedReply{HttpResponse(401, "log in first", "WWW-Authenticate: Basic realm=\"m\"\r\n")};
             ScriptedReply reply{"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"m\"\r\n"
@@ -230,7 +233,7 @@ TEST_F(DownloadTest, ALoginGoesToTheServerThatAskedForIt)
         logins.askedBy.clear();
         fs::remove(m_dir.File("private.mp3"));
         EXPECT_EQ(Download(first.Url("/private.mp3")).back(), "finished 0");
-        EXPECT_EQ(ReadWhole(m_dir.File("private.mp3")), "private tune");
+        EXPECT_EQ(ReadWhole(m_dir.File("private.mp3")), privateTune);
         EXPECT_EQ(logins.askedBy, (std::vector<std::string>{"server localhost:" + std::to_string(second.Port())}));
         for (const HttpExchange& request : first.Requests())
             EXPECT_EQ(request.Header("Authorization"), "") << request.rawRequest;
@@ -241,7 +244,7 @@ TEST_F(DownloadTest, ALoginGoesToTheServerThatAskedForIt)
     // A proxy that asks is named as the proxy, and its login goes to it.
     ScriptedHttpServer proxy([&](const HttpExchange& request) {
         if (request.Header("Proxy-Authorization") == secret)
-            return ScriptedReply{HttpResponse(200, "via proxy")};
+            return ScriptedReply{HttpResponse(200, viaProxy)};
         return ScriptedReply{HttpResponse(407, "proxy login", "Proxy-Authenticate: Basic realm=\"p\"\r\n")};
     });
     ::setenv("http_proxy", ("http://" + proxy.HostPort()).c_str(), 1);
@@ -251,7 +254,7 @@ TEST_F(DownloadTest, ALoginGoesToTheServerThatAskedForIt)
     EXPECT_EQ(Download("http://127.0.0.1:9/private.mp3").back(), "finished 0");
     ClearProxyEnvironment();
     EXPECT_EQ(logins.askedBy, (std::vector<std::string>{"proxy " + proxy.HostPort()}));
-    EXPECT_EQ(ReadWhole(m_dir.File("private.mp3")), "via proxy");
+    EXPECT_EQ(ReadWhole(m_dir.File("private.mp3")), viaProxy);
 }
 
 TEST_F(DownloadTest, APausedTransferHoldsItsConnectionSendsNothingAndResumesWhereItStopped)

@@ -46,13 +46,13 @@ COptionsDlg::COptionsDlg(QWidget* parent)
         ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_edtHistory = PlaceControl(this, new QLineEdit(this), IDC_HISTORY_COUNT, "historyCount", 111, 125, 46, 13);
     PlaceControl(this, new QLabel(QStringLiteral("Simultaneous downloads"), this), IDC_SIMULTANEOUS_LABEL,
-                 "simultaneousLabel", 13, 143, 96, 13)
+                 "simultaneousLabel", 13, 143, 124, 13)
         ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_edtSimultaneous = PlaceControl(this, new QLineEdit(this), IDC_SIMULTANEOUS, "simultaneousDownloads", 111, 143, 46, 13);
+    m_edtSimultaneous = PlaceControl(this, new QLineEdit(this), IDC_SIMULTANEOUS, "simultaneousDownloads", 141, 143, 46, 13);
     PlaceControl(this, new QLabel(QStringLiteral("Speed limit (KB/s, 0 for none)"), this), IDC_SPEED_LIMIT_LABEL,
-                 "speedLimitLabel", 13, 161, 96, 13)
+                 "speedLimitLabel", 13, 161, 124, 13)
         ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_edtSpeedLimit = PlaceControl(this, new QLineEdit(this), IDC_SPEED_LIMIT, "speedLimit", 111, 161, 46, 13);
+    m_edtSpeedLimit = PlaceControl(this, new QLineEdit(this), IDC_SPEED_LIMIT, "speedLimit", 141, 161, 46, 13);
     auto* ok = PlaceControl(this, new QPushButton(QStringLiteral("OK"), this), platform::IDOK, "optionsOk", 7, 181, 50, 14);
     auto* cancel = PlaceControl(this, new QPushButton(QStringLiteral("Cancel"), this), platform::IDCANCEL, "optionsCancel",
                          61, 181, 50, 14);

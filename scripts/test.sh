@@ -1,14 +1,8 @@
 #!/usr/bin/env bash
-<<<<<<< HEAD
-# Builds Tunorva and runs every test: the layer check, the full build, the full build again
-# under ASan+UBSan (GUI tests included), the engine core under TSan, and each
-# fuzz target for FUZZ_SECONDS seconds (at least 30).
-=======
-# Builds Tunorva and runs every test: the full build, its Debian package
-# installed and tried (scripts/check-package.sh), the full build again under
-# ASan+UBSan (GUI tests included), the engine core under TSan, and each fuzz
-# target for FUZZ_SECONDS seconds (at least 30).
->>>>>>> issue-18
+# Builds Tunorva and runs every test: the layer check, the full build, its
+# Debian package installed and tried (scripts/check-package.sh), the full build
+# again under ASan+UBSan (GUI tests included), the engine core under TSan, and
+# each fuzz target for FUZZ_SECONDS seconds (at least 30).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-debian.sh

@@ -2,6 +2,7 @@
 // must refuse: an unverified certificate and a compressed body.
 #include "download/HttpDownload.h"
 #include "download/HttpDownloadInfo.h"
+#include "download/ResumeState.h"
 
 #include "DownloadTestData.h"
 #include "NginxServer.h"
@@ -12,8 +13,12 @@
 
 #include <gtest/gtest.h>
 
+#include <curl/curl.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 using namespace testing_support;
 
@@ -103,6 +108,76 @@ TEST_F(RealServerDownloadTest, ACompressedAnswerIsRefusedAndNothingIsSaved)
     EXPECT_TRUE(MusicFolderEmpty());
     ASSERT_EQ(server.RequestCount(), 1u);
     EXPECT_EQ(server.Requests()[0].Header("Accept-Encoding"), "identity");
+}
+
+// The validators a HEAD request gets for `url`, as a run that was cut off
+// would have kept them.
+ResumeState ValidatorsOf(const std::string& url)
+{
+    ResumeState state;
+    state.strUrl = url;
+    CURL* curl = curl_easy_init();
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 10L);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, +[](char* data, size_t, size_t n, void* user) -> size_t {
+        const std::string line(data, n);
+        auto* s = static_cast<ResumeState*>(user);
+        const auto value = [&line](std::size_t name) { return line.substr(name, line.find_last_not_of("\r\n") + 1 - name); };
+        if (line.rfind("ETag: ", 0) == 0)
+            s->strETag = value(6);
+        else if (line.rfind("Last-Modified: ", 0) == 0)
+            s->strLastModified = value(15);
+        return n;
+    });
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &state);
+    EXPECT_EQ(curl_easy_perform(curl), CURLE_OK);
+    curl_easy_cleanup(curl);
+    return state;
+}
+
+// A part file that an earlier run left is finished with a range request:
+// nginx answers 206 with exactly the missing bytes, and the song is whole.
+TEST_F(RealServerDownloadTest, APartFileIsFinishedWithTheMissingBytesOnly)
+{
+    if (!NginxServer::Available())
+        GTEST_SKIP() << "nginx is not installed";
+    TempDir root;
+    const std::string body = PatternBody(2 * 1024 * 1024 + 5);
+    root.Write(kSong, body);
+    NginxServer server(root.Str());
+    ASSERT_TRUE(server.Running()) << server.Error();
+    const std::string url = server.HttpUrl("/Big%20Song.mp3");
+
+    ResumeState state = ValidatorsOf(url);
+    ASSERT_FALSE(state.strETag.empty());
+    state.nLength = body.size();
+    const std::string local = (m_music.Path() / kSong).string();
+    const std::string part = PartFilePath(local);
+    const std::size_t kept = 1024 * 1024 + 3;
+    std::ofstream(part, std::ios::binary) << body.substr(0, kept);
+    ASSERT_TRUE(SaveResumeState(ResumeStatePath(part), state));
+
+    EXPECT_EQ(Download(url), std::vector<std::string>{"done"});
+    EXPECT_EQ(ReadWhole(local), body);
+    EXPECT_FALSE(std::filesystem::exists(part));
+    EXPECT_FALSE(std::filesystem::exists(ResumeStatePath(part)));
+    const std::string log = server.AccessLog();
+    EXPECT_NE(log.find("\" 206 " + std::to_string(body.size() - kept) + " "), std::string::npos) << log;
+    EXPECT_EQ(log.find("\" 200 " + std::to_string(body.size()) + " "), std::string::npos) << log;
+
+    // The file changed on the server since the part was fetched: If-Range
+    // makes nginx send the whole new file, and the part starts over.
+    std::filesystem::remove(local);
+    std::ofstream(part, std::ios::binary) << body.substr(0, kept);
+    ASSERT_TRUE(SaveResumeState(ResumeStatePath(part), state));
+    const std::string changed = PatternBody(body.size() + 1000);
+    root.Write(kSong, changed);
+    const auto file = root.Path() / kSong;
+    std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) + std::chrono::hours(1));
+    EXPECT_EQ(Download(url), std::vector<std::string>{"done"});
+    EXPECT_EQ(ReadWhole(local), changed);
+    EXPECT_NE(server.AccessLog().find("\" 200 " + std::to_string(changed.size()) + " "), std::string::npos);
 }
 
 }  // namespace

@@ -231,4 +231,12 @@ std::string NginxServer::Ipv6Url(std::string_view path) const
     return Url("http", "[::1]", m_port, path);
 }
 
+std::string NginxServer::AccessLog() const
+{
+    std::ifstream in(m_prefix + "/logs/access.log", std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
 }  // namespace testing_support

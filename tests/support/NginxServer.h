@@ -42,6 +42,8 @@ public:
     std::string Ipv6Url(std::string_view path = "/") const;   // http://[::1]:port/path
     // The test CA's certificate (PEM), for SSL_CERT_FILE.
     const std::string& CaFile() const { return m_caFile; }
+    // The access log so far, one request a line in nginx's combined format.
+    std::string AccessLog() const;
 
 private:
     bool MakeCertificates();

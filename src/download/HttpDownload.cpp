@@ -416,34 +416,30 @@ void CHttpDownload::EndAborted()
     platform::PostMessage(WM_DOWNLOAD_FINISHED, 0, 0, m_control->Token());
 }
 
-// A failed download keeps the bytes it received, and what they were fetched
-// with, for a retry or a later run; one that received none leaves nothing.
+// A failure whose text carries the error's number.
 void CHttpDownload::Fail(unsigned textId, int errorCode)
 {
-    if (AbortRequested()) {
-        EndAborted();
-        return;
-    }
     if (errorCode == 0)
         errorCode = errno;
-    m_strError = AfxFormatString1(LoadBuiltinString(textId), std::to_string(errorCode));
-    if (m_bFileOpened && m_file.Size() == 0)
-        RemovePartFile();
-    m_file.Close();
-    CloseHandles();
-    Send(WM_DOWNLOAD_FAILED, reinterpret_cast<platform::LPARAM>(m_strError.c_str()));
-    platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, m_control->Token());
+    EndFailed(AfxFormatString1(LoadBuiltinString(textId), std::to_string(errorCode)));
 }
 
 // A failure whose text names its cause: the language's text with `cause`
-// for "%1"; the part file is kept or removed as in Fail.
+// for "%1".
 void CHttpDownload::FailWithText(unsigned textId, const std::string& cause)
+{
+    EndFailed(AfxFormatString1(LoadLanguageString(textId), cause));
+}
+
+// A failed download keeps the bytes it received, and what they were fetched
+// with, for a retry or a later run; one that received none leaves nothing.
+void CHttpDownload::EndFailed(std::string text)
 {
     if (AbortRequested()) {
         EndAborted();
         return;
     }
-    m_strError = AfxFormatString1(LoadLanguageString(textId), cause);
+    m_strError = std::move(text);
     if (m_bFileOpened && m_file.Size() == 0)
         RemovePartFile();
     m_file.Close();

@@ -101,6 +101,7 @@ private:
     void Fail(unsigned textId, int errorCode);
     void FailWithText(unsigned textId, const std::string& cause);
     void FailBeforeOpen(unsigned textId, const std::string& arg);
+    void EndFailed(std::string text);
     void Send(unsigned message, platform::LPARAM lParam);
     bool SendFigures(const FigureMessages& messages);
     enum class BodyEnd { Complete, Ended, Retry };

@@ -9,9 +9,10 @@
 
 namespace {
 
-// Scans that overlap (a refresh while the last one still runs) would each
-// save the cache file; one at a time keeps the saves whole and ordered.
-std::mutex g_scanMutex;
+// Scans may overlap: a refresh starts a new one while the last is still
+// inside a large damaged file. Only the cache file is shared, so only its
+// load and save take turns; neither scan waits for the other's reading.
+std::mutex g_cacheFileMutex;
 
 }  // namespace
 
@@ -21,9 +22,10 @@ TagScanStats ScanFolderTags(const std::string& folder, const std::vector<std::st
 {
     using Clock = std::chrono::steady_clock;
     TagScanStats stats;
-    const std::lock_guard lock(g_scanMutex);
-    if (cache != nullptr)
+    if (cache != nullptr) {
+        const std::lock_guard lock(g_cacheFileMutex);
         cache->Load();
+    }
     std::vector<TagScanRow> batch;
     Clock::time_point lastSent = Clock::now();
     const auto send = [&] {
@@ -69,6 +71,7 @@ TagScanStats ScanFolderTags(const std::string& folder, const std::vector<std::st
     if (cache != nullptr) {
         const std::unordered_set<std::string> listed(names.begin(), names.end());
         cache->PruneFolder(folder, [&](const std::string& name) { return listed.count(name) != 0; });
+        const std::lock_guard lock(g_cacheFileMutex);
         cache->Save();
     }
     return stats;

@@ -53,3 +53,8 @@ inline constexpr unsigned WM_DOWNLOAD_CHECKED = platform::WM_USER + 243;
 inline constexpr unsigned WM_DOWNLOAD_VALIDATORS = platform::WM_USER + 244;
 // The download list's popup "Retry" (to the view, wParam and lParam 0).
 inline constexpr unsigned WM_DOWNLOAD_RETRY_ITEM = platform::WM_USER + 245;
+
+// The play list's tag worker hands over a batch of read tags: wParam is the
+// scan's number (an older scan's batch is ignored), lParam points to a
+// std::vector<TagScanRow> (library/TagScan.h), valid during the call.
+inline constexpr unsigned WM_PLAYLIST_TAGS = platform::WM_USER + 280;

@@ -239,5 +239,17 @@
 #define IDS_TRASH_FAILED_DELETE 61310
 #define IDS_FILE_IGNORED 61311
 
+// The play list's tag columns, and what a found file's Status column says
+// about the music folder and the download list.
+#define IDS_HEADER_TITLE 61340
+#define IDS_HEADER_ARTIST 61341
+#define IDS_HEADER_ALBUM 61342
+#define IDS_HEADER_LENGTH 61343
+#define IDS_HEADER_BITRATE 61344
+#define IDS_STATUS_IN_LIBRARY 61345
+#define IDS_STATUS_DOWNLOADING 61346
+#define IDS_STATUS_QUEUED 61347
+#define IDS_STATUS_FAILED 61348
+
 // List column headers, translated by running number.
 #define IDS_HEADER_FIRST 40000

@@ -116,6 +116,15 @@ constexpr Entry kStrings[] = {
     {IDS_PAUSED, "Paused"},
     {IDS_TRASH_FAILED_DELETE, "The file '%1' could not be moved to the trash.\nDelete it permanently?"},
     {IDS_FILE_IGNORED, "The file '%1' is not a regular file of at most 1 MiB; it is ignored."},
+    {IDS_HEADER_TITLE, "Title"},
+    {IDS_HEADER_ARTIST, "Artist"},
+    {IDS_HEADER_ALBUM, "Album"},
+    {IDS_HEADER_LENGTH, "Length"},
+    {IDS_HEADER_BITRATE, "Bitrate"},
+    {IDS_STATUS_IN_LIBRARY, "In library"},
+    {IDS_STATUS_DOWNLOADING, "Downloading"},
+    {IDS_STATUS_QUEUED, "Queued"},
+    {IDS_STATUS_FAILED, "Failed"},
 };
 
 constexpr bool IsSorted()

@@ -1,6 +1,7 @@
 #include "window/PagesView.h"
 
 #include "window/download/ListCtrlEx.h"
+#include "library/TagScan.h"
 #include "download/ProbeQueue.h"
 #include "platform/AppProfile.h"
 #include "platform/Files.h"
@@ -53,6 +54,7 @@ CPagesView::CPagesView(QWidget* parent)
     m_strMusicDir = folders.musicDir;
     m_strSoundsDir = folders.dataDir + "/Sounds/";
     m_strTempDir = folders.tempDir;
+    m_strTagCacheFile = TagCacheFile(folders.tempDir);
     m_strHelpDir = folders.dataDir + "/Help/";
     m_nMaxHistoryItems = 10;
     m_bPlaySound = 1;
@@ -67,6 +69,7 @@ CPagesView::CPagesView(QWidget* parent)
 // none keeps running for a window that is gone; their part files stay.
 CPagesView::~CPagesView()
 {
+    StopPlayListTags();
     for (DownloadSlot& entry : m_downloadSlots) {
         if (entry.worker)
             entry.worker->Stop();
@@ -185,8 +188,20 @@ void CPagesView::CreateControls()
     m_lstPlayList->RefreshRowHeight();
     m_lstPlayList->SetMenuName("PlayListOperations");
     m_lstPlayList->InsertColumn(0, "Type", LVCFMT_CENTER, 43);
-    m_lstPlayList->InsertColumn(1, "File Name", LVCFMT_LEFT, 350);
-    m_lstPlayList->InsertColumn(2, "File Size", LVCFMT_LEFT, 500);
+    m_lstPlayList->InsertColumn(1, "File Name", LVCFMT_LEFT, 220);
+    m_lstPlayList->InsertColumn(2, "File Size", LVCFMT_LEFT, 80);
+    // The tags follow the file's own columns; the size column no longer
+    // fills the rest of the row, so that the title shows beside the name.
+    m_lstPlayList->InsertColumn(3, "Title", LVCFMT_LEFT, 160);
+    m_lstPlayList->InsertColumn(4, "Artist", LVCFMT_LEFT, 120);
+    m_lstPlayList->InsertColumn(5, "Album", LVCFMT_LEFT, 120);
+    m_lstPlayList->InsertColumn(6, "Length", LVCFMT_LEFT, 55);
+    m_lstPlayList->InsertColumn(7, "Bitrate", LVCFMT_LEFT, 55);
+    // A double-click plays the row, as the toolbar's Play does.
+    connect(m_lstPlayList, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        m_lstPlayList->SelectItem(row);
+        OnPlayFile();
+    });
 
     m_ctlProgress = new CProgressCtrl(this);
     MarkControl(m_ctlProgress, IDC_PROGRESS, "progress");

@@ -14,6 +14,8 @@
 #include <memory>
 #include <stop_token>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 class CHistoryCombo;
 class CListCtrlEx;
@@ -22,6 +24,7 @@ class CNavigateToMp3;
 class CProgressCtrl;
 class CToolBar;
 class ProbeQueue;
+class QFileSystemWatcher;
 class QLabel;
 class QPushButton;
 class QTextEdit;
@@ -105,6 +108,17 @@ public:
     void OnHelpInfo();
     void OnHomePage();
     void OnListRightClick(CListCtrlEx* list, int row, int column, const QPoint& point);
+    // The play list's tags (window/library/PlayList.cpp): a worker reads them
+    // after the names are shown and hands them over in batches.
+    void StartPlayListTags(std::vector<std::string> names);
+    void StopPlayListTags();
+    platform::LRESULT OnPlayListTags(platform::WPARAM wParam, platform::LPARAM lParam);
+    // What a found file's Status column says about the music folder and the
+    // download list (window/search/FoundFileStates.cpp): all rows after a
+    // change of either, one row when it is added or probed.
+    void UpdateFoundFileStates(bool rereadFolder);
+    void UpdateFoundFileState(int row);
+    void WatchMusicFolder();
     platform::LRESULT OnDownloadCancelItem(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnDownloadClearItem(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnDownloadResumeItem(platform::WPARAM wParam, platform::LPARAM lParam);
@@ -198,6 +212,17 @@ public:
     // The record the right-click on the found-files list fills (row and URL),
     // completed and handed to a new download worker by value.
     DownloadItem m_item;
+
+    // --- play list tags
+    std::stop_source m_playListTagsStop;
+    std::uint64_t m_nPlayListScan = 0;
+    // Where the tag cache lives; empty for none (tests that must read every time).
+    std::string m_strTagCacheFile;
+
+    // --- the found files' library states
+    std::unordered_set<std::string> m_libraryNames;  // *.mp3 names in the music folder
+    QFileSystemWatcher* m_pMusicWatcher = nullptr;
+    QTimer* m_pLibraryRescan = nullptr;  // gathers the watcher's bursts
 
     // --- downloads
     std::array<DownloadSlot, kDownloadSlots> m_downloadSlots{};

@@ -76,6 +76,7 @@ platform::LRESULT CPagesView::OnMessage(unsigned message, platform::WPARAM wPara
     case WM_DOWNLOAD_CLEAR_ITEM: return OnDownloadClearItem(wParam, lParam);
     case WM_DOWNLOAD_RESUME_ITEM: return OnDownloadResumeItem(wParam, lParam);
     case WM_DOWNLOAD_RETRY_ITEM: return OnDownloadRetryItem(wParam, lParam);
+    case WM_PLAYLIST_TAGS: return OnPlayListTags(wParam, lParam);
     default: return 0;
     }
 }

@@ -96,6 +96,8 @@ void CPagesView::StartQueuedDownloads()
 void CPagesView::DownloadsChanged()
 {
     StartQueuedDownloads();
+    // A download that ended may have put its file into the folder.
+    UpdateFoundFileStates(true);
     m_bDownloadListDirty = true;
     if (m_bDownloadSaveQueued)
         return;

@@ -1,6 +1,7 @@
 // The play-list page: the music folder's MP3 files, played with the desktop's
 // application, renamed and deleted. The folder is the only model; every
-// command re-reads it.
+// command re-reads it. Names and sizes are listed at once; the tags are read
+// on a worker and filled in as they come.
 #include "window/library/PlayList.h"
 
 #include "window/download/ListCtrlEx.h"
@@ -8,6 +9,10 @@
 #include "platform/CaseInsensitive.h"
 #include "window/desktop/DesktopServices.h"
 #include "platform/Files.h"
+#include "platform/WorkerThreads.h"
+#include "library/TagCache.h"
+#include "library/TagScan.h"
+#include "resources/Messages.h"
 #include "platform/MessageBox.h"
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
@@ -21,6 +26,8 @@
 #include <QTextEdit>
 
 #include <cerrno>
+#include <chrono>
+#include <optional>
 
 namespace {
 
@@ -28,6 +35,12 @@ constexpr int kNameColumn = 1;
 // The name as the folder listing gave it, byte for byte: a name that is not
 // UTF-8 shows with replacement marks but still names its file.
 constexpr int kRawNameRole = Qt::UserRole + 1;
+// Title, Artist, Album, Length and Bitrate follow from here.
+constexpr int kTitleColumn = 3;
+// The window gets the tags read so far at least once a frame, and never more
+// rows at a time than it fills well within one.
+constexpr std::chrono::milliseconds kTagBatchInterval{16};
+constexpr std::size_t kTagBatchRows = 400;
 
 }  // namespace
 
@@ -76,8 +89,12 @@ unsigned PlayFailureMessage(int shellResult)
 
 void CPagesView::RefreshPlayList()
 {
+    // Tags still coming for the old rows would land on the new ones.
+    StopPlayListTags();
     m_lstPlayList->DeleteAllItems();
     const std::vector<platform::FoundFile> files = platform::FindFiles(m_strMusicDir + "*.mp3");
+    std::vector<std::string> names;
+    names.reserve(files.size());
     m_lstPlayList->setUpdatesEnabled(false);
     // Each entry goes to the top, so the list ends in the reverse of the
     // listing's order; appending from the back builds the same list faster.
@@ -88,8 +105,63 @@ void CPagesView::RefreshPlayList()
                                                {"Audio", it->name, std::to_string(it->size)});
         if (QTableWidgetItem* cell = m_lstPlayList->item(row, kNameColumn))
             cell->setData(kRawNameRole, QByteArray::fromStdString(it->name));
+        names.push_back(it->name);
     }
     m_lstPlayList->setUpdatesEnabled(true);
+    // Names and sizes show now; the tags follow from a worker.
+    StartPlayListTags(std::move(names));
+    // A file renamed or deleted here changes what the found files say.
+    UpdateFoundFileStates(true);
+}
+
+void CPagesView::StopPlayListTags()
+{
+    m_playListTagsStop.request_stop();
+    m_playListTagsStop = std::stop_source();
+    ++m_nPlayListScan;
+}
+
+void CPagesView::StartPlayListTags(std::vector<std::string> names)
+{
+    StopPlayListTags();
+    if (names.empty())
+        return;
+    const std::uint64_t scan = m_nPlayListScan;
+    const std::stop_token stop = m_playListTagsStop.get_token();
+    platform::AfxBeginThread([folder = m_strMusicDir, names = std::move(names), cacheFile = m_strTagCacheFile,
+                              scan, stop]() -> unsigned {
+        std::optional<TagCache> cache;
+        if (!cacheFile.empty())
+            cache.emplace(cacheFile);
+        ScanFolderTags(folder, names, cache ? &*cache : nullptr, stop, kTagBatchInterval, kTagBatchRows,
+                       [&](std::vector<TagScanRow>&& batch) {
+                           // Waits for the window, so a slow window slows the
+                           // reading rather than piling batches up.
+                           return platform::SendMessage(WM_PLAYLIST_TAGS, scan,
+                                                        reinterpret_cast<platform::LPARAM>(&batch), stop) != 0;
+                       });
+        return 0;
+    });
+}
+
+platform::LRESULT CPagesView::OnPlayListTags(platform::WPARAM wParam, platform::LPARAM lParam)
+{
+    if (wParam != m_nPlayListScan || lParam == 0)
+        return 0;
+    const auto& batch = *reinterpret_cast<const std::vector<TagScanRow>*>(lParam);
+    for (const TagScanRow& entry : batch) {
+        // The rows are as the scan listed them unless something removed one
+        // since (a delete without a refresh); then the names tell.
+        if (entry.row >= m_lstPlayList->GetItemCount() || PlayListFileName(entry.row) != entry.name)
+            continue;
+        const TrackTags& tags = entry.tags;
+        m_lstPlayList->SetItemText(entry.row, kTitleColumn, tags.title);
+        m_lstPlayList->SetItemText(entry.row, kTitleColumn + 1, tags.artist);
+        m_lstPlayList->SetItemText(entry.row, kTitleColumn + 2, tags.album);
+        m_lstPlayList->SetItemText(entry.row, kTitleColumn + 3, FormatLength(tags.lengthSeconds));
+        m_lstPlayList->SetItemText(entry.row, kTitleColumn + 4, FormatBitrate(tags.bitrateKbps));
+    }
+    return 1;
 }
 
 std::string CPagesView::PlayListFileName(int row) const

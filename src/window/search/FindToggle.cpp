@@ -67,6 +67,8 @@ void CPagesView::OnFindIt()
     m_filesListStop = std::stop_source();
     ++m_nFilesSearchId;
     m_lstFiles->DeleteAllItems();
+    // The music folder as it is now, for the new rows' states.
+    UpdateFoundFileStates(true);
     m_lstEngines->SetItemText(0, 2, "0");
     m_lstEngines->SetItemText(1, 2, "0");
     m_cboArtist->WriteHistory(true);

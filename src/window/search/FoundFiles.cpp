@@ -53,6 +53,7 @@ platform::LRESULT CMainFrame::OnMp3Found(platform::WPARAM wParam, platform::LPAR
     }
     const int row = std::max(view.m_lstFiles->GetItemCount(), 0);
     view.m_lstFiles->AddItem(row, 5, IMG_HTTP_FILE, {"HTTP", "Not Connected", fileName, "0", url});
+    view.UpdateFoundFileState(row);
     m_item = DownloadItem{};
     m_item.nItem = row;
     m_item.strUrl = url;

@@ -57,6 +57,18 @@ void CPagesView::ApplyLanguage()
                 list->SetColumnHeader(column, text);
         }
     }
+    // The play list's tag columns came later than the numbered headers and
+    // are texts of their own.
+    const unsigned tagHeaders[] = {IDS_HEADER_TITLE, IDS_HEADER_ARTIST, IDS_HEADER_ALBUM, IDS_HEADER_LENGTH,
+                                   IDS_HEADER_BITRATE};
+    for (int i = 0; i < 5; ++i) {
+        const int column = kPlayListHeaders + i;
+        if (m_lstPlayList != nullptr && column < m_lstPlayList->GetColumnCount())
+            m_lstPlayList->SetColumnHeader(column, LoadLanguageString(tagHeaders[i]));
+    }
+    // The found files' library states are texts of the language too.
+    if (m_pMusicWatcher != nullptr)
+        UpdateFoundFileStates(false);
 }
 
 void CPagesView::SelectTabImages()

@@ -15,7 +15,9 @@
 #include <QMenu>
 #include <QTest>
 
+#include <algorithm>
 #include <atomic>
+#include <fstream>
 #include <filesystem>
 
 using namespace testing_support;
@@ -228,3 +230,56 @@ TEST_F(DamagedListTest, IsSetAsideWithAMessage)
 }
 
 }  // namespace
+
+TEST_F(DownloadQueueTest, FoundRowsSayWhatTheLibraryAndTheDownloadListHold)
+{
+    std::ofstream(Music("old.mp3")) << "ID3";
+    m_view->m_nSimultaneousDownloads = 1;
+    m_view->ApplyDownloadLimits();
+    // The rows of a search, probed against the same server.
+    const std::vector<std::string> names = {"old.mp3", "gone.mp3", "held-a.mp3", "b.mp3", "new.mp3"};
+    for (const std::string& name : names) {
+        const std::string url = m_server.Url("/files/" + name);
+        m_frame->OnMp3Found(reinterpret_cast<platform::WPARAM>(url.c_str()), 0);
+    }
+    const auto status = [&](const std::string& name) {
+        const auto at = std::find(names.begin(), names.end(), name) - names.begin();
+        return m_view->m_lstFiles->GetItemText(static_cast<int>(at), 1);
+    };
+    // The folder's new file is seen through the watcher.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status("old.mp3") == "In library"; }, 5000));
+    // The probes' answers do not cover a library state.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status("new.mp3") == "Avaliable"; }, 10000));
+    EXPECT_EQ(status("old.mp3"), "In library");
+
+    Start("gone.mp3");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_view->m_downloadSlots[0].failed; }, 10000));
+    Start("held-a.mp3");
+    Start("b.mp3");
+    EXPECT_EQ(status("gone.mp3"), "Failed");
+    EXPECT_EQ(status("held-a.mp3"), "Downloading");
+    EXPECT_EQ(status("b.mp3"), "Queued");
+    EXPECT_EQ(status("new.mp3"), "Avaliable");
+
+    // Finished downloads are in the folder; a cleared failed row gives the
+    // probe's text back.
+    m_heldDelayMs = 0;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Downloads().GetItemCount() == 1; }, 20000));
+    EXPECT_EQ(status("held-a.mp3"), "In library");
+    EXPECT_EQ(status("b.mp3"), "In library");
+    Downloads().SelectItem(0);
+    m_view->OnClearDownload();
+    EXPECT_NE(status("gone.mp3"), "Failed");
+    EXPECT_NE(status("gone.mp3"), "");
+
+    // A file removed outside the program is noticed through the folder.
+    fs::remove(Music("old.mp3"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return status("old.mp3") != "In library"; }, 5000));
+    EXPECT_NE(status("old.mp3"), "");
+
+    // A new search's rows start from the folder as it is.
+    m_view->m_lstFiles->DeleteAllItems();
+    const std::string url = m_server.Url("/other/b.mp3");
+    m_frame->OnMp3Found(reinterpret_cast<platform::WPARAM>(url.c_str()), 0);
+    EXPECT_EQ(m_view->m_lstFiles->GetItemText(0, 1), "In library");
+}

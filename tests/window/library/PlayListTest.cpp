@@ -1,5 +1,7 @@
 #include "ShellFixture.h"
 
+#include "Mp3Fixture.h"
+
 #include "window/download/ListCtrlEx.h"
 #include "window/library/PlayList.h"
 #include "window/library/RenameDlg.h"
@@ -310,4 +312,57 @@ TEST_F(PlayListTest, DeleteAndF2ReachThePlayListOnlyWhileItShowsAndNotFromATextB
     m_frame->OnCmdMsg(ID_MENU_SEARCH_PAGE);
     EXPECT_EQ(press(m_view->m_lstFiles, Qt::Key_Delete), QString());
     EXPECT_EQ(m_responder.Texts(), (Strings{Text(IDS_NO_FILE_TO_DELETE), Text(IDS_NO_FILE_TO_RENAME)}));
+}
+
+TEST_F(PlayListTest, NamesShowAtOnceAndTagsFollowFromTheWorker)
+{
+    mp3_fixture::WriteMp3(m_music + "one.mp3", mp3_fixture::TagKind::Id3v24, {"Blue Hour", "The Lanterns", "Night"});
+    mp3_fixture::WriteMp3(m_music + "two.mp3", mp3_fixture::TagKind::Id3v1, {"Low Tide", "Harbour", "Coast"});
+    Write("broken.mp3", "<html>not a song</html>");
+    m_view->ShowPlayListPage();
+    ASSERT_EQ(List()->GetColumnCount(), 8);
+    EXPECT_EQ(List()->GetColumnHeader(3), Text(IDS_HEADER_TITLE));
+    EXPECT_EQ(List()->GetColumnHeader(7), Text(IDS_HEADER_BITRATE));
+    // The handler has returned, the worker's tags have not been delivered:
+    // names and sizes are there, the tag cells are still empty.
+    ASSERT_EQ(List()->GetItemCount(), 3);
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(List()->GetItemText(row, 3), "");
+
+    const auto rowOf = [&](const std::string& name) {
+        const Strings names = Names();
+        return static_cast<int>(std::find(names.begin(), names.end(), name) - names.begin());
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return List()->GetItemText(rowOf("two.mp3"), 6) != ""; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return List()->GetItemText(rowOf("one.mp3"), 6) != ""; }, 5000));
+    const auto rowTexts = [&](const std::string& name) {
+        Strings texts;
+        for (int column = 3; column < 8; ++column)
+            texts.push_back(List()->GetItemText(rowOf(name), column));
+        return texts;
+    };
+    EXPECT_EQ(rowTexts("one.mp3"), (Strings{"Blue Hour", "The Lanterns", "Night", "0:02", "128"}));
+    EXPECT_EQ(rowTexts("two.mp3"), (Strings{"Low Tide", "Harbour", "Coast", "0:02", "128"}));
+    // The damaged file's row has had its (empty) tags by now or soon after.
+    QTest::qWait(100);
+    EXPECT_EQ(rowTexts("broken.mp3"), (Strings{"", "", "", "", ""}));
+
+    // A changed file shows its new tags at the next refresh.
+    mp3_fixture::WriteMp3(m_music + "one.mp3", mp3_fixture::TagKind::Id3v23, {"Red Hour", "The Lanterns", "Night"}, 300);
+    m_frame->OnCmdMsg(ID_TB_REFRESH);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return List()->GetItemText(rowOf("one.mp3"), 3) == "Red Hour"; }, 5000));
+    EXPECT_EQ(List()->GetItemText(rowOf("one.mp3"), 6), "0:07");
+}
+
+TEST_F(PlayListTest, DoubleClickPlaysTheRow)
+{
+    Write("a.mp3");
+    Write("b.mp3");
+    m_view->ShowPlayListPage();
+    // Another row is selected: the double-clicked one is played all the same.
+    Select({"b.mp3"});
+    const int row = Names()[0] == "a.mp3" ? 0 : 1;
+    emit List()->cellDoubleClicked(row, 1);
+    EXPECT_EQ(m_launcher.opened, (Strings{m_music + "a.mp3"}));
+    EXPECT_TRUE(List()->IsItemSelected(row));
 }

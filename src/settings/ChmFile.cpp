@@ -2,6 +2,10 @@
 
 #include <chm_lib.h>
 
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
 namespace {
 
 // Help files are small; anything claiming more is damaged.
@@ -17,6 +21,43 @@ int CollectEntry(chmFile*, chmUnitInfo* info, void* context)
     return entries->size() < kEntriesMax ? CHM_ENUMERATOR_CONTINUE : CHM_ENUMERATOR_SUCCESS;
 }
 
+// chmlib allocates a buffer of the directory's block length as the file
+// states it, before anything else is checked: a few damaged bytes would
+// ask for gigabytes. Real manuals use blocks of 4 KiB.
+constexpr std::uint32_t kDirectoryBlockMax = 64u * 1024u;
+
+std::uint64_t LittleEndian(const unsigned char* bytes, int count)
+{
+    std::uint64_t value = 0;
+    for (int i = count - 1; i >= 0; --i)
+        value = (value << 8) | bytes[i];
+    return value;
+}
+
+// The file header ("ITSF") and the directory header ("ITSP") it points to
+// hold what chmlib trusts when it opens the file; false when they do not
+// describe a sane manual.
+bool HeadersAreSane(const std::string& path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return false;
+    unsigned char head[0x58] = {};
+    unsigned char dir[0x14] = {};
+    bool sane = std::fread(head, 1, sizeof head, file) == sizeof head && std::memcmp(head, "ITSF", 4) == 0;
+    if (sane) {
+        const std::uint64_t dirOffset = LittleEndian(head + 0x48, 8);
+        sane = dirOffset < (std::uint64_t{1} << 31) && std::fseek(file, static_cast<long>(dirOffset), SEEK_SET) == 0 &&
+               std::fread(dir, 1, sizeof dir, file) == sizeof dir && std::memcmp(dir, "ITSP", 4) == 0;
+    }
+    if (sane) {
+        const auto blockLength = static_cast<std::uint32_t>(LittleEndian(dir + 0x10, 4));
+        sane = blockLength > 0 && blockLength <= kDirectoryBlockMax;
+    }
+    std::fclose(file);
+    return sane;
+}
+
 }  // namespace
 
 CChmFile::~CChmFile()
@@ -27,6 +68,8 @@ CChmFile::~CChmFile()
 bool CChmFile::Open(const std::string& path)
 {
     Close();
+    if (!HeadersAreSane(path))
+        return false;
     m_file = chm_open(path.c_str());
     return m_file != nullptr;
 }

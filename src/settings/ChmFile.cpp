@@ -58,6 +58,25 @@ bool HeadersAreSane(const std::string& path)
     return sane;
 }
 
+// The compressed section's reset table: chmlib allocates blocks of the
+// length it states (at byte 32, 64 bits) when it first reads compressed text.
+constexpr const char* kResetTable =
+    "::DataSpace/Storage/MSCompressed/Transform/{7FC28940-9D31-11D0-9B27-00A0C91E9C7C}/InstanceData/ResetTable";
+constexpr std::uint64_t kCompressedBlockMax = 1024u * 1024u;
+
+bool CompressedBlocksAreSane(chmFile* file)
+{
+    chmUnitInfo info{};
+    if (chm_resolve_object(file, kResetTable, &info) != CHM_RESOLVE_SUCCESS)
+        return true;  // no compressed section: chmlib reads nothing compressed
+    unsigned char table[40] = {};
+    if (info.length < sizeof table ||
+        chm_retrieve_object(file, &info, table, 0, static_cast<LONGINT64>(sizeof table)) != sizeof table)
+        return false;
+    const std::uint64_t blockLength = LittleEndian(table + 32, 8);
+    return blockLength > 0 && blockLength <= kCompressedBlockMax;
+}
+
 }  // namespace
 
 CChmFile::~CChmFile()
@@ -71,6 +90,8 @@ bool CChmFile::Open(const std::string& path)
     if (!HeadersAreSane(path))
         return false;
     m_file = chm_open(path.c_str());
+    if (m_file != nullptr && !CompressedBlocksAreSane(m_file))
+        Close();
     return m_file != nullptr;
 }
 

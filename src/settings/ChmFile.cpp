@@ -25,6 +25,8 @@ int CollectEntry(chmFile*, chmUnitInfo* info, void* context)
 // states it, before anything else is checked: a few damaged bytes would
 // ask for gigabytes. Real manuals use blocks of 4 KiB.
 constexpr std::uint32_t kDirectoryBlockMax = 64u * 1024u;
+// No manual has more listing pages than this.
+constexpr std::uint64_t kDirectoryPagesMax = 65536;
 
 std::uint64_t LittleEndian(const unsigned char* bytes, int count)
 {
@@ -43,7 +45,7 @@ bool HeadersAreSane(const std::string& path)
     if (file == nullptr)
         return false;
     unsigned char head[0x58] = {};
-    unsigned char dir[0x14] = {};
+    unsigned char dir[0x54] = {};
     bool sane = std::fread(head, 1, sizeof head, file) == sizeof head && std::memcmp(head, "ITSF", 4) == 0;
     if (sane) {
         const std::uint64_t dirOffset = LittleEndian(head + 0x48, 8);
@@ -53,6 +55,28 @@ bool HeadersAreSane(const std::string& path)
     if (sane) {
         const auto blockLength = static_cast<std::uint32_t>(LittleEndian(dir + 0x10, 4));
         sane = blockLength > 0 && blockLength <= kDirectoryBlockMax;
+    }
+    if (sane) {
+        // The listing pages form a chain that chmlib follows to its end
+        // without a bound: a chain that comes back on itself would never end.
+        const std::uint64_t pagesAt = LittleEndian(head + 0x48, 8) + LittleEndian(dir + 0x08, 4);
+        const std::uint64_t blockLength = LittleEndian(dir + 0x10, 4);
+        const std::uint64_t blockCount = LittleEndian(dir + 0x28, 4);
+        auto page = static_cast<std::int32_t>(LittleEndian(dir + 0x20, 4));
+        for (std::uint64_t steps = 0; sane && page != -1; ++steps) {
+            unsigned char pmgl[0x14] = {};
+            const std::uint64_t at = pagesAt + static_cast<std::uint64_t>(page) * blockLength;
+            if (page < 0 || steps > blockCount || steps > kDirectoryPagesMax || at >= (std::uint64_t{1} << 31) ||
+                std::fseek(file, static_cast<long>(at), SEEK_SET) != 0 ||
+                std::fread(pmgl, 1, sizeof pmgl, file) != sizeof pmgl) {
+                sane = page >= 0 && steps <= blockCount && steps <= kDirectoryPagesMax && at < (std::uint64_t{1} << 31) &&
+                       std::ferror(file) == 0 && std::feof(file) != 0;
+                break;  // a page past the end of the file ends chmlib's walk too
+            }
+            if (std::memcmp(pmgl, "PMGL", 4) != 0)
+                break;  // chmlib stops at the first page that is no listing
+            page = static_cast<std::int32_t>(LittleEndian(pmgl + 0x10, 4));
+        }
     }
     std::fclose(file);
     return sane;

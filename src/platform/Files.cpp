@@ -228,6 +228,16 @@ std::vector<FoundFile> FindFiles(const std::string& pattern)
     return found;
 }
 
+std::size_t CountFolderEntries(const std::string& folder, std::size_t limit)
+{
+    std::size_t count = 0;
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder.empty() ? std::string(".") : folder, ec);
+    for (; !ec && count < limit && it != std::filesystem::directory_iterator(); it.increment(ec))
+        ++count;
+    return count;
+}
+
 RemoveResult MoveFileToTrash(const std::string& path, int* error)
 {
     struct stat st {};

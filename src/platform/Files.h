@@ -55,6 +55,10 @@ struct FoundFile {
 // A folder that cannot be read gives no entries.
 std::vector<FoundFile> FindFiles(const std::string& pattern);
 
+// How many entries `folder` holds, counted up to `limit` and no further; a
+// quick look (no entry is examined) that tells whether a listing is cheap.
+std::size_t CountFolderEntries(const std::string& folder, std::size_t limit);
+
 // Whether `name` matches a '*'/'?' pattern without regard to (ASCII) case.
 bool MatchesWildcard(const std::string& name, const std::string& pattern);
 

@@ -58,3 +58,7 @@ inline constexpr unsigned WM_DOWNLOAD_RETRY_ITEM = platform::WM_USER + 245;
 // scan's number (an older scan's batch is ignored), lParam points to a
 // std::vector<TagScanRow> (library/TagScan.h), valid during the call.
 inline constexpr unsigned WM_PLAYLIST_TAGS = platform::WM_USER + 280;
+// A large music folder is listed on a worker: wParam is the listing's number
+// (an older listing is ignored), lParam points to a
+// std::vector<platform::FoundFile>, valid during the call.
+inline constexpr unsigned WM_PLAYLIST_LISTED = platform::WM_USER + 281;

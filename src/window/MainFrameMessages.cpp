@@ -57,8 +57,8 @@ platform::LRESULT CMainFrame::OnMessage(unsigned message, platform::WPARAM wPara
         OnCmdMsg(static_cast<unsigned>(wParam & 0xFFFF));
         return 0;
     }
-    // The play list's tag batches belong to the view that shows them.
-    if (message == WM_PLAYLIST_TAGS)
+    // The play list's listings and tag batches belong to the view that shows them.
+    if (message == WM_PLAYLIST_TAGS || message == WM_PLAYLIST_LISTED)
         return m_wndView != nullptr ? m_wndView->OnMessage(message, wParam, lParam) : 0;
     const MessageMapEntry* entry = FindMessage(message);
     if (entry == nullptr)

@@ -3,6 +3,7 @@
 #include "download/DownloadItem.h"
 #include "download/DownloadSlot.h"
 #include "download/RateLimiter.h"
+#include "platform/Files.h"
 #include "platform/MessageChannel.h"
 
 #include <QRect>
@@ -112,11 +113,18 @@ public:
     // after the names are shown and hands them over in batches.
     void StartPlayListTags(std::vector<std::string> names);
     void StopPlayListTags();
+    // Adds the listed rows still to come for at most one slice of a frame;
+    // true when every row is in.
+    bool FillPlayListSlice();
+    platform::LRESULT OnPlayListListed(platform::WPARAM wParam, platform::LPARAM lParam);
+    void ContinuePlayListFill(std::uint64_t fill);
     platform::LRESULT OnPlayListTags(platform::WPARAM wParam, platform::LPARAM lParam);
     // What a found file's Status column says about the music folder and the
     // download list (window/search/FoundFileStates.cpp): all rows after a
     // change of either, one row when it is added or probed.
     void UpdateFoundFileStates(bool rereadFolder);
+    // The same with the music folder's listing already at hand.
+    void UpdateFoundFileStates(std::unordered_set<std::string> libraryNames);
     void UpdateFoundFileState(int row);
     void WatchMusicFolder();
     platform::LRESULT OnDownloadCancelItem(platform::WPARAM wParam, platform::LPARAM lParam);
@@ -216,6 +224,13 @@ public:
     // --- play list tags
     std::stop_source m_playListTagsStop;
     std::uint64_t m_nPlayListScan = 0;
+    // A large folder's rows go in over several slices, so the window keeps
+    // painting: what the listing gave, from the back, and the names added so far.
+    std::vector<platform::FoundFile> m_playListPending;
+    std::size_t m_nPlayListPendingNext = 0;
+    int m_nPlayListRowsWritten = 0;
+    std::vector<std::string> m_playListNames;
+    std::uint64_t m_nPlayListFill = 0;
     // Where the tag cache lives; empty for none (tests that must read every time).
     std::string m_strTagCacheFile;
 

@@ -77,6 +77,7 @@ platform::LRESULT CPagesView::OnMessage(unsigned message, platform::WPARAM wPara
     case WM_DOWNLOAD_RESUME_ITEM: return OnDownloadResumeItem(wParam, lParam);
     case WM_DOWNLOAD_RETRY_ITEM: return OnDownloadRetryItem(wParam, lParam);
     case WM_PLAYLIST_TAGS: return OnPlayListTags(wParam, lParam);
+    case WM_PLAYLIST_LISTED: return OnPlayListListed(wParam, lParam);
     default: return 0;
     }
 }

@@ -21,6 +21,7 @@
 
 #include <QAbstractSpinBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTableWidgetItem>
 #include <QTextEdit>
@@ -40,7 +41,13 @@ constexpr int kTitleColumn = 3;
 // The window gets the tags read so far at least once a frame, and never more
 // rows at a time than it fills well within one.
 constexpr std::chrono::milliseconds kTagBatchInterval{16};
-constexpr std::size_t kTagBatchRows = 400;
+constexpr std::size_t kTagBatchRows = 200;
+// The rows of a large folder go in slices of a quarter of a frame each, so
+// painting and input still fit into every frame.
+constexpr qint64 kRowSliceMs = 4;
+// A folder of up to this many entries is listed on the window's thread.
+constexpr std::size_t kListedAtOnce = 500;
+constexpr int kRowsRemovedAtOnce = 500;
 
 }  // namespace
 
@@ -89,29 +96,107 @@ unsigned PlayFailureMessage(int shellResult)
 
 void CPagesView::RefreshPlayList()
 {
-    // Tags still coming for the old rows would land on the new ones.
+    // Tags still coming for the old rows would land on the new ones, and so
+    // would the slices or the listing of an earlier refresh.
     StopPlayListTags();
-    m_lstPlayList->DeleteAllItems();
-    const std::vector<platform::FoundFile> files = platform::FindFiles(m_strMusicDir + "*.mp3");
-    std::vector<std::string> names;
-    names.reserve(files.size());
+    const std::uint64_t fill = ++m_nPlayListFill;
+    // The rows stay and are written over: emptying a list of thousands of
+    // rows at once would hold the window for longer than a frame.
+    m_lstPlayList->clearSelection();
+    m_nPlayListRowsWritten = 0;
+    m_playListPending.clear();
+    m_nPlayListPendingNext = 0;
+    m_playListNames.clear();
+    // A folder of a few hundred files is listed and shown at once. Listing a
+    // larger one (a stat a file) would hold the window, so a worker lists it
+    // and its rows go in a slice a frame.
+    if (platform::CountFolderEntries(m_strMusicDir, kListedAtOnce + 1) <= kListedAtOnce) {
+        MusicFolderListing listing = ListMusicFolder(m_strMusicDir);
+        OnPlayListListed(fill, reinterpret_cast<platform::LPARAM>(&listing));
+        return;
+    }
+    const std::stop_token stop = m_playListTagsStop.get_token();
+    platform::AfxBeginThread([folder = m_strMusicDir, fill, stop]() -> unsigned {
+        MusicFolderListing listing = ListMusicFolder(folder);
+        platform::SendMessage(WM_PLAYLIST_LISTED, fill, reinterpret_cast<platform::LPARAM>(&listing), stop);
+        return 0;
+    });
+}
+
+platform::LRESULT CPagesView::OnPlayListListed(platform::WPARAM wParam, platform::LPARAM lParam)
+{
+    if (wParam != m_nPlayListFill || lParam == 0)
+        return 0;
+    MusicFolderListing& listing = *reinterpret_cast<MusicFolderListing*>(lParam);
+    m_playListPending = std::move(listing.files);
+    m_nPlayListPendingNext = 0;
+    m_playListNames.reserve(m_playListPending.size());
+    // A file renamed or deleted here changes what the found files say.
+    UpdateFoundFileStates(std::move(listing.names));
+    // A small folder is in before the refresh returns; a large one's first
+    // slice waits for the next turn of the event loop, as the others do.
+    if (!FillPlayListSlice()) {
+        const std::uint64_t fill = m_nPlayListFill;
+        QTimer::singleShot(1, Qt::PreciseTimer, this, [this, fill] { ContinuePlayListFill(fill); });
+    }
+    return 1;
+}
+
+void CPagesView::ContinuePlayListFill(std::uint64_t fill)
+{
+    // A refresh since started a listing of its own.
+    if (fill != m_nPlayListFill)
+        return;
+    // A timer, not a zero-time call: those would run back to back ahead of
+    // painting and the user's input.
+    if (!FillPlayListSlice())
+        QTimer::singleShot(1, Qt::PreciseTimer, this, [this, fill] { ContinuePlayListFill(fill); });
+}
+
+bool CPagesView::FillPlayListSlice()
+{
+    QElapsedTimer slice;
+    slice.start();
+    const auto sliceUsed = [&slice] { return slice.elapsed() >= kRowSliceMs; };
     m_lstPlayList->setUpdatesEnabled(false);
     // Each entry goes to the top, so the list ends in the reverse of the
-    // listing's order; appending from the back builds the same list faster.
-    for (auto it = files.rbegin(); it != files.rend(); ++it) {
-        if (it->isDirectory)
+    // listing's order; taking the listing from the back builds the same list.
+    const std::size_t count = m_playListPending.size();
+    int rows = m_lstPlayList->GetItemCount();
+    while (m_nPlayListPendingNext < count) {
+        const platform::FoundFile& file = m_playListPending[count - 1 - m_nPlayListPendingNext++];
+        if (file.isDirectory)
             continue;
-        const int row = m_lstPlayList->AddItem(m_lstPlayList->GetItemCount(), 3, IMG_AUDIO_FILE,
-                                               {"Audio", it->name, std::to_string(it->size)});
+        const int row = m_nPlayListRowsWritten++;
+        const std::string size = std::to_string(file.size);
+        if (row < rows) {
+            m_lstPlayList->SetItemText(row, kNameColumn, file.name);
+            m_lstPlayList->SetItemText(row, kNameColumn + 1, size);
+            for (int column = kTitleColumn; column < kTitleColumn + 5; ++column)
+                m_lstPlayList->SetItemText(row, column, {});
+        } else {
+            m_lstPlayList->AddItem(rows++, 3, IMG_AUDIO_FILE, {"Audio", file.name, size});
+        }
         if (QTableWidgetItem* cell = m_lstPlayList->item(row, kNameColumn))
-            cell->setData(kRawNameRole, QByteArray::fromStdString(it->name));
-        names.push_back(it->name);
+            cell->setData(kRawNameRole, QByteArray::fromStdString(file.name));
+        m_playListNames.push_back(file.name);
+        if (m_nPlayListPendingNext % 8 == 0 && sliceUsed())
+            break;
+    }
+    // Rows beyond the new listing go from the end, a slice at a time.
+    while (m_nPlayListPendingNext == count && rows > m_nPlayListRowsWritten && !sliceUsed()) {
+        const int keep = std::max(m_nPlayListRowsWritten, rows - kRowsRemovedAtOnce);
+        m_lstPlayList->model()->removeRows(keep, rows - keep);
+        rows = keep;
     }
     m_lstPlayList->setUpdatesEnabled(true);
+    if (m_nPlayListPendingNext < count || rows > m_nPlayListRowsWritten)
+        return false;
+    m_playListPending.clear();
     // Names and sizes show now; the tags follow from a worker.
-    StartPlayListTags(std::move(names));
-    // A file renamed or deleted here changes what the found files say.
-    UpdateFoundFileStates(true);
+    StartPlayListTags(std::move(m_playListNames));
+    m_playListNames.clear();
+    return true;
 }
 
 void CPagesView::StopPlayListTags()
@@ -162,6 +247,18 @@ platform::LRESULT CPagesView::OnPlayListTags(platform::WPARAM wParam, platform::
         m_lstPlayList->SetItemText(entry.row, kTitleColumn + 4, FormatBitrate(tags.bitrateKbps));
     }
     return 1;
+}
+
+MusicFolderListing ListMusicFolder(const std::string& folder)
+{
+    MusicFolderListing listing;
+    listing.files = platform::FindFiles(folder + "*.mp3");
+    listing.names.reserve(listing.files.size());
+    for (const platform::FoundFile& file : listing.files) {
+        if (!file.isDirectory)
+            listing.names.insert(file.name);
+    }
+    return listing;
 }
 
 std::string CPagesView::PlayListFileName(int row) const

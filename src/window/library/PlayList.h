@@ -1,6 +1,10 @@
 #pragma once
 
+#include "platform/Files.h"
+
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 // Rules of the play-list page that do not need the window.
 
@@ -16,3 +20,12 @@ std::string RefusedNewName(const std::string& newName);
 
 // The message id for a result of opening a file, 0 when nothing is shown.
 unsigned PlayFailureMessage(int shellResult);
+
+// The music folder's *.mp3 entries as the play list shows them, and the
+// names of its files as the found files look them up; made on a worker for
+// a large folder.
+struct MusicFolderListing {
+    std::vector<platform::FoundFile> files;
+    std::unordered_set<std::string> names;
+};
+MusicFolderListing ListMusicFolder(const std::string& folder);

@@ -8,6 +8,7 @@
 #include "resources/Resource.h"
 #include "settings/LanguagePack.h"
 #include "window/download/ListCtrlEx.h"
+#include "window/library/PlayList.h"
 
 #include <QFileSystemWatcher>
 #include <QTableWidgetItem>
@@ -85,16 +86,21 @@ void CPagesView::UpdateFoundFileStates(bool rereadFolder)
     if (m_lstFiles == nullptr)
         return;
     if (rereadFolder) {
-        WatchMusicFolder();
-        m_libraryNames.clear();
-        for (const platform::FoundFile& file : platform::FindFiles(m_strMusicDir + "*.mp3")) {
-            if (!file.isDirectory)
-                m_libraryNames.insert(file.name);
-        }
+        UpdateFoundFileStates(ListMusicFolder(m_strMusicDir).names);
+        return;
     }
     const DownloadStates downloads = DownloadStatesByUrl(*this);
     for (int row = 0; row < m_lstFiles->GetItemCount(); ++row)
         ShowState(*m_lstFiles, row, downloads, m_libraryNames);
+}
+
+void CPagesView::UpdateFoundFileStates(std::unordered_set<std::string> libraryNames)
+{
+    if (m_lstFiles == nullptr)
+        return;
+    WatchMusicFolder();
+    m_libraryNames = std::move(libraryNames);
+    UpdateFoundFileStates(false);
 }
 
 void CPagesView::UpdateFoundFileState(int row)

@@ -15,7 +15,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <unistd.h>
 
@@ -365,4 +367,39 @@ TEST_F(PlayListTest, DoubleClickPlaysTheRow)
     emit List()->cellDoubleClicked(row, 1);
     EXPECT_EQ(m_launcher.opened, (Strings{m_music + "a.mp3"}));
     EXPECT_TRUE(List()->IsItemSelected(row));
+}
+
+TEST_F(PlayListTest, ALargeFolderGoesInOverSeveralTurnsAndARefreshWritesOverItsRows)
+{
+    const auto name = [](int i) {
+        char text[32];
+        std::snprintf(text, sizeof text, "song-%04d.mp3", i);
+        return std::string(text);
+    };
+    const auto expected = [&](int first, int last) {
+        Strings names;
+        for (int i = last; i >= first; --i)
+            names.push_back(name(i));
+        return names;
+    };
+    for (int i = 0; i < 900; ++i)
+        Write(name(i));
+    m_view->ShowPlayListPage();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Names() == expected(0, 899); }, 10000)) << List()->GetItemCount();
+
+    // Two refreshes in a row: only the second one's listing ends up shown,
+    // on the rows that were there, with no stale tags, the extra rows gone.
+    for (int i = 0; i < 300; ++i)
+        std::filesystem::remove(m_music + name(i));
+    for (int row = 0; row < List()->GetItemCount(); ++row)
+        List()->SetItemText(row, 3, "stale");
+    m_view->RefreshPlayList();
+    Write(name(900));
+    m_view->RefreshPlayList();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Names() == expected(300, 900); }, 10000)) << List()->GetItemCount();
+    for (int row = 0; row < List()->GetItemCount(); ++row)
+        ASSERT_EQ(List()->GetItemText(row, 3), "") << row;
+    // The found files learnt the same listing.
+    EXPECT_EQ(m_view->m_libraryNames.size(), 601u);
+    EXPECT_TRUE(m_view->m_libraryNames.count(name(900)));
 }

@@ -155,11 +155,12 @@ std::optional<std::string> ExpandTemplate(const UserEngine& engine, const std::s
 
 std::string SearchTermsOf(const std::string& artist, const std::string& song)
 {
-    std::string joined = artist;
-    if (!joined.empty() && !song.empty())
+    std::string joined = safexml::Trim(artist);
+    const std::string second = safexml::Trim(song);
+    if (!joined.empty() && !second.empty())
         joined += ' ';
-    joined += song;
-    return EncodeKeyword(safexml::Trim(joined));
+    joined += second;
+    return EncodeKeyword(joined);
 }
 
 DescriptionResult ParseOpenSearchDescription(std::string_view bytes)

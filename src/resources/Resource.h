@@ -60,6 +60,7 @@
 #define IMG_ENGINE_AT_WORK 3
 #define IMG_AUDIO_FILE 4
 #define IMG_HTTP_FILE 5
+#define IMG_USER_ENGINE_FILE 6  // a file found by an engine the user added
 
 // Controls of the pages view.
 #define IDC_ARTIST 2

@@ -11,8 +11,18 @@
 #include "search/NavigateToMp3.h"
 #include "search/SearchQuery.h"
 
+#include <condition_variable>
+#include <mutex>
 #include <set>
 #include <vector>
+
+namespace {
+
+std::mutex g_liveMutex;
+std::condition_variable g_liveChanged;
+int g_liveWalks = 0;
+
+}  // namespace
 
 struct CUserEngineWalk::State {
     std::atomic<bool> running{false};
@@ -177,15 +187,32 @@ bool CUserEngineWalk::Start(const std::string& artist, const std::string& song)
 {
     m_state->running.store(true);
     const std::string terms = SearchTermsOf(artist, song);
+    {
+        std::lock_guard lock(g_liveMutex);
+        ++g_liveWalks;
+    }
+    const auto ended = [] {
+        std::lock_guard lock(g_liveMutex);
+        if (--g_liveWalks == 0)
+            g_liveChanged.notify_all();
+    };
     if (!platform::AfxBeginThread(
-            [number = m_number, engine = m_engine, stop = m_stopSource.get_token(), state = m_state, terms] {
+            [number = m_number, engine = m_engine, stop = m_stopSource.get_token(), state = m_state, terms, ended] {
                 Walker(number, engine, stop, state).Run(terms);
+                ended();
                 return 0u;
             })) {
         m_state->running.store(false);
+        ended();
         return false;
     }
     return true;
+}
+
+bool CUserEngineWalk::WaitForWalks(std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(g_liveMutex);
+    return g_liveChanged.wait_for(lock, timeout, [] { return g_liveWalks == 0; });
 }
 
 void CUserEngineWalk::Stop()

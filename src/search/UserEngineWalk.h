@@ -3,6 +3,7 @@
 #include "search/OpenSearchDescription.h"
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -50,6 +51,10 @@ public:
     // Whether the first page came as a page (status 200); nothing while it
     // is on its way.
     std::optional<bool> FirstPageRead() const;
+
+    // Waits until no walk's worker runs; true when none does. Shut-down
+    // stops the walks first, so their Temp files are gone by then.
+    static bool WaitForWalks(std::chrono::milliseconds timeout);
 
     const UserEngine& Engine() const { return m_engine; }
     int Number() const { return m_number; }

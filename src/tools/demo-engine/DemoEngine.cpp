@@ -202,7 +202,8 @@ struct DemoEngine::Impl {
     }
 
     // An OpenSearch description of this engine's own result pages, paged
-    // by number; the pages are those of the built-in search.
+    // by number; the pages are those of the built-in search. The names are
+    // short enough for the engine list's column.
     std::string Description(const Engine& engine) const
     {
         const std::string query = engine.number == 1
@@ -210,7 +211,7 @@ struct DemoEngine::Impl {
                                       : "/index.asp?s={searchTerms}&amp;page=results&amp;zoektype=or";
         return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                "<OpenSearchDescription xmlns=\"http://a9.com/-/spec/opensearch/1.1/\">\n"
-               "  <ShortName>" + HtmlEscape(engine.name) + " Pages</ShortName>\n"
+               "  <ShortName>Demo " + std::to_string(engine.number) + " Pages</ShortName>\n"
                "  <Description>The demo engine's result pages</Description>\n"
                "  <Url type=\"text/html\" template=\"" + Base(engine) + query + "&amp;pageno={startPage}\"/>\n"
                "</OpenSearchDescription>\n";
@@ -220,7 +221,7 @@ struct DemoEngine::Impl {
     {
         return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                "<OpenSearchDescription xmlns=\"http://a9.com/-/spec/opensearch/1.1/\">\n"
-               "  <ShortName>" + HtmlEscape(engine.name) + " Podcast</ShortName>\n"
+               "  <ShortName>Podcast " + std::to_string(engine.number) + "</ShortName>\n"
                "  <Description>The demo engine's podcast feed</Description>\n"
                "  <Url type=\"application/rss+xml\" template=\"" + Base(engine) + "/feed.xml?q={searchTerms}\"/>\n"
                "</OpenSearchDescription>\n";
@@ -236,7 +237,7 @@ struct DemoEngine::Impl {
         std::ostringstream xml;
         xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             << "<rss version=\"2.0\" xmlns:atom=\"http://www.w3.org/2005/Atom\">\n<channel>\n"
-            << "<title>" << HtmlEscape(engine.name) << " Podcast</title>\n<link>" << Base(engine) << "/</link>\n"
+            << "<title>Demo " << engine.number << " Feed</title>\n<link>" << Base(engine) << "/</link>\n"
             << "<description>Made-up episodes that play a short tone.</description>\n";
         if (page == 1)
             xml << "<atom:link rel=\"next\" href=\"" << Base(engine) << "/feed.xml?q=" << HtmlEscape(EncodeKeyword(terms))

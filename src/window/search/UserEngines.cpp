@@ -49,7 +49,11 @@ void CPagesView::LoadUserEngineRows()
     }
     m_strUserEngineProblems.clear();
     for (const std::string& problem : list.problems)
-        m_strUserEngineProblems += (m_strUserEngineProblems.empty() ? "" : "\n") + problem;
+        m_strUserEngineProblems += (m_strUserEngineProblems.empty() ? "" : "; ") + problem;
+    // At start the frame shows them once its status bar exists.
+    if (CMainFrame* frame = Frame(); frame != nullptr && frame->m_wndStatusBar != nullptr &&
+                                     !m_strUserEngineProblems.empty())
+        frame->SetStatusText(m_strUserEngineProblems);
 }
 
 void CPagesView::ResetUserEngineRows()

@@ -9,9 +9,18 @@
 
 #include "ScriptedHttpServer.h"
 
+#include "window/MainFrame.h"
+#include "window/desktop/DesktopServices.h"
+
+#include <QApplication>
+#include <QInputDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
+#include <QTimer>
+
+#include <filesystem>
 
 #include <mutex>
 
@@ -33,6 +42,36 @@ std::string Description(const std::string& name, const std::string& type, const 
            "</ShortName><Url type=\"" + type + "\" template=\"" + templ + "\"/></OpenSearchDescription>";
 }
 
+class RecordingLauncher final : public platform::Launcher {
+public:
+    RecordingLauncher() { m_previous = platform::SetLauncher(this); }
+    ~RecordingLauncher() override { platform::SetLauncher(m_previous); }
+    Result OpenDocument(const std::string& path) override
+    {
+        opened.push_back(path);
+        return Result::Started;
+    }
+    std::vector<std::string> opened;
+
+private:
+    platform::Launcher* m_previous = nullptr;
+};
+
+// Types `text` into the next input dialog and accepts it, once it shows.
+void AnswerNextInputDialog(const QString& text)
+{
+    QTimer::singleShot(0, [text] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<QInputDialog*>(widget); dialog && dialog->isVisible()) {
+                dialog->setTextValue(text);
+                dialog->accept();
+                return;
+            }
+        }
+        AnswerNextInputDialog(text);
+    });
+}
+
 class UserEngineWindowTest : public ShellTest {
 protected:
     UserEngineWindowTest()
@@ -48,7 +87,15 @@ protected:
                             "<rss version=\"2.0\"><channel><title>F</title><item><enclosure url=\"" +
                                 m_files.Url("/episode/7") + "\" type=\"audio/mpeg\"/></item></channel></rss>");
           }),
-          m_last([this](const HttpExchange& r) { return Last(r); })
+          m_last([this](const HttpExchange& r) { return Last(r); }),
+          m_site([this](const HttpExchange& r) {
+              if (r.target == "/")
+                  return ScriptedReply{HttpResponse(
+                      200, "<html><head><link rel=\"search\" type=\"application/opensearchdescription+xml\" "
+                           "href=\"/d.xml\"></head></html>")};
+              return ScriptedReply{HttpResponse(
+                  200, Description("Added", "text/html", m_pages.Url("/added?q={searchTerms}&amp;i={startIndex}")))};
+          })
     {
     }
 
@@ -106,6 +153,7 @@ protected:
     ScriptedHttpServer m_pages;
     ScriptedHttpServer m_feed;
     ScriptedHttpServer m_last;
+    ScriptedHttpServer m_site;
     std::mutex m_mutex;
     std::vector<std::string> m_order;
 };
@@ -167,4 +215,59 @@ TEST_F(HeldLastEngine, StopStopsTheUserEnginesToo)
     ASSERT_TRUE(QTest::qWaitFor([] { return platform::RunningWorkerCount() == 0; }, 5000));
     EXPECT_EQ(m_last.RequestCount(), 1u);
     EXPECT_EQ(m_view->m_lstEngines->GetItemText(5, 2), "0");
+}
+
+TEST_F(UserEngineWindowTest, ThePopupAddsAndRemovesEnginesAndOpensTheirFolder)
+{
+    ScriptedResponder boxes;
+    RecordingLauncher launcher;
+    CListCtrlEx& engines = *m_view->m_lstEngines;
+    // The site's page names its description; the new engine takes its row in file-name order.
+    AnswerNextInputDialog(QString::fromStdString(m_site.Url("/")));
+    ASSERT_TRUE(m_frame->OnCmdMsg(ID_POPUP_ADD_ENGINE));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engines.GetItemCount() == 7; }, 10000));
+    EXPECT_EQ(engines.GetItemText(3, 1), "Zeta Pages");
+    EXPECT_EQ(engines.GetItemText(6, 1), "Added");
+    EXPECT_TRUE(std::filesystem::exists(m_dir.Path() / "Engines/Added.xml"));
+
+    // A second add of the same name asks first; "No" keeps the file.
+    AnswerNextInputDialog(QString::fromStdString(m_site.Url("/")));
+    ASSERT_TRUE(m_frame->OnCmdMsg(ID_POPUP_ADD_ENGINE));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.Texts().size() == 1u; }, 10000));
+    EXPECT_NE(boxes.Texts()[0].find("Added"), std::string::npos);
+
+    // Remove asks too, and takes only the user's engines.
+    engines.SelectItem(0);
+    ASSERT_TRUE(m_frame->OnCmdMsg(ID_POPUP_REMOVE_ENGINE));
+    EXPECT_EQ(engines.GetItemCount(), 7);
+    boxes.QueueAnswer(platform::IDYES);
+    engines.SelectItem(6);
+    ASSERT_TRUE(m_frame->OnCmdMsg(ID_POPUP_REMOVE_ENGINE));
+    EXPECT_EQ(engines.GetItemCount(), 6);
+    EXPECT_FALSE(std::filesystem::exists(m_dir.Path() / "Engines/Added.xml"));
+    EXPECT_EQ(boxes.Texts().size(), 3u);
+
+    ASSERT_TRUE(m_frame->OnCmdMsg(ID_POPUP_EDIT_ENGINES_FOLDER));
+    ASSERT_EQ(launcher.opened.size(), 1u);
+    EXPECT_EQ(std::filesystem::path(launcher.opened[0]).lexically_normal(),
+              (m_dir.Path() / "Engines/").lexically_normal());
+}
+
+// A description that cannot be used is skipped and named in the status bar;
+// the window starts as it always does.
+class BrokenUserEngine : public UserEngineWindowTest {
+protected:
+    void BeforeStart() override
+    {
+        UserEngineWindowTest::BeforeStart();
+        m_dir.Write("Engines/0-broken.xml", "<!DOCTYPE d [<!ENTITY x 'y'>]><OpenSearchDescription/>");
+    }
+};
+
+TEST_F(BrokenUserEngine, IsSkippedWithAMessage)
+{
+    EXPECT_EQ(m_view->m_lstEngines->GetItemCount(), 6);
+    const std::string status = m_frame->m_wndStatusBar->currentMessage().toStdString();
+    EXPECT_NE(status.find("0-broken.xml"), std::string::npos) << status;
+    EXPECT_NE(status.find("entities"), std::string::npos) << status;
 }

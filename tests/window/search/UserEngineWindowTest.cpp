@@ -7,6 +7,7 @@
 #include "resources/Resource.h"
 #include "search/EngineConfig.h"
 
+#include "DownloadTestData.h"
 #include "ScriptedHttpServer.h"
 
 #include "window/MainFrame.h"
@@ -75,7 +76,7 @@ void AnswerNextInputDialog(const QString& text)
 class UserEngineWindowTest : public ShellTest {
 protected:
     UserEngineWindowTest()
-        : m_files([](const HttpExchange&) { return ScriptedReply{HttpResponse(200, std::string(10, 'm'))}; }),
+        : m_files([](const HttpExchange&) { return ScriptedReply{HttpResponse(200, PatternBody(4000))}; }),
           m_engine1([this](const HttpExchange& r) { return Answer("one", r, Anchors({m_files.Url("/1.mp3")})); }),
           m_engine2([this](const HttpExchange& r) { return Answer("two", r, Anchors({m_files.Url("/2.mp3")})); }),
           m_pages([this](const HttpExchange& r) {
@@ -186,11 +187,20 @@ TEST_F(UserEngineWindowTest, UserEnginesFollowTheBuiltInOnesInFileOrderWithRowsC
     ASSERT_EQ(files.GetItemCount(), 10);
     EXPECT_EQ(files.GetItemImage(0), IMG_HTTP_FILE);
     EXPECT_EQ(files.GetItemImage(2), IMG_USER_ENGINE_FILE);
-    bool episode = false;
+    int episode = -1;
     for (int row = 0; row < files.GetItemCount(); ++row)
-        episode = episode || files.GetItemText(row, 2) == "7.mp3";
-    EXPECT_TRUE(episode) << "an audio/mpeg enclosure is saved as an MP3";
+        episode = files.GetItemText(row, 2) == "7.mp3" ? row : episode;
+    ASSERT_GE(episode, 0) << "an audio/mpeg enclosure is named as an MP3";
     EXPECT_EQ(m_view->m_stcFilesCount->text(), QStringLiteral("10"));
+
+    // Its download lands under that name, though its address has no ".mp3".
+    std::filesystem::create_directories(m_dir.Path() / "Music");
+    files.SelectItem(episode);
+    m_view->OnDownloadFile();
+    const auto saved = m_dir.Path() / "Music" / "7.mp3";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(saved) && std::filesystem::file_size(saved) == 4000; },
+                                10000))
+        << m_view->m_lstDownloads->GetItemText(0, 0) << " | " << m_view->m_lstDownloads->GetItemText(0, 4);
 }
 
 // The last engine's page never finishes on its own.

@@ -112,12 +112,12 @@ bool UserEngine::PagesByTemplate() const
     return HasParameter(templ, "startPage") || HasParameter(templ, "startIndex");
 }
 
-std::string UnknownRequiredParameter(std::string_view templ)
+std::optional<std::string> UnknownRequiredParameter(std::string_view templ)
 {
-    std::string unknown;
+    std::optional<std::string> unknown;
     ForEachParameter(templ, [&](const Parameter& p) {
-        if (unknown.empty() && !p.optional && !IsKnown(p.name))
-            unknown = p.name;
+        if (!unknown && !p.optional && !IsKnown(p.name))
+            unknown = p.name;  // may be empty: "{}" is a parameter no one can fill
     });
     return unknown;
 }
@@ -236,9 +236,9 @@ DescriptionResult ParseOpenSearchDescription(std::string_view bytes)
     engine.indexOffset = ParseOffset(url, "indexOffset", 1);
     engine.pageOffset = ParseOffset(url, "pageOffset", 1);
     engine.homePage = HomePageOf(engine.templ);
-    if (std::string unknown = UnknownRequiredParameter(engine.templ); !unknown.empty()) {
+    if (std::optional<std::string> unknown = UnknownRequiredParameter(engine.templ)) {
         result.problem = EngineProblem::UnknownParameter;
-        result.detail = std::move(unknown);
+        result.detail = std::move(*unknown);
         return result;
     }
     result.engine = std::move(engine);

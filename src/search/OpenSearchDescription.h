@@ -62,9 +62,9 @@ std::string SearchTermsOf(const std::string& artist, const std::string& song);
 // required parameter is unknown.
 std::optional<std::string> ExpandTemplate(const UserEngine& engine, const std::string& terms, int page);
 
-// The first required parameter of `templ` that ExpandTemplate cannot fill;
-// empty when there is none.
-std::string UnknownRequiredParameter(std::string_view templ);
+// The first required parameter of `templ` that ExpandTemplate cannot fill
+// (an empty "{}" among them); nothing when there is none.
+std::optional<std::string> UnknownRequiredParameter(std::string_view templ);
 
 // A description for a feed at `feedUrl` (http or https) titled `title`.
 std::string MakeFeedDescription(const std::string& title, const std::string& feedUrl, bool atom);

@@ -64,6 +64,8 @@ TEST(UserEngine, DescriptionsChooseTheirUrlAndRefuseWhatCannotBeSearched)
         {"binary", std::string("\0\x01\xff<", 4), EngineProblem::NotXml, {}, ""},
         {"required unknown parameter", Description(Url("text/html", "http://x/?q={searchTerms}&amp;geo={geo:box}")),
          EngineProblem::UnknownParameter, {}, ""},
+        {"an empty parameter", Description(Url("text/html", "http://x/?q={searchTerms}&amp;n={}")),
+         EngineProblem::UnknownParameter, {}, ""},
         {"internal entity",
          Description(html, "&a;", "<!DOCTYPE OpenSearchDescription [<!ENTITY a \"Site\">]>\n"),
          EngineProblem::DeclaresEntities, {}, ""},

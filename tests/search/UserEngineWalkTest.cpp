@@ -22,6 +22,7 @@ protected:
     void TearDown() override
     {
         EXPECT_TRUE(CUserEngineWalk::WaitForWalks(kWait));
+        EXPECT_TRUE(platform::WaitForWorkers(kWait));
         platform::SetProgramDirForTesting("");
     }
 

@@ -3,6 +3,7 @@
 #include "Field.h"
 
 #include "platform/MessageChannel.h"
+#include "platform/WorkerThreads.h"
 #include "resources/Messages.h"
 #include "search/EngineAdder.h"
 #include "search/EngineConfig.h"
@@ -210,6 +211,9 @@ int RunSearchCommand(const std::string& enginesDir, const std::vector<std::strin
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     receiver.Print("finished\n");
+    // Every walk has reported its end; its thread may still be unwinding.
+    while (!platform::WaitForWorkers(std::chrono::seconds(1))) {
+    }
     return anyRead ? 0 : 1;
 }
 

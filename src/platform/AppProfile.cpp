@@ -184,11 +184,13 @@ AppFolders ResolveAppFolders(const AppFolderFacts& facts)
         folders.configDir = programDir;
         folders.tempDir = programDir + "/Temp/";
         folders.musicDir = programDir + "/Music/";
+        folders.enginesDir = programDir + "/Engines/";
         return folders;
     }
     const std::string home = WithoutTrailingSlashes(facts.home);
     folders.configDir = WithoutTrailingSlashes(XdgDir(facts.xdgConfigHome, home, "/.config")) + "/Tunorva";
     folders.tempDir = WithoutTrailingSlashes(XdgDir(facts.xdgCacheHome, home, "/.cache")) + "/Tunorva/";
+    folders.enginesDir = WithoutTrailingSlashes(XdgDir(facts.xdgDataHome, home, "/.local/share")) + "/Tunorva/engines/";
     std::string music = facts.userMusicDir.value_or("");
     if (music.empty() || music.front() != '/')
         music = home + "/Music";
@@ -215,6 +217,7 @@ AppFolders GetAppFolders()
     facts.home = HomeDir();
     facts.xdgConfigHome = EnvString("XDG_CONFIG_HOME");
     facts.xdgCacheHome = EnvString("XDG_CACHE_HOME");
+    facts.xdgDataHome = EnvString("XDG_DATA_HOME");
     facts.userMusicDir = UserMusicDir();
     return ResolveAppFolders(facts);
 }

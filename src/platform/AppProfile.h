@@ -57,6 +57,9 @@ struct AppFolders {
     std::string configDir;  // Tunorva.ini and Engines.ini
     std::string tempDir;    // ends with '/'
     std::string musicDir;   // the default music folder, ends with '/'
+    // Search engines the user added: Engines/ beside a portable program,
+    // $XDG_DATA_HOME/Tunorva/engines/ (~/.local/share) otherwise; ends with '/'.
+    std::string enginesDir;
 };
 
 // What the choice depends on, gathered from the running system.
@@ -67,6 +70,7 @@ struct AppFolderFacts {
     std::string home;
     std::string xdgConfigHome;  // as set in the environment; empty or relative ones are ignored
     std::string xdgCacheHome;
+    std::string xdgDataHome;
     std::optional<std::string> userMusicDir;  // what `xdg-user-dir MUSIC` printed; nothing when it failed
 };
 

@@ -59,6 +59,18 @@ inline constexpr unsigned WM_DOWNLOAD_RETRY_ITEM = platform::WM_USER + 245;
 // std::vector<TagScanRow> (library/TagScan.h), valid during the call.
 inline constexpr unsigned WM_PLAYLIST_TAGS = platform::WM_USER + 280;
 // A large music folder is listed on a worker: wParam is the listing's number
-// (an older listing is ignored), lParam points to a
-// std::vector<platform::FoundFile>, valid during the call.
+// (an older listing is ignored), lParam points to a MusicFolderListing
+// (window/library/PlayList.h), valid during the call.
 inline constexpr unsigned WM_PLAYLIST_LISTED = platform::WM_USER + 281;
+
+// Search engines the user added (search/UserEngineWalk.h). Each walk sends
+// its engine's number among the user engines, 0 for the first.
+// A found file: wParam points to a UserEngineFind, valid during the call; the
+// result may be a completion the walk waits for (the found-file sound).
+inline constexpr unsigned WM_USER_ENGINE_FOUND = platform::WM_USER + 290;
+// A page was read: wParam points to a UserEnginePage.
+inline constexpr unsigned WM_USER_ENGINE_PAGE = platform::WM_USER + 291;
+// The engine's first page is done (lParam: the engine), so the next engine starts.
+inline constexpr unsigned WM_USER_ENGINE_FIRST_PAGE = platform::WM_USER + 292;
+// The engine's walk has ended (lParam: the engine).
+inline constexpr unsigned WM_USER_ENGINE_ENDED = platform::WM_USER + 293;

@@ -35,6 +35,7 @@ struct CNavigateToMp3::Chain {
     std::mutex mutex;
     std::set<std::string> sent;
     std::atomic<int> firstPageRead{-1};
+    int engine = 0;
 
     // The request a URL stands for: the fragment never leaves the program.
     static std::string RequestOf(const std::string& url) { return url.substr(0, url.find('#')); }
@@ -83,11 +84,12 @@ std::optional<bool> CNavigateToMp3::FirstPageRead() const
     return m_chain->firstPageRead.load() == 1;
 }
 
-void CNavigateToMp3::StartNavigation(const std::string& url)
+void CNavigateToMp3::StartNavigation(const std::string& url, int engine)
 {
     if (url.empty())
         return;
     m_chain = std::make_shared<Chain>();
+    m_chain->engine = engine;
     m_chain->Claim(url);
     StartPageWorker(url, m_stopToken, m_pending, m_chain);
 }
@@ -134,7 +136,7 @@ unsigned CNavigateToMp3::PageWorkerProc(const std::string& url, std::stop_token 
     platform::SendMessage(WM_PAGE_RESULT, reinterpret_cast<platform::WPARAM>(pageUrl.c_str()), found ? 1 : -1,
                           stopToken);
     pending->fetch_sub(1);
-    platform::SendMessage(WM_PAGE_FINISHED, 0, 0, stopToken);
+    platform::SendMessage(WM_PAGE_FINISHED, 0, chain->engine, stopToken);
     return 0;
 }
 
@@ -163,7 +165,7 @@ void CNavigateToMp3::NavigatePage(const std::string& url)
             // The window may hand the found-file sound to a worker; this page
             // waits for it, so the sound still sets the pace of the search.
             const platform::LRESULT sound = platform::SendMessage(
-                WM_MP3_FOUND, reinterpret_cast<platform::WPARAM>(link.c_str()), 0, m_stopToken);
+                WM_MP3_FOUND, reinterpret_cast<platform::WPARAM>(link.c_str()), m_chain->engine, m_stopToken);
             platform::WaitForCompletion(sound, m_stopToken);
         }
     }

@@ -32,8 +32,10 @@ public:
     CNavigateToMp3(const CNavigateToMp3&) = delete;
     CNavigateToMp3& operator=(const CNavigateToMp3&) = delete;
 
-    // Starts a page worker on `url`; an empty URL does nothing.
-    void StartNavigation(const std::string& url);
+    // Starts a page worker on `url`; an empty URL does nothing. The chain's
+    // WM_MP3_FOUND and WM_PAGE_FINISHED carry `engine` as their lParam, so a
+    // receiver that runs several engines can tell them apart.
+    void StartNavigation(const std::string& url, int engine = 0);
     // Stops every chain this handle started.
     void Stop();
     // True while a chain this handle started still has a page to report. The

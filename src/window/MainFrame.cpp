@@ -6,6 +6,7 @@
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
 #include "search/NavigateToMp3.h"
+#include "search/UserEngineWalk.h"
 #include "window/CommandTables.h"
 #include "window/PagesView.h"
 #include "window/ToolBar.h"
@@ -101,6 +102,9 @@ int CMainFrame::OnCreate()
     }
 
     CreateStatusBar();
+    // An engine file of the user's that cannot be used is named, not fatal.
+    if (!m_wndView->m_strUserEngineProblems.empty())
+        SetStatusText(m_wndView->m_strUserEngineProblems);
 
     move(0, 0);
     resize(640, 480);
@@ -228,7 +232,9 @@ void CMainFrame::OnClose()
         // so that none writes a page file after the folder has been emptied.
         m_wndView->m_pNavigator1.reset();
         m_wndView->m_pNavigator2.reset();
+        m_wndView->StopUserEngines();
         CNavigateToMp3::WaitForPageWorkers(kPageWorkersShutdownWait);
+        CUserEngineWalk::WaitForWalks(kPageWorkersShutdownWait);
         step("StopSearch");
         DeleteTempFiles();
         step("DeleteTempFiles");

@@ -79,6 +79,11 @@ public:
     platform::LRESULT OnPageFinished(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnPageCapped(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnPageBodyCapped(platform::WPARAM wParam, platform::LPARAM lParam);
+    // The user's engines' walks (window/search/UserEngines.cpp).
+    platform::LRESULT OnUserEngineFound(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnUserEnginePage(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnUserEngineFirstPage(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnUserEngineEnded(platform::WPARAM wParam, platform::LPARAM lParam);
     // Rows one search adds at most: enough for any real search, and a bound
     // on the rows, probes and memory a flood of links can cost.
     static constexpr int kMaxFoundFiles = 50000;

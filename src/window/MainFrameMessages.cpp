@@ -35,6 +35,10 @@ const MessageMapEntry kMessageMap[] = {
     {WM_PAGE_FINISHED, &CMainFrame::OnPageFinished, "OnPageFinished"},
     {WM_PAGE_CAPPED, &CMainFrame::OnPageCapped, "OnPageCapped"},
     {WM_PAGE_BODY_CAPPED, &CMainFrame::OnPageBodyCapped, "OnPageBodyCapped"},
+    {WM_USER_ENGINE_FOUND, &CMainFrame::OnUserEngineFound, "OnUserEngineFound"},
+    {WM_USER_ENGINE_PAGE, &CMainFrame::OnUserEnginePage, "OnUserEnginePage"},
+    {WM_USER_ENGINE_FIRST_PAGE, &CMainFrame::OnUserEngineFirstPage, "OnUserEngineFirstPage"},
+    {WM_USER_ENGINE_ENDED, &CMainFrame::OnUserEngineEnded, "OnUserEngineEnded"},
     {WM_APPLY_LANGUAGE, &CMainFrame::OnApplyLanguage, "OnApplyLanguage"},
     {WM_LANGUAGE_CHOSEN, &CMainFrame::OnLanguageChosen, "OnLanguageChosen"},
 };

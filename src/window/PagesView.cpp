@@ -9,6 +9,7 @@
 #include "resources/Resource.h"
 #include "search/EngineConfig.h"
 #include "search/NavigateToMp3.h"
+#include "search/UserEngineWalk.h"
 #include "window/settings/SplashDlg.h"
 #include "window/HistoryCombo.h"
 #include "window/MainFrame.h"
@@ -159,6 +160,8 @@ void CPagesView::CreateControls()
         const EngineSite site = Engines().sites[static_cast<std::size_t>(row)];
         m_lstEngines->AddItem(row, 4, IMG_ENGINE_RESTING, {"Not Connected", site.name, "0", site.homePage});
     }
+    m_lstEngines->SetMenuName("ENGINE_POPUP_MENU");
+    LoadUserEngineRows();
 
     m_lstDownloads = CreateList(IDC_DOWNLOAD_LIST, "downloadList", listRect, false);
     m_lstDownloads->SetSingleSelection(true);

@@ -5,6 +5,7 @@
 #include "download/RateLimiter.h"
 #include "platform/Files.h"
 #include "platform/MessageChannel.h"
+#include "search/OpenSearchDescription.h"
 
 #include <QRect>
 #include <QTimer>
@@ -22,6 +23,9 @@ class CHistoryCombo;
 class CListCtrlEx;
 class CMainFrame;
 class CNavigateToMp3;
+class CUserEngineWalk;
+
+struct AddEngineResult;
 class CProgressCtrl;
 class CToolBar;
 class ProbeQueue;
@@ -40,6 +44,7 @@ class QTextEdit;
 //   window/PagesViewCommands.cpp      the command map and the messages sent to the view
 //   window/search/FindToggle.cpp      Find/Stop (OnFindIt) and the end of a search
 //   window/search/FoundFiles.cpp      Copy URL, the found-files list's right-click
+//   window/search/UserEngines.cpp     the user's engines: rows, walks, the engine list's popup
 //   window/download/DownloadList.cpp  the download slots, starting, Cancel, Resume,
 //                                     Clear (all), the download list's right-click
 //   window/library/PlayList.cpp       the play list: refresh, play, rename, delete
@@ -109,6 +114,20 @@ public:
     void OnHelpInfo();
     void OnHomePage();
     void OnListRightClick(CListCtrlEx* list, int row, int column, const QPoint& point);
+    // The user's engines (window/search/UserEngines.cpp). Their rows follow
+    // the three built-in rows; walk k reports as user engine k, row 3 + k.
+    static constexpr int kFirstUserEngineRow = 3;
+    void LoadUserEngineRows();
+    void ResetUserEngineRows();
+    void StartUserEngine(std::size_t index);
+    void StopUserEngines();
+    bool UserEnginesRunning() const;
+    void OnEngineListRightClick(int row, const QPoint& point);
+    void OnAddEngine();
+    void OnRemoveEngine();
+    void OnEditEnginesFolder();
+    void AddEngineFrom(const std::string& source, bool replace);
+    void OnEngineAdded(const std::string& source, const AddEngineResult& result);
     // The play list's tags (window/library/PlayList.cpp): a worker reads them
     // after the names are shown and hands them over in batches.
     void StartPlayListTags(std::vector<std::string> names);
@@ -211,6 +230,12 @@ public:
     // --- search
     std::unique_ptr<CNavigateToMp3> m_pNavigator1;
     std::unique_ptr<CNavigateToMp3> m_pNavigator2;
+    // The user's engines as the engines folder held them, and the walks of
+    // the search in progress (one per engine that has started).
+    std::vector<UserEngine> m_userEngines;
+    std::vector<std::unique_ptr<CUserEngineWalk>> m_userWalks;
+    std::vector<int> m_userEngineCounts;
+    std::string m_strUserEngineProblems;
     // The found-files list's current content. Emptying the list for a new
     // search stops it, so the probes of the old rows fall silent, and bumps the
     // id that every row's DownloadItem carries.

@@ -12,6 +12,9 @@ using Entry = CommandMapEntry<CPagesView>;
 
 const Entry kViewCommands[] = {
     {ID_MENU_ENGINES_PAGE, &CPagesView::ShowEnginesPage, "ShowEnginesPage"},
+    {ID_POPUP_ADD_ENGINE, &CPagesView::OnAddEngine, "OnAddEngine"},
+    {ID_POPUP_REMOVE_ENGINE, &CPagesView::OnRemoveEngine, "OnRemoveEngine"},
+    {ID_POPUP_EDIT_ENGINES_FOLDER, &CPagesView::OnEditEnginesFolder, "OnEditEnginesFolder"},
     {ID_TB_ENGINES_PAGE, &CPagesView::ShowEnginesPage, "ShowEnginesPage"},
     {ID_MENU_SEARCH_PAGE, &CPagesView::ShowSearchPage, "ShowSearchPage"},
     {ID_TB_SEARCH_PAGE, &CPagesView::ShowSearchPage, "ShowSearchPage"},

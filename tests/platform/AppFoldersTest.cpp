@@ -26,7 +26,7 @@ namespace {
 
 struct Expected {
     bool portable;
-    std::string dataDir, configDir, tempDir, musicDir;
+    std::string dataDir, configDir, tempDir, musicDir, enginesDir;
 };
 
 void ExpectFolders(const AppFolders& got, const Expected& want, const std::string& name)
@@ -36,6 +36,7 @@ void ExpectFolders(const AppFolders& got, const Expected& want, const std::strin
     EXPECT_EQ(got.configDir, want.configDir) << name;
     EXPECT_EQ(got.tempDir, want.tempDir) << name;
     EXPECT_EQ(got.musicDir, want.musicDir) << name;
+    EXPECT_EQ(got.enginesDir, want.enginesDir) << name;
 }
 
 }  // namespace
@@ -50,6 +51,7 @@ TEST(AppFolders, PortableCopiesKeepEverythingBesideTheProgramAndOthersUseTheUser
         f.home = "/home/u";
         f.xdgConfigHome = "/cfg";
         f.xdgCacheHome = "/cache/";
+        f.xdgDataHome = "/data";
         f.userMusicDir = "/home/u/Musik";
         return f;
     };
@@ -61,6 +63,7 @@ TEST(AppFolders, PortableCopiesKeepEverythingBesideTheProgramAndOthersUseTheUser
     AppFolderFacts relativeXdg = facts("/opt/t", false, "");
     relativeXdg.xdgConfigHome = "cfg";  // relative: ignored
     relativeXdg.xdgCacheHome = "";
+    relativeXdg.xdgDataHome = "data";
     relativeXdg.userMusicDir = std::nullopt;  // xdg-user-dir missing
     AppFolderFacts oddMusic = facts("/usr/bin", false, "/usr/share/tunorva");
     oddMusic.userMusicDir = "";  // printed nothing
@@ -70,22 +73,24 @@ TEST(AppFolders, PortableCopiesKeepEverythingBesideTheProgramAndOthersUseTheUser
     slashMusic.userMusicDir = "/home/u/Musik/";
     const Case cases[] = {
         {"writable portable copy", facts("/home/u/tunorva/", true, ""),
-         {true, "/home/u/tunorva", "/home/u/tunorva", "/home/u/tunorva/Temp/", "/home/u/tunorva/Music/"}},
+         {true, "/home/u/tunorva", "/home/u/tunorva", "/home/u/tunorva/Temp/", "/home/u/tunorva/Music/",
+          "/home/u/tunorva/Engines/"}},
         {"read-only portable copy", facts("/opt/t", false, ""),
-         {false, "/opt/t", "/cfg/Tunorva", "/cache/Tunorva/", "/home/u/Musik/Tunorva/"}},
+         {false, "/opt/t", "/cfg/Tunorva", "/cache/Tunorva/", "/home/u/Musik/Tunorva/", "/data/Tunorva/engines/"}},
         {"installed, read-only", facts("/usr/bin", false, "/usr/share/tunorva"),
-         {false, "/usr/share/tunorva", "/cfg/Tunorva", "/cache/Tunorva/", "/home/u/Musik/Tunorva/"}},
+         {false, "/usr/share/tunorva", "/cfg/Tunorva", "/cache/Tunorva/", "/home/u/Musik/Tunorva/", "/data/Tunorva/engines/"}},
         // Root can write to /usr/bin, yet an installed program never writes there.
         {"installed, run by root", facts("/usr/bin", true, "/usr/share/tunorva"),
-         {false, "/usr/share/tunorva", "/cfg/Tunorva", "/cache/Tunorva/", "/home/u/Musik/Tunorva/"}},
+         {false, "/usr/share/tunorva", "/cfg/Tunorva", "/cache/Tunorva/", "/home/u/Musik/Tunorva/", "/data/Tunorva/engines/"}},
         {"relative or empty XDG folders, no xdg-user-dir", relativeXdg,
-         {false, "/opt/t", "/home/u/.config/Tunorva", "/home/u/.cache/Tunorva/", "/home/u/Music/Tunorva/"}},
+         {false, "/opt/t", "/home/u/.config/Tunorva", "/home/u/.cache/Tunorva/", "/home/u/Music/Tunorva/",
+          "/home/u/.local/share/Tunorva/engines/"}},
         {"xdg-user-dir printed nothing", oddMusic,
-         {false, "/usr/share/tunorva", "/cfg/Tunorva", "/cache/Tunorva/", "/home/u/Music/Tunorva/"}},
+         {false, "/usr/share/tunorva", "/cfg/Tunorva", "/cache/Tunorva/", "/home/u/Music/Tunorva/", "/data/Tunorva/engines/"}},
         {"xdg-user-dir printed a relative path", relativeMusic,
-         {false, "/usr/share/tunorva", "/cfg/Tunorva", "/cache/Tunorva/", "/home/u/Music/Tunorva/"}},
+         {false, "/usr/share/tunorva", "/cfg/Tunorva", "/cache/Tunorva/", "/home/u/Music/Tunorva/", "/data/Tunorva/engines/"}},
         {"music folder with a trailing separator", slashMusic,
-         {false, "/usr/share/tunorva", "/cfg/Tunorva", "/cache/Tunorva/", "/home/u/Musik/Tunorva/"}},
+         {false, "/usr/share/tunorva", "/cfg/Tunorva", "/cache/Tunorva/", "/home/u/Musik/Tunorva/", "/data/Tunorva/engines/"}},
     };
     for (const Case& c : cases)
         ExpectFolders(platform::ResolveAppFolders(c.facts), c.want, c.name);
@@ -98,6 +103,7 @@ protected:
         m_env.Set("HOME", m_dir.File("home"));
         m_env.Set("XDG_CONFIG_HOME", m_dir.File("config"));
         m_env.Set("XDG_CACHE_HOME", m_dir.File("cache"));
+        m_env.Set("XDG_DATA_HOME", m_dir.File("data"));
         // A stand-in xdg-user-dir first on the path.
         m_dir.Write("tools/xdg-user-dir", "#!/bin/sh\n[ \"$1\" = MUSIC ] && echo \"" + m_dir.File("Musik") + "\"\n");
         std::filesystem::permissions(m_dir.Path() / "tools/xdg-user-dir", std::filesystem::perms::owner_all);
@@ -108,7 +114,7 @@ protected:
     Expected UserFolders(const std::string& dataDir) const
     {
         return {false, dataDir, m_dir.File("config") + "/Tunorva", m_dir.File("cache") + "/Tunorva/",
-                m_dir.File("Musik") + "/Tunorva/"};
+                m_dir.File("Musik") + "/Tunorva/", m_dir.File("data") + "/Tunorva/engines/"};
     }
 
     TempDir m_dir;
@@ -120,7 +126,7 @@ TEST_F(AppFoldersOnDisk, AWritableFolderIsPortableAndAnInstalledPrefixIsNot)
     const std::string portable = m_dir.File("portable");
     std::filesystem::create_directories(portable + "/Language");
     platform::SetProgramDirForTesting(portable);
-    ExpectFolders(platform::GetAppFolders(), {true, portable, portable, portable + "/Temp/", portable + "/Music/"},
+    ExpectFolders(platform::GetAppFolders(), {true, portable, portable, portable + "/Temp/", portable + "/Music/", portable + "/Engines/"},
                   "portable");
 
     // <prefix>/bin with <prefix>/share/tunorva, writable as ~/.local is.

@@ -2,6 +2,7 @@
 
 #include "platform/MessageChannel.h"
 #include "resources/Messages.h"
+#include "search/UserEngineWalk.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -22,6 +23,7 @@ public:
         unsigned message = 0;
         std::string text;      // copied from wParam for WM_MP3_FOUND, WM_PAGE_RESULT and WM_PAGE_CAPPED
         platform::LPARAM lParam = 0;
+        std::string name;      // a user engine's found file: the name it is saved under
     };
 
     RecordingReceiver() { platform::SetMainWindow(this); }
@@ -32,6 +34,16 @@ public:
         Record record{message, {}, lParam};
         if ((message == WM_MP3_FOUND || message == WM_PAGE_RESULT || message == WM_PAGE_CAPPED) && wParam != 0)
             record.text = reinterpret_cast<const char*>(wParam);
+        // A user engine's walk: the URL, and its file name or whether its page held any.
+        if (message == WM_USER_ENGINE_FOUND && wParam != 0) {
+            const auto* find = reinterpret_cast<const UserEngineFind*>(wParam);
+            record.text = find->url;
+            record.name = find->fileName;
+        } else if (message == WM_USER_ENGINE_PAGE && wParam != 0) {
+            const auto* page = reinterpret_cast<const UserEnginePage*>(wParam);
+            record.text = page->url;
+            record.lParam = page->found ? 1 : -1;
+        }
         if (onMessage)
             onMessage(record);
         std::lock_guard lock(m_mutex);

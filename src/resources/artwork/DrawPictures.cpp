@@ -187,10 +187,10 @@ void WriteTabStrip(Writer& out)
 // ---------------------------------------------------------------- strips of small images
 void WriteListImages(Writer& out)
 {
-    QImage img = Canvas(288, 16);
+    QImage img = Canvas(304, 16);
     QPainter p(&img);
     Smooth(p);
-    for (int k = 0; k < 6; ++k) {
+    for (int k = 0; k < 7; ++k) {
         p.save();
         p.translate(43 * k + 13, 0);
         ListImage(p, k);

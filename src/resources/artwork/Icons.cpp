@@ -321,10 +321,15 @@ void ListImage(QPainter& p, int index)
         DrawPage(p, QRectF(2.5, 0.5, 11, 15), false);
         DrawNote(p, QPointF(6.6, 12.0), 1.9, kBlue);
         break;
-    default:
+    case 5:
         DrawPage(p, QRectF(1.5, 0.5, 10, 14), false);
         DrawNote(p, QPointF(4.8, 10.6), 1.6, kOrange);
         DrawGlobe(p, QPointF(11.5, 11.5), 4.0);
+        break;
+    default:  // a file found by an engine the user added
+        DrawPage(p, QRectF(1.5, 0.5, 10, 14), false);
+        DrawNote(p, QPointF(4.8, 10.6), 1.6, kGreen);
+        DrawLens(p, QPointF(11.0, 10.5), 3.2);
         break;
     }
 }

@@ -81,7 +81,7 @@ private:
 };
 
 // Icons.cpp: the 16 x 16 images, drawn at the painter's origin.
-void ListImage(QPainter& p, int index);    // 0..5 of the list strip
+void ListImage(QPainter& p, int index);    // 0..6 of the list strip
 void ToolbarImage(QPainter& p, int index); // 0..18 of the toolbar strip
 void NeutralFlag(QPainter& p);
 QImage LetterFlag(const QString& letters, const QColor& dark, const QColor& light);

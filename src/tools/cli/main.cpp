@@ -3,6 +3,7 @@
 // TAB-separated fields.
 
 #include "Download.h"
+#include "Engines.h"
 #include "Field.h"
 
 #include "platform/AppProfile.h"
@@ -15,6 +16,7 @@
 #include "search/LinkExtractor.h"
 #include "search/NavigateToMp3.h"
 #include "search/SearchQuery.h"
+#include "search/UserEngineFolder.h"
 #include "resources/Messages.h"
 
 #include <atomic>
@@ -27,7 +29,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: tunorva-cli [--engines FILE] COMMAND ARGS\n"
+    "usage: tunorva-cli [--engines FILE] [--engines-dir DIR] COMMAND ARGS\n"
     "  query ARTIST SONG     the search type and both engines' first-page URLs\n"
     "  links FILE PAGE-URL   the links of a saved page, resolved against PAGE-URL\n"
     "                        (or the page's <base>)\n"
@@ -38,6 +40,11 @@ constexpr const char* kUsage =
     "                        [--retries N] [--retry-wait-ms MS] [--limit-rate KBPS]\n"
     "                        download one file into MUSIC-DIR as the window would;\n"
     "                        run again, it resumes from the part file left there\n"
+    "  engines               list every engine: engine, name, builtin|html|feed, template\n"
+    "  search ARTIST SONG    search every engine in the window's order\n"
+    "  add-engine ADDRESS|FILE [--replace]\n"
+    "                        add an engine from a site, a feed or a description file\n"
+    "--engines-dir DIR replaces the folder of the user's own engines.\n"
     "Engines.ini is read from the settings folder (the program folder of a portable\n"
     "copy, $XDG_CONFIG_HOME/Tunorva when installed) unless --engines names a file.\n"
     "Exit status: 0 done, 1 the file or page could not be read (or the download\n"
@@ -161,8 +168,18 @@ int main(int argc, char** argv)
         enginesPath = args[1];
         args.erase(args.begin(), args.begin() + 2);
     }
+    std::string enginesDir;
+    for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+        if (args[i] == "--engines-dir") {
+            enginesDir = args[i + 1];
+            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+            break;
+        }
+    }
     if (args.empty())
         return Usage();
+    if (enginesDir.empty())
+        enginesDir = UserEnginesDir();
 
     platform::InitHttp();
     SetEngines(EngineConfig::Load(enginesPath));
@@ -176,6 +193,16 @@ int main(int argc, char** argv)
         return Fetch(args[1]);
     if (command == "walk" && args.size() == 2)
         return Walk(args[1]);
+    if (command == "engines" && args.size() == 1)
+        return RunEnginesCommand(enginesDir);
+    if (command == "search") {
+        const int status = RunSearchCommand(enginesDir, {args.begin() + 1, args.end()});
+        return status == 2 ? Usage() : status;
+    }
+    if (command == "add-engine") {
+        const int status = RunAddEngineCommand(enginesDir, {args.begin() + 1, args.end()});
+        return status == 2 ? Usage() : status;
+    }
     if (command == "download") {
         const int status = RunDownloadCommand({args.begin() + 1, args.end()});
         return status == 2 ? Usage() : status;

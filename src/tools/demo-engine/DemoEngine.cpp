@@ -150,7 +150,12 @@ struct DemoEngine::Impl {
         const std::string artist = Param(request, first ? "sartist" : "s");
         const std::string song = first ? Param(request, "ssong") : std::string{};
         const std::string searchType = Param(request, first ? "searchtype" : "zoektype");
-        const int page = DemoPageFromStart(StartParam(request));
+        // The engine's OpenSearch description pages by number ("pageno=2").
+        const std::string pageNo = Param(request, "pageno");
+        const int page = !pageNo.empty() ? (pageNo.size() <= 3 && std::all_of(pageNo.begin(), pageNo.end(), ::isdigit)
+                                                ? std::stoi(pageNo)
+                                                : 0)
+                                         : DemoPageFromStart(StartParam(request));
         const int pages = std::clamp(options.pages, 0, kMaxPages);
         const std::string base = Base(engine);
 
@@ -184,7 +189,9 @@ struct DemoEngine::Impl {
     std::string HomePage(const Engine& engine) const
     {
         std::ostringstream html;
-        html << "<html><head><title>" << HtmlEscape(engine.name) << "</title></head>\n<body>\n<h1>"
+        html << "<html><head><title>" << HtmlEscape(engine.name) << "</title>\n"
+             << "<link rel=\"search\" type=\"application/opensearchdescription+xml\" title=\""
+             << HtmlEscape(engine.name) << "\" href=\"/opensearch.xml\">\n</head>\n<body>\n<h1>"
              << HtmlEscape(engine.name) << "</h1>\n"
              << "<p>A local demo search engine for Tunorva. It answers every search with made-up MP3 files "
                 "that all play one of a few short tones.</p>\n"
@@ -194,8 +201,73 @@ struct DemoEngine::Impl {
         return html.str();
     }
 
+    // An OpenSearch description of this engine's own result pages, paged
+    // by number; the pages are those of the built-in search. The names are
+    // short enough for the engine list's column.
+    std::string Description(const Engine& engine) const
+    {
+        const std::string query = engine.number == 1
+                                      ? "/index.asp?sartist={searchTerms}&amp;ssong=&amp;searchtype=or&amp;page=results"
+                                      : "/index.asp?s={searchTerms}&amp;page=results&amp;zoektype=or";
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<OpenSearchDescription xmlns=\"http://a9.com/-/spec/opensearch/1.1/\">\n"
+               "  <ShortName>Demo " + std::to_string(engine.number) + " Pages</ShortName>\n"
+               "  <Description>The demo engine's result pages</Description>\n"
+               "  <Url type=\"text/html\" template=\"" + Base(engine) + query + "&amp;pageno={startPage}\"/>\n"
+               "</OpenSearchDescription>\n";
+    }
+
+    std::string FeedDescription(const Engine& engine) const
+    {
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<OpenSearchDescription xmlns=\"http://a9.com/-/spec/opensearch/1.1/\">\n"
+               "  <ShortName>Podcast " + std::to_string(engine.number) + "</ShortName>\n"
+               "  <Description>The demo engine's podcast feed</Description>\n"
+               "  <Url type=\"application/rss+xml\" template=\"" + Base(engine) + "/feed.xml?q={searchTerms}\"/>\n"
+               "</OpenSearchDescription>\n";
+    }
+
+    // A podcast feed: episodes named after the terms, some served from
+    // addresses without ".mp3" as podcast hosts do, and a second page.
+    std::string Feed(const Engine& engine, const httplib::Request& request) const
+    {
+        const std::string terms = Param(request, "q");
+        const int page = Param(request, "page") == "2" ? 2 : 1;
+        const std::string stem = DemoSlug(terms).empty() ? "episode" : DemoSlug(terms);
+        std::ostringstream xml;
+        xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            << "<rss version=\"2.0\" xmlns:atom=\"http://www.w3.org/2005/Atom\">\n<channel>\n"
+            << "<title>Demo " << engine.number << " Feed</title>\n<link>" << Base(engine) << "/</link>\n"
+            << "<description>Made-up episodes that play a short tone.</description>\n";
+        if (page == 1)
+            xml << "<atom:link rel=\"next\" href=\"" << Base(engine) << "/feed.xml?q=" << HtmlEscape(EncodeKeyword(terms))
+                << "&amp;page=2\"/>\n";
+        for (int i = 1; i <= 3; ++i) {
+            const int episode = (page - 1) * 3 + i;
+            xml << "<item><title>Episode " << episode << "</title>";
+            if (i == 2)
+                xml << "<enclosure url=\"" << Base(engine) << "/episode/" << stem << "-" << episode
+                    << "\" type=\"audio/mpeg\" length=\"0\"/>";
+            else
+                xml << "<enclosure url=\"" << Base(engine) << "/music/" << stem << "-episode-" << episode
+                    << ".mp3\" type=\"audio/mpeg\" length=\"0\"/>";
+            xml << "</item>\n";
+        }
+        xml << "</channel>\n</rss>\n";
+        return xml.str();
+    }
+
     void Route(Engine& engine)
     {
+        engine.server.Get("/opensearch.xml", [this, &engine](const httplib::Request&, httplib::Response& res) {
+            res.set_content(Description(engine), "application/opensearchdescription+xml");
+        });
+        engine.server.Get("/opensearch-feed.xml", [this, &engine](const httplib::Request&, httplib::Response& res) {
+            res.set_content(FeedDescription(engine), "application/opensearchdescription+xml");
+        });
+        engine.server.Get("/feed.xml", [this, &engine](const httplib::Request& req, httplib::Response& res) {
+            res.set_content(Feed(engine, req), "application/rss+xml");
+        });
         httplib::Server& server = engine.server;
         server.Get("/", [this, &engine](const httplib::Request&, httplib::Response& res) {
             res.set_content(HomePage(engine), "text/html");
@@ -207,6 +279,13 @@ struct DemoEngine::Impl {
             if (options.pageDelayMs > 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(options.pageDelayMs));
             res.set_content(ResultPage(engine, req), "text/html");
+        });
+        server.Get(R"(/episode/([^/]+))", [this](const httplib::Request& req, httplib::Response& res) {
+            if (clips.empty()) {
+                res.status = 404;
+                return;
+            }
+            res.set_content(clips[Fnv1a(std::string(req.matches[1]) + ".mp3") % clips.size()], "audio/mpeg");
         });
         server.Get(R"(/music/(.+))", [this](const httplib::Request& req, httplib::Response& res) {
             std::string name = req.matches[1];

@@ -64,6 +64,10 @@ bool CPagesView::StartDownload()
     m_item.nSlot = slot;
     m_item.nProgressColumn = 3;
     m_item.strFileName = DownloadFileName(m_item.strUrl);
+    // A podcast's file served from an address without ".mp3" is saved under
+    // the name its row shows, which has it.
+    if (m_lstFiles->GetItemImage(m_item.nItem) == IMG_USER_ENGINE_FILE)
+        m_item.strFileName = m_lstFiles->GetItemText(m_item.nItem, 2);
 
     DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
     entry = DownloadSlot{};

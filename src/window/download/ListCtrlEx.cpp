@@ -37,8 +37,24 @@ const std::vector<MenuResource>& MenuResources()
           {ID_POPUP_CLEAR_DOWNLOAD, "Cl&ear Downloaded File"},
           {ID_POPUP_RESUME_DOWNLOAD, "&Resume Downloaded File"}}},
         {"FILE_POPUP_MENU", {{ID_DOWNLOAD, "&DownLoad"}, {ID_COPY_URL, "&Copy URL"}}},
+        {"ENGINE_POPUP_MENU",
+         {{ID_POPUP_ADD_ENGINE, "Add engine..."},
+          {ID_POPUP_REMOVE_ENGINE, "Remove engine"},
+          {ID_POPUP_EDIT_ENGINES_FOLDER, "Edit engines folder"}}},
     };
     return menus;
+}
+
+// The engine list's entries came with the user's engines and are in every
+// language file; the older menus keep their built-in captions.
+std::string MenuText(const MenuItem& entry)
+{
+    switch (entry.id) {
+    case ID_POPUP_ADD_ENGINE: return LoadLanguageString(IDS_POPUP_ADD_ENGINE);
+    case ID_POPUP_REMOVE_ENGINE: return LoadLanguageString(IDS_POPUP_REMOVE_ENGINE);
+    case ID_POPUP_EDIT_ENGINES_FOLDER: return LoadLanguageString(IDS_POPUP_EDIT_ENGINES_FOLDER);
+    default: return entry.text;
+    }
 }
 
 const MenuResource* FindMenu(const std::string& name)
@@ -268,7 +284,7 @@ std::unique_ptr<QMenu> CListCtrlEx::BuildPopupMenu()
         return nullptr;
     auto menu = std::make_unique<QMenu>(this);
     for (const MenuItem& entry : resource->items) {
-        QAction* action = menu->addAction(QString::fromUtf8(entry.text));
+        QAction* action = menu->addAction(QString::fromStdString(MenuText(entry)));
         action->setData(entry.id);
     }
     if (IsDownloadMenu(m_strMenuName)) {

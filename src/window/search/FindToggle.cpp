@@ -47,6 +47,7 @@ void CPagesView::OnFindIt()
         // requested or reported. The rows found so far stay.
         m_btnFind->setText(QString::fromLatin1(kFindCaption));
         m_pNavigator1.reset();
+        StopUserEngines();
         if (!m_pNavigator2)
             return;
         m_btnFind->setText(QString::fromLatin1(kFindCaption));
@@ -62,6 +63,7 @@ void CPagesView::OnFindIt()
     m_nAvailableFiles = 0;
     // A search still running from before is replaced: both of its engines stop.
     m_pNavigator2.reset();
+    StopUserEngines();
     m_pNavigator1 = std::make_unique<CNavigateToMp3>();
     m_filesListStop.request_stop();
     m_filesListStop = std::stop_source();
@@ -71,22 +73,25 @@ void CPagesView::OnFindIt()
     UpdateFoundFileStates(true);
     m_lstEngines->SetItemText(0, 2, "0");
     m_lstEngines->SetItemText(1, 2, "0");
+    ResetUserEngineRows();
     m_cboArtist->WriteHistory(true);
     m_cboSong->WriteHistory(true);
     m_strSearchType = DeriveSearchType(m_strArtist, m_strSong);
     m_strSearchUrl = BuildEngineUrl(Engines().FirstBaseUrl(), m_strSearchType, m_strArtist, m_strSong);
     m_lstEngines->SetItemImage(0, IMG_ENGINE_AT_WORK);
     m_pNavigator1->m_strPageKey = "start";
-    m_pNavigator1->StartNavigation(m_strSearchUrl);
+    m_pNavigator1->StartNavigation(m_strSearchUrl, 1);
 }
 
 void CPagesView::OnSearchChainEnded()
 {
     if (m_btnFind->text() != QLatin1String(kStopCaption) || m_bSecondEngineStarted == 0)
         return;
-    if ((m_pNavigator1 && m_pNavigator1->IsRunning()) || (m_pNavigator2 && m_pNavigator2->IsRunning()))
+    if ((m_pNavigator1 && m_pNavigator1->IsRunning()) || (m_pNavigator2 && m_pNavigator2->IsRunning()) ||
+        UserEnginesRunning())
         return;
     m_btnFind->setText(QString::fromLatin1(kFindCaption));
     m_pNavigator1.reset();
     m_pNavigator2.reset();
+    StopUserEngines();
 }

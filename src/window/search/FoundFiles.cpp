@@ -132,7 +132,7 @@ platform::LRESULT CMainFrame::OnPageResult(platform::WPARAM wParam, platform::LP
     return 0;
 }
 
-platform::LRESULT CMainFrame::OnPageFinished(platform::WPARAM, platform::LPARAM)
+platform::LRESULT CMainFrame::OnPageFinished(platform::WPARAM, platform::LPARAM lParam)
 {
     CPagesView& view = *m_wndView;
     if (view.m_bSecondEngineStarted == 0) {
@@ -141,7 +141,10 @@ platform::LRESULT CMainFrame::OnPageFinished(platform::WPARAM, platform::LPARAM)
         const std::string url =
             BuildEngineUrl(Engines().SecondBaseUrl(), view.m_strSearchType, view.m_strArtist, view.m_strSong);
         view.m_lstEngines->SetItemImage(1, IMG_ENGINE_AT_WORK);
-        view.m_pNavigator2->StartNavigation(url);
+        view.m_pNavigator2->StartNavigation(url, 2);
+    } else if (lParam == 2 && view.m_userWalks.empty() && !view.m_userEngines.empty()) {
+        // The user's engines follow the second engine's first page.
+        view.StartUserEngine(0);
     }
     view.OnSearchChainEnded();
     return 0;
@@ -176,6 +179,10 @@ void CPagesView::CopyToClipboard(const std::string& text)
 // shows its menu; the download list shows its own for the row's slot.
 void CPagesView::OnListRightClick(CListCtrlEx* list, int row, int column, const QPoint& point)
 {
+    if (list == m_lstEngines) {
+        OnEngineListRightClick(row, point);
+        return;
+    }
     if (list == nullptr || row < 0 || !list->IsItemSelected(row))
         return;
     if (list == m_lstFiles) {

@@ -1,0 +1,144 @@
+#include "search/FeedReader.h"
+
+#include "download/FileNameFromUrl.h"
+#include "search/LinkExtractor.h"
+#include "search/SafeXml.h"
+
+#include <libxml/tree.h>
+
+namespace {
+
+std::string ToLower(std::string text)
+{
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+bool IsMp3Type(const std::string& type)
+{
+    const std::string t = ToLower(safexml::Trim(type.substr(0, type.find(';'))));
+    return t == "audio/mpeg" || t == "audio/mp3" || t == "audio/mpeg3" || t == "audio/x-mpeg" ||
+           t == "audio/x-mp3" || t == "audio/x-mpeg-3";
+}
+
+const xmlNode* FirstChild(const xmlNode* node, std::string_view name)
+{
+    for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
+        if (safexml::LocalName(child) == name)
+            return child;
+    }
+    return nullptr;
+}
+
+void AddFile(FeedPage& page, const std::string& feedUrl, const std::string& href, const std::string& type)
+{
+    const std::string url = ResolveLink(feedUrl, safexml::Trim(href));
+    if (url.empty() || !IsMp3Enclosure(url, type))
+        return;
+    std::string name = FileNameFromUrl(url);
+    // An MP3 served from an address without ".mp3" is saved as one.
+    if (!IsMp3Link(name)) {
+        if (name.empty())
+            name = "episode";
+        if (name.size() + 4 > kMaxFileNameBytes) {
+            std::size_t cut = kMaxFileNameBytes - 4;
+            while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+                --cut;
+            name.resize(cut);
+        }
+        name += ".mp3";
+    }
+    page.files.push_back({url, name});
+}
+
+// <link rel="next" href="..."> (Atom, or atom:link inside an RSS channel).
+void TakeNext(FeedPage& page, const std::string& feedUrl, const xmlNode* link)
+{
+    std::string rel;
+    std::string href;
+    if (!page.next.empty() || !safexml::Attribute(link, "rel", rel) || safexml::Trim(rel) != "next" ||
+        !safexml::Attribute(link, "href", href))
+        return;
+    page.next = ResolveLink(feedUrl, safexml::Trim(href));
+}
+
+void ReadRss(FeedPage& page, const xmlNode* channel, const std::string& feedUrl)
+{
+    for (const xmlNode* child = channel->children; child != nullptr; child = child->next) {
+        const std::string_view name = safexml::LocalName(child);
+        if (name == "title" && page.title.empty() && child->ns == nullptr) {
+            page.title = safexml::Text(child);
+        } else if (name == "link" && child->ns != nullptr) {
+            TakeNext(page, feedUrl, child);
+        } else if (name == "item") {
+            for (const xmlNode* part = child->children; part != nullptr; part = part->next) {
+                std::string url;
+                std::string type;
+                if (safexml::LocalName(part) != "enclosure" || !safexml::Attribute(part, "url", url))
+                    continue;
+                safexml::Attribute(part, "type", type);
+                AddFile(page, feedUrl, url, type);
+            }
+        }
+    }
+}
+
+void ReadAtom(FeedPage& page, const xmlNode* feed, const std::string& feedUrl)
+{
+    for (const xmlNode* child = feed->children; child != nullptr; child = child->next) {
+        const std::string_view name = safexml::LocalName(child);
+        if (name == "title" && page.title.empty()) {
+            page.title = safexml::Text(child);
+        } else if (name == "link") {
+            TakeNext(page, feedUrl, child);
+        } else if (name == "entry") {
+            for (const xmlNode* part = child->children; part != nullptr; part = part->next) {
+                std::string rel;
+                std::string href;
+                std::string type;
+                if (safexml::LocalName(part) != "link" || !safexml::Attribute(part, "rel", rel) ||
+                    safexml::Trim(rel) != "enclosure" || !safexml::Attribute(part, "href", href))
+                    continue;
+                safexml::Attribute(part, "type", type);
+                AddFile(page, feedUrl, href, type);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+bool IsMp3Enclosure(const std::string& url, const std::string& type)
+{
+    return IsMp3Type(type) || IsMp3Link(url);
+}
+
+FeedPage ParseFeed(std::string_view bytes, const std::string& feedUrl)
+{
+    FeedPage page;
+    safexml::Status status = safexml::Status::Ok;
+    const safexml::DocPtr doc = safexml::Parse(bytes, kMaxFeedBytes, status);
+    if (!doc)
+        return page;
+    const xmlNode* root = xmlDocGetRootElement(doc.get());
+    const std::string_view rootName = safexml::LocalName(root);
+    if (rootName == "rss") {
+        const xmlNode* channel = FirstChild(root, "channel");
+        if (channel == nullptr)
+            return page;
+        ReadRss(page, channel, feedUrl);
+    } else if (rootName == "feed") {
+        page.atom = true;
+        ReadAtom(page, root, feedUrl);
+    } else {
+        return page;
+    }
+    page.ok = true;
+    // A feed that names itself as its next page would be read for ever.
+    if (page.next == feedUrl)
+        page.next.clear();
+    return page;
+}

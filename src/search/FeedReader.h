@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One page of a podcast feed: RSS 2.0 (<item><enclosure url type>) or Atom
+// (<entry><link rel="enclosure" href type>), read through the same guarded
+// XML reader as engine descriptions.
+struct FeedFile {
+    std::string url;       // absolute
+    std::string fileName;  // the name it is saved under; always ends in ".mp3"
+};
+
+struct FeedPage {
+    bool ok = false;   // a well-formed RSS or Atom document
+    bool atom = false;
+    std::string title;
+    std::vector<FeedFile> files;  // in document order, duplicates kept
+    std::string next;             // the rel="next" page, absolute; empty when none
+};
+
+// Feeds are far larger than descriptions; a podcast with a long history
+// runs to several megabytes.
+inline constexpr std::size_t kMaxFeedBytes = 16 * 1024 * 1024;
+
+// Which enclosures are found files: those whose URL holds ".mp3", and those
+// of an MP3 type (audio/mpeg and its aliases) even without it, which podcast
+// hosts serve from addresses such as "/episode/1234". Other audio types
+// (Ogg, AAC) without ".mp3" are left out: they are no MP3 files.
+bool IsMp3Enclosure(const std::string& url, const std::string& type);
+
+// `feedUrl` is where the feed came from; relative addresses resolve against it.
+FeedPage ParseFeed(std::string_view bytes, const std::string& feedUrl);

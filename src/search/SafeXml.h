@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+struct _xmlDoc;
+struct _xmlNode;
+
+// Reads an XML document from the network or a user's file without trusting
+// it: nothing is fetched (no network, no external DTD or entity), no entity
+// is ever expanded, and a document that declares any entity is refused
+// outright, so a "billion laughs" or an external-entity trick never gets a
+// chance. Documents are held to a size cap before the parser sees them.
+namespace safexml {
+
+enum class Status { Ok, TooLarge, NotXml, DeclaresEntities };
+
+struct DocFree {
+    void operator()(_xmlDoc* doc) const;
+};
+using DocPtr = std::unique_ptr<_xmlDoc, DocFree>;
+
+// The parsed document, or nothing with the reason in `status`.
+DocPtr Parse(std::string_view bytes, std::size_t maxBytes, Status& status);
+
+// The element's local name (without its namespace prefix); empty for other nodes.
+std::string_view LocalName(const _xmlNode* node);
+// The value of the attribute `name` (no namespace), or nothing.
+bool Attribute(const _xmlNode* node, const char* name, std::string& value);
+// The element's text content, blanks at both ends trimmed.
+std::string Text(const _xmlNode* node);
+// Blanks (space, tab, CR, LF) at both ends removed.
+std::string Trim(std::string_view text);
+
+}  // namespace safexml

@@ -1,0 +1,234 @@
+#include "search/UserEngineWalk.h"
+
+#include "download/FileNameFromUrl.h"
+#include "platform/MessageChannel.h"
+#include "platform/WorkerThreads.h"
+#include "resources/Messages.h"
+#include "search/FeedReader.h"
+#include "search/FetchBody.h"
+#include "search/HtmlDocument.h"
+#include "search/LinkExtractor.h"
+#include "search/NavigateToMp3.h"
+#include "search/SearchQuery.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <vector>
+
+namespace {
+
+std::mutex g_liveMutex;
+std::condition_variable g_liveChanged;
+int g_liveWalks = 0;
+
+}  // namespace
+
+struct CUserEngineWalk::State {
+    std::atomic<bool> running{false};
+    std::atomic<int> firstPageRead{-1};
+};
+
+namespace {
+
+struct Found {
+    std::string url;
+    std::string fileName;
+};
+
+class Walker {
+public:
+    Walker(int number, const UserEngine& engine, std::stop_token stop, std::shared_ptr<CUserEngineWalk::State> state)
+        : m_number(number), m_engine(engine), m_stop(std::move(stop)), m_state(std::move(state))
+    {
+    }
+
+    void Run(const std::string& terms)
+    {
+        const std::optional<std::string> first = ExpandTemplate(m_engine, terms, 0);
+        if (first) {
+            if (m_engine.kind == UserEngine::Kind::Feed)
+                WalkFeed(*first);
+            else if (m_engine.PagesByTemplate())
+                WalkNumberedPages(terms);
+            else
+                WalkLinkedPages(*first);
+        }
+        if (m_state->firstPageRead.load() < 0)
+            m_state->firstPageRead.store(0);
+        if (!m_firstReported)
+            platform::SendMessage(WM_USER_ENGINE_FIRST_PAGE, 0, m_number, m_stop);
+        m_state->running.store(false);
+        platform::SendMessage(WM_USER_ENGINE_ENDED, 0, m_number, m_stop);
+    }
+
+private:
+    // Reports one page's files and the page itself; true when it held any.
+    bool Report(const std::string& url, const std::vector<Found>& files)
+    {
+        for (const Found& file : files) {
+            if (m_stop.stop_requested())
+                return false;
+            const UserEngineFind find{m_number, file.url.c_str(), file.fileName.c_str()};
+            const platform::LRESULT sound =
+                platform::SendMessage(WM_USER_ENGINE_FOUND, reinterpret_cast<platform::WPARAM>(&find), 0, m_stop);
+            platform::WaitForCompletion(sound, m_stop);
+        }
+        const UserEnginePage page{m_number, url.c_str(), !files.empty()};
+        platform::SendMessage(WM_USER_ENGINE_PAGE, reinterpret_cast<platform::WPARAM>(&page), 0, m_stop);
+        if (!m_firstReported) {
+            m_firstReported = true;
+            platform::SendMessage(WM_USER_ENGINE_FIRST_PAGE, 0, m_number, m_stop);
+        }
+        return !files.empty();
+    }
+
+    // The page's MP3 links, and its links for the next-page rule.
+    std::vector<Found> ReadHtml(const std::string& url, std::vector<std::string>& links, std::string& pageUrl)
+    {
+        CHtmlDocument document(m_stop);
+        const bool fetched = document.Fetch(url);
+        SetFirstPage(fetched && document.StatusCode() == 200);
+        links = document.GetLinks(CNavigateToMp3::kMaxLinksPerPage);
+        pageUrl = document.PageUrl().empty() ? url : document.PageUrl();
+        if (document.LinksCapped())
+            platform::SendMessage(WM_PAGE_CAPPED, reinterpret_cast<platform::WPARAM>(url.c_str()), 0, m_stop);
+        std::vector<Found> files;
+        for (const std::string& link : links) {
+            if (IsMp3Link(link))
+                files.push_back({link, FileNameFromUrl(link)});
+        }
+        return files;
+    }
+
+    void SetFirstPage(bool read)
+    {
+        int unknown = -1;
+        m_state->firstPageRead.compare_exchange_strong(unknown, read ? 1 : 0);
+    }
+
+    void WalkNumberedPages(const std::string& terms)
+    {
+        std::set<std::string> seen;
+        for (int page = 0; page < CUserEngineWalk::kMaxPages && !m_stop.stop_requested(); ++page) {
+            const std::optional<std::string> url = ExpandTemplate(m_engine, terms, page);
+            if (!url)
+                return;
+            std::vector<std::string> links;
+            std::string pageUrl;
+            const std::vector<Found> files = ReadHtml(*url, links, pageUrl);
+            bool fresh = false;
+            for (const Found& file : files)
+                fresh = seen.insert(file.url).second || fresh;
+            Report(*url, files);
+            // A site that answers every page number with the same results
+            // (or none) ends the walk here.
+            if (!fresh)
+                return;
+        }
+    }
+
+    void WalkLinkedPages(std::string url)
+    {
+        std::set<std::string> sent;
+        for (int page = 0; page < CUserEngineWalk::kMaxPages && !m_stop.stop_requested(); ++page) {
+            sent.insert(url.substr(0, url.find('#')));
+            std::vector<std::string> links;
+            std::string pageUrl;
+            const std::vector<Found> files = ReadHtml(url, links, pageUrl);
+            Report(url, files);
+            const auto next = FindNextPageLink(url, links, kPageKey);
+            if (!next || !sent.insert(links[*next].substr(0, links[*next].find('#'))).second)
+                return;
+            url = links[*next];
+        }
+    }
+
+    void WalkFeed(std::string url)
+    {
+        std::set<std::string> sent;
+        for (int page = 0; page < CUserEngineWalk::kMaxPages && !m_stop.stop_requested(); ++page) {
+            sent.insert(url);
+            const FetchedBody body = FetchBody(url, kMaxFeedBytes, m_stop);
+            SetFirstPage(body.fetched && body.status == 200);
+            FeedPage feed;
+            if (body.fetched && !body.capped)
+                feed = ParseFeed(body.body, body.pageUrl);
+            std::vector<Found> files;
+            for (FeedFile& file : feed.files)
+                files.push_back({std::move(file.url), std::move(file.fileName)});
+            Report(url, files);
+            if (feed.next.empty() || !sent.insert(feed.next).second)
+                return;
+            url = feed.next;
+        }
+    }
+
+    int m_number;
+    const UserEngine& m_engine;
+    std::stop_token m_stop;
+    std::shared_ptr<CUserEngineWalk::State> m_state;
+    bool m_firstReported = false;
+};
+
+}  // namespace
+
+CUserEngineWalk::CUserEngineWalk(int number, UserEngine engine)
+    : m_number(number), m_engine(std::move(engine)), m_state(std::make_shared<State>())
+{
+}
+
+CUserEngineWalk::~CUserEngineWalk()
+{
+    Stop();
+}
+
+bool CUserEngineWalk::Start(const std::string& artist, const std::string& song)
+{
+    m_state->running.store(true);
+    const std::string terms = SearchTermsOf(artist, song);
+    {
+        std::lock_guard lock(g_liveMutex);
+        ++g_liveWalks;
+    }
+    const auto ended = [] {
+        std::lock_guard lock(g_liveMutex);
+        if (--g_liveWalks == 0)
+            g_liveChanged.notify_all();
+    };
+    if (!platform::AfxBeginThread(
+            [number = m_number, engine = m_engine, stop = m_stopSource.get_token(), state = m_state, terms, ended] {
+                Walker(number, engine, stop, state).Run(terms);
+                ended();
+                return 0u;
+            })) {
+        m_state->running.store(false);
+        ended();
+        return false;
+    }
+    return true;
+}
+
+bool CUserEngineWalk::WaitForWalks(std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(g_liveMutex);
+    return g_liveChanged.wait_for(lock, timeout, [] { return g_liveWalks == 0; });
+}
+
+void CUserEngineWalk::Stop()
+{
+    m_stopSource.request_stop();
+}
+
+bool CUserEngineWalk::IsRunning() const
+{
+    return m_state->running.load();
+}
+
+std::optional<bool> CUserEngineWalk::FirstPageRead() const
+{
+    const int value = m_state->firstPageRead.load();
+    if (value < 0)
+        return std::nullopt;
+    return value == 1;
+}

@@ -1,0 +1,245 @@
+// The engines the user added: their rows on the engines page, their walks
+// (each starts after the previous engine's first page, the first after the
+// second built-in engine's) and the engine list's popup.
+#include "window/MainFrame.h"
+#include "window/PagesView.h"
+
+#include "download/ProbeQueue.h"
+#include "platform/Files.h"
+#include "platform/MessageBox.h"
+#include "platform/WorkerThreads.h"
+#include "resources/Messages.h"
+#include "resources/Resource.h"
+#include "resources/StringTable.h"
+#include "search/EngineAdder.h"
+#include "search/LinkExtractor.h"
+#include "search/UserEngineFolder.h"
+#include "search/UserEngineWalk.h"
+#include "settings/LanguagePack.h"
+#include "window/ProgressCtrl.h"
+#include "window/desktop/DesktopServices.h"
+#include "window/desktop/Sound.h"
+#include "window/download/ListCtrlEx.h"
+
+#include <QInputDialog>
+#include <QLabel>
+
+#include <filesystem>
+
+namespace {
+
+int RowOf(std::size_t index)
+{
+    return CPagesView::kFirstUserEngineRow + static_cast<int>(index);
+}
+
+}  // namespace
+
+void CPagesView::LoadUserEngineRows()
+{
+    while (m_lstEngines->GetItemCount() > kFirstUserEngineRow)
+        m_lstEngines->DeleteItem(m_lstEngines->GetItemCount() - 1);
+    UserEngineList list = LoadUserEngines(UserEnginesDir());
+    m_userEngines = std::move(list.engines);
+    m_userEngineCounts.assign(m_userEngines.size(), 0);
+    for (std::size_t i = 0; i < m_userEngines.size(); ++i) {
+        const UserEngine& engine = m_userEngines[i];
+        m_lstEngines->AddItem(RowOf(i), 4, IMG_ENGINE_RESTING,
+                              {"Not Connected", engine.shortName, "0", engine.homePage});
+    }
+    m_strUserEngineProblems.clear();
+    for (const std::string& problem : list.problems)
+        m_strUserEngineProblems += (m_strUserEngineProblems.empty() ? "" : "; ") + problem;
+    // At start the frame shows them once its status bar exists.
+    if (CMainFrame* frame = Frame(); frame != nullptr && frame->m_wndStatusBar != nullptr &&
+                                     !m_strUserEngineProblems.empty())
+        frame->SetStatusText(m_strUserEngineProblems);
+}
+
+void CPagesView::ResetUserEngineRows()
+{
+    m_userEngineCounts.assign(m_userEngines.size(), 0);
+    for (std::size_t i = 0; i < m_userEngines.size(); ++i) {
+        m_lstEngines->SetItemText(RowOf(i), 2, "0");
+        m_lstEngines->SetItemImage(RowOf(i), IMG_ENGINE_RESTING);
+    }
+}
+
+void CPagesView::StartUserEngine(std::size_t index)
+{
+    if (index >= m_userEngines.size() || index != m_userWalks.size())
+        return;
+    auto walk = std::make_unique<CUserEngineWalk>(static_cast<int>(index), m_userEngines[index]);
+    m_lstEngines->SetItemImage(RowOf(index), IMG_ENGINE_AT_WORK);
+    const bool started = walk->Start(m_strArtist, m_strSong);
+    m_userWalks.push_back(std::move(walk));
+    // A walk that cannot start passes its turn on at once.
+    if (!started) {
+        m_lstEngines->SetItemImage(RowOf(index), IMG_ENGINE_NO_RESULTS);
+        StartUserEngine(index + 1);
+    }
+}
+
+void CPagesView::StopUserEngines()
+{
+    // Releasing a walk stops it; its last messages are dropped.
+    m_userWalks.clear();
+}
+
+bool CPagesView::UserEnginesRunning() const
+{
+    for (const auto& walk : m_userWalks) {
+        if (walk->IsRunning())
+            return true;
+    }
+    return false;
+}
+
+void CPagesView::OnEngineListRightClick(int row, const QPoint& point)
+{
+    if (row >= 0 && !m_lstEngines->IsItemSelected(row))
+        m_lstEngines->SelectItem(row);
+    m_lstEngines->ShowPopupMenu(point);
+}
+
+void CPagesView::OnAddEngine()
+{
+    bool ok = false;
+    const std::string source = QInputDialog::getText(this, QString::fromStdString(LoadLanguageString(IDS_ADD_ENGINE_TITLE)),
+                                                     QString::fromStdString(LoadLanguageString(IDS_ADD_ENGINE_PROMPT)),
+                                                     QLineEdit::Normal, QString(), &ok)
+                                   .trimmed()
+                                   .toStdString();
+    if (!ok || source.empty())
+        return;
+    AddEngineFrom(source, false);
+}
+
+void CPagesView::AddEngineFrom(const std::string& source, bool replace)
+{
+    // Fetching a site and its description may take a while: a worker does
+    // it and hands the result back to the window.
+    const std::string dir = UserEnginesDir();
+    platform::AfxBeginThread([this, dir, source, replace] {
+        const AddEngineResult result = AddEngine(source, dir, replace);
+        platform::CallOnMainThread([this, source, result] { OnEngineAdded(source, result); });
+        return 0u;
+    });
+}
+
+void CPagesView::OnEngineAdded(const std::string& source, const AddEngineResult& result)
+{
+    if (result.status == AddEngineResult::Status::Exists) {
+        if (platform::AfxMessageBox(AfxFormatString1(LoadLanguageString(IDS_ENGINE_EXISTS), result.name),
+                                    platform::MB_YESNO) == platform::IDYES)
+            AddEngineFrom(source, true);
+        return;
+    }
+    if (result.status == AddEngineResult::Status::Failed) {
+        platform::AfxMessageBox(result.error);
+        return;
+    }
+    // A search in progress keeps its engines; the rows follow at the next one.
+    if (m_userWalks.empty())
+        LoadUserEngineRows();
+}
+
+void CPagesView::OnRemoveEngine()
+{
+    const int row = m_lstEngines->GetFirstSelectedItem();
+    if (row < kFirstUserEngineRow || static_cast<std::size_t>(row - kFirstUserEngineRow) >= m_userEngines.size()) {
+        platform::AfxMessageBox(LoadLanguageString(IDS_NO_ITEM_SELECTED));
+        return;
+    }
+    const UserEngine& engine = m_userEngines[static_cast<std::size_t>(row - kFirstUserEngineRow)];
+    if (platform::AfxMessageBox(AfxFormatString1(LoadLanguageString(IDS_ENGINE_REMOVE_CONFIRM), engine.shortName),
+                                platform::MB_YESNO) != platform::IDYES)
+        return;
+    platform::DeleteFile(UserEnginesDir() + engine.fileName);
+    // A search in progress keeps its engines; the rows follow at the next one.
+    if (m_userWalks.empty())
+        LoadUserEngineRows();
+}
+
+void CPagesView::OnEditEnginesFolder()
+{
+    const std::string dir = UserEnginesDir();
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    platform::ShellExecuteOpen(dir);
+}
+
+platform::LRESULT CMainFrame::OnUserEngineFound(platform::WPARAM wParam, platform::LPARAM)
+{
+    CPagesView& view = *m_wndView;
+    const auto* find = reinterpret_cast<const UserEngineFind*>(wParam);
+    if (find == nullptr || static_cast<std::size_t>(find->engine) >= view.m_userEngineCounts.size())
+        return 0;
+    const std::string url = find->url;
+    const std::string fileName = find->fileName;
+    if (!IsMp3Link(fileName))
+        return 0;
+    const std::size_t engine = static_cast<std::size_t>(find->engine);
+    ++view.m_userEngineCounts[engine];
+    view.m_lstEngines->SetItemText(RowOf(engine), 2, std::to_string(view.m_userEngineCounts[engine]));
+
+    // The same bound, rows, probes and sound as the built-in engines' files.
+    if (view.m_nFoundFiles >= kMaxFoundFiles) {
+        if (view.m_nFoundFiles == kMaxFoundFiles) {
+            ++view.m_nFoundFiles;
+            SetStatusText(AfxFormatString1(LoadLanguageString(IDS_SEARCH_ROWS_CAPPED), std::to_string(kMaxFoundFiles)));
+        }
+        return 0;
+    }
+    const int row = std::max(view.m_lstFiles->GetItemCount(), 0);
+    view.m_lstFiles->AddItem(row, 5, IMG_USER_ENGINE_FILE, {"HTTP", "Not Connected", fileName, "0", url});
+    view.UpdateFoundFileState(row);
+    m_item = DownloadItem{};
+    m_item.nItem = row;
+    m_item.strUrl = url;
+    m_item.strFileName = fileName;
+    m_item.nSearchId = view.m_nFilesSearchId;
+    ++view.m_nFoundFiles;
+    view.m_stcFilesCount->setText(QString::number(view.m_nFoundFiles));
+    view.m_ctlProgress->StepIt();
+    view.m_pProbes->Start(m_item, view.m_filesListStop.get_token());
+    if (view.m_bPlaySound == 0)
+        return 0;
+    const platform::LRESULT played = platform::BeginCompletion();
+    if (!platform::PlaySoundAsync(view.m_strSoundsDir + "NewMp3Found.wav",
+                                  platform::SND_NOWAIT | platform::SND_APPLICATION,
+                                  [played] { platform::EndCompletion(played); })) {
+        platform::EndCompletion(played);
+        return 0;
+    }
+    return played;
+}
+
+platform::LRESULT CMainFrame::OnUserEnginePage(platform::WPARAM wParam, platform::LPARAM)
+{
+    CPagesView& view = *m_wndView;
+    const auto* page = reinterpret_cast<const UserEnginePage*>(wParam);
+    if (page == nullptr || static_cast<std::size_t>(page->engine) >= view.m_userEngines.size())
+        return 0;
+    const std::size_t engine = static_cast<std::size_t>(page->engine);
+    const bool anyFound = page->found || view.m_userEngineCounts[engine] > 0;
+    view.m_lstEngines->SetItemImage(RowOf(engine), anyFound ? IMG_ENGINE_RESULTS : IMG_ENGINE_NO_RESULTS);
+    view.m_ctlProgress->SetPos(1000);
+    return 0;
+}
+
+platform::LRESULT CMainFrame::OnUserEngineFirstPage(platform::WPARAM, platform::LPARAM lParam)
+{
+    m_wndView->StartUserEngine(static_cast<std::size_t>(lParam) + 1);
+    return 0;
+}
+
+platform::LRESULT CMainFrame::OnUserEngineEnded(platform::WPARAM, platform::LPARAM lParam)
+{
+    CPagesView& view = *m_wndView;
+    const std::size_t engine = static_cast<std::size_t>(lParam);
+    if (engine < view.m_userEngines.size() && view.m_userEngineCounts[engine] == 0)
+        view.m_lstEngines->SetItemImage(RowOf(engine), IMG_ENGINE_NO_RESULTS);
+    view.OnSearchChainEnded();
+    return 0;
+}

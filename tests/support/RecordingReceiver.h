@@ -31,7 +31,7 @@ public:
 
     platform::LRESULT OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam) override
     {
-        Record record{message, {}, lParam};
+        Record record{message, {}, lParam, {}};
         if ((message == WM_MP3_FOUND || message == WM_PAGE_RESULT || message == WM_PAGE_CAPPED) && wParam != 0)
             record.text = reinterpret_cast<const char*>(wParam);
         // A user engine's walk: the URL, and its file name or whether its page held any.

@@ -274,6 +274,10 @@ bool DemoEngine::Start()
             int yes = 1;
             setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
         });
+        // The server writes an answer's head and body separately; without
+        // this, on a kept-alive connection the body waits for the client's
+        // delayed acknowledgement of the head, some 25 ms for every answer.
+        engine.server.set_tcp_nodelay(true);
         if (ports[i] == 0) {
             const int port = engine.server.bind_to_any_port("127.0.0.1");
             engine.port = port > 0 ? static_cast<std::uint16_t>(port) : 0;

@@ -52,6 +52,8 @@ public:
     std::unique_ptr<platform::HttpFile> m_pFile;
     std::atomic<bool> m_bAbort{false};
     bool m_bSafeToClose = false;
+    // The probe worker's open connections; null: a connection of its own.
+    platform::HttpConnections* m_pConnections = nullptr;
 
 private:
     bool AbortRequested() const;
@@ -62,5 +64,7 @@ private:
 };
 
 // The probe worker's procedure: copies the item into a local
-// CHttpDownloadInfo, runs it and returns 0.
-unsigned ProbeThreadProc(DownloadItem item, std::stop_token stopToken);
+// CHttpDownloadInfo, runs it over `connections` (a connection of its own
+// when null) and returns 0.
+unsigned ProbeThreadProc(DownloadItem item, std::stop_token stopToken,
+                         platform::HttpConnections* connections = nullptr);

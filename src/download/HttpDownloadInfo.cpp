@@ -129,10 +129,9 @@ void CHttpDownloadInfo::Probe()
             return;
         if (m_pFile->CertificateFailed()) {
             // The row says why the file cannot be had from this server.
-            const std::string text =
-                AfxFormatString1(LoadLanguageString(IDS_CERTIFICATE_FAILED), m_pFile->ErrorText());
-            platform::SendMessage(WM_FILE_STATUS, reinterpret_cast<platform::WPARAM>(&m_item),
-                                  reinterpret_cast<platform::LPARAM>(text.c_str()), m_stopToken);
+            PostFileMessage(WM_FILE_STATUS, m_item,
+                            AfxFormatString1(LoadLanguageString(IDS_CERTIFICATE_FAILED), m_pFile->ErrorText()), 0,
+                            m_stopToken);
         }
         Fail(IDS_CONNECT_ERROR, m_pFile->ErrorCode());
         return;
@@ -170,11 +169,10 @@ void CHttpDownloadInfo::Probe()
     if (m_pConnections != nullptr)
         m_pFile->DrainBody(kDrainLimit);
     if (length) {
-        platform::SendMessage(WM_FILE_SIZE_PROBED, reinterpret_cast<platform::WPARAM>(&m_item),
-                              static_cast<platform::LPARAM>(*length), m_stopToken);
-        const std::string available = LoadBuiltinString(IDS_AVALIABLE);
-        platform::SendMessage(WM_FILE_STATUS, reinterpret_cast<platform::WPARAM>(&m_item),
-                              reinterpret_cast<platform::LPARAM>(available.c_str()), m_stopToken);
+        // Posted: the probe goes on to the next file while the window
+        // takes these in its own time, in this order.
+        PostFileMessage(WM_FILE_SIZE_PROBED, m_item, {}, static_cast<platform::LPARAM>(*length), m_stopToken);
+        PostFileMessage(WM_FILE_STATUS, m_item, LoadBuiltinString(IDS_AVALIABLE), 0, m_stopToken);
     }
     CloseHandles();
 }

@@ -60,7 +60,8 @@ private:
     void Fail(unsigned textId, int errorCode);
 
     std::stop_token m_stopToken;
-    FileStatusReporter m_status{m_item, m_stopToken};
+    // The probe's texts are posted: nothing it reports needs an answer.
+    FileStatusReporter m_status{m_item, m_stopToken, true};
 };
 
 // The probe worker's procedure: copies the item into a local

@@ -308,13 +308,19 @@ void WaitForCompletion(LRESULT id, std::stop_token token)
 
 void PostMessage(unsigned message, WPARAM wParam, LPARAM lParam, std::stop_token token)
 {
+    PostMessage(message, wParam, lParam, nullptr, std::move(token));
+}
+
+void PostMessage(unsigned message, WPARAM wParam, LPARAM lParam, std::shared_ptr<const void> payload,
+                 std::stop_token token)
+{
     std::unique_lock lock(g_mutex);
     if (g_receiver == nullptr || IsShuttingDown())
         return;
     const std::uint64_t generation = g_generation;
     QObject* context = g_context;
     lock.unlock();
-    auto deliver = [message, wParam, lParam, token, generation] {
+    auto deliver = [message, wParam, lParam, token, generation, payload = std::move(payload)] {
         MessageReceiver* receiver = nullptr;
         {
             std::lock_guard guard(g_mutex);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stop_token>
 
 class QObject;
@@ -76,5 +77,11 @@ void WaitForCompletion(LRESULT id, std::stop_token token = {});
 
 // PostMessageA: queued, the sender goes on at once. Only values may travel.
 void PostMessage(unsigned message, WPARAM wParam = 0, LPARAM lParam = 0, std::stop_token token = {});
+
+// PostMessageA for a message whose wParam/lParam point into `payload`, which
+// the channel keeps until the message has been handled or dropped: a worker
+// that only reports goes on at once instead of waiting for the window.
+void PostMessage(unsigned message, WPARAM wParam, LPARAM lParam, std::shared_ptr<const void> payload,
+                 std::stop_token token);
 
 }  // namespace platform

@@ -9,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 using namespace platform;
 
@@ -127,6 +130,46 @@ TEST(MessageChannel, QueuedModeRunsOnTheWindowThreadAndReleasesSendersWhenTheWin
     EXPECT_TRUE(returned);
     ResetShutdownForTesting();
     ClearMainWindow(receiver.get());
+}
+
+// A posted message whose parameters point into a payload: the worker is long
+// gone when the window reads them; a stopped search's message is dropped and
+// its payload freed.
+TEST(MessageChannel, PostedPayloadsOutliveTheirSenderUntilHandled)
+{
+    int argc = 1;
+    char name[] = "test";
+    char* argv[] = {name};
+    QCoreApplication app(argc, argv);
+    QObject window;
+    struct TextReceiver final : MessageReceiver {
+        LRESULT OnMessage(unsigned message, WPARAM, LPARAM lParam) override
+        {
+            texts.push_back(std::to_string(message - WM_USER) + " " + reinterpret_cast<const char*>(lParam));
+            return 0;
+        }
+        std::vector<std::string> texts;
+    } receiver;
+    SetMainWindow(&receiver, &window);
+    std::stop_source stopped;
+    stopped.request_stop();
+    std::weak_ptr<const void> dropped;
+    ASSERT_TRUE(AfxBeginThread([&] {
+        for (int i = 1; i <= 3; ++i) {
+            auto text = std::make_shared<std::string>("text " + std::to_string(i));
+            const auto lParam = reinterpret_cast<LPARAM>(text->c_str());
+            if (i == 2)
+                dropped = text;
+            PostMessage(WM_USER + static_cast<unsigned>(i), 0, lParam, std::move(text),
+                        i == 2 ? stopped.get_token() : std::stop_token{});
+        }
+        return 0u;
+    }));
+    ASSERT_TRUE(WaitForWorkers(std::chrono::seconds(2)));
+    ASSERT_TRUE(ProcessUntil([&] { return receiver.texts.size() == 2; }));
+    EXPECT_EQ(receiver.texts, (std::vector<std::string>{"1 text 1", "3 text 3"}));
+    EXPECT_TRUE(dropped.expired());
+    ClearMainWindow(&receiver);
 }
 
 // Handlers that take longer than one drain slice make the drain hand the

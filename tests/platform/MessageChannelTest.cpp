@@ -172,6 +172,54 @@ TEST(MessageChannel, PostedPayloadsOutliveTheirSenderUntilHandled)
     ClearMainWindow(&receiver);
 }
 
+// A run of messages reaches the window in one trip, in order; it pauses
+// after a handler that asks the sender to wait for something, and a stopped
+// token ends it.
+TEST(MessageChannel, ARunOfMessagesStopsAtAResultAndAtAStop)
+{
+    int argc = 1;
+    char name[] = "test";
+    char* argv[] = {name};
+    QCoreApplication app(argc, argv);
+    QObject window;
+    struct RunReceiver final : MessageReceiver {
+        LRESULT OnMessage(unsigned, WPARAM wParam, LPARAM) override
+        {
+            seen.push_back(static_cast<int>(wParam));
+            if (static_cast<int>(wParam) == stopAt)
+                search.request_stop();
+            return static_cast<int>(wParam) == waitAt ? 99 : 0;
+        }
+        std::vector<int> seen;
+        int waitAt = 3;
+        int stopAt = 6;
+        std::stop_source search;
+    } receiver;
+    SetMainWindow(&receiver, &window);
+    const auto params = [](std::size_t i) { return std::pair{static_cast<WPARAM>(i), LPARAM{0}}; };
+    std::vector<SendRun> runs;
+    ASSERT_TRUE(AfxBeginThread([&] {
+        std::size_t sent = 0;
+        for (;;) {
+            const SendRun run = SendMessages(WM_USER + 40, 10 - sent, [&](std::size_t i) { return params(sent + i); },
+                                             receiver.search.get_token());
+            runs.push_back(run);
+            sent += run.handled;
+            if (run.handled == 0 || sent == 10)
+                return 0u;
+        }
+    }));
+    ASSERT_TRUE(ProcessUntil([&] { return RunningWorkerCount() == 0; }));
+    // 0..3 (3 asks to wait), 4..6 (6 stops the search), then nothing more.
+    EXPECT_EQ(receiver.seen, (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0].handled, 4u);
+    EXPECT_EQ(runs[0].lastResult, 99);
+    EXPECT_EQ(runs[1].handled, 3u);
+    EXPECT_EQ(runs[2].handled, 0u);
+    ClearMainWindow(&receiver);
+}
+
 // Handlers that take longer than one drain slice make the drain hand the
 // rest to a fresh event while workers keep queuing (ThreadSanitizer checks
 // that the drain's context is read under its lock).

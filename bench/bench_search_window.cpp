@@ -1,21 +1,30 @@
-// A whole search through the real window against the local demo engine with
-// 2 x 50 result pages of 20 MP3 links: 2,000 rows and 2,000 probes; once with
-// pages answered at once (loopback), once with each page answered after
-// 50 ms, as a real engine takes its time.
+// Whole searches through the real window, each case in a process of its own
+// so that its memory and CPU time are its own:
+//   1  the local demo engine, 2 x 50 result pages of 20 MP3 links (2,000 rows
+//      and 2,000 probes), pages answered at once (loopback);
+//   2  the same with each page answered after 50 ms, as a real engine takes
+//      its time;
+//   3  the demo engine, 2 x 250 pages of 100 links: 50,000 rows, the row cap;
+//   4  nginx over plain HTTP, its listing of 1,000 MP3 files as each engine's
+//      one result page: 2,000 rows;
+//   5  the same over TLS, with a CA made for the run.
 //
-// Prints, for each, from one run:
+// Prints, per case:
 //   walk       Find pressed -> the last page reported finished (the toggle
 //              returns to "Find It!" in that very handler)
-//   bare       a plain sequential libcurl loop fetching the 50 pages of the
+//   bare       a plain sequential libcurl loop fetching the pages of the
 //              first engine's chain, for comparison with the walk
 //   probes     Find pressed -> every probe has answered
+//   per file   (probes - bare) / rows: what the window and the probes add to
+//              each found file
 //   stall      the longest gap between two ticks of a 10 ms heartbeat timer
 //              on the user-interface thread
-//   per page   (walk - bare) / pages: what the window adds to each page
-//   peak-rss   the process's peak resident memory over both runs (the demo
-//              engine runs in a process of its own)
+//   peak-rss   the case's peak resident memory (the engine runs in a process
+//              of its own)
+//   cpu        user and system CPU time of the case's process
 //
-// Run: build with -DTUNORVA_BENCH=ON (Release), then bench/bench_search_window.
+// Run: build with -DTUNORVA_BENCH=ON (Release), then bench/bench_search_window
+// (all cases) or bench/bench_search_window --case N.
 #include "window/download/ListCtrlEx.h"
 #include "platform/Files.h"
 #include "platform/Http.h"
@@ -31,6 +40,8 @@
 #include "window/PagesView.h"
 #include "window/TunorvaApp.h"
 
+#include "NginxServer.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -44,16 +55,34 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <thread>
 
 namespace {
 
-constexpr int kPages = 50;
-constexpr int kPerPage = 20;
-constexpr int kRows = 2 * kPages * kPerPage;
-// A real engine takes its time over each result page.
-constexpr int kRealisticDelayMs = 50;
+enum class Engine { Demo, NginxHttp, NginxTls };
+
+struct Case {
+    const char* title;
+    Engine engine;
+    int pages;      // per engine
+    int perPage;
+    int pageDelayMs;
+};
+
+constexpr Case kCases[] = {
+    {"demo engine, 2 x 50 pages x 20 links, loopback", Engine::Demo, 50, 20, 0},
+    {"demo engine, 2 x 50 pages x 20 links, each page answered after 50 ms", Engine::Demo, 50, 20, 50},
+    {"demo engine, 2 x 250 pages x 100 links (50,000 rows), loopback", Engine::Demo, 250, 100, 0},
+    {"nginx, plain HTTP, 2 x 1 listing x 1,000 files", Engine::NginxHttp, 1, 1000, 0},
+    {"nginx, TLS, 2 x 1 listing x 1,000 files", Engine::NginxTls, 1, 1000, 0},
+};
+constexpr int kCaseCount = static_cast<int>(sizeof kCases / sizeof kCases[0]);
+constexpr qint64 kGiveUpMs = 600000;
 
 class SilentSound final : public platform::SoundBackend {
 public:
@@ -73,6 +102,9 @@ std::string Get(CURL* curl, const std::string& url)
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Collect);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    if (const char* ca = std::getenv("SSL_CERT_FILE"); ca != nullptr)
+        curl_easy_setopt(curl, CURLOPT_CAINFO, ca);
     curl_easy_perform(curl);
     return body;
 }
@@ -101,31 +133,74 @@ struct Figures {
     qint64 stallMs = 0;
 };
 
-// One whole search against a demo engine that answers each result page
-// `pageDelayMs` late.
-bool RunSearch(QApplication& qapp, int pageDelayMs, Figures& figures)
+// Starts the case's engine and writes its Engines.ini; the returned objects
+// keep it running.
+struct RunningEngine {
+    QProcess demo;
+    std::unique_ptr<testing_support::NginxServer> nginx;
+    ~RunningEngine()
+    {
+        if (demo.state() != QProcess::NotRunning) {
+            demo.kill();
+            demo.waitForFinished(2000);
+        }
+    }
+};
+
+bool StartEngine(const Case& c, const QString& ini, const std::string& folder, RunningEngine& engine)
 {
+    if (c.engine == Engine::Demo) {
+        engine.demo.start(QStringLiteral(TUNORVA_DEMO_ENGINE),
+                          {"--port1", "0", "--port2", "0", "--pages", QString::number(c.pages), "--per-page",
+                           QString::number(c.perPage), "--page-delay", QString::number(c.pageDelayMs),
+                           "--engines-ini", ini, "--quiet"});
+        for (int i = 0; i < 100 && !QFile::exists(ini); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return QFile::exists(ini);
+    }
+    // The engine's page is a folder: nginx answers /index.asp with a redirect
+    // to /index.asp/ and that with its listing of the files.
+    const std::string root = folder + "/www";
+    std::filesystem::create_directories(root + "/index.asp");
+    for (int i = 0; i < c.perPage; ++i) {
+        std::ofstream file(root + "/index.asp/song-" + std::to_string(i) + ".mp3", std::ios::binary);
+        file << std::string(4096 + static_cast<std::size_t>(i), 'm');
+    }
+    engine.nginx = std::make_unique<testing_support::NginxServer>(root);
+    if (!engine.nginx->Running()) {
+        std::fprintf(stderr, "nginx did not start: %s\n", engine.nginx->Error().c_str());
+        return false;
+    }
+    std::string host;
+    if (c.engine == Engine::NginxTls) {
+        ::setenv("SSL_CERT_FILE", engine.nginx->CaFile().c_str(), 1);
+        host = "https://127.0.0.1:" + std::to_string(engine.nginx->TlsPort());
+    } else {
+        host = "127.0.0.1:" + std::to_string(engine.nginx->Port());
+    }
+    std::ofstream out(ini.toStdString(), std::ios::trunc);
+    out << "[Engine1]\nHost=" << host << "\n[Engine2]\nHost=" << host << "\n";
+    return static_cast<bool>(out);
+}
+
+// One whole search of case `c`.
+bool RunSearch(QApplication& qapp, const Case& c, Figures& figures)
+{
+    const int expectedRows = 2 * c.pages * c.perPage;
     QTemporaryDir programDir;
     std::filesystem::create_directories(programDir.path().toStdString() + "/Temp");
     platform::SetProgramDirForTesting(programDir.path().toStdString());
     const QString ini = programDir.filePath(QStringLiteral("Engines.ini"));
 
-    QProcess demo;
-    demo.start(QStringLiteral(TUNORVA_DEMO_ENGINE),
-               {"--port1", "0", "--port2", "0", "--pages", QString::number(kPages), "--per-page",
-                QString::number(kPerPage), "--page-delay", QString::number(pageDelayMs), "--engines-ini", ini,
-                "--quiet"});
-    for (int i = 0; i < 100 && !QFile::exists(ini); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    if (!QFile::exists(ini)) {
-        std::fprintf(stderr, "the demo engine did not start\n");
+    RunningEngine engine;
+    if (!StartEngine(c, ini, programDir.path().toStdString(), engine)) {
+        std::fprintf(stderr, "the engine did not start\n");
         return false;
     }
     SetEngines(EngineConfig::Load(ini.toStdString()));
 
     // The bare loop: the same pages, one after the other, each on a connection
-    // of its own as each page worker has (the demo engine's server answers a
-    // reused connection some 25 ms late, which would flatter nobody).
+    // of its own as each page worker has.
     CURL* curl = curl_easy_init();
     curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
     const auto urls = ChainUrls(curl, BuildEngineUrl(Engines().FirstBaseUrl(), "or", "abba", ""));
@@ -156,9 +231,9 @@ bool RunSearch(QApplication& qapp, int pageDelayMs, Figures& figures)
             lastTick = now;
             if (figures.walkMs < 0 && view->m_btnFind->text() == QLatin1String("Find It!"))
                 figures.walkMs = now;
-            if (figures.probesMs < 0 && view->m_stcAvailableCount->text().toInt() >= kRows)
+            if (figures.probesMs < 0 && view->m_stcAvailableCount->text().toInt() >= expectedRows)
                 figures.probesMs = now;
-            if ((figures.walkMs >= 0 && figures.probesMs >= 0) || now > 120000)
+            if ((figures.walkMs >= 0 && figures.probesMs >= 0) || now > kGiveUpMs)
                 qapp.quit();
         });
         clock.start();
@@ -170,15 +245,17 @@ bool RunSearch(QApplication& qapp, int pageDelayMs, Figures& figures)
         app.MainWindow()->OnCmdMsg(ID_APP_EXIT);
         platform::WaitForWorkers(std::chrono::seconds(10));
     }
-    demo.kill();
-    demo.waitForFinished(2000);
     return ok;
 }
 
-void Print(const char* title, const Figures& f)
+void Print(const Case& c, const Figures& f)
 {
     const double pages = static_cast<double>(std::max<std::size_t>(f.pages, 1));
-    std::printf("%s\n", title);
+    const double rows = static_cast<double>(std::max(f.rows, 1));
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    std::printf("%s\n", c.title);
     std::printf("  pages of the longer chain  %zu\n", f.pages);
     std::printf("  rows                       %d\n", f.rows);
     std::printf("  walk                       %lld ms\n", static_cast<long long>(f.walkMs));
@@ -187,12 +264,15 @@ void Print(const char* title, const Figures& f)
     std::printf("  window's cost per page     %.2f ms ((walk - bare) / pages)\n",
                 static_cast<double>(f.walkMs - f.bareMs) / pages);
     std::printf("  all probes answered        %lld ms\n", static_cast<long long>(f.probesMs));
+    std::printf("  cost per found file        %.3f ms ((probes - bare) / rows)\n",
+                static_cast<double>(f.probesMs - f.bareMs) / rows);
     std::printf("  longest UI stall           %lld ms\n", static_cast<long long>(f.stallMs));
+    std::printf("  peak resident memory       %ld MB\n", usage.ru_maxrss / 1024);
+    std::printf("  CPU                        %.2f s user, %.2f s system\n", seconds(usage.ru_utime),
+                seconds(usage.ru_stime));
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int RunCase(int argc, char** argv, int index)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     platform::InitHttp();
@@ -201,17 +281,39 @@ int main(int argc, char** argv)
     platform::SetSoundBackend(&silence);
     CSplashDlg::SetSkipForTesting(true);
 
-    Figures loopback;
-    Figures realistic;
-    const bool ok = RunSearch(qapp, 0, loopback) && RunSearch(qapp, kRealisticDelayMs, realistic);
-    Print("loopback engine (pages answered at once)", loopback);
-    Print("realistic engine (each page answered after 50 ms)", realistic);
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("peak resident memory         %ld MB\n", usage.ru_maxrss / 1024);
+    const Case& c = kCases[index];
+    Figures figures;
+    const bool ok = RunSearch(qapp, c, figures);
+    Print(c, figures);
+    if (!ok)
+        std::printf("  (did not finish)\n");
 
     platform::BeginShutdown();
     platform::WaitForWorkers(std::chrono::seconds(5));
     std::fflush(stdout);
     std::_Exit(ok ? 0 : 1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--case") == 0) {
+            const int index = std::atoi(argv[i + 1]) - 1;
+            if (index < 0 || index >= kCaseCount) {
+                std::fprintf(stderr, "no case %s\n", argv[i + 1]);
+                return 2;
+            }
+            return RunCase(argc, argv, index);
+        }
+    }
+    // Every case in a process of its own, one after the other.
+    int failed = 0;
+    for (int i = 1; i <= kCaseCount; ++i) {
+        std::fflush(stdout);
+        const std::string command = std::string("'") + argv[0] + "' --case " + std::to_string(i);
+        failed += std::system(command.c_str()) != 0 ? 1 : 0;
+    }
+    return failed == 0 ? 0 : 1;
 }

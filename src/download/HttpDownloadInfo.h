@@ -41,7 +41,7 @@ public:
     std::string m_strLocalPath;   // the item's file name; the probe does not use it
     std::string m_strUserName;    // always empty
     std::string m_strPassword;    // always empty
-    DownloadItem m_item;          // its address is the wParam of every message
+    DownloadItem m_item;          // the messages carry a copy of it (its address when sent)
     std::string m_strError;
     std::string m_strServer;
     std::string m_strObject;
@@ -52,15 +52,20 @@ public:
     std::unique_ptr<platform::HttpFile> m_pFile;
     std::atomic<bool> m_bAbort{false};
     bool m_bSafeToClose = false;
+    // The probe worker's open connections; null: a connection of its own.
+    platform::HttpConnections* m_pConnections = nullptr;
 
 private:
     bool AbortRequested() const;
     void Fail(unsigned textId, int errorCode);
 
     std::stop_token m_stopToken;
-    FileStatusReporter m_status{m_item, m_stopToken};
+    // The probe's texts are posted: nothing it reports needs an answer.
+    FileStatusReporter m_status{m_item, m_stopToken, true};
 };
 
 // The probe worker's procedure: copies the item into a local
-// CHttpDownloadInfo, runs it and returns 0.
-unsigned ProbeThreadProc(DownloadItem item, std::stop_token stopToken);
+// CHttpDownloadInfo, runs it over `connections` (a connection of its own
+// when null) and returns 0.
+unsigned ProbeThreadProc(DownloadItem item, std::stop_token stopToken,
+                         platform::HttpConnections* connections = nullptr);

@@ -6,9 +6,12 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cctype>
 #include <cstdlib>
+#include <mutex>
+#include <set>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -41,7 +44,83 @@ std::string_view TrimLineEnd(std::string_view line)
     return line;
 }
 
+// TLS sessions shared by every worker's connections, so that a worker that
+// opens its first connection to a server resumes the session another worker
+// negotiated. Made on first use (after curl_global_init) and kept for the
+// process's life.
+class SharedSessions {
+public:
+    static CURLSH* Handle()
+    {
+        static SharedSessions sessions;
+        return sessions.m_share;
+    }
+
+private:
+    SharedSessions()
+    {
+        m_share = curl_share_init();
+        if (m_share == nullptr)
+            return;
+        if (curl_share_setopt(m_share, CURLSHOPT_LOCKFUNC, &Lock) != CURLSHE_OK ||
+            curl_share_setopt(m_share, CURLSHOPT_UNLOCKFUNC, &Unlock) != CURLSHE_OK ||
+            curl_share_setopt(m_share, CURLSHOPT_USERDATA, this) != CURLSHE_OK ||
+            curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION) != CURLSHE_OK) {
+            curl_share_cleanup(m_share);
+            m_share = nullptr;
+        }
+    }
+
+    static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* user)
+    {
+        static_cast<SharedSessions*>(user)->m_locks[static_cast<std::size_t>(data) % kLocks].lock();
+    }
+    static void Unlock(CURL*, curl_lock_data data, void* user)
+    {
+        static_cast<SharedSessions*>(user)->m_locks[static_cast<std::size_t>(data) % kLocks].unlock();
+    }
+
+    static constexpr std::size_t kLocks = 8;
+    CURLSH* m_share = nullptr;
+    std::array<std::mutex, kLocks> m_locks;
+};
+
+// "scheme://host:port" of an absolute URL; empty when it cannot be read.
+std::string OriginOf(const char* url)
+{
+    std::string origin;
+    CURLU* parsed = curl_url();
+    if (parsed != nullptr && url != nullptr && curl_url_set(parsed, CURLUPART_URL, url, 0) == CURLUE_OK) {
+        char* scheme = nullptr;
+        char* host = nullptr;
+        char* port = nullptr;
+        if (curl_url_get(parsed, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+            curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
+            curl_url_get(parsed, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK)
+            origin = std::string(scheme) + "://" + host + ":" + port;
+        curl_free(scheme);
+        curl_free(host);
+        curl_free(port);
+    }
+    curl_url_cleanup(parsed);
+    return origin;
+}
+
 }  // namespace
+
+struct HttpConnections::Impl {
+    // The request that uses the connections now; a connection closed while
+    // none does (at the end) concerns nobody.
+    HttpFile::Impl* current = nullptr;
+    std::unique_ptr<CURLM, MultiDeleter> multi{curl_multi_init()};
+};
+
+HttpConnections::HttpConnections()
+    : m_impl(std::make_unique<Impl>())
+{
+}
+
+HttpConnections::~HttpConnections() = default;
 
 struct HttpFile::Impl {
     enum class EventKind { Resolving, Resolved, Connecting, Connected, Redirect };
@@ -58,7 +137,9 @@ struct HttpFile::Impl {
     std::string askedUrl;  // where the next request goes
 
     std::unique_ptr<CURL, EasyDeleter> easy;
-    std::unique_ptr<CURLM, MultiDeleter> multi;
+    std::unique_ptr<CURLM, MultiDeleter> ownMulti;  // when the request has a connection of its own
+    HttpConnections::Impl* pool = nullptr;          // when it takes one from a worker's connections
+    CURLM* multi = nullptr;                         // one of the two
     std::unique_ptr<curl_slist, SlistDeleter> headerList;
     char errorBuffer[CURL_ERROR_SIZE] = {};
 
@@ -73,13 +154,17 @@ struct HttpFile::Impl {
     Clock::time_point lastActivity;
     std::optional<Clock::time_point> deadline;  // set by the first send when there is a total time
     curl_socket_t socket = CURL_SOCKET_BAD;     // the connection's socket, while it is open
+    bool openedThisHop = false;                 // a new connection is being made for this hop
+    std::set<std::string> hopOrigins;           // servers this request has been connected to
 
     // The handles go first: closing them may still call back into this object.
     ~Impl()
     {
         if (attached)
-            curl_multi_remove_handle(multi.get(), easy.get());
-        multi.reset();
+            curl_multi_remove_handle(multi, easy.get());
+        if (pool != nullptr && pool->current == this)
+            pool->current = nullptr;
+        ownMulti.reset();
         easy.reset();
     }
 
@@ -154,20 +239,26 @@ struct HttpFile::Impl {
     static int OnResolverStart(void*, void*, void* user)
     {
         auto* self = static_cast<Impl*>(user);
+        self->openedThisHop = true;
         self->events.push_back({EventKind::Resolving, self->server});
         return 0;
     }
 
-    static curl_socket_t OnOpenSocket(void* user, curlsocktype, curl_sockaddr* address)
+    curl_socket_t OpenSocket(curl_sockaddr* address)
     {
-        auto* self = static_cast<Impl*>(user);
+        openedThisHop = true;
         char host[NI_MAXHOST] = {};
         if (getnameinfo(&address->addr, address->addrlen, host, sizeof host, nullptr, 0, NI_NUMERICHOST) == 0) {
-            self->events.push_back({EventKind::Resolved, host});
-            self->events.push_back({EventKind::Connecting, host});
+            events.push_back({EventKind::Resolved, host});
+            events.push_back({EventKind::Connecting, host});
         }
-        self->socket = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
-        return self->socket;
+        socket = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+        return socket;
+    }
+
+    static curl_socket_t OnOpenSocket(void* user, curlsocktype, curl_sockaddr* address)
+    {
+        return static_cast<Impl*>(user)->OpenSocket(address);
     }
 
     static int OnCloseSocket(void* user, curl_socket_t item)
@@ -178,10 +269,26 @@ struct HttpFile::Impl {
         return ::close(item);
     }
 
+    // A kept connection outlives the request that opened it, so libcurl
+    // closes it with the worker's connections as its data, never a request.
+    static int OnClosePooledSocket(void* user, curl_socket_t item)
+    {
+        auto* pool = static_cast<HttpConnections::Impl*>(user);
+        if (pool->current != nullptr && pool->current->socket == item)
+            pool->current->socket = CURL_SOCKET_BAD;
+        return ::close(item);
+    }
+
     // Counts every byte the connection receives, also the bytes of a header
     // line that is not complete yet, which libcurl hands over only whole.
     void NoteBytesReceived()
     {
+        if (socket == CURL_SOCKET_BAD && pool != nullptr) {
+            // A connection an earlier request opened.
+            curl_socket_t active = CURL_SOCKET_BAD;
+            if (curl_easy_getinfo(easy.get(), CURLINFO_ACTIVESOCKET, &active) == CURLE_OK)
+                socket = active;
+        }
         if (socket == CURL_SOCKET_BAD)
             return;
         tcp_info info{};
@@ -195,7 +302,25 @@ struct HttpFile::Impl {
 
     static int OnPrereq(void* user, char* primaryIp, char*, int, int)
     {
-        static_cast<Impl*>(user)->events.push_back({EventKind::Connected, primaryIp != nullptr ? primaryIp : ""});
+        auto* self = static_cast<Impl*>(user);
+        const std::string address = primaryIp != nullptr ? primaryIp : "";
+        if (self->pool != nullptr) {
+            char* url = nullptr;
+            curl_easy_getinfo(self->easy.get(), CURLINFO_EFFECTIVE_URL, &url);
+            std::string origin = OriginOf(url);
+            // A connection kept from an earlier request: the steps it went
+            // through then are told again, as a connection of this request's
+            // own would tell them. A hop back to a server this request has
+            // already been connected to tells only "connected", as always.
+            if (!self->openedThisHop && self->hopOrigins.count(origin) == 0) {
+                self->events.push_back({EventKind::Resolving, self->server});
+                self->events.push_back({EventKind::Resolved, address});
+                self->events.push_back({EventKind::Connecting, address});
+            }
+            self->hopOrigins.insert(std::move(origin));
+        }
+        self->openedThisHop = false;
+        self->events.push_back({EventKind::Connected, address});
         return CURL_PREREQFUNC_OK;
     }
 
@@ -221,7 +346,7 @@ struct HttpFile::Impl {
         done = true;
         result = code;
         if (attached) {
-            curl_multi_remove_handle(multi.get(), easy.get());
+            curl_multi_remove_handle(multi, easy.get());
             attached = false;
         }
         if (code != CURLE_OK) {
@@ -254,10 +379,10 @@ struct HttpFile::Impl {
                 curl_easy_pause(easy.get(), CURLPAUSE_CONT);
             }
             int running = 0;
-            curl_multi_perform(multi.get(), &running);
+            curl_multi_perform(multi, &running);
             DeliverEvents();
             int queued = 0;
-            while (CURLMsg* msg = curl_multi_info_read(multi.get(), &queued)) {
+            while (CURLMsg* msg = curl_multi_info_read(multi, &queued)) {
                 if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy.get())
                     Finish(msg->data.result);
             }
@@ -274,7 +399,7 @@ struct HttpFile::Impl {
                 Finish(CURLE_OPERATION_TIMEDOUT);
                 break;
             }
-            curl_multi_poll(multi.get(), nullptr, 0, kPollMs, nullptr);
+            curl_multi_poll(multi, nullptr, 0, kPollMs, nullptr);
         }
         DeliverEvents();
     }
@@ -290,8 +415,14 @@ HttpFile::HttpFile(std::string server, std::uint16_t port, std::string object, H
     d.object = std::move(object);
     d.options = std::move(options);
     d.easy.reset(curl_easy_init());
-    d.multi.reset(curl_multi_init());
-    if (!d.easy || !d.multi) {
+    if (d.options.connections != nullptr) {
+        d.pool = d.options.connections->m_impl.get();
+        d.multi = d.pool->multi.get();
+    } else {
+        d.ownMulti.reset(curl_multi_init());
+        d.multi = d.ownMulti.get();
+    }
+    if (!d.easy || d.multi == nullptr) {
         m_errorCode = CURLE_FAILED_INIT;
         m_errorText = "The HTTP layer could not be set up.";
         return;
@@ -341,8 +472,18 @@ HttpFile::HttpFile(std::string server, std::uint16_t port, std::string object, H
     curl_easy_setopt(easy, CURLOPT_RESOLVER_START_DATA, &d);
     curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &Impl::OnOpenSocket);
     curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, &d);
-    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &Impl::OnCloseSocket);
-    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, &d);
+    if (d.pool != nullptr) {
+        curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &Impl::OnClosePooledSocket);
+        curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, d.pool);
+        // Every new connection resolves its server's name afresh, as one of a
+        // request's own does, so that it reports that step too.
+        curl_easy_setopt(easy, CURLOPT_DNS_CACHE_TIMEOUT, 0L);
+        if (CURLSH* share = SharedSessions::Handle(); share != nullptr)
+            curl_easy_setopt(easy, CURLOPT_SHARE, share);
+    } else {
+        curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &Impl::OnCloseSocket);
+        curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, &d);
+    }
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Impl::OnPrereq);
     curl_easy_setopt(easy, CURLOPT_PREREQDATA, &d);
 }
@@ -355,10 +496,14 @@ HttpFile::~HttpFile()
 bool HttpFile::SendRequest()
 {
     Impl& d = *m_impl;
-    if (!d.easy || !d.multi)
+    if (!d.easy || d.multi == nullptr)
         return false;
+    if (d.pool != nullptr)
+        d.pool->current = &d;
+    d.openedThisHop = false;
+    d.hopOrigins.clear();
     if (d.attached) {
-        curl_multi_remove_handle(d.multi.get(), d.easy.get());
+        curl_multi_remove_handle(d.multi, d.easy.get());
         d.attached = false;
     }
     d.headersDone = false;
@@ -383,7 +528,7 @@ bool HttpFile::SendRequest()
         d.Finish(CURLE_OPERATION_TIMEDOUT);
         return false;
     }
-    if (curl_multi_add_handle(d.multi.get(), d.easy.get()) != CURLM_OK) {
+    if (curl_multi_add_handle(d.multi, d.easy.get()) != CURLM_OK) {
         d.Finish(CURLE_FAILED_INIT);
         return false;
     }
@@ -448,6 +593,22 @@ std::size_t HttpFile::Read(void* buffer, std::size_t size)
 std::size_t HttpFile::ReadSome(void* buffer, std::size_t size)
 {
     return m_impl->Take(buffer, size, 1);
+}
+
+bool HttpFile::DrainBody(std::size_t maxBytes)
+{
+    Impl& d = *m_impl;
+    if (!d.easy || (!d.attached && !d.done))
+        return false;
+    // Only a body of a stated length: one that ends with the connection
+    // could not leave it reusable, and waiting for that end could be long.
+    curl_off_t length = -1;
+    if (curl_easy_getinfo(d.easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK || length < 0 ||
+        static_cast<std::uint64_t>(length) > maxBytes)
+        return false;
+    d.Pump([&d, maxBytes] { return d.Available() > maxBytes; });
+    d.bodyPos = d.body.size();
+    return d.done && d.result == CURLE_OK;
 }
 
 void HttpFile::SetCredentials(const std::string& userName, const std::string& password, bool forProxy)
@@ -553,7 +714,7 @@ void HttpFile::Close()
 {
     Impl& d = *m_impl;
     if (d.attached) {
-        curl_multi_remove_handle(d.multi.get(), d.easy.get());
+        curl_multi_remove_handle(d.multi, d.easy.get());
         d.attached = false;
     }
     d.done = true;

@@ -23,6 +23,8 @@ public:
     virtual void OnRedirect(const std::string& url) {}
 };
 
+class HttpConnections;
+
 struct HttpRequestOptions {
     // Header lines ("Name: value"), each added only where the request has no
     // such header yet.
@@ -47,6 +49,9 @@ struct HttpRequestOptions {
     // download may take as long as its bytes keep coming).
     int totalTimeoutMs = 0;
     HttpStatusObserver* observer = nullptr;
+    // Where the request finds an open connection to its server and leaves its
+    // own for the next request; null: a connection of its own, closed with it.
+    HttpConnections* connections = nullptr;
     // Stopping it ends every wait of the request at its next check (at most
     // about 100 ms); so does the process's shut-down.
     std::stop_token stopToken;
@@ -82,6 +87,12 @@ public:
     // Reads whatever part of the body has arrived, up to `size` bytes, waiting
     // only while nothing has. 0 at the end of the body or after a failure.
     std::size_t ReadSome(void* buffer, std::size_t size);
+
+    // Reads and drops the rest of a body whose Content-Length is at most
+    // `maxBytes`, so that the connection can carry the next request. False
+    // when the body is longer or of no stated length (it is then left alone)
+    // or the transfer failed.
+    bool DrainBody(std::size_t maxBytes);
 
     // Credentials for the next SendRequest, sent as Basic authentication to the
     // server, or to the proxy when `forProxy` is set.
@@ -120,6 +131,30 @@ private:
     std::string m_rawHeaders;
     int m_errorCode = 0;
     std::string m_errorText;
+};
+
+// The open connections of a worker that makes many short requests one after
+// the other (the probes of found files): a request made with it leaves its
+// connection open for the next request to the same server, and TLS sessions
+// are shared by all of them, so that a new connection resumes a known session
+// instead of a full handshake. One thread uses it at a time; destroying it
+// closes the connections.
+//
+// A request on a connection that an earlier request opened still reports the
+// steps of a connection (resolving, resolved, connecting, connected) to its
+// observer, as a request on a fresh connection does.
+class HttpConnections final {
+public:
+    HttpConnections();
+    ~HttpConnections();
+    HttpConnections(const HttpConnections&) = delete;
+    HttpConnections& operator=(const HttpConnections&) = delete;
+
+    struct Impl;
+
+private:
+    friend class HttpFile;
+    std::unique_ptr<Impl> m_impl;
 };
 
 // The answer's head as HttpFile keeps it: `line` (one line as received, with

@@ -267,6 +267,36 @@ LRESULT SendMessage(unsigned message, WPARAM wParam, LPARAM lParam, std::stop_to
     return result;
 }
 
+SendRun SendMessages(unsigned message, std::size_t count,
+                     const std::function<std::pair<WPARAM, LPARAM>(std::size_t)>& params, std::stop_token token)
+{
+    // A window thread busy this long with one run leaves the rest to the next.
+    constexpr auto kRunBudget = std::chrono::milliseconds(4);
+    SendRun run;
+    if (count == 0)
+        return run;
+    CallOnMainThread(
+        [&] {
+            const auto start = std::chrono::steady_clock::now();
+            while (run.handled < count) {
+                MessageReceiver* receiver = nullptr;
+                {
+                    std::lock_guard lock(g_mutex);
+                    receiver = g_receiver;
+                }
+                if (receiver == nullptr || (run.handled > 0 && token.stop_requested()))
+                    return;
+                const auto [wParam, lParam] = params(run.handled);
+                run.lastResult = receiver->OnMessage(message, wParam, lParam);
+                ++run.handled;
+                if (run.lastResult != 0 || std::chrono::steady_clock::now() - start > kRunBudget)
+                    return;
+            }
+        },
+        token);
+    return run;
+}
+
 namespace {
 
 std::mutex g_completionMutex;
@@ -308,13 +338,19 @@ void WaitForCompletion(LRESULT id, std::stop_token token)
 
 void PostMessage(unsigned message, WPARAM wParam, LPARAM lParam, std::stop_token token)
 {
+    PostMessage(message, wParam, lParam, nullptr, std::move(token));
+}
+
+void PostMessage(unsigned message, WPARAM wParam, LPARAM lParam, std::shared_ptr<const void> payload,
+                 std::stop_token token)
+{
     std::unique_lock lock(g_mutex);
     if (g_receiver == nullptr || IsShuttingDown())
         return;
     const std::uint64_t generation = g_generation;
     QObject* context = g_context;
     lock.unlock();
-    auto deliver = [message, wParam, lParam, token, generation] {
+    auto deliver = [message, wParam, lParam, token, generation, payload = std::move(payload)] {
         MessageReceiver* receiver = nullptr;
         {
             std::lock_guard guard(g_mutex);

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stop_token>
+#include <utility>
 
 class QObject;
 
@@ -51,6 +54,21 @@ CallResult CallOnMainThread(const std::function<void()>& fn, std::stop_token tok
 // message. Pointers passed in wParam/lParam stay valid during the call only.
 LRESULT SendMessage(unsigned message, WPARAM wParam = 0, LPARAM lParam = 0, std::stop_token token = {});
 
+// Sends `message` `count` times in one trip to the main window's thread,
+// message i with the parameters `params(i)`, in order, so that a worker with
+// many messages to send wakes the window once instead of once per message.
+// The run stops after a handler that returns a result other than 0 (that
+// result is passed back, for the sender to act on before it sends the rest),
+// once `token` is stopped, and after a few milliseconds of handlers, so that
+// the window stays responsive. Returns how many messages were handled; 0 when
+// none could be (no main window, the window went away, `token` stopped).
+struct SendRun {
+    std::size_t handled = 0;
+    LRESULT lastResult = 0;
+};
+SendRun SendMessages(unsigned message, std::size_t count, const std::function<std::pair<WPARAM, LPARAM>(std::size_t)>& params,
+                     std::stop_token token = {});
+
 // Calls from workers reach the main thread in batches. A handler that opens a
 // modal event loop (a message box) holds one of these while the loop runs, so
 // that calls queued behind it are delivered inside that loop, as the system
@@ -76,5 +94,11 @@ void WaitForCompletion(LRESULT id, std::stop_token token = {});
 
 // PostMessageA: queued, the sender goes on at once. Only values may travel.
 void PostMessage(unsigned message, WPARAM wParam = 0, LPARAM lParam = 0, std::stop_token token = {});
+
+// PostMessageA for a message whose wParam/lParam point into `payload`, which
+// the channel keeps until the message has been handled or dropped: a worker
+// that only reports goes on at once instead of waiting for the window.
+void PostMessage(unsigned message, WPARAM wParam, LPARAM lParam, std::shared_ptr<const void> payload,
+                 std::stop_token token);
 
 }  // namespace platform

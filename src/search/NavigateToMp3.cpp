@@ -156,18 +156,30 @@ void CNavigateToMp3::NavigatePage(const std::string& url)
     if (document.LinksCapped())
         platform::SendMessage(WM_PAGE_CAPPED, reinterpret_cast<platform::WPARAM>(url.c_str()), 0, m_stopToken);
 
-    // The links come absolute, resolved as a browser resolves them.
+    // The links come absolute, resolved as a browser resolves them. They go
+    // to the window in runs, one wake-up of the window for many links.
+    std::vector<const std::string*> mp3Links;
     for (const std::string& link : links) {
+        if (IsMp3Link(link))
+            mp3Links.push_back(&link);
+    }
+    for (std::size_t sent = 0; sent < mp3Links.size();) {
         if (m_stopToken.stop_requested())
             return;
-        if (IsMp3Link(link)) {
-            m_nFound = 1;
-            // The window may hand the found-file sound to a worker; this page
-            // waits for it, so the sound still sets the pace of the search.
-            const platform::LRESULT sound = platform::SendMessage(
-                WM_MP3_FOUND, reinterpret_cast<platform::WPARAM>(link.c_str()), m_chain->engine, m_stopToken);
-            platform::WaitForCompletion(sound, m_stopToken);
-        }
+        m_nFound = 1;
+        const platform::SendRun run = platform::SendMessages(
+            WM_MP3_FOUND, mp3Links.size() - sent,
+            [&](std::size_t i) {
+                return std::pair{reinterpret_cast<platform::WPARAM>(mp3Links[sent + i]->c_str()),
+                                 static_cast<platform::LPARAM>(m_chain->engine)};
+            },
+            m_stopToken);
+        if (run.handled == 0)
+            break;  // no window to take them
+        sent += run.handled;
+        // The window may hand the found-file sound to a worker; this page
+        // waits for it, so the sound still sets the pace of the search.
+        platform::WaitForCompletion(run.lastResult, m_stopToken);
     }
 
     if (m_stopToken.stop_requested())

@@ -2,8 +2,15 @@
 
 #include <QStyleOptionProgressBar>
 #include <QStylePainter>
+#include <QTimer>
 
 #include <algorithm>
+
+namespace {
+
+constexpr qint64 kFrameMs = 16;
+
+}  // namespace
 
 CProgressCtrl::CProgressCtrl(QWidget* parent) : QWidget(parent) {}
 
@@ -12,7 +19,7 @@ void CProgressCtrl::SetRange32(int minimum, int maximum)
     m_nMin = minimum;
     m_nMax = std::max(minimum, maximum);
     m_nPos = std::clamp(m_nPos, m_nMin, m_nMax);
-    update();
+    ScheduleRepaint();
 }
 
 void CProgressCtrl::SetPos(int pos)
@@ -21,7 +28,23 @@ void CProgressCtrl::SetPos(int pos)
     if (pos == m_nPos)
         return;
     m_nPos = pos;
-    update();
+    ScheduleRepaint();
+}
+
+void CProgressCtrl::ScheduleRepaint()
+{
+    if (m_bRepaintDue)
+        return;
+    const qint64 since = m_lastPaint.isValid() ? m_lastPaint.elapsed() : kFrameMs;
+    if (since >= kFrameMs) {
+        update();
+        return;
+    }
+    m_bRepaintDue = true;
+    QTimer::singleShot(static_cast<int>(kFrameMs - since), this, [this] {
+        m_bRepaintDue = false;
+        update();
+    });
 }
 
 void CProgressCtrl::StepIt()
@@ -34,6 +57,7 @@ void CProgressCtrl::StepIt()
 
 void CProgressCtrl::paintEvent(QPaintEvent*)
 {
+    m_lastPaint.start();
     QStylePainter painter(this);
     QStyleOptionProgressBar option;
     option.initFrom(this);

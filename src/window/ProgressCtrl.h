@@ -1,11 +1,12 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 // The search progress bar. Unlike QProgressBar, which repaints at once on
-// every visible change, it only schedules a repaint: a search steps it for
-// every block of every page, and painting each step would keep the window
-// busy for nothing.
+// every visible change, it only schedules a repaint, and at most one a frame:
+// a search steps it for every block of every page and every found file, and
+// the style's bar is the costliest thing the window paints during a search.
 class CProgressCtrl final : public QWidget {
 public:
     explicit CProgressCtrl(QWidget* parent = nullptr);
@@ -24,6 +25,11 @@ protected:
     QSize sizeHint() const override;
 
 private:
+    // update(), or a timer for it one frame after the last paint.
+    void ScheduleRepaint();
+
+    QElapsedTimer m_lastPaint;
+    bool m_bRepaintDue = false;
     int m_nMin = 0;
     int m_nMax = 100;
     int m_nPos = 0;

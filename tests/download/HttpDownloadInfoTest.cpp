@@ -115,7 +115,8 @@ TEST_F(ProbeTest, AnUnresolvableHostStaysAtResolvingAndShowsNothingElse)
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].message, WM_FILE_STATUS);
     EXPECT_EQ(records[0].text, "Resolving name: probe-host.invalid");
-    EXPECT_EQ(records[0].wParam, reinterpret_cast<platform::WPARAM>(&info.m_item));
+    // Posted with a copy of the probe's item.
+    EXPECT_EQ(records[0].item.nItem, 3);
     // The failure is posted to the main frame, which does nothing with it.
     EXPECT_EQ(records[1].message, WM_PROBE_FINISHED);
     EXPECT_EQ(records[1].wParam, 1u);

@@ -9,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 using namespace platform;
 
@@ -127,6 +130,94 @@ TEST(MessageChannel, QueuedModeRunsOnTheWindowThreadAndReleasesSendersWhenTheWin
     EXPECT_TRUE(returned);
     ResetShutdownForTesting();
     ClearMainWindow(receiver.get());
+}
+
+// A posted message whose parameters point into a payload: the worker is long
+// gone when the window reads them; a stopped search's message is dropped and
+// its payload freed.
+TEST(MessageChannel, PostedPayloadsOutliveTheirSenderUntilHandled)
+{
+    int argc = 1;
+    char name[] = "test";
+    char* argv[] = {name};
+    QCoreApplication app(argc, argv);
+    QObject window;
+    struct TextReceiver final : MessageReceiver {
+        LRESULT OnMessage(unsigned message, WPARAM, LPARAM lParam) override
+        {
+            texts.push_back(std::to_string(message - WM_USER) + " " + reinterpret_cast<const char*>(lParam));
+            return 0;
+        }
+        std::vector<std::string> texts;
+    } receiver;
+    SetMainWindow(&receiver, &window);
+    std::stop_source stopped;
+    stopped.request_stop();
+    std::weak_ptr<const void> dropped;
+    ASSERT_TRUE(AfxBeginThread([&] {
+        for (int i = 1; i <= 3; ++i) {
+            auto text = std::make_shared<std::string>("text " + std::to_string(i));
+            const auto lParam = reinterpret_cast<LPARAM>(text->c_str());
+            if (i == 2)
+                dropped = text;
+            PostMessage(WM_USER + static_cast<unsigned>(i), 0, lParam, std::move(text),
+                        i == 2 ? stopped.get_token() : std::stop_token{});
+        }
+        return 0u;
+    }));
+    ASSERT_TRUE(WaitForWorkers(std::chrono::seconds(2)));
+    ASSERT_TRUE(ProcessUntil([&] { return receiver.texts.size() == 2; }));
+    EXPECT_EQ(receiver.texts, (std::vector<std::string>{"1 text 1", "3 text 3"}));
+    EXPECT_TRUE(dropped.expired());
+    ClearMainWindow(&receiver);
+}
+
+// A run of messages reaches the window in one trip, in order; it pauses
+// after a handler that asks the sender to wait for something, and a stopped
+// token ends it.
+TEST(MessageChannel, ARunOfMessagesStopsAtAResultAndAtAStop)
+{
+    int argc = 1;
+    char name[] = "test";
+    char* argv[] = {name};
+    QCoreApplication app(argc, argv);
+    QObject window;
+    struct RunReceiver final : MessageReceiver {
+        LRESULT OnMessage(unsigned, WPARAM wParam, LPARAM) override
+        {
+            seen.push_back(static_cast<int>(wParam));
+            if (static_cast<int>(wParam) == stopAt)
+                search.request_stop();
+            return static_cast<int>(wParam) == waitAt ? 99 : 0;
+        }
+        std::vector<int> seen;
+        int waitAt = 3;
+        int stopAt = 6;
+        std::stop_source search;
+    } receiver;
+    SetMainWindow(&receiver, &window);
+    const auto params = [](std::size_t i) { return std::pair{static_cast<WPARAM>(i), LPARAM{0}}; };
+    std::vector<SendRun> runs;
+    ASSERT_TRUE(AfxBeginThread([&] {
+        std::size_t sent = 0;
+        for (;;) {
+            const SendRun run = SendMessages(WM_USER + 40, 10 - sent, [&](std::size_t i) { return params(sent + i); },
+                                             receiver.search.get_token());
+            runs.push_back(run);
+            sent += run.handled;
+            if (run.handled == 0 || sent == 10)
+                return 0u;
+        }
+    }));
+    ASSERT_TRUE(ProcessUntil([&] { return RunningWorkerCount() == 0; }));
+    // 0..3 (3 asks to wait), 4..6 (6 stops the search), then nothing more.
+    EXPECT_EQ(receiver.seen, (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0].handled, 4u);
+    EXPECT_EQ(runs[0].lastResult, 99);
+    EXPECT_EQ(runs[1].handled, 3u);
+    EXPECT_EQ(runs[2].handled, 0u);
+    ClearMainWindow(&receiver);
 }
 
 // Handlers that take longer than one drain slice make the drain hand the

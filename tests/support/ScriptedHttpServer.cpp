@@ -164,16 +164,16 @@ void ScriptedHttpServer::AcceptLoop()
         const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
             continue;
-        ++accepted;
+        const int connection = accepted++;
         std::lock_guard lock(m_mutex);
-        m_connections.emplace_back([this, fd] {
-            Serve(fd);
+        m_connections.emplace_back([this, fd, connection] {
+            Serve(fd, connection);
             ::close(fd);
         });
     }
 }
 
-void ScriptedHttpServer::Serve(int fd)
+void ScriptedHttpServer::Serve(int fd, int connection)
 {
     std::string pending;
     const auto pause = [this](int ms) {
@@ -197,6 +197,7 @@ void ScriptedHttpServer::Serve(int fd)
         if (m_stop)
             return;
         HttpExchange exchange;
+        exchange.connection = connection;
         exchange.rawRequest = pending.substr(0, headEnd + 4);
         pending.erase(0, headEnd + 4);
         const std::size_t sp1 = exchange.rawRequest.find(' ');

@@ -18,6 +18,7 @@ struct HttpExchange {
     std::string method;
     std::string target;      // the request target, e.g. "/index.asp?s=x"
     std::string rawRequest;  // request line and headers, CR LF as sent
+    int connection = 0;      // which accepted connection it came on, counted from 0
     std::string Header(std::string_view name) const;  // first header of that name (no case), "" if none
     int HeaderCount(std::string_view name) const;
 };
@@ -63,7 +64,7 @@ public:
 
 private:
     void AcceptLoop();
-    void Serve(int fd);
+    void Serve(int fd, int connection);
 
     Script m_script;
     int m_maxConnections;

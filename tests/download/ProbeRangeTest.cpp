@@ -106,8 +106,9 @@ TEST(ProbeRange, RecordsWhatAPlainGetWouldWhateverTheServerDoesWithTheRange)
         const auto requests = server.Requests();
         ASSERT_EQ(requests.size(), 2 * c.requests);
         EXPECT_EQ(requests[0].Header("Range"), "bytes=0-0");
-        if (c.requests == 2)
+        if (c.requests == 2) {
             EXPECT_EQ(requests[1].HeaderCount("Range"), 0);
+        }
         // Every body here is short and complete: nothing costs a connection.
         EXPECT_EQ(requests.back().connection, 0);
     }
@@ -169,8 +170,9 @@ TEST(ProbeRange, NginxFilesGiveTheSizesOfAPlainGet)
         EXPECT_EQ(Probe(url("/song.mp3"), &connections), Connected("127.0.0.1", {"size 4321", "Avaliable"}));
         EXPECT_EQ(Probe(url("/empty.mp3"), &connections), Connected("127.0.0.1", {"size 0", "Avaliable"}));
         // nginx's own 404 page has a length, as it has for a plain GET.
-        platform::HttpFile plain("127.0.0.1", tls ? server.TlsPort() : server.Port(), "/missing.mp3",
-                                 platform::HttpRequestOptions{.useTls = tls});
+        platform::HttpRequestOptions plainOptions;
+        plainOptions.useTls = tls;
+        platform::HttpFile plain("127.0.0.1", tls ? server.TlsPort() : server.Port(), "/missing.mp3", plainOptions);
         ASSERT_TRUE(plain.SendRequest());
         EXPECT_EQ(Probe(url("/missing.mp3"), &connections),
                   Connected("127.0.0.1", {"size " + *plain.QueryInfo("Content-Length"), "Avaliable"}));

@@ -2,6 +2,7 @@
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <libxml/xmlerror.h>
 
 #include <mutex>
 
@@ -35,6 +36,25 @@ xmlEntityPtr OnGetEntity(void*, const xmlChar* name)
 }
 
 void Silent(void*, const char*, ...) {}
+
+// Some of libxml2's complaints (a byte sequence its encoder cannot convert)
+// bypass the parser's own handlers and go to the thread's generic handler,
+// which prints them: a hostile document would fill the terminal. Silent for
+// one parse on this thread.
+class QuietThread {
+public:
+    QuietThread() : m_handler(xmlGenericError), m_context(xmlGenericErrorContext)
+    {
+        xmlSetGenericErrorFunc(nullptr, Silent);
+    }
+    ~QuietThread() { xmlSetGenericErrorFunc(m_context, m_handler); }
+    QuietThread(const QuietThread&) = delete;
+    QuietThread& operator=(const QuietThread&) = delete;
+
+private:
+    xmlGenericErrorFunc m_handler;
+    void* m_context;
+};
 
 void InitOnce()
 {
@@ -73,6 +93,7 @@ DocPtr Parse(std::string_view bytes, std::size_t maxBytes, Status& status)
     sax.resolveEntity = nullptr;
 
     ParseState state;
+    const QuietThread quiet;
     xmlParserCtxtPtr context = xmlNewParserCtxt();
     if (context == nullptr || context->sax == nullptr) {
         if (context != nullptr)

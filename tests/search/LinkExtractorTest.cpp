@@ -229,8 +229,9 @@ TEST(ResolveLink, FollowsRfc3986AgainstThePage)
 
     // Resolved links stay as they are when resolved again.
     for (const Case& c : cases) {
-        if (!c.resolved.empty())
+        if (!c.resolved.empty()) {
             EXPECT_EQ(ResolveLink("http://other/", c.resolved), c.resolved);
+        }
     }
     EXPECT_EQ(ResolveLinks("http://h/a/", {"x.mp3", "mailto:m", "x.mp3"}),
               (Links{"http://h/a/x.mp3", "http://h/a/x.mp3"}));

@@ -62,6 +62,9 @@ public:
     // --- the numbered messages of workers and dialogs
     platform::LRESULT OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam) override;
     platform::LRESULT OnMp3Found(platform::WPARAM wParam, platform::LPARAM lParam);
+    // A found file's row, probe and sound, for every engine's files; the
+    // result is the sound's completion the page worker waits for, or 0.
+    platform::LRESULT AddFoundFile(const std::string& url, const std::string& fileName, int image);
     platform::LRESULT OnDownloadProgress(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnDownloadSize(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnFileStatus(platform::WPARAM wParam, platform::LPARAM lParam);

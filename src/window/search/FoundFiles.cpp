@@ -33,7 +33,6 @@ std::string TextOf(platform::WPARAM pointer)
 
 platform::LRESULT CMainFrame::OnMp3Found(platform::WPARAM wParam, platform::LPARAM)
 {
-    CPagesView& view = *m_wndView;
     const std::string url = TextOf(wParam);
     if (url.empty())
         return 0;
@@ -42,7 +41,12 @@ platform::LRESULT CMainFrame::OnMp3Found(platform::WPARAM wParam, platform::LPAR
     const std::string fileName = FileNameFromUrl(url);
     if (!IsMp3Link(fileName))
         return 0;
+    return AddFoundFile(url, fileName, IMG_HTTP_FILE);
+}
 
+platform::LRESULT CMainFrame::AddFoundFile(const std::string& url, const std::string& fileName, int image)
+{
+    CPagesView& view = *m_wndView;
     // A search stops adding rows at its bound; the pages go on being walked.
     if (view.m_nFoundFiles >= kMaxFoundFiles) {
         if (view.m_nFoundFiles == kMaxFoundFiles) {
@@ -52,7 +56,7 @@ platform::LRESULT CMainFrame::OnMp3Found(platform::WPARAM wParam, platform::LPAR
         return 0;
     }
     const int row = std::max(view.m_lstFiles->GetItemCount(), 0);
-    view.m_lstFiles->AddItem(row, 5, IMG_HTTP_FILE, {"HTTP", "Not Connected", fileName, "0", url});
+    view.m_lstFiles->AddItem(row, 5, image, {"HTTP", "Not Connected", fileName, "0", url});
     view.UpdateFoundFileState(row);
     m_item = DownloadItem{};
     m_item.nItem = row;

@@ -184,35 +184,7 @@ platform::LRESULT CMainFrame::OnUserEngineFound(platform::WPARAM wParam, platfor
     view.m_lstEngines->SetItemText(RowOf(engine), 2, std::to_string(view.m_userEngineCounts[engine]));
 
     // The same bound, rows, probes and sound as the built-in engines' files.
-    if (view.m_nFoundFiles >= kMaxFoundFiles) {
-        if (view.m_nFoundFiles == kMaxFoundFiles) {
-            ++view.m_nFoundFiles;
-            SetStatusText(AfxFormatString1(LoadLanguageString(IDS_SEARCH_ROWS_CAPPED), std::to_string(kMaxFoundFiles)));
-        }
-        return 0;
-    }
-    const int row = std::max(view.m_lstFiles->GetItemCount(), 0);
-    view.m_lstFiles->AddItem(row, 5, IMG_USER_ENGINE_FILE, {"HTTP", "Not Connected", fileName, "0", url});
-    view.UpdateFoundFileState(row);
-    m_item = DownloadItem{};
-    m_item.nItem = row;
-    m_item.strUrl = url;
-    m_item.strFileName = fileName;
-    m_item.nSearchId = view.m_nFilesSearchId;
-    ++view.m_nFoundFiles;
-    view.m_stcFilesCount->setText(QString::number(view.m_nFoundFiles));
-    view.m_ctlProgress->StepIt();
-    view.m_pProbes->Start(m_item, view.m_filesListStop.get_token());
-    if (view.m_bPlaySound == 0)
-        return 0;
-    const platform::LRESULT played = platform::BeginCompletion();
-    if (!platform::PlaySoundAsync(view.m_strSoundsDir + "NewMp3Found.wav",
-                                  platform::SND_NOWAIT | platform::SND_APPLICATION,
-                                  [played] { platform::EndCompletion(played); })) {
-        platform::EndCompletion(played);
-        return 0;
-    }
-    return played;
+    return AddFoundFile(url, fileName, IMG_USER_ENGINE_FILE);
 }
 
 platform::LRESULT CMainFrame::OnUserEnginePage(platform::WPARAM wParam, platform::LPARAM)

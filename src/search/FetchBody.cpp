@@ -21,7 +21,7 @@ FetchedBody FetchBody(const std::string& url, std::size_t maxBytes, std::stop_to
         const std::size_t n = con.ReadBody(block, want);
         if (n == 0)
             break;
-        platform::SendMessage(WM_FETCH_STEP, 0, 0, stopToken);
+        platform::PostMessage(WM_FETCH_STEP, 0, 0, stopToken);
         result.body.append(block, n);
         if (result.body.size() > maxBytes) {
             result.body.resize(maxBytes);

@@ -48,11 +48,14 @@ std::vector<std::string> HeaderLines(const std::string& headers)
 // request of the page inherits.
 class CHTTPCon::Session final {
 public:
-    explicit Session(std::stop_token stopToken)
-        : m_stopToken(std::move(stopToken)), m_deadline(std::chrono::steady_clock::now() + kPageTime)
+    Session(std::stop_token stopToken, platform::HttpConnections* connections)
+        : m_stopToken(std::move(stopToken))
+        , m_connections(connections)
+        , m_deadline(std::chrono::steady_clock::now() + kPageTime)
     {
     }
     const std::stop_token& StopToken() const { return m_stopToken; }
+    platform::HttpConnections* Connections() const { return m_connections; }
 
     // What is left of the page's time for a new request; at least 1 ms, so
     // that a late request fails at once instead of running without a deadline.
@@ -69,6 +72,7 @@ private:
     static constexpr std::chrono::seconds kPageTime{60};
 
     std::stop_token m_stopToken;
+    platform::HttpConnections* m_connections;
     std::chrono::steady_clock::time_point m_deadline;
 };
 
@@ -111,6 +115,7 @@ private:
         // A page may come compressed; its links are read from the decoded text.
         options.decodeContent = true;
         options.stopToken = m_session.StopToken();
+        options.connections = m_session.Connections();
         options.totalTimeoutMs = m_session.RemainingMs();
         return std::make_unique<platform::HttpFile>(m_server, m_port, object, std::move(options));
     }
@@ -123,7 +128,10 @@ private:
     std::string m_preparedObject;
 };
 
-CHTTPCon::CHTTPCon(std::stop_token stopToken) : m_stopToken(std::move(stopToken)) {}
+CHTTPCon::CHTTPCon(std::stop_token stopToken, platform::HttpConnections* connections)
+    : m_stopToken(std::move(stopToken)), m_pConnections(connections)
+{
+}
 
 CHTTPCon::~CHTTPCon()
 {
@@ -188,12 +196,12 @@ bool CHTTPCon::Open(const std::string& url)
 
     try {
         if (!m_pSession)
-            m_pSession = std::make_unique<Session>(m_stopToken);
-        platform::SendMessage(WM_FETCH_STEP, 0, 0, m_stopToken);
+            m_pSession = std::make_unique<Session>(m_stopToken, m_pConnections);
+        platform::PostMessage(WM_FETCH_STEP, 0, 0, m_stopToken);
 
         if (!CreateFirstConnection())
             return false;
-        platform::SendMessage(WM_FETCH_STEP, 0, 0, m_stopToken);
+        platform::PostMessage(WM_FETCH_STEP, 0, 0, m_stopToken);
 
         const std::vector<std::string> headers = HeaderLines(m_strHeaders);
         m_pFile = m_pConnection->OpenRequest(m_strObject, headers, m_dwRequestFlags);

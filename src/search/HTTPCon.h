@@ -8,6 +8,7 @@
 #include <string>
 
 namespace platform {
+class HttpConnections;
 class HttpFile;
 }
 
@@ -20,7 +21,9 @@ public:
     static constexpr std::uint32_t kRequestFlags = 0x20200000;
 
     // `stopToken` ends the page's waits and silences its messages once stopped.
-    explicit CHTTPCon(std::stop_token stopToken = {});
+    // With `connections` the page's requests take an open connection from it
+    // and leave theirs there for the next page of the chain.
+    explicit CHTTPCon(std::stop_token stopToken = {}, platform::HttpConnections* connections = nullptr);
     ~CHTTPCon();
     CHTTPCon(const CHTTPCon&) = delete;
     CHTTPCon& operator=(const CHTTPCon&) = delete;
@@ -54,6 +57,7 @@ private:
     bool SendAndReadStatus(int& status);
 
     std::stop_token m_stopToken;
+    platform::HttpConnections* m_pConnections = nullptr;
     std::unique_ptr<Session> m_pSession;
     std::unique_ptr<Connection> m_pConnection;
     std::uint32_t m_dwServiceType = 0;

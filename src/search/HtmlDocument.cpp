@@ -31,10 +31,11 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 }  // namespace
 
-CHtmlDocument::CHtmlDocument(std::stop_token stopToken) : m_stopToken(std::move(stopToken))
+CHtmlDocument::CHtmlDocument(std::stop_token stopToken, platform::HttpConnections* connections)
+    : m_stopToken(std::move(stopToken))
 {
     try {
-        m_pHttpCon = std::make_unique<CHTTPCon>(m_stopToken);
+        m_pHttpCon = std::make_unique<CHTTPCon>(m_stopToken, connections);
     } catch (const std::bad_alloc&) {
         platform::AfxMessageBox(LoadLanguageString(IDS_NO_HTTP_CONNECTION), platform::MB_OK, m_stopToken);
     }
@@ -83,7 +84,9 @@ void CHtmlDocument::ReadAndParse(std::size_t maxLinks)
         const std::size_t n = m_pHttpCon->ReadBody(block, want);
         if (n == 0)
             break;
-        platform::SendMessage(WM_FETCH_STEP, 0, 0, m_stopToken);
+        // Nothing comes back from a step: the page reads on while the
+        // window moves the bar (in order with the page's later messages).
+        platform::PostMessage(WM_FETCH_STEP, 0, 0, m_stopToken);
         const std::size_t written = std::fwrite(block, 1, n, out.get());
         total += written;
         if (written != n)

@@ -8,6 +8,9 @@
 #include <vector>
 
 class CHTTPCon;
+namespace platform {
+class HttpConnections;
+}
 
 // One result page: fetched over HTTP or HTTPS, its body spooled through a file in the
 // program's Temp folder and scanned for links. One document per page, used
@@ -25,7 +28,9 @@ public:
     // Bytes of the Temp file handed to the parser at a time.
     static constexpr std::size_t kParsePiece = 64 * 1024;
 
-    explicit CHtmlDocument(std::stop_token stopToken = {});
+    // With `connections` the page is fetched over a connection kept there,
+    // when one to its server is open, and leaves its own there.
+    explicit CHtmlDocument(std::stop_token stopToken = {}, platform::HttpConnections* connections = nullptr);
     ~CHtmlDocument();
     CHtmlDocument(const CHtmlDocument&) = delete;
     CHtmlDocument& operator=(const CHtmlDocument&) = delete;

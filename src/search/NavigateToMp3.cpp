@@ -1,5 +1,6 @@
 #include "search/NavigateToMp3.h"
 
+#include "platform/Http.h"
 #include "platform/MessageChannel.h"
 #include "platform/WorkerThreads.h"
 #include "search/HtmlDocument.h"
@@ -30,9 +31,15 @@ void PageWorkerEnded()
 // What the page workers of one chain share: the requests the chain has sent,
 // so that a chain whose next page would repeat one of them ends there (a page
 // linking to itself plus a growing "#fragment" would otherwise be fetched for
-// ever), and whether its first page could be fetched.
+// ever), whether its first page could be fetched, and the connections its
+// pages are fetched over: a page leaves its connection open for the next one
+// (the pages of a chain come one after the other, mostly from one server).
 struct CNavigateToMp3::Chain {
     std::mutex mutex;
+    // Held by the page that uses the connections; the next page's worker
+    // starts while the page before it is still closing its request.
+    std::mutex fetchMutex;
+    platform::HttpConnections connections;
     std::set<std::string> sent;
     std::atomic<int> firstPageRead{-1};
     int engine = 0;
@@ -145,7 +152,8 @@ void CNavigateToMp3::NavigatePage(const std::string& url)
     // A chain stopped between pages sends nothing more to any server.
     if (m_stopToken.stop_requested())
         return;
-    CHtmlDocument document(m_stopToken);
+    std::lock_guard fetchLock(m_chain->fetchMutex);
+    CHtmlDocument document(m_stopToken, &m_chain->connections);
     const bool fetched = document.Fetch(url);
     // Only the chain's first page is still unknown here; later pages leave it.
     // An error page (404, 500) is read for its links like any other, but the

@@ -141,6 +141,35 @@ TEST_F(NavigatorTest, WalksAChainOfPagesInTextOrder)
     EXPECT_TRUE(m_responder.Texts().empty());
 }
 
+TEST_F(NavigatorTest, APageLeavesItsConnectionToTheNextPageOfItsChain)
+{
+    ScriptedHttpServer* self = nullptr;
+    ScriptedHttpServer server(
+        [&](const HttpExchange& request) {
+            const int page = request.target.back() - '0';  // "/?start=N"
+            std::string body = Anchor(std::to_string(page) + ".mp3");
+            if (page < 4)
+                body += Anchor(self->Url("/?start=" + std::to_string(page + 1)));
+            ScriptedReply reply{"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
+                                std::to_string(body.size()) + "\r\n\r\n" + body};
+            reply.keepAlive = true;
+            return reply;
+        },
+        10);
+    self = &server;
+    {
+        CNavigateToMp3 navigator;
+        navigator.StartNavigation(server.Url("/?start=1"));
+        ASSERT_TRUE(m_receiver.WaitFor(WM_PAGE_FINISHED, 4, kWait));
+        ASSERT_TRUE(platform::WaitForWorkers(kWait));
+    }
+    EXPECT_EQ(m_receiver.Count(WM_MP3_FOUND), 4u);
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 4u);
+    for (const HttpExchange& request : requests)
+        EXPECT_EQ(request.connection, 0) << request.target;
+}
+
 TEST_F(NavigatorTest, AFailingPageEndsTheChain)
 {
     ScriptedHttpServer* self = nullptr;

@@ -41,9 +41,12 @@ struct ProbeQueue::State {
     bool starting = false;  // a thread start is under way and will pass on `startsDue`
     bool closed = false;
 
-    void DropStopped()
+    // Jobs of a stopped search are dropped as they come to the front, so that
+    // queueing a job costs the same however many wait behind a stop.
+    void DropStoppedAtFront()
     {
-        std::erase_if(waiting, [](const Job& job) { return job.stopToken.stop_requested(); });
+        while (!waiting.empty() && waiting.front().stopToken.stop_requested())
+            waiting.pop_front();
     }
 
     bool Ending() const { return closed || platform::IsShuttingDown(); }
@@ -51,7 +54,9 @@ struct ProbeQueue::State {
     // Starts one more worker; on failure its slot and those still due go back.
     static void StartWorker(const std::shared_ptr<State>& state)
     {
-        if (platform::AfxBeginThread([state] { return Work(state); }))
+        // Probes yield the processor to the window and the page walk: the
+        // rows come first, their sizes as soon as there is time.
+        if (platform::AfxBeginThread([state] { return Work(state); }, platform::THREAD_PRIORITY_LOWEST))
             return;
         // No thread to be had: the jobs wait for a worker that frees itself.
         std::lock_guard lock(state->mutex);
@@ -80,7 +85,7 @@ struct ProbeQueue::State {
         platform::HttpConnections connections;
         std::unique_lock lock(state->mutex);
         for (;;) {
-            state->DropStopped();
+            state->DropStoppedAtFront();
             if (state->Ending()) {
                 if (platform::IsShuttingDown())
                     state->waiting.clear();
@@ -137,7 +142,6 @@ void ProbeQueue::Start(const DownloadItem& item, std::stop_token stopToken)
         return;
     {
         std::lock_guard lock(m_state->mutex);
-        m_state->DropStopped();
         m_state->waiting.push_back({item, std::move(stopToken)});
         if (m_state->running >= kMaxRunningProbes)
             return;  // a running worker takes it when its probe is done
@@ -166,5 +170,6 @@ int ProbeQueue::RunningCount() const
 std::size_t ProbeQueue::WaitingCount() const
 {
     std::lock_guard lock(m_state->mutex);
-    return m_state->waiting.size();
+    return static_cast<std::size_t>(std::count_if(m_state->waiting.begin(), m_state->waiting.end(),
+                                                  [](const Job& job) { return !job.stopToken.stop_requested(); }));
 }

@@ -41,6 +41,7 @@ public:
 
     // Workers busy with a probe or about to take one.
     int RunningCount() const;
+    // Queued jobs still to run; those of a stopped search do not count.
     std::size_t WaitingCount() const;
 
     struct State;

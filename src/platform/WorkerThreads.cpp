@@ -1,10 +1,15 @@
 #include "platform/WorkerThreads.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
 #include <thread>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -13,6 +18,21 @@ std::mutex g_mutex;
 std::condition_variable g_allDone;
 int g_running = 0;
 std::atomic<bool> g_shuttingDown{false};
+
+// Linux keeps a nice value per thread. It is raised from the thread's own,
+// never lowered, which would need a right the program may have (as root) but
+// should not use.
+void LowerThisThread()
+{
+    constexpr int kLowestStep = 10;
+    constexpr int kMaxNice = 19;
+    const auto self = static_cast<id_t>(gettid());
+    errno = 0;
+    const int current = getpriority(PRIO_PROCESS, self);
+    if (current == -1 && errno != 0)
+        return;
+    setpriority(PRIO_PROCESS, self, std::min(current + kLowestStep, kMaxNice));
+}
 
 void WorkerEnded()
 {
@@ -23,14 +43,16 @@ void WorkerEnded()
 
 }  // namespace
 
-bool AfxBeginThread(std::function<unsigned()> proc)
+bool AfxBeginThread(std::function<unsigned()> proc, int priority)
 {
     {
         std::lock_guard lock(g_mutex);
         ++g_running;
     }
     try {
-        std::thread([proc = std::move(proc)]() mutable {
+        std::thread([proc = std::move(proc), priority]() mutable {
+            if (priority <= THREAD_PRIORITY_LOWEST)
+                LowerThisThread();
             proc();
             proc = nullptr;  // release what the procedure captured before counting down
             WorkerEnded();

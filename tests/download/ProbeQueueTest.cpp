@@ -6,7 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <memory>
 #include <set>
 
 using namespace testing_support;
@@ -157,6 +163,7 @@ TEST(ProbeQueue, AStoppedSearchReportsNothingMoreAndItsWaitingProbesNeverRun)
 
     // A new search empties the list: the old one's token is stopped.
     first.request_stop();
+    EXPECT_EQ(queue.WaitingCount(), 0u) << "the four behind the running ones count no more";
     platform::SendMessage(platform::WM_USER + 999);  // waits out a handler already running
     const auto fromOld = [](const ProbeReceiver::Record& r) { return r.item.nSearchId == 1; };
     const auto stopped = receiver.Records();
@@ -174,6 +181,23 @@ TEST(ProbeQueue, AStoppedSearchReportsNothingMoreAndItsWaitingProbesNeverRun)
     EXPECT_LE(before, 16 * 4);  // connection steps at most, never a size
     EXPECT_EQ(gate.Arrivals().size(), 16u);
     EXPECT_EQ(fresh.RequestCount(), 3u);
+}
+
+TEST(ProbeQueue, ProbesYieldTheProcessorToTheThreadThatStartsThem)
+{
+    errno = 0;
+    const int own = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+    ASSERT_EQ(errno, 0);
+    auto seen = std::make_shared<std::atomic<int>>(-100);
+    {
+        ProbeQueue queue([seen](const DownloadItem&, std::stop_token) {
+            *seen = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+        });
+        queue.Start(DownloadItem{}, {});
+        ASSERT_TRUE(platform::WaitForWorkers(20s));
+    }
+    EXPECT_EQ(seen->load(), std::min(own + 10, 19));
+    EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())), own);
 }
 
 TEST(ProbeQueue, DropsWaitingProbesWhenDestroyedOrShuttingDown)

@@ -145,6 +145,9 @@ public:
     // The same with the music folder's listing already at hand.
     void UpdateFoundFileStates(std::unordered_set<std::string> libraryNames);
     void UpdateFoundFileState(int row);
+    // A probe's text for a found file's Status column, shown unless the
+    // library or the download list has more to say.
+    void SetProbeStatus(int row, const std::string& text);
     void WatchMusicFolder();
     platform::LRESULT OnDownloadCancelItem(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnDownloadClearItem(platform::WPARAM wParam, platform::LPARAM lParam);

@@ -6,7 +6,6 @@
 #include "window/PagesView.h"
 
 #include <QLabel>
-#include <QTableWidgetItem>
 
 #include <cstring>
 
@@ -28,12 +27,9 @@ platform::LRESULT CMainFrame::OnFileStatus(platform::WPARAM wParam, platform::LP
     CPagesView& view = *m_wndView;
     if (item == nullptr || text == nullptr || IsStale(*item, view))
         return 0;
-    view.m_lstFiles->SetItemText(item->nItem, 1, text);
     // The probe's text is the row's own from now on; a library state still
     // shows over it.
-    if (QTableWidgetItem* cell = view.m_lstFiles->item(item->nItem, 1))
-        cell->setData(Qt::UserRole + 2, QVariant());
-    view.UpdateFoundFileState(item->nItem);
+    view.SetProbeStatus(item->nItem, text);
     if (std::strcmp(text, "Avaliable") == 0) {
         ++view.m_nAvailableFiles;
         view.m_stcAvailableCount->setText(QString::number(view.m_nAvailableFiles));

@@ -58,7 +58,43 @@ DownloadStates DownloadStatesByUrl(const CPagesView& view)
     return states;
 }
 
-void ShowState(CListCtrlEx& list, int row, const DownloadStates& downloads,
+// The state the download list gives one URL, 0 when no row holds it: what
+// the map above says of it, without building the map for a single row.
+class OneDownloadState {
+public:
+    explicit OneDownloadState(const CPagesView& view) : m_view(view) {}
+    unsigned StateOf(const std::string& url) const
+    {
+        unsigned best = 0;
+        for (const DownloadSlot& slot : m_view.m_downloadSlots) {
+            if (!slot.inUse || slot.item.strUrl != url)
+                continue;
+            const unsigned id = SlotStateText(slot);
+            if (best == 0 || Rank(id) > Rank(best))
+                best = id;
+        }
+        return best;
+    }
+
+private:
+    const CPagesView& m_view;
+};
+
+class AllDownloadStates {
+public:
+    explicit AllDownloadStates(const CPagesView& view) : m_states(DownloadStatesByUrl(view)) {}
+    unsigned StateOf(const std::string& url) const
+    {
+        const auto it = m_states.find(url);
+        return it != m_states.end() ? it->second : 0;
+    }
+
+private:
+    DownloadStates m_states;
+};
+
+template <typename Downloads>
+void ShowState(CListCtrlEx& list, int row, const Downloads& downloads,
                const std::unordered_set<std::string>& libraryNames)
 {
     QTableWidgetItem* cell = list.item(row, kStatusColumn);
@@ -68,10 +104,8 @@ void ShowState(CListCtrlEx& list, int row, const DownloadStates& downloads,
         cell->setData(kProbeStatusRole, cell->text());
     // A download of the URL says more than a file of the name: it may be
     // the very download that is replacing that file.
-    unsigned id = 0;
-    if (const auto it = downloads.find(list.GetItemText(row, kUrlColumn)); it != downloads.end())
-        id = it->second;
-    else if (libraryNames.count(list.GetItemText(row, kNameColumn)) != 0)
+    unsigned id = downloads.StateOf(list.GetItemText(row, kUrlColumn));
+    if (id == 0 && !libraryNames.empty() && libraryNames.count(list.GetItemText(row, kNameColumn)) != 0)
         id = IDS_STATUS_IN_LIBRARY;
     const QString text =
         id != 0 ? QString::fromStdString(LoadLanguageString(id)) : cell->data(kProbeStatusRole).toString();
@@ -89,7 +123,7 @@ void CPagesView::UpdateFoundFileStates(bool rereadFolder)
         UpdateFoundFileStates(ListMusicFolder(m_strMusicDir).names);
         return;
     }
-    const DownloadStates downloads = DownloadStatesByUrl(*this);
+    const AllDownloadStates downloads(*this);
     for (int row = 0; row < m_lstFiles->GetItemCount(); ++row)
         ShowState(*m_lstFiles, row, downloads, m_libraryNames);
 }
@@ -110,7 +144,22 @@ void CPagesView::UpdateFoundFileState(int row)
     if (m_pMusicWatcher == nullptr)
         UpdateFoundFileStates(true);
     if (m_lstFiles != nullptr && row >= 0 && row < m_lstFiles->GetItemCount())
-        ShowState(*m_lstFiles, row, DownloadStatesByUrl(*this), m_libraryNames);
+        ShowState(*m_lstFiles, row, OneDownloadState(*this), m_libraryNames);
+}
+
+void CPagesView::SetProbeStatus(int row, const std::string& text)
+{
+    if (m_lstFiles == nullptr || row < 0 || row >= m_lstFiles->GetItemCount())
+        return;
+    QTableWidgetItem* cell = m_lstFiles->item(row, kStatusColumn);
+    if (cell == nullptr) {
+        m_lstFiles->SetItemText(row, kStatusColumn, text);
+        cell = m_lstFiles->item(row, kStatusColumn);
+    }
+    // Kept beside the cell, then shown through the row's state: one change
+    // of the cell's text at most, not one per step.
+    cell->setData(kProbeStatusRole, QString::fromStdString(text));
+    UpdateFoundFileState(row);
 }
 
 void CPagesView::WatchMusicFolder()

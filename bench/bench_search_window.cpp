@@ -18,7 +18,9 @@
 //   per file   (probes - bare) / rows: what the window and the probes add to
 //              each found file
 //   stall      the longest gap between two ticks of a 10 ms heartbeat timer
-//              on the user-interface thread
+//              on the user-interface thread, with the part of it that thread
+//              spent working (the rest it waited for a processor), and the
+//              most work it did between two ticks
 //   peak-rss   the case's peak resident memory (the engine runs in a process
 //              of its own)
 //   cpu        user and system CPU time of the case's process
@@ -41,6 +43,7 @@
 #include "window/TunorvaApp.h"
 
 #include "NginxServer.h"
+#include "UiStall.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -130,7 +133,7 @@ struct Figures {
     qint64 walkMs = -1;
     qint64 bareMs = -1;
     qint64 probesMs = -1;
-    qint64 stallMs = 0;
+    UiStallMeter stall;
 };
 
 // Starts the case's engine and writes its Engines.ini; the returned objects
@@ -221,14 +224,10 @@ bool RunSearch(QApplication& qapp, const Case& c, Figures& figures)
         view->m_bPlaySound = 0;
         view->m_cboArtist->setEditText(QStringLiteral("abba"));
 
-        QElapsedTimer clock;
-        qint64 lastTick = 0;
         QTimer heartbeat;
         heartbeat.setInterval(10);
         QObject::connect(&heartbeat, &QTimer::timeout, [&] {
-            const qint64 now = clock.elapsed();
-            figures.stallMs = std::max(figures.stallMs, now - lastTick);
-            lastTick = now;
+            const qint64 now = figures.stall.Tick();
             if (figures.walkMs < 0 && view->m_btnFind->text() == QLatin1String("Find It!"))
                 figures.walkMs = now;
             if (figures.probesMs < 0 && view->m_stcAvailableCount->text().toInt() >= expectedRows)
@@ -236,7 +235,7 @@ bool RunSearch(QApplication& qapp, const Case& c, Figures& figures)
             if ((figures.walkMs >= 0 && figures.probesMs >= 0) || now > kGiveUpMs)
                 qapp.quit();
         });
-        clock.start();
+        figures.stall.Start();
         heartbeat.start();
         view->OnCmdMsg(IDC_FIND);
         qapp.exec();
@@ -266,7 +265,8 @@ void Print(const Case& c, const Figures& f)
     std::printf("  all probes answered        %lld ms\n", static_cast<long long>(f.probesMs));
     std::printf("  cost per found file        %.3f ms ((probes - bare) / rows)\n",
                 static_cast<double>(f.probesMs - f.bareMs) / rows);
-    std::printf("  longest UI stall           %lld ms\n", static_cast<long long>(f.stallMs));
+    std::printf("  longest UI stall           %lld ms (window busy %.1f ms of it; most work between ticks %.1f ms)\n",
+                static_cast<long long>(f.stall.LongestMs()), f.stall.BusyInLongestMs(), f.stall.MostBusyMs());
     std::printf("  peak resident memory       %ld MB\n", usage.ru_maxrss / 1024);
     std::printf("  CPU                        %.2f s user, %.2f s system\n", seconds(usage.ru_utime),
                 seconds(usage.ru_stime));

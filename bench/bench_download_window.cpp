@@ -2,15 +2,19 @@
 // (the others queued), from a loopback server that holds the file in memory.
 //
 // Runs 5 times, each run in a process of its own, and prints for each run:
-//   all done     the 50 starts -> the download list is empty again
+//   all done     the first start -> the download list is empty again
 //   identical    how many of the 50 files are byte for byte what was sent
 //   stall        the longest gap between two ticks of a 10 ms heartbeat timer
-//                on the user-interface thread
+//                on the user-interface thread, with the part of it that thread
+//                spent working, and the most work it did between two ticks
+//   starts       the 50 starts, each its own event as 50 clicks would be: all
+//                of them and the longest one
 //   peak-rss     the process's peak resident memory (the server's 8 MiB included)
 // and then the longest stall of the 5 runs. --once: one run in this process.
 //
 // Run: build with -DTUNORVA_BENCH=ON (Release), then bench/bench_download_window.
 #include "BenchServer.h"
+#include "UiStall.h"
 
 #include "window/download/ListCtrlEx.h"
 #include "platform/Files.h"
@@ -34,6 +38,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 namespace {
@@ -113,34 +118,37 @@ int main(int argc, char** argv)
         view->m_lstFiles->AddItem(i, 5, 5, {"HTTP", "Avaliable", name, std::to_string(kSize), server.Url("/" + name)});
     }
 
-    QElapsedTimer clock;
-    qint64 lastTick = 0;
-    qint64 stall = 0;
+    UiStallMeter stall;
     qint64 doneMs = -1;
+    int started = 0;
     QTimer heartbeat;
     heartbeat.setInterval(10);
     QObject::connect(&heartbeat, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        stall = std::max(stall, now - lastTick);
-        lastTick = now;
-        if (view->m_lstDownloads->GetItemCount() == 0 || now > 120000) {
+        const qint64 now = stall.Tick();
+        if ((started == kDownloads && view->m_lstDownloads->GetItemCount() == 0) || now > 120000) {
             doneMs = now;
             qapp.quit();
         }
     });
-    clock.start();
+    stall.Start();
     heartbeat.start();
-    qint64 startMs = 0;
-    QTimer::singleShot(0, [&] {
-        QElapsedTimer starting;
-        starting.start();
-        for (int i = 0; i < kDownloads; ++i) {
-            view->m_lstFiles->clearSelection();
-            view->m_lstFiles->SelectItem(i);
-            view->OnDownloadFile();
-        }
-        startMs = starting.elapsed();
-    });
+    QElapsedTimer starting;
+    qint64 startsMs = 0;
+    qint64 longestStartNs = 0;
+    std::function<void()> startNext = [&] {
+        QElapsedTimer one;
+        one.start();
+        view->m_lstFiles->clearSelection();
+        view->m_lstFiles->SelectItem(started);
+        view->OnDownloadFile();
+        longestStartNs = std::max(longestStartNs, one.nsecsElapsed());
+        if (++started < kDownloads)
+            QTimer::singleShot(0, startNext);
+        else
+            startsMs = starting.elapsed();
+    };
+    starting.start();
+    QTimer::singleShot(0, startNext);
     qapp.exec();
 
     int identical = 0;
@@ -155,8 +163,10 @@ int main(int argc, char** argv)
     std::printf("all done                   %lld ms (%.0f MiB/s in all)\n", static_cast<long long>(doneMs),
                 doneMs > 0 ? kDownloads * 8.0 * 1000 / static_cast<double>(doneMs) : 0.0);
     std::printf("identical files            %d of %d\n", identical, kDownloads);
-    std::printf("longest UI stall           %lld ms (the 50 starts took %lld ms)\n", static_cast<long long>(stall),
-                static_cast<long long>(startMs));
+    std::printf("longest UI stall           %lld ms (window busy %.1f ms of it; most work between ticks %.1f ms)\n",
+                static_cast<long long>(stall.LongestMs()), stall.BusyInLongestMs(), stall.MostBusyMs());
+    std::printf("starts                     %d in %lld ms, the longest %.2f ms\n", kDownloads,
+                static_cast<long long>(startsMs), static_cast<double>(longestStartNs) / 1e6);
     std::printf("peak resident memory       %ld MB\n", usage.ru_maxrss / 1024);
 
     app.MainWindow()->OnCmdMsg(ID_APP_EXIT);

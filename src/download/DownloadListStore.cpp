@@ -1,8 +1,12 @@
 #include "download/DownloadListStore.h"
 
 #include "platform/Files.h"
+#include "platform/WorkerThreads.h"
 
 #include <charconv>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -183,9 +187,70 @@ DownloadListStore::LoadResult DownloadListStore::Load(std::vector<DownloadRecord
     return LoadResult::Damaged;
 }
 
-bool DownloadListStore::Save(const std::vector<DownloadRecord>& records) const
+namespace {
+
+bool WriteList(const std::string& path, const std::vector<DownloadRecord>& records)
 {
     std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(m_strPath).parent_path(), ec);
-    return platform::WriteFileAtomically(m_strPath, SerializeDownloadList(records));
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    return platform::WriteFileAtomically(path, SerializeDownloadList(records));
+}
+
+}  // namespace
+
+// The list waiting to be written and whether a writer thread runs; shared
+// with that thread, which ends when nothing is pending.
+struct DownloadListStore::Writer {
+    std::mutex mutex;
+    std::condition_variable idle;
+    std::optional<std::vector<DownloadRecord>> pending;
+    bool running = false;
+};
+
+DownloadListStore::DownloadListStore(std::string path)
+    : m_strPath(std::move(path)), m_pWriter(std::make_shared<Writer>())
+{
+}
+
+DownloadListStore::~DownloadListStore()
+{
+    Flush();
+}
+
+void DownloadListStore::SaveInBackground(std::vector<DownloadRecord> records)
+{
+    {
+        std::lock_guard lock(m_pWriter->mutex);
+        m_pWriter->pending = std::move(records);
+        if (m_pWriter->running)
+            return;  // the running writer takes it after the list it writes
+        m_pWriter->running = true;
+    }
+    const auto work = [writer = m_pWriter, path = m_strPath]() -> unsigned {
+        std::unique_lock lock(writer->mutex);
+        while (writer->pending) {
+            const std::vector<DownloadRecord> records = std::move(*writer->pending);
+            writer->pending.reset();
+            lock.unlock();
+            WriteList(path, records);
+            lock.lock();
+        }
+        writer->running = false;
+        writer->idle.notify_all();
+        return 0;
+    };
+    if (platform::AfxBeginThread(work))
+        return;
+    work();  // no thread: written here and now
+}
+
+bool DownloadListStore::Flush(std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_pWriter->mutex);
+    return m_pWriter->idle.wait_for(lock, timeout, [&] { return !m_pWriter->running; });
+}
+
+bool DownloadListStore::Save(const std::vector<DownloadRecord>& records) const
+{
+    return WriteList(m_strPath, records);
 }

@@ -2,7 +2,9 @@
 
 #include "download/ResumeState.h"
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,7 +27,11 @@ struct DownloadRecord {
 // the old list or the new one.
 class DownloadListStore final {
 public:
-    explicit DownloadListStore(std::string path) : m_strPath(std::move(path)) {}
+    explicit DownloadListStore(std::string path);
+    // Waits for a list still being written (see Flush).
+    ~DownloadListStore();
+    DownloadListStore(const DownloadListStore&) = delete;
+    DownloadListStore& operator=(const DownloadListStore&) = delete;
 
     // $XDG_DATA_HOME/Tunorva/downloads.list, by default under
     // ~/.local/share/Tunorva/.
@@ -37,10 +43,23 @@ public:
     LoadResult Load(std::vector<DownloadRecord>& records, std::string* setAside = nullptr) const;
     bool Save(const std::vector<DownloadRecord>& records) const;
 
+    // Hands the list to a writer thread and returns at once, so that the
+    // window never waits for the disk (a flush can take long while downloads
+    // fill the cache). Lists are written in the order given; one handed over
+    // while another is still pending replaces it. Without a thread to be had
+    // the list is written at once.
+    void SaveInBackground(std::vector<DownloadRecord> records);
+    // Waits until every list handed over is on the disk, at most `timeout`;
+    // true when it is.
+    bool Flush(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
     const std::string& Path() const { return m_strPath; }
+
+    struct Writer;
 
 private:
     std::string m_strPath;
+    std::shared_ptr<Writer> m_pWriter;
 };
 
 std::string SerializeDownloadList(const std::vector<DownloadRecord>& records);

@@ -68,6 +68,32 @@ TEST(DownloadListStoreTest, EveryFieldComesBackAsItWasSaved)
     EXPECT_TRUE(loaded.empty());
 }
 
+TEST(DownloadListStoreTest, ListsSavedInTheBackgroundEndWithTheNewestOnTheDisk)
+{
+    TempDir dir;
+    const std::string path = dir.File("data/Tunorva/downloads.list");
+    std::vector<DownloadRecord> newest = SampleList();
+    {
+        DownloadListStore store(path);
+        for (std::size_t count = 1; count <= 200; ++count) {
+            std::vector<DownloadRecord> list(count, SampleList()[1]);
+            list.back().nSlot = static_cast<int>(count);
+            store.SaveInBackground(std::move(list));
+        }
+        ASSERT_TRUE(store.Flush());
+        std::vector<DownloadRecord> loaded;
+        ASSERT_EQ(store.Load(loaded), DownloadListStore::LoadResult::Loaded);
+        ASSERT_EQ(loaded.size(), 200u);
+        EXPECT_EQ(loaded.back().nSlot, 200);
+
+        store.SaveInBackground(newest);  // still being written when the store goes
+    }
+    std::vector<DownloadRecord> loaded;
+    ASSERT_EQ(DownloadListStore(path).Load(loaded), DownloadListStore::LoadResult::Loaded);
+    ExpectSame(loaded, newest);
+    EXPECT_FALSE(fs::exists(path + ".bad"));
+}
+
 TEST(DownloadListStoreTest, ADamagedListIsSetAsideAndNeverHalfTaken)
 {
     const std::string whole = SerializeDownloadList(SampleList());

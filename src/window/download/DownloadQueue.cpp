@@ -123,7 +123,7 @@ void CPagesView::SaveDownloadList()
         record.nSlot = slot;
         records.push_back(std::move(record));
     }
-    m_pDownloadStore->Save(records);
+    m_pDownloadStore->SaveInBackground(std::move(records));
     m_bDownloadListDirty = false;
 }
 
@@ -193,6 +193,9 @@ void CPagesView::RestoreDownloads()
 void CPagesView::StopDownloadsForExit()
 {
     SaveDownloadList();
+    // The window's last list is on the disk before the window goes.
+    if (m_pDownloadStore)
+        m_pDownloadStore->Flush();
     m_bDownloadListFrozen = true;
     if (m_pDownloadSaveTimer != nullptr)
         m_pDownloadSaveTimer->stop();

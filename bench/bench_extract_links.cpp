@@ -82,6 +82,22 @@ void BM_ExtractLinksCrowdedTag(benchmark::State& state)
     Run(state, page);
 }
 
+// Making a realistic page's links absolute, as every result page's links are
+// before they reach the window.
+void BM_ResolveLinksRealistic(benchmark::State& state)
+{
+    static const std::string page = RealisticPage();
+    std::vector<std::string> targets;
+    ExtractLinks(page.data(), page.size(), targets);
+    std::vector<std::string> links;
+    for (auto _ : state) {
+        links = ResolveLinks("http://engine.example/index.asp?s=artist&start=1", targets);
+        benchmark::DoNotOptimize(links.data());
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(targets.size()));
+}
+
 BENCHMARK(BM_ExtractLinksRealistic);
+BENCHMARK(BM_ResolveLinksRealistic);
 BENCHMARK(BM_ExtractLinksCrowdedTag);
 BENCHMARK(BM_ExtractLinksHostile);

@@ -5,16 +5,18 @@
 #include "platform/WorkerThreads.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <semaphore>
 
 namespace {
 
 struct Job {
     DownloadItem item;
     std::stop_token stopToken;
+    Job* next = nullptr;  // in the inbox: the job queued just before this one
 };
 
 // An idle worker ends after this long without work; it looks at the process's
@@ -22,101 +24,208 @@ struct Job {
 constexpr auto kIdleLinger = std::chrono::milliseconds(1000);
 constexpr auto kIdleSlice = std::chrono::milliseconds(100);
 
+// Takes one from `count` unless it is 0; true when it did.
+bool TakeOne(std::atomic<int>& count)
+{
+    int n = count.load();
+    while (n > 0 && !count.compare_exchange_weak(n, n - 1)) {
+    }
+    return n > 0;
+}
+
+// Adds one to `count` unless it has reached `limit`; true when it did.
+bool AddOne(std::atomic<int>& count, int limit)
+{
+    int n = count.load();
+    while (n < limit && !count.compare_exchange_weak(n, n + 1)) {
+    }
+    return n < limit;
+}
+
 }  // namespace
 
 // Shared with the workers, so that it outlives a queue destroyed while they run.
 //
+// The caller (the window) never takes a lock that a worker may hold: a worker
+// that loses the processor while holding it would hold the window as well. It
+// pushes jobs onto `inbox` and settles the counts with atomic operations; the
+// workers move the inbox into `waiting`, in arrival order, under a mutex of
+// their own.
+//
 // Every worker is either running (counted in `running`, with the slots handed
 // to workers that are still to be started or woken) or idle (counted in
-// `idle`, waiting for `wakeUps`). `running` never exceeds kMaxRunningProbes.
+// `idle`, waiting for a permit of `wake`). `running` never exceeds
+// kMaxRunningProbes. A job queued while every slot is taken is left to the
+// running workers: each looks for work again after giving its slot back.
 struct ProbeQueue::State {
     ProbeQueue::Runner runner;  // empty: ProbeThreadProc
-    mutable std::mutex mutex;
-    std::condition_variable wake;
-    std::deque<Job> waiting;
-    int running = 0;
-    int idle = 0;
-    int wakeUps = 0;     // idle workers told to take a job
-    int startsDue = 0;   // workers counted in `running` whose thread is still to be started
-    bool starting = false;  // a thread start is under way and will pass on `startsDue`
-    bool closed = false;
+    std::atomic<Job*> inbox{nullptr};  // newest first
+    mutable std::mutex mutex;          // the workers' own, and WaitingCount's
+    std::deque<std::unique_ptr<Job>> waiting;  // oldest first; under `mutex`
+    std::atomic<int> running{0};
+    std::atomic<int> idle{0};
+    std::counting_semaphore<> wake{0};  // one permit per idle worker handed a slot
+    std::atomic<int> startsDue{0};      // slots whose worker is still to be started
+    std::atomic<bool> starting{false};  // a thread start is under way and will pass on `startsDue`
+    std::atomic<bool> closed{false};
 
-    // Jobs of a stopped search are dropped as they come to the front, so that
-    // queueing a job costs the same however many wait behind a stop.
-    void DropStoppedAtFront()
-    {
-        while (!waiting.empty() && waiting.front().stopToken.stop_requested())
-            waiting.pop_front();
-    }
+    ~State() { DropInbox(); }
 
     bool Ending() const { return closed || platform::IsShuttingDown(); }
 
-    // Starts one more worker; on failure its slot and those still due go back.
-    static void StartWorker(const std::shared_ptr<State>& state)
+    void Push(std::unique_ptr<Job> job)
     {
-        // Probes yield the processor to the window and the page walk: the
-        // rows come first, their sizes as soon as there is time.
-        if (platform::AfxBeginThread([state] { return Work(state); }, platform::THREAD_PRIORITY_LOWEST))
-            return;
-        // No thread to be had: the jobs wait for a worker that frees itself.
-        std::lock_guard lock(state->mutex);
-        state->running -= 1 + state->startsDue;
-        state->startsDue = 0;
-        state->starting = false;
+        Job* node = job.release();
+        node->next = inbox.load();
+        while (!inbox.compare_exchange_weak(node->next, node)) {
+        }
     }
 
-    // The worker's life: first pass on the start of the next worker that is
-    // due, then run jobs, idle a while when there are none, and end.
+    // Under `mutex`: the inbox joins the end of `waiting`, oldest first.
+    void MoveInbox()
+    {
+        Job* newest = inbox.exchange(nullptr);
+        Job* oldest = nullptr;
+        while (newest != nullptr) {
+            Job* next = newest->next;
+            newest->next = oldest;
+            oldest = newest;
+            newest = next;
+        }
+        while (oldest != nullptr) {
+            Job* next = oldest->next;
+            waiting.emplace_back(oldest);
+            oldest = next;
+        }
+    }
+
+    void DropInbox()
+    {
+        for (Job* job = inbox.exchange(nullptr); job != nullptr;) {
+            Job* next = job->next;
+            delete job;
+            job = next;
+        }
+    }
+
+    // Under `mutex`. Jobs of a stopped search are dropped as they come to the
+    // front, so that queueing a job costs the same however many wait behind a stop.
+    std::unique_ptr<Job> TakeJob()
+    {
+        MoveInbox();
+        while (!waiting.empty() && waiting.front()->stopToken.stop_requested())
+            waiting.pop_front();
+        if (waiting.empty())
+            return nullptr;
+        std::unique_ptr<Job> job = std::move(waiting.front());
+        waiting.pop_front();
+        return job;
+    }
+
+    bool HasWork()
+    {
+        if (inbox.load() != nullptr)
+            return true;
+        std::lock_guard lock(mutex);
+        return !waiting.empty();
+    }
+
+    // A slot that was just counted in `running` goes to an idle worker, or to
+    // a worker yet to be started.
+    static void HandOutSlot(const std::shared_ptr<State>& state)
+    {
+        if (TakeOne(state->idle)) {
+            state->wake.release();
+            return;
+        }
+        state->startsDue.fetch_add(1);
+        PassOnStart(state);
+    }
+
+    // Starts one more worker when one is due and no start is under way; the
+    // new worker passes on the next start, so a burst of jobs costs whoever
+    // queues them one thread start at most.
+    static void PassOnStart(const std::shared_ptr<State>& state)
+    {
+        for (;;) {
+            if (state->startsDue.load() == 0 || state->starting.exchange(true))
+                return;
+            if (TakeOne(state->startsDue)) {
+                // Probes yield the processor to the window and the page walk:
+                // the rows come first, their sizes as soon as there is time.
+                if (platform::AfxBeginThread([state] { return Work(state); }, platform::THREAD_PRIORITY_LOWEST))
+                    return;
+                // No thread to be had: the slots go back, and the jobs wait
+                // for a running worker.
+                state->running.fetch_sub(1 + state->startsDue.exchange(0));
+                state->starting = false;
+                return;
+            }
+            state->starting = false;  // taken meanwhile: look again
+        }
+    }
+
+    // The worker's life: pass on the start of the next worker that is due,
+    // then run jobs, idle a while when there are none, and end.
     static unsigned Work(const std::shared_ptr<State>& state)
     {
-        bool startNext = false;
-        {
-            std::lock_guard lock(state->mutex);
-            startNext = state->startsDue > 0 && !state->Ending();
-            if (startNext)
-                --state->startsDue;
-            else
-                state->starting = false;
-        }
-        if (startNext)
-            StartWorker(state);
+        state->starting = false;
+        PassOnStart(state);
 
         // The connections live as long as the worker, from probe to probe.
         platform::HttpConnections connections;
-        std::unique_lock lock(state->mutex);
         for (;;) {
-            state->DropStoppedAtFront();
-            if (state->Ending()) {
-                if (platform::IsShuttingDown())
+            std::unique_ptr<Job> job;
+            bool ending = false;
+            {
+                std::lock_guard lock(state->mutex);
+                ending = state->Ending();
+                if (ending && platform::IsShuttingDown()) {
                     state->waiting.clear();
-                --state->running;
+                    state->DropInbox();
+                } else if (!ending) {
+                    job = state->TakeJob();
+                }
+            }
+            if (ending) {
+                state->running.fetch_sub(1);
                 return 0;
             }
-            if (!state->waiting.empty()) {
-                Job job = std::move(state->waiting.front());
-                state->waiting.pop_front();
-                lock.unlock();
+            if (job) {
                 if (state->runner)
-                    state->runner(job.item, job.stopToken);
+                    state->runner(job->item, job->stopToken);
                 else
-                    ProbeThreadProc(std::move(job.item), job.stopToken, &connections);
-                lock.lock();
+                    ProbeThreadProc(std::move(job->item), job->stopToken, &connections);
                 continue;
             }
-            // Nothing to do: idle until woken, or end.
-            --state->running;
-            ++state->idle;
-            const auto until = std::chrono::steady_clock::now() + kIdleLinger;
-            for (;;) {
-                if (state->wakeUps > 0) {
-                    --state->wakeUps;  // whoever woke us counted us as running again
-                    break;
-                }
-                if (state->Ending() || std::chrono::steady_clock::now() >= until) {
-                    --state->idle;
-                    return 0;
-                }
-                state->wake.wait_for(lock, kIdleSlice);
+            // Nothing to do: give the slot back and idle until woken, or end.
+            state->running.fetch_sub(1);
+            state->idle.fetch_add(1);
+            // A job queued while this slot still counted was left to the
+            // running workers: this one takes it after all.
+            if (state->HasWork() && TakeOne(state->idle)) {
+                if (AddOne(state->running, kMaxRunningProbes))
+                    continue;
+                state->idle.fetch_add(1);
+            }
+            if (!Idle(state))
+                return 0;
+        }
+    }
+
+    // Waits for a slot as an idle worker; false when the worker ends instead.
+    static bool Idle(const std::shared_ptr<State>& state)
+    {
+        const auto until = std::chrono::steady_clock::now() + kIdleLinger;
+        for (;;) {
+            if (state->wake.try_acquire_for(kIdleSlice))
+                return true;  // whoever released it counted this worker as running
+            if (state->Ending() || std::chrono::steady_clock::now() >= until) {
+                if (TakeOne(state->idle))
+                    return false;
+                // Handed a slot meanwhile: its permit is on the way.
+                state->wake.acquire();
+                return true;
             }
         }
     }
@@ -130,46 +239,44 @@ ProbeQueue::ProbeQueue(Runner runner)
 
 ProbeQueue::~ProbeQueue()
 {
-    std::lock_guard lock(m_state->mutex);
     m_state->closed = true;
-    m_state->waiting.clear();
-    m_state->wake.notify_all();
+    {
+        std::lock_guard lock(m_state->mutex);
+        m_state->waiting.clear();
+        m_state->DropInbox();
+    }
+    // Idle workers wake to end at once.
+    while (TakeOne(m_state->idle)) {
+        m_state->running.fetch_add(1);
+        m_state->wake.release();
+    }
 }
 
 void ProbeQueue::Start(const DownloadItem& item, std::stop_token stopToken)
 {
     if (stopToken.stop_requested() || platform::IsShuttingDown())
         return;
-    {
-        std::lock_guard lock(m_state->mutex);
-        m_state->waiting.push_back({item, std::move(stopToken)});
-        if (m_state->running >= kMaxRunningProbes)
-            return;  // a running worker takes it when its probe is done
-        ++m_state->running;
-        if (m_state->idle > 0) {
-            --m_state->idle;
-            ++m_state->wakeUps;
-            m_state->wake.notify_one();
-            return;
-        }
-        ++m_state->startsDue;
-        if (m_state->starting)
-            return;  // the worker being started passes the start on
-        --m_state->startsDue;
-        m_state->starting = true;
-    }
-    State::StartWorker(m_state);
+    m_state->Push(std::make_unique<Job>(Job{item, std::move(stopToken)}));
+    // A slot for it when one is free; else a running worker takes it when
+    // its probe is done.
+    if (AddOne(m_state->running, kMaxRunningProbes))
+        State::HandOutSlot(m_state);
 }
 
 int ProbeQueue::RunningCount() const
 {
-    std::lock_guard lock(m_state->mutex);
-    return m_state->running;
+    return m_state->running.load();
 }
 
 std::size_t ProbeQueue::WaitingCount() const
 {
     std::lock_guard lock(m_state->mutex);
-    return static_cast<std::size_t>(std::count_if(m_state->waiting.begin(), m_state->waiting.end(),
-                                                  [](const Job& job) { return !job.stopToken.stop_requested(); }));
+    const auto live = [](const Job& job) { return !job.stopToken.stop_requested(); };
+    std::size_t count = 0;
+    for (const std::unique_ptr<Job>& job : m_state->waiting)
+        count += live(*job) ? 1 : 0;
+    // Jobs leave the inbox only under the mutex; new ones come in front.
+    for (const Job* job = m_state->inbox.load(); job != nullptr; job = job->next)
+        count += live(*job) ? 1 : 0;
+    return count;
 }

@@ -17,9 +17,10 @@
 // the queue is empty, waits a little for more work before it ends, so that a
 // search's stream of found files is served by the same few threads over the
 // same few connections, and no thread is left behind once the stream stops.
-// Starting a probe never waits for a worker: it queues the probe and wakes an
-// idle worker; new workers are started by the worker started before them, so
-// a burst of found files costs the caller at most one thread start.
+// Starting a probe never waits for a worker, nor for a lock a worker holds: it
+// queues the probe and wakes an idle worker; new workers are started by the
+// worker started before them, so a burst of found files costs the caller at
+// most one thread start. Workers run below the caller's priority.
 class ProbeQueue final {
 public:
     static constexpr int kMaxRunningProbes = 16;

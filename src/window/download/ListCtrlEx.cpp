@@ -163,9 +163,13 @@ int CListCtrlEx::AddItem(int index, int count, int image, const std::vector<std:
         item->setTextAlignment((format == LVCFMT_CENTER ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
         if (column < count && column < static_cast<int>(texts.size()))
             item->setText(QString::fromStdString(texts[column]));
+        // The cell is whole before the table has it: one change for the view.
+        if (column == 0) {
+            item->setData(Qt::UserRole, image);
+            item->setIcon(ImageIcon(image));
+        }
         setItem(index, column, item);
     }
-    SetItemImage(index, image);
     return index;
 }
 
@@ -194,10 +198,21 @@ bool CListCtrlEx::SetItemImage(int row, int image)
     if (cell == nullptr)
         return false;
     cell->setData(Qt::UserRole, image);
-    const QPixmap strip = LoadBitmap(IDB_LIST_IMAGES);
-    const QPixmap picture = StripCell(strip, image, 43, qRgb(0x80, 0x80, 0x80));
-    cell->setIcon(picture.isNull() || iconSize().isEmpty() ? QIcon() : QIcon(picture));
+    cell->setIcon(ImageIcon(image));
     return true;
+}
+
+QIcon CListCtrlEx::ImageIcon(int image)
+{
+    if (iconSize().isEmpty())
+        return QIcon();
+    const auto known = m_imageIcons.find(image);
+    if (known != m_imageIcons.end())
+        return known->second;
+    const QPixmap picture = StripCell(LoadBitmap(IDB_LIST_IMAGES), image, 43, qRgb(0x80, 0x80, 0x80));
+    QIcon icon = picture.isNull() ? QIcon() : QIcon(picture);
+    m_imageIcons.emplace(image, icon);
+    return icon;
 }
 
 int CListCtrlEx::GetItemImage(int row) const

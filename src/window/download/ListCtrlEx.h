@@ -5,6 +5,7 @@
 #include "window/download/ProgressCellDelegate.h"
 
 #include <QColor>
+#include <QIcon>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class QMenu;
@@ -108,9 +110,12 @@ protected:
 
 private:
     void HoverSelect();
+    // The picture of `image` in the list's strip, made once per image.
+    QIcon ImageIcon(int image);
 
     std::string m_strMenuName;
     std::vector<int> m_columnFormats;
+    std::unordered_map<int, QIcon> m_imageIcons;
     bool m_bOwnerDrawn = false;
     QTimer m_hoverTimer;
     int m_hoverRow = -1;

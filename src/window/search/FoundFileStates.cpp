@@ -13,6 +13,7 @@
 #include <QFileSystemWatcher>
 #include <QTableWidgetItem>
 
+#include <optional>
 #include <unordered_map>
 
 namespace {
@@ -63,11 +64,16 @@ DownloadStates DownloadStatesByUrl(const CPagesView& view)
 class OneDownloadState {
 public:
     explicit OneDownloadState(const CPagesView& view) : m_view(view) {}
-    unsigned StateOf(const std::string& url) const
+    unsigned StateOf(const CListCtrlEx& list, int row) const
     {
         unsigned best = 0;
+        std::optional<std::string> url;  // read from the row once a download is in the list
         for (const DownloadSlot& slot : m_view.m_downloadSlots) {
-            if (!slot.inUse || slot.item.strUrl != url)
+            if (!slot.inUse)
+                continue;
+            if (!url)
+                url = list.GetItemText(row, kUrlColumn);
+            if (slot.item.strUrl != *url)
                 continue;
             const unsigned id = SlotStateText(slot);
             if (best == 0 || Rank(id) > Rank(best))
@@ -83,9 +89,11 @@ private:
 class AllDownloadStates {
 public:
     explicit AllDownloadStates(const CPagesView& view) : m_states(DownloadStatesByUrl(view)) {}
-    unsigned StateOf(const std::string& url) const
+    unsigned StateOf(const CListCtrlEx& list, int row) const
     {
-        const auto it = m_states.find(url);
+        if (m_states.empty())
+            return 0;
+        const auto it = m_states.find(list.GetItemText(row, kUrlColumn));
         return it != m_states.end() ? it->second : 0;
     }
 
@@ -104,7 +112,7 @@ void ShowState(CListCtrlEx& list, int row, const Downloads& downloads,
         cell->setData(kProbeStatusRole, cell->text());
     // A download of the URL says more than a file of the name: it may be
     // the very download that is replacing that file.
-    unsigned id = downloads.StateOf(list.GetItemText(row, kUrlColumn));
+    unsigned id = downloads.StateOf(list, row);
     if (id == 0 && !libraryNames.empty() && libraryNames.count(list.GetItemText(row, kNameColumn)) != 0)
         id = IDS_STATUS_IN_LIBRARY;
     const QString text =

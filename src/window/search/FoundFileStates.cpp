@@ -101,6 +101,19 @@ private:
     DownloadStates m_states;
 };
 
+// The state the library or the download list gives a row, 0 for none.
+template <typename Downloads>
+unsigned StateOf(const CListCtrlEx& list, int row, const Downloads& downloads,
+                 const std::unordered_set<std::string>& libraryNames)
+{
+    // A download of the URL says more than a file of the name: it may be
+    // the very download that is replacing that file.
+    unsigned id = downloads.StateOf(list, row);
+    if (id == 0 && !libraryNames.empty() && libraryNames.count(list.GetItemText(row, kNameColumn)) != 0)
+        id = IDS_STATUS_IN_LIBRARY;
+    return id;
+}
+
 template <typename Downloads>
 void ShowState(CListCtrlEx& list, int row, const Downloads& downloads,
                const std::unordered_set<std::string>& libraryNames)
@@ -110,11 +123,7 @@ void ShowState(CListCtrlEx& list, int row, const Downloads& downloads,
         return;
     if (!cell->data(kProbeStatusRole).isValid())
         cell->setData(kProbeStatusRole, cell->text());
-    // A download of the URL says more than a file of the name: it may be
-    // the very download that is replacing that file.
-    unsigned id = downloads.StateOf(list, row);
-    if (id == 0 && !libraryNames.empty() && libraryNames.count(list.GetItemText(row, kNameColumn)) != 0)
-        id = IDS_STATUS_IN_LIBRARY;
+    const unsigned id = StateOf(list, row, downloads, libraryNames);
     const QString text =
         id != 0 ? QString::fromStdString(LoadLanguageString(id)) : cell->data(kProbeStatusRole).toString();
     if (cell->text() != text)
@@ -164,10 +173,15 @@ void CPagesView::SetProbeStatus(int row, const std::string& text)
         m_lstFiles->SetItemText(row, kStatusColumn, text);
         cell = m_lstFiles->item(row, kStatusColumn);
     }
-    // Kept beside the cell, then shown through the row's state: one change
-    // of the cell's text at most, not one per step.
-    cell->setData(kProbeStatusRole, QString::fromStdString(text));
-    UpdateFoundFileState(row);
+    if (m_pMusicWatcher == nullptr)
+        UpdateFoundFileStates(true);
+    // Kept beside the cell and shown unless the row's state says more, in one
+    // change of the cell (the view hears of it once, not once per role).
+    const QString probeText = QString::fromStdString(text);
+    const unsigned id = StateOf(*m_lstFiles, row, OneDownloadState(*this), m_libraryNames);
+    const QString shown = id != 0 ? QString::fromStdString(LoadLanguageString(id)) : probeText;
+    m_lstFiles->model()->setItemData(m_lstFiles->model()->index(row, kStatusColumn),
+                                     {{Qt::DisplayRole, shown}, {kProbeStatusRole, probeText}});
 }
 
 void CPagesView::WatchMusicFolder()

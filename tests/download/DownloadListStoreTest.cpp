@@ -3,6 +3,7 @@
 #include "download/DownloadListStore.h"
 
 #include "TempDir.h"
+#include "platform/WorkerThreads.h"
 
 #include <gtest/gtest.h>
 
@@ -92,6 +93,7 @@ TEST(DownloadListStoreTest, ListsSavedInTheBackgroundEndWithTheNewestOnTheDisk)
     ASSERT_EQ(DownloadListStore(path).Load(loaded), DownloadListStore::LoadResult::Loaded);
     ExpectSame(loaded, newest);
     EXPECT_FALSE(fs::exists(path + ".bad"));
+    EXPECT_TRUE(platform::WaitForWorkers(std::chrono::seconds(10))) << "the writer ends once its lists are written";
 }
 
 TEST(DownloadListStoreTest, ADamagedListIsSetAsideAndNeverHalfTaken)

@@ -2,6 +2,10 @@
 
 #include "search/SearchQuery.h"
 
+// The library listens with a queue of 5 pending connections: a search's
+// probes open a dozen at once, and every one past the fifth lost its first
+// SYN and waited the second that TCP waits before it sends it again.
+#define CPPHTTPLIB_LISTEN_BACKLOG 128
 #include <httplib.h>
 
 #include <algorithm>

@@ -2,10 +2,6 @@
 
 #include "search/SearchQuery.h"
 
-// The library listens with a queue of 5 pending connections: a search's
-// probes open a dozen at once, and every one past the fifth lost its first
-// SYN and waited the second that TCP waits before it sends it again.
-#define CPPHTTPLIB_LISTEN_BACKLOG 128
 #include <httplib.h>
 
 #include <algorithm>
@@ -14,13 +10,17 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <thread>
 
+#include <sys/socket.h>
+
 namespace {
 
 constexpr int kMaxPages = 999;  // keeps every paging value at four digits
+constexpr int kListenQueue = 128;
 
 std::string HtmlEscape(const std::string& text)
 {
@@ -382,9 +382,12 @@ bool DemoEngine::Start()
         m_impl->Route(engine);
         // The library's default also sets SO_REUSEPORT, which would let a
         // second engine share a port that is already taken.
-        engine.server.set_socket_options([](int sock) {
+        auto listening = std::make_shared<int>(-1);  // the first socket made: the one bound
+        engine.server.set_socket_options([listening](int sock) {
             int yes = 1;
             setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+            if (*listening < 0)
+                *listening = sock;
         });
         // The server writes an answer's head and body separately; without
         // this, on a kept-alive connection the body waits for the client's
@@ -402,6 +405,12 @@ bool DemoEngine::Start()
         } else if (engine.server.bind_to_port("127.0.0.1", ports[i])) {
             engine.port = ports[i];
         }
+        // The library listens with a queue of 5 pending connections: a
+        // search's probes open a dozen at once, and each one past the fifth
+        // lost its first SYN and waited the second TCP waits to send it
+        // again. Listening once more on the bound socket lengthens the queue.
+        if (engine.port != 0 && *listening >= 0)
+            ::listen(*listening, kListenQueue);
         if (engine.port == 0) {
             m_error = "Cannot listen on 127.0.0.1:" + std::to_string(ports[i]) + ".";
             Stop();

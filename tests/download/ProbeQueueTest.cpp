@@ -13,6 +13,8 @@
 #include <atomic>
 #include <cerrno>
 #include <memory>
+#include <random>
+#include <thread>
 #include <set>
 
 using namespace testing_support;
@@ -181,6 +183,39 @@ TEST(ProbeQueue, AStoppedSearchReportsNothingMoreAndItsWaitingProbesNeverRun)
     EXPECT_LE(before, 16 * 4);  // connection steps at most, never a size
     EXPECT_EQ(gate.Arrivals().size(), 16u);
     EXPECT_EQ(fresh.RequestCount(), 3u);
+}
+
+TEST(ProbeQueue, AProbeQueuedAsWorkersFallIdleIsNeverLeftBehind)
+{
+    // Each probe is queued just as the workers may be giving their slots
+    // back, and must run without a later probe to wake anyone.
+    struct Runs {
+        std::mutex mutex;
+        std::condition_variable changed;
+        int count = 0;
+    };
+    auto runs = std::make_shared<Runs>();
+    ProbeQueue queue([runs](const DownloadItem&, std::stop_token) {
+        std::lock_guard lock(runs->mutex);
+        ++runs->count;
+        runs->changed.notify_all();
+    });
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<int> pause(0, 400);
+    int queued = 0;
+    for (int round = 0; round < 300; ++round) {
+        const int burst = 1 + round % 3;
+        for (int i = 0; i < burst; ++i)
+            queue.Start(DownloadItem{}, {});
+        queued += burst;
+        std::unique_lock lock(runs->mutex);
+        ASSERT_TRUE(runs->changed.wait_for(lock, 5s, [&] { return runs->count == queued; })) << "round " << round;
+        lock.unlock();
+        std::this_thread::sleep_for(std::chrono::microseconds(pause(random)));
+    }
+    EXPECT_LE(queue.RunningCount(), ProbeQueue::kMaxRunningProbes);
+    EXPECT_TRUE(platform::WaitForWorkers(20s));
+    EXPECT_EQ(queue.RunningCount(), 0);
 }
 
 TEST(ProbeQueue, ProbesYieldTheProcessorToTheThreadThatStartsThem)

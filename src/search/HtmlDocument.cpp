@@ -69,7 +69,11 @@ const std::vector<std::string>& CHtmlDocument::GetLinks(std::size_t maxLinks)
 void CHtmlDocument::ReadAndParse(std::size_t maxLinks)
 {
     const auto path = platform::CreateTempFile(platform::GetAppFolders().tempDir, RandomPrefix());
-    FilePtr out(path ? std::fopen(path->c_str(), "wb") : nullptr);
+    // The file was just made, empty, for this page alone. Opened without
+    // truncating it: a truncated file is flushed to the disk when it is
+    // closed (the file system guards replaced files so), and a page's file
+    // is deleted as soon as it is read.
+    FilePtr out(path ? std::fopen(path->c_str(), "r+b") : nullptr);
     if (!out) {
         if (path)
             platform::DeleteFile(*path);

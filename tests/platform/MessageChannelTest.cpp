@@ -18,6 +18,14 @@ using namespace platform;
 
 namespace {
 
+// The event loop a queued-mode test runs the window's side on.
+struct TestApplication {
+    int argc = 1;
+    char name[5] = "test";
+    char* argv[1] = {name};
+    QCoreApplication app{argc, argv};
+};
+
 class CountingReceiver final : public MessageReceiver {
 public:
     LRESULT OnMessage(unsigned message, WPARAM wParam, LPARAM lParam) override
@@ -67,10 +75,7 @@ TEST(MessageChannel, DirectModeDeliversOnTheSendersThreadAndHonoursStop)
 
 TEST(MessageChannel, QueuedModeRunsOnTheWindowThreadAndReleasesSendersWhenTheWindowGoes)
 {
-    int argc = 1;
-    char name[] = "test";
-    char* argv[] = {name};
-    QCoreApplication app(argc, argv);
+    TestApplication app;
     QObject window;
     auto receiver = std::make_unique<CountingReceiver>();
     SetMainWindow(receiver.get(), &window);
@@ -137,10 +142,7 @@ TEST(MessageChannel, QueuedModeRunsOnTheWindowThreadAndReleasesSendersWhenTheWin
 // its payload freed.
 TEST(MessageChannel, PostedPayloadsOutliveTheirSenderUntilHandled)
 {
-    int argc = 1;
-    char name[] = "test";
-    char* argv[] = {name};
-    QCoreApplication app(argc, argv);
+    TestApplication app;
     QObject window;
     struct TextReceiver final : MessageReceiver {
         LRESULT OnMessage(unsigned message, WPARAM, LPARAM lParam) override
@@ -177,10 +179,7 @@ TEST(MessageChannel, PostedPayloadsOutliveTheirSenderUntilHandled)
 // token ends it.
 TEST(MessageChannel, ARunOfMessagesStopsAtAResultAndAtAStop)
 {
-    int argc = 1;
-    char name[] = "test";
-    char* argv[] = {name};
-    QCoreApplication app(argc, argv);
+    TestApplication app;
     QObject window;
     struct RunReceiver final : MessageReceiver {
         LRESULT OnMessage(unsigned, WPARAM wParam, LPARAM) override
@@ -236,10 +235,7 @@ public:
 
 TEST(MessageChannel, SlowHandlersAndBusyWorkersDeliverEveryMessage)
 {
-    int argc = 1;
-    char name[] = "test";
-    char* argv[] = {name};
-    QCoreApplication app(argc, argv);
+    TestApplication app;
     QObject window;
     SlowReceiver receiver;
     SetMainWindow(&receiver, &window);
@@ -289,10 +285,7 @@ private:
 
 TEST(MessageChannel, MessagesQueuedBehindAModalBoxAreHandledInsideIt)
 {
-    int argc = 1;
-    char name[] = "test";
-    char* argv[] = {name};
-    QCoreApplication app(argc, argv);
+    TestApplication app;
     QObject window;
     NestedLoopResponder responder;
     MessageBoxResponder* previous = SetMessageBoxResponder(&responder);

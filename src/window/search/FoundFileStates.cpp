@@ -34,6 +34,18 @@ int Rank(unsigned id)
     return id == IDS_STATUS_DOWNLOADING ? 3 : id == IDS_STATUS_QUEUED ? 2 : 1;
 }
 
+// The state that says more of two, 0 standing for none.
+unsigned Stronger(unsigned known, unsigned id)
+{
+    return known == 0 || Rank(id) > Rank(known) ? id : known;
+}
+
+// What the Status column shows: the row's state, else the probe's own text.
+QString ShownText(unsigned id, const QString& probeText)
+{
+    return id != 0 ? QString::fromStdString(LoadLanguageString(id)) : probeText;
+}
+
 unsigned SlotStateText(const DownloadSlot& slot)
 {
     if (slot.failed)
@@ -51,10 +63,8 @@ DownloadStates DownloadStatesByUrl(const CPagesView& view)
     for (const DownloadSlot& slot : view.m_downloadSlots) {
         if (!slot.inUse || slot.item.strUrl.empty())
             continue;
-        const unsigned id = SlotStateText(slot);
-        auto [it, added] = states.emplace(slot.item.strUrl, id);
-        if (!added && Rank(id) > Rank(it->second))
-            it->second = id;
+        unsigned& known = states[slot.item.strUrl];
+        known = Stronger(known, SlotStateText(slot));
     }
     return states;
 }
@@ -75,9 +85,7 @@ public:
                 url = list.GetItemText(row, kUrlColumn);
             if (slot.item.strUrl != *url)
                 continue;
-            const unsigned id = SlotStateText(slot);
-            if (best == 0 || Rank(id) > Rank(best))
-                best = id;
+            best = Stronger(best, SlotStateText(slot));
         }
         return best;
     }
@@ -124,8 +132,7 @@ void ShowState(CListCtrlEx& list, int row, const Downloads& downloads,
     if (!cell->data(kProbeStatusRole).isValid())
         cell->setData(kProbeStatusRole, cell->text());
     const unsigned id = StateOf(list, row, downloads, libraryNames);
-    const QString text =
-        id != 0 ? QString::fromStdString(LoadLanguageString(id)) : cell->data(kProbeStatusRole).toString();
+    const QString text = ShownText(id, cell->data(kProbeStatusRole).toString());
     if (cell->text() != text)
         cell->setText(text);
 }
@@ -168,18 +175,15 @@ void CPagesView::SetProbeStatus(int row, const std::string& text)
 {
     if (m_lstFiles == nullptr || row < 0 || row >= m_lstFiles->GetItemCount())
         return;
-    QTableWidgetItem* cell = m_lstFiles->item(row, kStatusColumn);
-    if (cell == nullptr) {
-        m_lstFiles->SetItemText(row, kStatusColumn, text);
-        cell = m_lstFiles->item(row, kStatusColumn);
-    }
+    if (m_lstFiles->item(row, kStatusColumn) == nullptr)
+        m_lstFiles->SetItemText(row, kStatusColumn, text);  // the cell the change goes to
     if (m_pMusicWatcher == nullptr)
         UpdateFoundFileStates(true);
     // Kept beside the cell and shown unless the row's state says more, in one
     // change of the cell (the view hears of it once, not once per role).
     const QString probeText = QString::fromStdString(text);
     const unsigned id = StateOf(*m_lstFiles, row, OneDownloadState(*this), m_libraryNames);
-    const QString shown = id != 0 ? QString::fromStdString(LoadLanguageString(id)) : probeText;
+    const QString shown = ShownText(id, probeText);
     m_lstFiles->model()->setItemData(m_lstFiles->model()->index(row, kStatusColumn),
                                      {{Qt::DisplayRole, shown}, {kProbeStatusRole, probeText}});
 }

@@ -85,25 +85,43 @@ private:
     std::array<std::mutex, kLocks> m_locks;
 };
 
+// An absolute URL as libcurl reads it; every part is empty when it cannot be read.
+class CurlUrlParts {
+public:
+    explicit CurlUrlParts(const char* url) : m_parsed(curl_url())
+    {
+        m_ok = m_parsed != nullptr && url != nullptr &&
+               curl_url_set(m_parsed.get(), CURLUPART_URL, url, 0) == CURLUE_OK;
+    }
+
+    std::string Part(CURLUPart part, unsigned flags = 0) const
+    {
+        std::string text;
+        char* value = nullptr;
+        if (m_ok && curl_url_get(m_parsed.get(), part, &value, flags) == CURLUE_OK && value != nullptr)
+            text = value;
+        curl_free(value);
+        return text;
+    }
+
+private:
+    struct Cleanup {
+        void operator()(CURLU* url) const { curl_url_cleanup(url); }
+    };
+    std::unique_ptr<CURLU, Cleanup> m_parsed;
+    bool m_ok = false;
+};
+
 // "scheme://host:port" of an absolute URL; empty when it cannot be read.
 std::string OriginOf(const char* url)
 {
-    std::string origin;
-    CURLU* parsed = curl_url();
-    if (parsed != nullptr && url != nullptr && curl_url_set(parsed, CURLUPART_URL, url, 0) == CURLUE_OK) {
-        char* scheme = nullptr;
-        char* host = nullptr;
-        char* port = nullptr;
-        if (curl_url_get(parsed, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
-            curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
-            curl_url_get(parsed, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK)
-            origin = std::string(scheme) + "://" + host + ":" + port;
-        curl_free(scheme);
-        curl_free(host);
-        curl_free(port);
-    }
-    curl_url_cleanup(parsed);
-    return origin;
+    const CurlUrlParts parts(url);
+    const std::string scheme = parts.Part(CURLUPART_SCHEME);
+    const std::string host = parts.Part(CURLUPART_HOST);
+    const std::string port = parts.Part(CURLUPART_PORT, CURLU_DEFAULT_PORT);
+    if (scheme.empty() || host.empty() || port.empty())
+        return {};
+    return scheme + "://" + host + ":" + port;
 }
 
 }  // namespace
@@ -633,20 +651,10 @@ namespace {
 // absolute URL; empty when it cannot be read.
 std::string ServerOf(const char* url)
 {
-    std::string server;
-    CURLU* parsed = curl_url();
-    if (parsed != nullptr && url != nullptr && curl_url_set(parsed, CURLUPART_URL, url, 0) == CURLUE_OK) {
-        char* host = nullptr;
-        char* port = nullptr;
-        if (curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK)
-            server = host;
-        if (!server.empty() && curl_url_get(parsed, CURLUPART_PORT, &port, 0) == CURLUE_OK)
-            server += ":" + std::string(port);
-        curl_free(host);
-        curl_free(port);
-    }
-    curl_url_cleanup(parsed);
-    return server;
+    const CurlUrlParts parts(url);
+    const std::string host = parts.Part(CURLUPART_HOST);
+    const std::string port = host.empty() ? std::string() : parts.Part(CURLUPART_PORT);
+    return port.empty() ? host : host + ":" + port;
 }
 
 }  // namespace

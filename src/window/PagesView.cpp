@@ -1,6 +1,9 @@
 #include "window/PagesView.h"
 
+#include "window/download/DownloadsModel.h"
 #include "window/download/ListCtrlEx.h"
+#include "window/library/PlayListModel.h"
+#include "window/search/FoundFilesModel.h"
 #include "library/TagScan.h"
 #include "download/ProbeQueue.h"
 #include "platform/AppProfile.h"
@@ -107,9 +110,9 @@ QLabel* CPagesView::CreateStatic(int id, const char* name, const QString& text, 
     return label;
 }
 
-CListCtrlEx* CPagesView::CreateList(int id, const char* name, const QRect& rect, bool visible)
+CListCtrlEx* CPagesView::CreateList(int id, const char* name, const QRect& rect, bool visible, CListModel* model)
 {
-    auto* list = new CListCtrlEx(this);
+    auto* list = new CListCtrlEx(this, model);
     MarkControl(list, id, name);
     list->setGeometry(rect);
     list->setVisible(visible);
@@ -150,11 +153,11 @@ void CPagesView::CreateControls()
 
     const QRect listRect = Ltrb(10, 100, 623, 354);
     m_lstEngines = CreateList(IDC_ENGINE_LIST, "engineList", listRect, true);
-    m_lstEngines->InsertColumn(0, "Status", LVCFMT_CENTER, 43);
-    m_lstEngines->InsertColumn(1, "Engine", LVCFMT_LEFT, 100);
-    m_lstEngines->InsertColumn(2, "Files", LVCFMT_LEFT, 100);
-    m_lstEngines->InsertColumn(3, "Home Page", LVCFMT_LEFT, 600);
-    m_lstEngines->InsertColumn(4, "ID", LVCFMT_LEFT, 0);
+    m_lstEngines->InsertColumn(EngineStatus, "Status", LVCFMT_CENTER, 43);
+    m_lstEngines->InsertColumn(EngineName, "Engine", LVCFMT_LEFT, 100);
+    m_lstEngines->InsertColumn(EngineFiles, "Files", LVCFMT_LEFT, 100);
+    m_lstEngines->InsertColumn(EngineHomePage, "Home Page", LVCFMT_LEFT, 600);
+    m_lstEngines->InsertColumn(EngineId, "ID", LVCFMT_LEFT, 0);
     m_lstEngines->UseListImages();
     for (int row = 0; row < 3; ++row) {
         const EngineSite site = Engines().sites[static_cast<std::size_t>(row)];
@@ -163,45 +166,50 @@ void CPagesView::CreateControls()
     m_lstEngines->SetMenuName("ENGINE_POPUP_MENU");
     LoadUserEngineRows();
 
-    m_lstDownloads = CreateList(IDC_DOWNLOAD_LIST, "downloadList", listRect, false);
+    m_pDownloads = new CDownloadsModel(this);
+    m_lstDownloads = CreateList(IDC_DOWNLOAD_LIST, "downloadList", listRect, false, m_pDownloads);
     m_lstDownloads->SetSingleSelection(true);
     m_lstDownloads->SetOwnerDrawn(true);
     m_lstDownloads->RefreshRowHeight();
     m_lstDownloads->SetMenuName("DownloadFileOperations");
     m_lstDownloads->setIconSize(QSize());
-    m_lstDownloads->InsertColumn(0, "File Name", LVCFMT_LEFT, 200);
-    m_lstDownloads->InsertColumn(1, "File Size", LVCFMT_LEFT, 100);
-    m_lstDownloads->InsertColumn(2, "Receive", LVCFMT_CENTER, 100);
-    m_lstDownloads->InsertColumn(3, "Progress", LVCFMT_LEFT, 200);
-    m_lstDownloads->InsertColumn(4, "Remaining Time", LVCFMT_LEFT, 200);
-    m_lstDownloads->InsertColumn(5, "Transfer Rate", LVCFMT_LEFT, 100);
-    m_lstDownloads->InsertColumn(6, "ID", LVCFMT_LEFT, 0);
+    m_lstDownloads->InsertColumn(CDownloadsModel::FileName, "File Name", LVCFMT_LEFT, 200);
+    m_lstDownloads->InsertColumn(CDownloadsModel::FileSize, "File Size", LVCFMT_LEFT, 100);
+    m_lstDownloads->InsertColumn(CDownloadsModel::Received, "Receive", LVCFMT_CENTER, 100);
+    m_lstDownloads->InsertColumn(CDownloadsModel::Progress, "Progress", LVCFMT_LEFT, 200);
+    m_lstDownloads->InsertColumn(CDownloadsModel::TimeLeft, "Remaining Time", LVCFMT_LEFT, 200);
+    m_lstDownloads->InsertColumn(CDownloadsModel::Rate, "Transfer Rate", LVCFMT_LEFT, 100);
+    m_lstDownloads->InsertColumn(CDownloadsModel::Id, "ID", LVCFMT_LEFT, 0);
 
-    m_lstFiles = CreateList(IDC_FILE_LIST, "fileList", listRect, false);
+    m_pFoundFiles = new CFoundFilesModel(this);
+    m_lstFiles = CreateList(IDC_FILE_LIST, "fileList", listRect, false, m_pFoundFiles);
     m_lstFiles->SetMenuName("FILE_POPUP_MENU");
-    m_lstFiles->InsertColumn(0, "Type", LVCFMT_CENTER, 43);
-    m_lstFiles->InsertColumn(1, "Status", LVCFMT_LEFT, 100);
-    m_lstFiles->InsertColumn(2, "File Name", LVCFMT_LEFT, 350);
-    m_lstFiles->InsertColumn(3, "File Size", LVCFMT_LEFT, 100);
-    m_lstFiles->InsertColumn(4, "URL", LVCFMT_LEFT, 600);
+    m_lstFiles->InsertColumn(CFoundFilesModel::Type, "Type", LVCFMT_CENTER, 43);
+    m_lstFiles->InsertColumn(CFoundFilesModel::Status, "Status", LVCFMT_LEFT, 100);
+    m_lstFiles->InsertColumn(CFoundFilesModel::Name, "File Name", LVCFMT_LEFT, 350);
+    m_lstFiles->InsertColumn(CFoundFilesModel::Size, "File Size", LVCFMT_LEFT, 100);
+    m_lstFiles->InsertColumn(CFoundFilesModel::Url, "URL", LVCFMT_LEFT, 600);
     m_lstFiles->UseListImages();
+    m_lstFiles->SetSortable(true);
 
-    m_lstPlayList = CreateList(IDC_PLAY_LIST, "playList", listRect, false);
+    m_pPlayList = new CPlayListModel(this);
+    m_lstPlayList = CreateList(IDC_PLAY_LIST, "playList", listRect, false, m_pPlayList);
     m_lstPlayList->UseListImages();
     m_lstPlayList->RefreshRowHeight();
     m_lstPlayList->SetMenuName("PlayListOperations");
-    m_lstPlayList->InsertColumn(0, "Type", LVCFMT_CENTER, 43);
-    m_lstPlayList->InsertColumn(1, "File Name", LVCFMT_LEFT, 220);
-    m_lstPlayList->InsertColumn(2, "File Size", LVCFMT_LEFT, 80);
+    m_lstPlayList->InsertColumn(CPlayListModel::Type, "Type", LVCFMT_CENTER, 43);
+    m_lstPlayList->InsertColumn(CPlayListModel::FileName, "File Name", LVCFMT_LEFT, 220);
+    m_lstPlayList->InsertColumn(CPlayListModel::FileSize, "File Size", LVCFMT_LEFT, 80);
     // The tags follow the file's own columns; the size column no longer
     // fills the rest of the row, so that the title shows beside the name.
-    m_lstPlayList->InsertColumn(3, "Title", LVCFMT_LEFT, 160);
-    m_lstPlayList->InsertColumn(4, "Artist", LVCFMT_LEFT, 120);
-    m_lstPlayList->InsertColumn(5, "Album", LVCFMT_LEFT, 120);
-    m_lstPlayList->InsertColumn(6, "Length", LVCFMT_LEFT, 55);
-    m_lstPlayList->InsertColumn(7, "Bitrate", LVCFMT_LEFT, 55);
+    m_lstPlayList->InsertColumn(CPlayListModel::Title, "Title", LVCFMT_LEFT, 160);
+    m_lstPlayList->InsertColumn(CPlayListModel::Artist, "Artist", LVCFMT_LEFT, 120);
+    m_lstPlayList->InsertColumn(CPlayListModel::Album, "Album", LVCFMT_LEFT, 120);
+    m_lstPlayList->InsertColumn(CPlayListModel::Length, "Length", LVCFMT_LEFT, 55);
+    m_lstPlayList->InsertColumn(CPlayListModel::Bitrate, "Bitrate", LVCFMT_LEFT, 55);
+    m_lstPlayList->SetSortable(true);
     // A double-click plays the row, as the toolbar's Play does.
-    connect(m_lstPlayList, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+    connect(m_lstPlayList, &CListCtrlEx::rowActivated, this, [this](int row) {
         m_lstPlayList->SelectItem(row);
         OnPlayFile();
     });

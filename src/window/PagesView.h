@@ -19,8 +19,12 @@
 #include <unordered_set>
 #include <vector>
 
+class CDownloadsModel;
+class CFoundFilesModel;
 class CHistoryCombo;
 class CListCtrlEx;
+class CListModel;
+class CPlayListModel;
 class CMainFrame;
 class CNavigateToMp3;
 class CUserEngineWalk;
@@ -157,9 +161,9 @@ public:
     // Takes the next free slot from the ring position, adds the row and
     // starts the worker for m_item; false when nothing was started.
     bool StartDownload();
-    // The first row whose hidden "ID" column equals `slot` exactly, or -1.
-    int FindRowBySlot(const std::string& slot) const;
-    // The row's "ID" column read as a number; -1 for row -1.
+    // The row of download slot `slot`, or -1.
+    int FindRowBySlot(int slot) const;
+    // The slot of a download row; -1 for row -1 or a number outside the table.
     int GetRowSlot(int row) const;
     // Ends a download for good and forgets it: the slot is free again.
     void FreeSlot(int slot);
@@ -202,6 +206,11 @@ public:
     CListCtrlEx* m_lstFiles = nullptr;
     CListCtrlEx* m_lstPlayList = nullptr;
     CListCtrlEx* m_lstDownloads = nullptr;
+    // The rows behind the lists (the engine list keeps plain texts).
+    CFoundFilesModel* m_pFoundFiles = nullptr;
+    CDownloadsModel* m_pDownloads = nullptr;
+    CPlayListModel* m_pPlayList = nullptr;
+    enum EngineListColumn { EngineStatus, EngineName, EngineFiles, EngineHomePage, EngineId };
     CProgressCtrl* m_ctlProgress = nullptr;
     QTextEdit* m_edtClipboard = nullptr;
     QLabel* m_stcFilesLabel = nullptr;
@@ -281,6 +290,10 @@ public:
     // After a chain has reported its last page: when no chain of the current
     // search runs any more, the toggle returns to "Find It!" by itself.
     void OnSearchChainEnded();
+    // Whether a search runs; the Find toggle's caption follows it.
+    void SetSearching(bool searching);
+    bool IsSearching() const { return m_bSearching; }
+    bool m_bSearching = false;
     CMainFrame* Frame() const;
     void CopyToClipboard(const std::string& text);
 
@@ -307,7 +320,7 @@ protected:
 private:
     void CreateControls();
     QLabel* CreateStatic(int id, const char* name, const QString& text, const QRect& rect, Qt::Alignment align);
-    CListCtrlEx* CreateList(int id, const char* name, const QRect& rect, bool visible);
+    CListCtrlEx* CreateList(int id, const char* name, const QRect& rect, bool visible, CListModel* model = nullptr);
     QLabel* CreateTabPiece(const char* name, const QPoint& topLeft, const QSize& size);
     void SetTabImage(QLabel* piece, int bitmapId);
     int TabImage(int tab, int kind) const { return m_nTabBitmaps[static_cast<std::size_t>(tab * 3 + kind)]; }

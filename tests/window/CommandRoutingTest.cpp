@@ -1,6 +1,8 @@
 #include "ShellFixture.h"
 
 #include "window/download/ListCtrlEx.h"
+#include "window/download/DownloadsModel.h"
+#include "window/search/FoundFilesModel.h"
 #include "resources/Resource.h"
 #include "resources/Messages.h"
 #include "window/ToolBar.h"
@@ -172,7 +174,7 @@ TEST_F(ShellTest, MessagesOfTheMapReachTheirHandlers)
     const std::string url = "http://127.0.0.1:1/music/song.mp3";
     m_frame->OnMessage(WM_MP3_FOUND, w(url.c_str()), 0);
     ASSERT_EQ(view.m_lstFiles->GetItemCount(), 1);
-    EXPECT_EQ(view.m_lstFiles->GetItemText(0, 2), "song.mp3");
+    EXPECT_EQ(view.m_lstFiles->GetItemText(0, CFoundFilesModel::Name), "song.mp3");
     EXPECT_EQ(view.m_stcFilesCount->text(), QStringLiteral("1"));
     EXPECT_EQ(bar.GetPos(), 20);
 
@@ -181,8 +183,8 @@ TEST_F(ShellTest, MessagesOfTheMapReachTheirHandlers)
     m_frame->OnMessage(WM_FILE_SIZE_PROBED, w(&item), 123);
     const char* available = "Avaliable";
     m_frame->OnMessage(WM_FILE_STATUS, w(&item), reinterpret_cast<platform::LPARAM>(available));
-    EXPECT_EQ(view.m_lstFiles->GetItemText(0, 3), "123");
-    EXPECT_EQ(view.m_lstFiles->GetItemText(0, 1), "Avaliable");
+    EXPECT_EQ(view.m_lstFiles->GetItemText(0, CFoundFilesModel::Size), "123");
+    EXPECT_EQ(view.m_lstFiles->GetItemText(0, CFoundFilesModel::Status), "Avaliable");
     EXPECT_EQ(view.m_stcAvailableCount->text(), QStringLiteral("1"));
 
     view.m_cboArtist->PushHistoryItem("abba");

@@ -70,10 +70,10 @@ TEST_F(ShellTest, StartsWithTheEnginePageAndTabZeroSelected)
     ASSERT_EQ(m_view->m_lstEngines->GetItemCount(), 3);
     for (int row = 0; row < 3; ++row) {
         const EngineSite site = Engines().sites[static_cast<std::size_t>(row)];
-        EXPECT_EQ(m_view->m_lstEngines->GetItemText(row, 0), "Not Connected");
-        EXPECT_EQ(m_view->m_lstEngines->GetItemText(row, 1), site.name);
-        EXPECT_EQ(m_view->m_lstEngines->GetItemText(row, 2), "0");
-        EXPECT_EQ(m_view->m_lstEngines->GetItemText(row, 3), site.homePage);
+        EXPECT_EQ(m_view->m_lstEngines->GetItemText(row, CPagesView::EngineStatus), "Not Connected");
+        EXPECT_EQ(m_view->m_lstEngines->GetItemText(row, CPagesView::EngineName), site.name);
+        EXPECT_EQ(m_view->m_lstEngines->GetItemText(row, CPagesView::EngineFiles), "0");
+        EXPECT_EQ(m_view->m_lstEngines->GetItemText(row, CPagesView::EngineHomePage), site.homePage);
         EXPECT_EQ(m_view->m_lstEngines->GetItemImage(row), IMG_ENGINE_RESTING);
     }
 

@@ -5,6 +5,7 @@
 #include "download/DownloadItem.h"
 #include "download/DownloadNotices.h"
 #include "download/ResumeState.h"
+#include "window/download/DownloadsModel.h"
 #include "window/download/ListCtrlEx.h"
 #include "platform/MessageBox.h"
 #include "window/PagesView.h"
@@ -27,8 +28,7 @@ const char* Text(platform::LPARAM lParam)
 // The download's row, or -1; `what` (when not null) is shown when there is none.
 int DownloadRow(const CPagesView& view, const DownloadItem* item, const std::string& what = {})
 {
-    const std::string key = item != nullptr ? std::to_string(item->nSlot) : "-1";
-    const int row = item != nullptr ? view.FindRowBySlot(key) : -1;
+    const int row = item != nullptr ? view.FindRowBySlot(item->nSlot) : -1;
     if (row < 0 && !what.empty())
         platform::AfxMessageBox(what);
     return row;
@@ -44,10 +44,7 @@ platform::LRESULT CMainFrame::OnDownloadSize(platform::WPARAM wParam, platform::
     if (row < 0)
         return 0;
     const auto length = static_cast<std::uint64_t>(lParam);
-    CListCtrlEx& list = *m_wndView->m_lstDownloads;
-    if (item->nSlot >= 0 && static_cast<std::size_t>(item->nSlot) < list.m_nRange.size())
-        list.m_nRange[static_cast<std::size_t>(item->nSlot)] = static_cast<std::int64_t>(length);
-    list.SetItemText(row, 1, std::to_string(length));
+    m_wndView->m_pDownloads->SetSize(row, length);
     if (DownloadSlot* slot = m_wndView->SlotOf(item))
         slot->record.strSize = std::to_string(length);
     return 0;
@@ -60,7 +57,6 @@ platform::LRESULT CMainFrame::OnDownloadProgress(platform::WPARAM wParam, platfo
         return 0;
     const auto received = static_cast<std::int64_t>(lParam);
     m_wndView->m_lstDownloads->SetProgress(row, received);
-    m_wndView->m_lstDownloads->SetItemText(row, 2, std::to_string(received));
     // Byte counts reach the saved list at most once a second.
     if (DownloadSlot* slot = m_wndView->SlotOf(Item(wParam))) {
         slot->record.nReceived = static_cast<std::uint64_t>(received);
@@ -73,7 +69,7 @@ platform::LRESULT CMainFrame::OnDownloadTimeLeft(platform::WPARAM wParam, platfo
 {
     const int row = DownloadRow(*m_wndView, Item(wParam), "Setting Time remaining can not be handled.");
     if (row >= 0 && lParam != 0)
-        m_wndView->m_lstDownloads->SetItemText(row, 4, Text(lParam));
+        m_wndView->m_lstDownloads->SetItemText(row, CDownloadsModel::TimeLeft, Text(lParam));
     return 0;
 }
 
@@ -81,7 +77,7 @@ platform::LRESULT CMainFrame::OnDownloadRate(platform::WPARAM wParam, platform::
 {
     const int row = DownloadRow(*m_wndView, Item(wParam));
     if (row >= 0 && lParam != 0)
-        m_wndView->m_lstDownloads->SetItemText(row, 5, Text(lParam));
+        m_wndView->m_lstDownloads->SetItemText(row, CDownloadsModel::Rate, Text(lParam));
     return 0;
 }
 
@@ -121,8 +117,8 @@ platform::LRESULT CMainFrame::OnDownloadFailed(platform::WPARAM wParam, platform
     const int row = DownloadRow(*m_wndView, item);
     if (row < 0 || lParam == 0)
         return 0;
-    m_wndView->m_lstDownloads->SetItemText(row, 4, Text(lParam));
-    m_wndView->m_lstDownloads->SetItemText(row, 5, "");
+    m_wndView->m_lstDownloads->SetItemText(row, CDownloadsModel::TimeLeft, Text(lParam));
+    m_wndView->m_lstDownloads->SetItemText(row, CDownloadsModel::Rate, "");
     if (DownloadSlot* slot = m_wndView->SlotOf(item)) {
         slot->failed = true;
         slot->running = false;
@@ -141,8 +137,8 @@ platform::LRESULT CMainFrame::OnDownloadRetrying(platform::WPARAM wParam, platfo
     if (row < 0 || lParam == 0)
         return 0;
     const auto* notice = reinterpret_cast<const RetryNotice*>(lParam);
-    m_wndView->m_lstDownloads->SetItemText(row, 4, notice->strText);
-    m_wndView->m_lstDownloads->SetItemText(row, 5, "");
+    m_wndView->m_lstDownloads->SetItemText(row, CDownloadsModel::TimeLeft, notice->strText);
+    m_wndView->m_lstDownloads->SetItemText(row, CDownloadsModel::Rate, "");
     return 0;
 }
 

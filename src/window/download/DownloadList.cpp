@@ -4,7 +4,9 @@
 #include "window/PagesView.h"
 
 #include "download/HttpDownload.h"
+#include "window/download/DownloadsModel.h"
 #include "window/download/ListCtrlEx.h"
+#include "window/search/FoundFilesModel.h"
 #include "platform/CRuntime.h"
 #include "platform/MessageBox.h"
 #include "platform/Files.h"
@@ -35,9 +37,9 @@ void CPagesView::OnDownloadFile()
         Message(IDS_NO_FILE_TO_DOWNLOAD);
         return;
     }
-    m_item.strUrl = m_lstFiles->GetItemText(row, 4);
+    m_item.strUrl = m_lstFiles->GetItemText(row, CFoundFilesModel::Url);
     m_item.nItem = row;
-    m_item.nSubItem = 4;
+    m_item.nSubItem = CFoundFilesModel::Url;
     m_item.nSearchId = m_nFilesSearchId;
     StartDownload();
 }
@@ -57,17 +59,18 @@ bool CPagesView::StartDownload()
         return false;
     }
 
-    const int row = m_lstDownloads->AddItem(
-        m_lstDownloads->GetItemCount(), 7, 0,
-        {m_lstFiles->GetItemText(m_item.nItem, 2), m_lstFiles->GetItemText(m_item.nItem, 3), "0", "0%", "0", "0",
-         std::to_string(slot)});
+    CDownloadsModel::Download download;
+    download.slot = slot;
+    download.fileName = m_lstFiles->GetItemText(m_item.nItem, CFoundFilesModel::Name);
+    download.size = m_lstFiles->GetItemText(m_item.nItem, CFoundFilesModel::Size);
+    const int row = m_pDownloads->AddDownload(download);
     m_item.nSlot = slot;
-    m_item.nProgressColumn = 3;
+    m_item.nProgressColumn = CDownloadsModel::Progress;
     m_item.strFileName = DownloadFileName(m_item.strUrl);
     // A podcast's file served from an address without ".mp3" is saved under
     // the name its row shows, which has it.
     if (m_lstFiles->GetItemImage(m_item.nItem) == IMG_USER_ENGINE_FILE)
-        m_item.strFileName = m_lstFiles->GetItemText(m_item.nItem, 2);
+        m_item.strFileName = m_lstFiles->GetItemText(m_item.nItem, CFoundFilesModel::Name);
 
     DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
     entry = DownloadSlot{};
@@ -75,12 +78,12 @@ bool CPagesView::StartDownload()
     entry.item = m_item;
     entry.record.strUrl = m_item.strUrl;
     entry.record.strFileName = m_item.strFileName;
-    entry.record.strSize = m_lstDownloads->GetItemText(row, 1);
+    entry.record.strSize = download.size;
     entry.record.nSlot = slot;
     // Beyond the number of simultaneous downloads a new one waits its turn.
     if (RunningDownloads() >= m_nSimultaneousDownloads) {
         entry.queued = true;
-        m_lstDownloads->SetItemText(row, 4, LoadLanguageString(IDS_QUEUED));
+        m_lstDownloads->SetItemText(row, CDownloadsModel::TimeLeft, LoadLanguageString(IDS_QUEUED));
         DownloadsChanged();
         return true;
     }
@@ -93,20 +96,16 @@ bool CPagesView::StartDownload()
     return true;
 }
 
-int CPagesView::FindRowBySlot(const std::string& slot) const
+int CPagesView::FindRowBySlot(int slot) const
 {
-    for (int row = 0; row < m_lstDownloads->GetItemCount(); ++row) {
-        if (m_lstDownloads->GetItemText(row, 6) == slot)
-            return row;
-    }
-    return -1;
+    return m_pDownloads->RowOfSlot(slot);
 }
 
 int CPagesView::GetRowSlot(int row) const
 {
     if (row == -1)
         return -1;
-    const int slot = platform::Atoi(m_lstDownloads->GetItemText(row, 6));
+    const int slot = m_pDownloads->SlotOf(row);
     // A number outside the table names no slot.
     return slot >= 0 && slot < kDownloadSlots ? slot : -1;
 }

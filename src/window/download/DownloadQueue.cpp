@@ -11,6 +11,7 @@
 #include "settings/LanguagePack.h"
 #include "settings/SettingsStore.h"
 #include "resources/StringTable.h"
+#include "window/download/DownloadsModel.h"
 #include "window/download/ListCtrlEx.h"
 
 #include <algorithm>
@@ -87,7 +88,7 @@ void CPagesView::StartQueuedDownloads()
         if (slot < 0 || !m_downloadSlots[static_cast<std::size_t>(slot)].queued)
             continue;
         if (LaunchDownload(slot, false))
-            m_lstDownloads->SetItemText(row, 4, "0");
+            m_lstDownloads->SetItemText(row, CDownloadsModel::TimeLeft, "0");
     }
 }
 
@@ -155,7 +156,6 @@ void CPagesView::RestoreDownloads()
             if (slot < 0)
                 break;
         }
-        const std::string progress = std::to_string(record.nReceived) + " %";
         std::string status = "0";
         if (record.state == DownloadRecord::State::Failed)
             status = record.strStatus;
@@ -163,11 +163,15 @@ void CPagesView::RestoreDownloads()
             status = LoadLanguageString(IDS_PAUSED);
         else
             status = LoadLanguageString(IDS_QUEUED);
-        m_lstDownloads->AddItem(m_lstDownloads->GetItemCount(), 7, 0,
-                                {record.strFileName, record.strSize, std::to_string(record.nReceived), progress, status,
-                                 "0", std::to_string(slot)});
+        CDownloadsModel::Download download;
+        download.slot = slot;
+        download.fileName = record.strFileName;
+        download.size = record.strSize;
+        download.received = static_cast<std::int64_t>(record.nReceived);
         if (record.validators.nLength > 0)
-            m_lstDownloads->m_nRange[static_cast<std::size_t>(slot)] = static_cast<std::int64_t>(record.validators.nLength);
+            download.range = static_cast<std::int64_t>(record.validators.nLength);
+        download.timeLeft = status;
+        m_pDownloads->AddDownload(download);
 
         DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
         entry = DownloadSlot{};
@@ -221,9 +225,9 @@ void CPagesView::OnRetryDownload()
     entry.record.strStatus.clear();
     if (RunningDownloads() >= m_nSimultaneousDownloads) {
         entry.queued = true;
-        m_lstDownloads->SetItemText(row, 4, LoadLanguageString(IDS_QUEUED));
+        m_lstDownloads->SetItemText(row, CDownloadsModel::TimeLeft, LoadLanguageString(IDS_QUEUED));
     } else if (LaunchDownload(slot, false)) {
-        m_lstDownloads->SetItemText(row, 4, "0");
+        m_lstDownloads->SetItemText(row, CDownloadsModel::TimeLeft, "0");
     } else {
         entry.failed = true;
     }

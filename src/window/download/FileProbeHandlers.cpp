@@ -2,7 +2,7 @@
 #include "window/MainFrame.h"
 
 #include "download/DownloadItem.h"
-#include "window/download/ListCtrlEx.h"
+#include "window/search/FoundFilesModel.h"
 #include "window/PagesView.h"
 
 #include <QLabel>
@@ -43,6 +43,6 @@ platform::LRESULT CMainFrame::OnFileSizeProbed(platform::WPARAM wParam, platform
     CPagesView& view = *m_wndView;
     if (item == nullptr || IsStale(*item, view))
         return 0;
-    view.m_lstFiles->SetItemText(item->nItem, 3, std::to_string(static_cast<std::uint64_t>(lParam)));
+    view.m_pFoundFiles->SetSize(item->nItem, static_cast<std::uint64_t>(lParam));
     return 0;
 }

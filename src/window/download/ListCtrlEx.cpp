@@ -1,7 +1,8 @@
 #include "window/download/ListCtrlEx.h"
 
+#include "window/download/DownloadsModel.h"
+
 #include "platform/MessageBox.h"
-#include "window/Pictures.h"
 #include "resources/Resource.h"
 #include "resources/Messages.h"
 #include "settings/LanguagePack.h"
@@ -10,10 +11,10 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QSortFilterProxyModel>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 
-#include <cstdlib>
-#include <cstring>
-#include <limits>
 #include <strings.h>
 
 namespace {
@@ -76,10 +77,13 @@ constexpr int kSystemRowHeight = 17;
 
 }  // namespace
 
-CListCtrlEx::CListCtrlEx(QWidget* parent)
-    : QTableWidget(parent)
+CListCtrlEx::CListCtrlEx(QWidget* parent, CListModel* model)
+    : QTableView(parent)
+    , m_model(model != nullptr ? model : new CListModel(this))
 {
-    m_nRange.fill(100);
+    if (m_model->parent() == nullptr)
+        m_model->setParent(this);
+    setModel(m_model);
     // Read once; the list does not follow later changes of the desktop colours.
     const QPalette pal = palette();
     m_crText = pal.color(QPalette::Text);
@@ -105,6 +109,7 @@ CListCtrlEx::CListCtrlEx(QWidget* parent)
     horizontalHeader()->setStretchLastSection(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->setMinimumSectionSize(0);
+    horizontalHeader()->setSectionsMovable(true);
     setMouseTracking(true);
 
     // Hovering over a row selects it after a moment, as the list's
@@ -115,147 +120,115 @@ CListCtrlEx::CListCtrlEx(QWidget* parent)
 
     // A changed list may draw differently, so a bad slot is worth one more report.
     const auto contentChanged = [this] { m_bRangeReported = false; };
-    connect(model(), &QAbstractItemModel::dataChanged, this, contentChanged);
-    connect(model(), &QAbstractItemModel::rowsInserted, this, contentChanged);
-    connect(model(), &QAbstractItemModel::rowsRemoved, this, contentChanged);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, contentChanged);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, contentChanged);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, contentChanged);
+    connect(m_model, &QAbstractItemModel::modelReset, this, contentChanged);
 }
 
 CListCtrlEx::~CListCtrlEx() = default;
 
 int CListCtrlEx::InsertColumn(int column, const std::string& header, int format, int width)
 {
+    column = m_model->InsertColumn(column, QString::fromStdString(header), format);
     if (column < 0)
         return -1;
-    column = std::min(column, columnCount());
-    insertColumn(column);
-    m_columnFormats.insert(m_columnFormats.begin() + column, format);
-    auto* item = new QTableWidgetItem(QString::fromStdString(header));
-    item->setTextAlignment((format == LVCFMT_CENTER ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
-    setHorizontalHeaderItem(column, item);
     setColumnWidth(column, width);
     // A column of width 0 holds data the user never sees (the slot numbers).
-    if (width == 0)
-        setColumnHidden(column, true);
+    setColumnHidden(column, width == 0);
     return column;
 }
 
 std::string CListCtrlEx::GetColumnHeader(int column) const
 {
-    const QTableWidgetItem* item = horizontalHeaderItem(column);
-    return item != nullptr ? item->text().toStdString() : std::string();
+    return m_model->Header(column).toStdString();
 }
 
 void CListCtrlEx::SetColumnHeader(int column, const std::string& text)
 {
-    if (QTableWidgetItem* item = horizontalHeaderItem(column))
-        item->setText(QString::fromStdString(text));
+    m_model->SetHeader(column, QString::fromStdString(text));
 }
 
 int CListCtrlEx::AddItem(int index, int count, int image, const std::vector<std::string>& texts)
 {
-    if (index < 0)
-        return -1;
-    index = std::min(index, rowCount());
-    insertRow(index);
-    for (int column = 0; column < columnCount(); ++column) {
-        auto* item = new QTableWidgetItem;
-        const int format = column < static_cast<int>(m_columnFormats.size()) ? m_columnFormats[column] : LVCFMT_LEFT;
-        item->setTextAlignment((format == LVCFMT_CENTER ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
-        if (column < count && column < static_cast<int>(texts.size()))
-            item->setText(QString::fromStdString(texts[column]));
-        // The cell is whole before the table has it: one change for the view.
-        if (column == 0) {
-            item->setData(Qt::UserRole, image);
-            item->setIcon(ImageIcon(image));
-        }
-        setItem(index, column, item);
-    }
-    return index;
+    return m_model->InsertRow(index, count, image, texts);
 }
 
 std::string CListCtrlEx::GetItemText(int row, int column) const
 {
-    const QTableWidgetItem* cell = item(row, column);
-    return cell != nullptr ? cell->text().toStdString() : std::string();
+    return m_model->Text(row, column).toStdString();
 }
 
 bool CListCtrlEx::SetItemText(int row, int column, const std::string& text)
 {
-    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
-        return false;
-    QTableWidgetItem* cell = item(row, column);
-    if (cell == nullptr) {
-        cell = new QTableWidgetItem;
-        setItem(row, column, cell);
-    }
-    cell->setText(QString::fromStdString(text));
-    return true;
+    return m_model->SetText(row, column, QString::fromStdString(text));
 }
 
 bool CListCtrlEx::SetItemImage(int row, int image)
 {
-    QTableWidgetItem* cell = item(row, 0);
-    if (cell == nullptr)
-        return false;
-    cell->setData(Qt::UserRole, image);
-    cell->setIcon(ImageIcon(image));
-    return true;
-}
-
-QIcon CListCtrlEx::ImageIcon(int image)
-{
-    if (iconSize().isEmpty())
-        return QIcon();
-    const auto known = m_imageIcons.find(image);
-    if (known != m_imageIcons.end())
-        return known->second;
-    const QPixmap picture = StripCell(LoadBitmap(IDB_LIST_IMAGES), image, 43, qRgb(0x80, 0x80, 0x80));
-    QIcon icon = picture.isNull() ? QIcon() : QIcon(picture);
-    m_imageIcons.emplace(image, icon);
-    return icon;
+    return m_model->SetImage(row, image);
 }
 
 int CListCtrlEx::GetItemImage(int row) const
 {
-    const QTableWidgetItem* cell = item(row, 0);
-    if (cell == nullptr)
-        return -1;
-    bool ok = false;
-    const int image = cell->data(Qt::UserRole).toInt(&ok);
-    return ok ? image : -1;
+    return m_model->Image(row);
 }
 
 bool CListCtrlEx::DeleteItem(int row)
 {
-    if (row < 0 || row >= rowCount())
-        return false;
-    removeRow(row);
-    return true;
+    return m_model->RemoveRows(row, 1);
 }
 
 void CListCtrlEx::DeleteAllItems()
 {
-    setRowCount(0);
+    m_model->Clear();
+}
+
+int CListCtrlEx::ViewRow(int row) const
+{
+    if (row < 0 || row >= m_model->rowCount())
+        return -1;
+    return m_pSorted != nullptr ? m_pSorted->mapFromSource(m_model->index(row, 0)).row() : row;
+}
+
+int CListCtrlEx::ModelRow(int viewRow) const
+{
+    if (m_pSorted == nullptr)
+        return viewRow >= 0 && viewRow < m_model->rowCount() ? viewRow : -1;
+    const QModelIndex source = m_pSorted->mapToSource(m_pSorted->index(viewRow, 0));
+    return source.isValid() ? source.row() : -1;
+}
+
+QModelIndex CListCtrlEx::ViewIndex(int row, int column) const
+{
+    const int viewRow = ViewRow(row);
+    return viewRow >= 0 ? model()->index(viewRow, column) : QModelIndex();
 }
 
 int CListCtrlEx::GetFirstSelectedItem() const
 {
-    for (int row = 0; row < rowCount(); ++row) {
-        if (IsItemSelected(row))
-            return row;
+    // The first in the order the user sees.
+    const int rows = model()->rowCount();
+    for (int viewRow = 0; viewRow < rows; ++viewRow) {
+        if (selectionModel()->isRowSelected(viewRow, QModelIndex()))
+            return ModelRow(viewRow);
     }
     return -1;
 }
 
 bool CListCtrlEx::IsItemSelected(int row) const
 {
-    return row >= 0 && row < rowCount() && selectionModel()->isRowSelected(row, QModelIndex());
+    const int viewRow = ViewRow(row);
+    return viewRow >= 0 && selectionModel()->isRowSelected(viewRow, QModelIndex());
 }
 
 void CListCtrlEx::SelectItem(int row)
 {
-    if (row >= 0 && row < rowCount())
-        selectRow(row);
+    // A row still waiting for its batch is shown at once.
+    if (row >= m_model->rowCount() && row < m_model->Count())
+        m_model->Flush();
+    if (const int viewRow = ViewRow(row); viewRow >= 0)
+        selectRow(viewRow);
 }
 
 void CListCtrlEx::UseListImages()
@@ -265,14 +238,16 @@ void CListCtrlEx::UseListImages()
 
 void CListCtrlEx::SetProgress(int row, std::int64_t value)
 {
-    SetItemText(row, 3, std::to_string(value) + " %");
+    if (auto* downloads = qobject_cast<CDownloadsModel*>(m_model))
+        downloads->SetReceived(row, value);
 }
 
 int CListCtrlEx::GetItemSlot(int row) const
 {
     if (row == -1)
         return -1;
-    return std::atoi(GetItemText(row, 6).c_str());
+    const auto* downloads = qobject_cast<const CDownloadsModel*>(m_model);
+    return downloads != nullptr ? downloads->SlotOf(row) : -1;
 }
 
 void CListCtrlEx::RefreshRowHeight()
@@ -284,12 +259,33 @@ void CListCtrlEx::SetOwnerDrawn(bool ownerDrawn)
 {
     m_bOwnerDrawn = ownerDrawn;
     if (ownerDrawn)
-        setItemDelegate(new CProgressCellDelegate(this, this));
+        setItemDelegate(new CProgressCellDelegate(this, CDownloadsModel::Progress, this));
 }
 
 void CListCtrlEx::SetSingleSelection(bool single)
 {
     setSelectionMode(single ? QAbstractItemView::SingleSelection : QAbstractItemView::ExtendedSelection);
+}
+
+void CListCtrlEx::SetSortable(bool sortable)
+{
+    if (sortable == IsSortable())
+        return;
+    if (sortable) {
+        m_pSorted = new QSortFilterProxyModel(this);
+        m_pSorted->setSortRole(ListRole::Sort);
+        m_pSorted->setSortCaseSensitivity(Qt::CaseInsensitive);
+        m_pSorted->setSourceModel(m_model);
+        setModel(m_pSorted);
+        // No order until the user asks for one: the rows stay as they came.
+        horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+        setSortingEnabled(true);
+    } else {
+        setSortingEnabled(false);
+        setModel(m_model);
+        delete m_pSorted;
+        m_pSorted = nullptr;
+    }
 }
 
 std::unique_ptr<QMenu> CListCtrlEx::BuildPopupMenu()
@@ -371,16 +367,6 @@ QSize CListCtrlEx::CellSize(int row, int column) const
     return {columnWidth(column), rowHeight(row)};
 }
 
-std::optional<std::int64_t> CListCtrlEx::RowRange(int row) const
-{
-    const int slot = GetItemSlot(row);
-    if (slot < 0 || slot >= static_cast<int>(m_nRange.size())) {
-        ReportBadRange();
-        return std::nullopt;
-    }
-    return m_nRange[static_cast<std::size_t>(slot)];
-}
-
 void CListCtrlEx::ReportBadRange() const
 {
     if (m_bRangeReported || m_bRangeReportPending)
@@ -403,23 +389,81 @@ void CListCtrlEx::mousePressEvent(QMouseEvent* event)
         event->accept();
         return;
     }
-    QTableWidget::mousePressEvent(event);
+    QTableView::mousePressEvent(event);
 }
 
 void CListCtrlEx::mouseReleaseEvent(QMouseEvent* event)
 {
-    QTableWidget::mouseReleaseEvent(event);
+    QTableView::mouseReleaseEvent(event);
     if (event->button() == Qt::RightButton) {
         const QPoint inViewport = event->position().toPoint();
         const QModelIndex index = indexAt(inViewport);
-        emit rightClicked(index.isValid() ? index.row() : -1, index.isValid() ? index.column() : -1,
+        emit rightClicked(index.isValid() ? ModelRow(index.row()) : -1, index.isValid() ? index.column() : -1,
                           viewport()->mapTo(this, inViewport));
     }
 }
 
+void CListCtrlEx::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QTableView::mouseDoubleClickEvent(event);
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && index.isValid())
+        emit rowActivated(ModelRow(index.row()));
+}
+
+// The menu key and Shift+F10 open the popup menu of the current row, as a
+// right click on it would.
+void CListCtrlEx::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return;
+    const QRect cell = visualRect(current);
+    emit rightClicked(ModelRow(current.row()), current.column(), viewport()->mapTo(this, cell.center()));
+}
+
+// Home and End go to the first and the last row, as the desktop's lists
+// do; the table's own keys would move between columns.
+QModelIndex CListCtrlEx::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
+{
+    const int rows = model()->rowCount();
+    if ((cursorAction == MoveHome || cursorAction == MoveEnd) && rows > 0) {
+        const int column = std::max(currentIndex().column(), 0);
+        return model()->index(cursorAction == MoveHome ? 0 : rows - 1, column);
+    }
+    return QTableView::moveCursor(cursorAction, modifiers);
+}
+
+void CListCtrlEx::keyPressEvent(QKeyEvent* event)
+{
+    // Ctrl+1..9 orders a sortable list by its n-th visible column; again
+    // the same key turns the order round.
+    const int key = event->key();
+    if (IsSortable() && (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier && key >= Qt::Key_1 &&
+        key <= Qt::Key_9) {
+        const int section = horizontalHeader()->logicalIndex(key - Qt::Key_1);
+        if (section >= 0 && !isColumnHidden(section)) {
+            QHeaderView* header = horizontalHeader();
+            const Qt::SortOrder order =
+                header->sortIndicatorSection() == section && header->sortIndicatorOrder() == Qt::AscendingOrder
+                    ? Qt::DescendingOrder
+                    : Qt::AscendingOrder;
+            sortByColumn(section, order);
+        }
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
 void CListCtrlEx::mouseMoveEvent(QMouseEvent* event)
 {
-    QTableWidget::mouseMoveEvent(event);
+    QTableView::mouseMoveEvent(event);
     const int row = rowAt(event->position().toPoint().y());
     if (event->buttons() == Qt::NoButton && row != m_hoverRow) {
         m_hoverRow = row;
@@ -432,7 +476,7 @@ void CListCtrlEx::mouseMoveEvent(QMouseEvent* event)
 
 void CListCtrlEx::leaveEvent(QEvent* event)
 {
-    QTableWidget::leaveEvent(event);
+    QTableView::leaveEvent(event);
     m_hoverRow = -1;
     m_hoverTimer.stop();
 }
@@ -440,7 +484,7 @@ void CListCtrlEx::leaveEvent(QEvent* event)
 void CListCtrlEx::HoverSelect()
 {
     const int row = rowAt(viewport()->mapFromGlobal(QCursor::pos()).y());
-    if (row >= 0 && row == m_hoverRow && !IsItemSelected(row)) {
+    if (row >= 0 && row == m_hoverRow && !selectionModel()->isRowSelected(row, QModelIndex())) {
         clearSelection();
         selectRow(row);
     }

@@ -1,47 +1,44 @@
 #pragma once
 
-#include "platform/MessageChannel.h"
-#include "platform/MulDiv.h"
+#include "window/ListModel.h"
 #include "window/download/ProgressCellDelegate.h"
 
 #include <QColor>
-#include <QIcon>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class QMenu;
+class QSortFilterProxyModel;
 
-// Column alignments of InsertColumn.
-inline constexpr int LVCFMT_LEFT = 0;
-inline constexpr int LVCFMT_CENTER = 2;
-
-// The report-style list of the found files, the downloads and the play list.
-// Rows are addressed by index. The download list draws every cell whose text
-// ends in "%" as a progress bar scaled by its slot's range, and turns the
+// The report-style list of the engines, the found files, the downloads and
+// the play list: a view over one CListModel. Rows are addressed by their
+// index in the model, also while a sortable list shows them in another
+// order. The download list draws its progress column as bars and turns the
 // commands of its popup menu into messages to the view it sits in.
-class CListCtrlEx final : public QTableWidget, public CProgressCellSource {
+class CListCtrlEx final : public QTableView, public CProgressCellSource {
     Q_OBJECT
 public:
-    explicit CListCtrlEx(QWidget* parent = nullptr);
+    // Without a model the list keeps plain texts in one of its own.
+    explicit CListCtrlEx(QWidget* parent = nullptr, CListModel* model = nullptr);
     ~CListCtrlEx() override;
+
+    CListModel& Model() const { return *m_model; }
 
     // --- rows and columns
     int InsertColumn(int column, const std::string& header, int format, int width);
-    int GetColumnCount() const { return columnCount(); }
+    int GetColumnCount() const { return m_model->ColumnCount(); }
     std::string GetColumnHeader(int column) const;
     void SetColumnHeader(int column, const std::string& text);
     // Inserts a row at `index` (clamped to the end) with `image` and texts[0],
     // then sets columns 1..count-1 from `texts`; columns beyond `texts` stay
     // empty. Returns the new row's index, -1 for a negative index.
     int AddItem(int index, int count, int image, const std::vector<std::string>& texts);
-    int GetItemCount() const { return rowCount(); }
+    int GetItemCount() const { return m_model->Count(); }
     std::string GetItemText(int row, int column) const;
     bool SetItemText(int row, int column, const std::string& text);
     bool SetItemImage(int row, int image);
@@ -55,9 +52,9 @@ public:
     // The shared image list of bitmap 160: 43-pixel images, mask 0x808080.
     void UseListImages();
 
-    // Column 3 of `row` := value as "%d %%".
+    // The download list: the bytes `row` has received, drawn as its bar.
     void SetProgress(int row, std::int64_t value);
-    // Column 6 of `row` read as a decimal number; -1 for row -1.
+    // The download slot of `row`; -1 for row -1 or a list without slots.
     int GetItemSlot(int row) const;
 
     // Every row 16 pixels high (owner-drawn rows).
@@ -66,6 +63,13 @@ public:
     // The download list draws its own rows with progress bars.
     void SetOwnerDrawn(bool ownerDrawn);
     void SetSingleSelection(bool single);
+    // A header click (or Ctrl+1..9) orders the rows by that column; the
+    // model's rows keep their indices.
+    void SetSortable(bool sortable);
+    bool IsSortable() const { return m_pSorted != nullptr; }
+    // The view's row of model row `row` and back; -1 for none.
+    int ViewRow(int row) const;
+    int ModelRow(int viewRow) const;
 
     // --- popup menus
     void SetMenuName(const std::string& name) { m_strMenuName = name; }
@@ -81,15 +85,14 @@ public:
 
     // --- drawing (read by the cell painter)
     bool IsProgressRangeReported() const { return m_bRangeReported; }
-    void ReportBadRange() const;
+    void ReportBadRange() const override;
     Colours CellColours() const override;
     QSize CellSize(int row, int column) const override;
-    std::optional<std::int64_t> RowRange(int row) const override;
 
+    // The state of the row the download menu is shown for.
     bool m_bItemRunning = false;
     bool m_bItemPaused = false;
     bool m_bItemFailed = false;  // the row's download failed: "Retry" is offered
-    std::array<std::int64_t, 1000> m_nRange;  // 64-bit: files may pass 2 GB
     QColor m_crText;
     QColor m_crBackground;
     QColor m_crHighlightText;
@@ -98,24 +101,30 @@ public:
     QColor m_crFace;
 
 signals:
-    // NM_RCLICK: a right click on the list, with the row and column under the
-    // pointer (-1 for none) and the point in this control's coordinates.
+    // NM_RCLICK: a right click on the list (or the menu key), with the model
+    // row and column under the pointer (-1 for none) and the point in this
+    // control's coordinates.
     void rightClicked(int row, int column, QPoint point);
+    // A row was double-clicked (its model row).
+    void rowActivated(int row);
 
 protected:
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
 private:
     void HoverSelect();
-    // The picture of `image` in the list's strip, made once per image.
-    QIcon ImageIcon(int image);
+    QModelIndex ViewIndex(int row, int column) const;
 
+    CListModel* m_model;
+    QSortFilterProxyModel* m_pSorted = nullptr;
     std::string m_strMenuName;
-    std::vector<int> m_columnFormats;
-    std::unordered_map<int, QIcon> m_imageIcons;
     bool m_bOwnerDrawn = false;
     QTimer m_hoverTimer;
     int m_hoverRow = -1;

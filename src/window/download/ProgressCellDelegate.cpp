@@ -1,15 +1,16 @@
 #include "window/download/ProgressCellDelegate.h"
 
 #include "platform/MulDiv.h"
+#include "window/ListModel.h"
 
 #include <QPainter>
 
 #include <algorithm>
-#include <cstdlib>
 
-CProgressCellDelegate::CProgressCellDelegate(const CProgressCellSource* source, QObject* parent)
+CProgressCellDelegate::CProgressCellDelegate(const CProgressCellSource* source, int progressColumn, QObject* parent)
     : QStyledItemDelegate(parent)
     , m_source(source)
+    , m_nProgressColumn(progressColumn)
 {
 }
 
@@ -30,7 +31,7 @@ void CProgressCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem&
     QRect inner = cell.adjusted(2, 1, -2, -1);
     painter->setFont(option.font);
 
-    if (!text.endsWith(QLatin1Char('%'))) {
+    if (index.column() != m_nProgressColumn) {
         painter->setPen(highlighted ? colours.highlightText : colours.text);
         painter->drawText(inner, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
         painter->restore();
@@ -43,13 +44,14 @@ void CProgressCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem&
     painter->drawRect(inner.adjusted(0, 0, -1, -1));
     const QRect bar = inner.adjusted(1, 1, -1, -1);
 
-    const std::optional<std::int64_t> rowRange = m_source->RowRange(index.row());
-    if (!rowRange) {
+    const QVariant rowRange = index.data(ListRole::Range);
+    if (!rowRange.isValid()) {
+        m_source->ReportBadRange();
         painter->restore();
         return;
     }
-    const std::int64_t range = *rowRange;
-    const std::int64_t value = std::strtoll(text.toLatin1().constData(), nullptr, 10);
+    const std::int64_t range = rowRange.toLongLong();
+    const std::int64_t value = index.data(ListRole::Received).toLongLong();
     const std::int64_t filled = MulDiv64(value, bar.width(), range);
     const QString label = QString::asprintf("%lld%%", static_cast<long long>(MulDiv64(100, value, range)));
     // A value beyond the range must not paint over the next column.

@@ -5,6 +5,7 @@
 #include "window/library/PlayList.h"
 
 #include "window/download/ListCtrlEx.h"
+#include "window/library/PlayListModel.h"
 #include "window/library/RenameDlg.h"
 #include "platform/CaseInsensitive.h"
 #include "window/desktop/DesktopServices.h"
@@ -23,7 +24,6 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QTableWidgetItem>
 #include <QTextEdit>
 
 #include <cerrno>
@@ -32,12 +32,6 @@
 
 namespace {
 
-constexpr int kNameColumn = 1;
-// The name as the folder listing gave it, byte for byte: a name that is not
-// UTF-8 shows with replacement marks but still names its file.
-constexpr int kRawNameRole = Qt::UserRole + 1;
-// Title, Artist, Album, Length and Bitrate follow from here.
-constexpr int kTitleColumn = 3;
 // The window gets the tags read so far at least once a frame, and never more
 // rows at a time than it fills well within one.
 constexpr std::chrono::milliseconds kTagBatchInterval{16};
@@ -162,23 +156,14 @@ bool CPagesView::FillPlayListSlice()
     // Each entry goes to the top, so the list ends in the reverse of the
     // listing's order; taking the listing from the back builds the same list.
     const std::size_t count = m_playListPending.size();
-    int rows = m_lstPlayList->GetItemCount();
+    int rows = m_pPlayList->Count();
     while (m_nPlayListPendingNext < count) {
         const platform::FoundFile& file = m_playListPending[count - 1 - m_nPlayListPendingNext++];
         if (file.isDirectory)
             continue;
         const int row = m_nPlayListRowsWritten++;
-        const std::string size = std::to_string(file.size);
-        if (row < rows) {
-            m_lstPlayList->SetItemText(row, kNameColumn, file.name);
-            m_lstPlayList->SetItemText(row, kNameColumn + 1, size);
-            for (int column = kTitleColumn; column < kTitleColumn + 5; ++column)
-                m_lstPlayList->SetItemText(row, column, {});
-        } else {
-            m_lstPlayList->AddItem(rows++, 3, IMG_AUDIO_FILE, {"Audio", file.name, size});
-        }
-        if (QTableWidgetItem* cell = m_lstPlayList->item(row, kNameColumn))
-            cell->setData(kRawNameRole, QByteArray::fromStdString(file.name));
+        m_pPlayList->SetFile(row, file.name, file.size);
+        rows = std::max(rows, row + 1);
         m_playListNames.push_back(file.name);
         if (m_nPlayListPendingNext % 8 == 0 && sliceUsed())
             break;
@@ -186,7 +171,7 @@ bool CPagesView::FillPlayListSlice()
     // Rows beyond the new listing go from the end, a slice at a time.
     while (m_nPlayListPendingNext == count && rows > m_nPlayListRowsWritten && !sliceUsed()) {
         const int keep = std::max(m_nPlayListRowsWritten, rows - kRowsRemovedAtOnce);
-        m_lstPlayList->model()->removeRows(keep, rows - keep);
+        m_pPlayList->RemoveRows(keep, rows - keep);
         rows = keep;
     }
     m_lstPlayList->setUpdatesEnabled(true);
@@ -237,14 +222,11 @@ platform::LRESULT CPagesView::OnPlayListTags(platform::WPARAM wParam, platform::
     for (const TagScanRow& entry : batch) {
         // The rows are as the scan listed them unless something removed one
         // since (a delete without a refresh); then the names tell.
-        if (entry.row >= m_lstPlayList->GetItemCount() || PlayListFileName(entry.row) != entry.name)
-            continue;
-        const TrackTags& tags = entry.tags;
-        m_lstPlayList->SetItemText(entry.row, kTitleColumn, tags.title);
-        m_lstPlayList->SetItemText(entry.row, kTitleColumn + 1, tags.artist);
-        m_lstPlayList->SetItemText(entry.row, kTitleColumn + 2, tags.album);
-        m_lstPlayList->SetItemText(entry.row, kTitleColumn + 3, FormatLength(tags.lengthSeconds));
-        m_lstPlayList->SetItemText(entry.row, kTitleColumn + 4, FormatBitrate(tags.bitrateKbps));
+        int row = entry.row;
+        if (row >= m_pPlayList->Count() || m_pPlayList->FileNameOf(row) != entry.name)
+            row = m_pPlayList->RowOfName(entry.name);
+        if (row >= 0)
+            m_pPlayList->SetTags(row, entry.tags);
     }
     return 1;
 }
@@ -263,12 +245,7 @@ MusicFolderListing ListMusicFolder(const std::string& folder)
 
 std::string CPagesView::PlayListFileName(int row) const
 {
-    if (const QTableWidgetItem* cell = m_lstPlayList->item(row, kNameColumn)) {
-        const QVariant raw = cell->data(kRawNameRole);
-        if (raw.isValid())
-            return raw.toByteArray().toStdString();
-    }
-    return m_lstPlayList->GetItemText(row, kNameColumn);
+    return m_pPlayList->FileNameOf(row);
 }
 
 void CPagesView::OnRefresh()

@@ -40,22 +40,22 @@ void CPagesView::OnFindIt()
     m_strArtist = std::move(artist);
     m_strSong = std::move(song);
     m_bSecondEngineStarted = 0;
-    m_strFindButtonText = m_btnFind->text().toStdString();
+    // The toggle's caption follows the search's state; it is never read back.
+    m_strFindButtonText = m_bSearching ? kStopCaption : kFindCaption;
 
-    if (m_pNavigator1 && m_strFindButtonText == kStopCaption) {
+    if (m_pNavigator1 && m_bSearching) {
         // Releasing a handle stops its chains: nothing more of them is
         // requested or reported. The rows found so far stay.
-        m_btnFind->setText(QString::fromLatin1(kFindCaption));
+        SetSearching(false);
         m_pNavigator1.reset();
         StopUserEngines();
         if (!m_pNavigator2)
             return;
-        m_btnFind->setText(QString::fromLatin1(kFindCaption));
         m_pNavigator2.reset();
         return;
     }
 
-    m_btnFind->setText(QString::fromLatin1(kStopCaption));
+    SetSearching(true);
     m_stcFilesCount->setText(QStringLiteral("0"));
     m_stcAvailableCount->setText(QStringLiteral("0"));
     m_ctlProgress->SetPos(0);
@@ -71,8 +71,8 @@ void CPagesView::OnFindIt()
     m_lstFiles->DeleteAllItems();
     // The music folder as it is now, for the new rows' states.
     UpdateFoundFileStates(true);
-    m_lstEngines->SetItemText(0, 2, "0");
-    m_lstEngines->SetItemText(1, 2, "0");
+    m_lstEngines->SetItemText(0, EngineFiles, "0");
+    m_lstEngines->SetItemText(1, EngineFiles, "0");
     ResetUserEngineRows();
     m_cboArtist->WriteHistory(true);
     m_cboSong->WriteHistory(true);
@@ -85,13 +85,19 @@ void CPagesView::OnFindIt()
 
 void CPagesView::OnSearchChainEnded()
 {
-    if (m_btnFind->text() != QLatin1String(kStopCaption) || m_bSecondEngineStarted == 0)
+    if (!m_bSearching || m_bSecondEngineStarted == 0)
         return;
     if ((m_pNavigator1 && m_pNavigator1->IsRunning()) || (m_pNavigator2 && m_pNavigator2->IsRunning()) ||
         UserEnginesRunning())
         return;
-    m_btnFind->setText(QString::fromLatin1(kFindCaption));
+    SetSearching(false);
     m_pNavigator1.reset();
     m_pNavigator2.reset();
     StopUserEngines();
+}
+
+void CPagesView::SetSearching(bool searching)
+{
+    m_bSearching = searching;
+    m_btnFind->setText(QString::fromLatin1(searching ? kStopCaption : kFindCaption));
 }

@@ -7,22 +7,16 @@
 #include "platform/Files.h"
 #include "resources/Resource.h"
 #include "settings/LanguagePack.h"
-#include "window/download/ListCtrlEx.h"
 #include "window/library/PlayList.h"
+#include "window/search/FoundFilesModel.h"
 
 #include <QFileSystemWatcher>
-#include <QTableWidgetItem>
 
 #include <optional>
 #include <unordered_map>
 
 namespace {
 
-constexpr int kStatusColumn = 1;
-constexpr int kNameColumn = 2;
-constexpr int kUrlColumn = 4;
-// The status text as the probe last set it.
-constexpr int kProbeStatusRole = Qt::UserRole + 2;
 // The watcher's events come in bursts while a file is written; one re-read
 // of the folder per burst is enough.
 constexpr int kRescanDelayMs = 250;
@@ -38,12 +32,6 @@ int Rank(unsigned id)
 unsigned Stronger(unsigned known, unsigned id)
 {
     return known == 0 || Rank(id) > Rank(known) ? id : known;
-}
-
-// What the Status column shows: the row's state, else the probe's own text.
-QString ShownText(unsigned id, const QString& probeText)
-{
-    return id != 0 ? QString::fromStdString(LoadLanguageString(id)) : probeText;
 }
 
 unsigned SlotStateText(const DownloadSlot& slot)
@@ -74,16 +62,16 @@ DownloadStates DownloadStatesByUrl(const CPagesView& view)
 class OneDownloadState {
 public:
     explicit OneDownloadState(const CPagesView& view) : m_view(view) {}
-    unsigned StateOf(const CListCtrlEx& list, int row) const
+    unsigned StateOf(const CFoundFilesModel& files, int row) const
     {
         unsigned best = 0;
-        std::optional<std::string> url;  // read from the row once a download is in the list
+        std::optional<QString> url;  // read from the row once a download is in the list
         for (const DownloadSlot& slot : m_view.m_downloadSlots) {
             if (!slot.inUse)
                 continue;
             if (!url)
-                url = list.GetItemText(row, kUrlColumn);
-            if (slot.item.strUrl != *url)
+                url = files.Text(row, CFoundFilesModel::Url);
+            if (QString::fromStdString(slot.item.strUrl) != *url)
                 continue;
             best = Stronger(best, SlotStateText(slot));
         }
@@ -97,11 +85,11 @@ private:
 class AllDownloadStates {
 public:
     explicit AllDownloadStates(const CPagesView& view) : m_states(DownloadStatesByUrl(view)) {}
-    unsigned StateOf(const CListCtrlEx& list, int row) const
+    unsigned StateOf(const CFoundFilesModel& files, int row) const
     {
         if (m_states.empty())
             return 0;
-        const auto it = m_states.find(list.GetItemText(row, kUrlColumn));
+        const auto it = m_states.find(files.Text(row, CFoundFilesModel::Url).toStdString());
         return it != m_states.end() ? it->second : 0;
     }
 
@@ -111,50 +99,36 @@ private:
 
 // The state the library or the download list gives a row, 0 for none.
 template <typename Downloads>
-unsigned StateOf(const CListCtrlEx& list, int row, const Downloads& downloads,
+unsigned StateOf(const CFoundFilesModel& files, int row, const Downloads& downloads,
                  const std::unordered_set<std::string>& libraryNames)
 {
     // A download of the URL says more than a file of the name: it may be
     // the very download that is replacing that file.
-    unsigned id = downloads.StateOf(list, row);
-    if (id == 0 && !libraryNames.empty() && libraryNames.count(list.GetItemText(row, kNameColumn)) != 0)
+    unsigned id = downloads.StateOf(files, row);
+    if (id == 0 && !libraryNames.empty() &&
+        libraryNames.count(files.Text(row, CFoundFilesModel::Name).toStdString()) != 0)
         id = IDS_STATUS_IN_LIBRARY;
     return id;
-}
-
-template <typename Downloads>
-void ShowState(CListCtrlEx& list, int row, const Downloads& downloads,
-               const std::unordered_set<std::string>& libraryNames)
-{
-    QTableWidgetItem* cell = list.item(row, kStatusColumn);
-    if (cell == nullptr)
-        return;
-    if (!cell->data(kProbeStatusRole).isValid())
-        cell->setData(kProbeStatusRole, cell->text());
-    const unsigned id = StateOf(list, row, downloads, libraryNames);
-    const QString text = ShownText(id, cell->data(kProbeStatusRole).toString());
-    if (cell->text() != text)
-        cell->setText(text);
 }
 
 }  // namespace
 
 void CPagesView::UpdateFoundFileStates(bool rereadFolder)
 {
-    if (m_lstFiles == nullptr)
+    if (m_pFoundFiles == nullptr)
         return;
     if (rereadFolder) {
         UpdateFoundFileStates(ListMusicFolder(m_strMusicDir).names);
         return;
     }
     const AllDownloadStates downloads(*this);
-    for (int row = 0; row < m_lstFiles->GetItemCount(); ++row)
-        ShowState(*m_lstFiles, row, downloads, m_libraryNames);
+    for (int row = 0; row < m_pFoundFiles->Count(); ++row)
+        m_pFoundFiles->SetState(row, StateOf(*m_pFoundFiles, row, downloads, m_libraryNames));
 }
 
 void CPagesView::UpdateFoundFileStates(std::unordered_set<std::string> libraryNames)
 {
-    if (m_lstFiles == nullptr)
+    if (m_pFoundFiles == nullptr)
         return;
     WatchMusicFolder();
     m_libraryNames = std::move(libraryNames);
@@ -167,25 +141,18 @@ void CPagesView::UpdateFoundFileState(int row)
     // the watcher and the download list.
     if (m_pMusicWatcher == nullptr)
         UpdateFoundFileStates(true);
-    if (m_lstFiles != nullptr && row >= 0 && row < m_lstFiles->GetItemCount())
-        ShowState(*m_lstFiles, row, OneDownloadState(*this), m_libraryNames);
+    if (m_pFoundFiles != nullptr && row >= 0 && row < m_pFoundFiles->Count())
+        m_pFoundFiles->SetState(row, StateOf(*m_pFoundFiles, row, OneDownloadState(*this), m_libraryNames));
 }
 
 void CPagesView::SetProbeStatus(int row, const std::string& text)
 {
-    if (m_lstFiles == nullptr || row < 0 || row >= m_lstFiles->GetItemCount())
+    if (m_pFoundFiles == nullptr || row < 0 || row >= m_pFoundFiles->Count())
         return;
-    if (m_lstFiles->item(row, kStatusColumn) == nullptr)
-        m_lstFiles->SetItemText(row, kStatusColumn, text);  // the cell the change goes to
     if (m_pMusicWatcher == nullptr)
         UpdateFoundFileStates(true);
-    // Kept beside the cell and shown unless the row's state says more, in one
-    // change of the cell (the view hears of it once, not once per role).
-    const QString probeText = QString::fromStdString(text);
-    const unsigned id = StateOf(*m_lstFiles, row, OneDownloadState(*this), m_libraryNames);
-    const QString shown = ShownText(id, probeText);
-    m_lstFiles->model()->setItemData(m_lstFiles->model()->index(row, kStatusColumn),
-                                     {{Qt::DisplayRole, shown}, {kProbeStatusRole, probeText}});
+    // Kept in the row and shown unless the row's state says more.
+    m_pFoundFiles->SetProbeStatus(row, text);
 }
 
 void CPagesView::WatchMusicFolder()

@@ -3,6 +3,7 @@
 #include "window/MainFrame.h"
 
 #include "window/download/ListCtrlEx.h"
+#include "window/search/FoundFilesModel.h"
 #include "download/FileNameFromUrl.h"
 #include "download/ProbeQueue.h"
 #include "platform/MessageBox.h"
@@ -55,8 +56,9 @@ platform::LRESULT CMainFrame::AddFoundFile(const std::string& url, const std::st
         }
         return 0;
     }
-    const int row = std::max(view.m_lstFiles->GetItemCount(), 0);
-    view.m_lstFiles->AddItem(row, 5, image, {"HTTP", "Not Connected", fileName, "0", url});
+    // Rows are only ever added at the end: a row's index is its number in the search.
+    const int row = view.m_pFoundFiles->InsertRow(view.m_pFoundFiles->Count(), 5, image,
+                                                  {"HTTP", "Not Connected", fileName, "0", url});
     view.UpdateFoundFileState(row);
     m_item = DownloadItem{};
     m_item.nItem = row;
@@ -114,18 +116,18 @@ platform::LRESULT CMainFrame::OnPageResult(platform::WPARAM wParam, platform::LP
     CListCtrlEx& engines = *view.m_lstEngines;
     const std::string pageUrl = TextOf(wParam);
     const bool found = lParam == 1;
+    // The count the "Files" label shows.
+    const std::string count = std::to_string(std::min(view.m_nFoundFiles, kMaxFoundFiles));
     if (found) {
-        const std::string count = view.m_stcFilesCount->text().toStdString();
         engines.SetItemImage(0, IMG_ENGINE_RESULTS);
         if (pageUrl.find(Engines().FirstHost()) != std::string::npos)
-            engines.SetItemText(0, 2, count);
+            engines.SetItemText(0, CPagesView::EngineFiles, count);
     } else {
         engines.SetItemImage(0, IMG_ENGINE_NO_RESULTS);
     }
     if (pageUrl.find(Engines().SecondHost()) != std::string::npos && found) {
-        const std::string count = view.m_stcFilesCount->text().toStdString();
         engines.SetItemImage(1, IMG_ENGINE_RESULTS);
-        engines.SetItemText(1, 2, count);
+        engines.SetItemText(1, CPagesView::EngineFiles, count);
     } else {
         engines.SetItemImage(1, IMG_ENGINE_NO_RESULTS);
         engines.SetItemImage(2, IMG_ENGINE_NO_RESULTS);
@@ -161,7 +163,7 @@ void CPagesView::OnCopyUrl()
         platform::AfxMessageBox(LoadLanguageString(IDS_NO_ITEM_SELECTED));
         return;
     }
-    CopyToClipboard(m_lstFiles->GetItemText(row, 4));
+    CopyToClipboard(m_lstFiles->GetItemText(row, CFoundFilesModel::Url));
 }
 
 void CPagesView::OnCopyContextUrl()
@@ -190,7 +192,7 @@ void CPagesView::OnListRightClick(CListCtrlEx* list, int row, int column, const 
     if (list == nullptr || row < 0 || !list->IsItemSelected(row))
         return;
     if (list == m_lstFiles) {
-        m_item.strUrl = list->GetItemText(row, 4);
+        m_item.strUrl = list->GetItemText(row, CFoundFilesModel::Url);
         m_item.nItem = row;
         m_item.nSubItem = column;
         m_item.nSearchId = m_nFilesSearchId;

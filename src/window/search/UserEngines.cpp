@@ -60,7 +60,7 @@ void CPagesView::ResetUserEngineRows()
 {
     m_userEngineCounts.assign(m_userEngines.size(), 0);
     for (std::size_t i = 0; i < m_userEngines.size(); ++i) {
-        m_lstEngines->SetItemText(RowOf(i), 2, "0");
+        m_lstEngines->SetItemText(RowOf(i), EngineFiles, "0");
         m_lstEngines->SetItemImage(RowOf(i), IMG_ENGINE_RESTING);
     }
 }
@@ -181,7 +181,7 @@ platform::LRESULT CMainFrame::OnUserEngineFound(platform::WPARAM wParam, platfor
         return 0;
     const std::size_t engine = static_cast<std::size_t>(find->engine);
     ++view.m_userEngineCounts[engine];
-    view.m_lstEngines->SetItemText(RowOf(engine), 2, std::to_string(view.m_userEngineCounts[engine]));
+    view.m_lstEngines->SetItemText(RowOf(engine), CPagesView::EngineFiles, std::to_string(view.m_userEngineCounts[engine]));
 
     // The same bound, rows, probes and sound as the built-in engines' files.
     return AddFoundFile(url, fileName, IMG_USER_ENGINE_FILE);

@@ -3,6 +3,8 @@
 #include "ShellFixture.h"
 
 #include "window/download/ListCtrlEx.h"
+#include "window/download/DownloadsModel.h"
+#include "window/search/FoundFilesModel.h"
 #include "resources/Messages.h"
 #include "resources/Resource.h"
 #include "search/EngineConfig.h"
@@ -101,7 +103,7 @@ protected:
     int FileRow(const std::string& name) const
     {
         for (int row = 0; row < Files().GetItemCount(); ++row) {
-            if (Files().GetItemText(row, 2) == name)
+            if (Files().GetItemText(row, CFoundFilesModel::Name) == name)
                 return row;
         }
         return -1;
@@ -154,9 +156,9 @@ TEST_F(DownloadListTest, FilesDownloadFromThePopupAndTheToolbarAndLandInTheMusic
     Files().SelectItem(quick);
     EXPECT_EQ(RightClick(Files(), quick, ID_DOWNLOAD).size(), 2u);
     ASSERT_EQ(Downloads().GetItemCount(), 1);
-    EXPECT_EQ(Downloads().GetItemText(0, 0), "quick.mp3");
-    EXPECT_EQ(Downloads().GetItemText(0, 1), "20000");
-    EXPECT_EQ(Downloads().GetItemText(0, 6), "0") << "the first download takes slot 0";
+    EXPECT_EQ(Downloads().GetItemText(0, CDownloadsModel::FileName), "quick.mp3");
+    EXPECT_EQ(Downloads().GetItemText(0, CDownloadsModel::FileSize), "20000");
+    EXPECT_EQ(Downloads().GetItemSlot(0), 0) << "the first download takes slot 0";
     ASSERT_TRUE(QTest::qWaitFor([&] { return Downloads().GetItemCount() == 0; }, 10000)) << "done removes the row";
     EXPECT_TRUE(ReadWhole(Music("quick.mp3")) == m_quick);
 
@@ -167,10 +169,10 @@ TEST_F(DownloadListTest, FilesDownloadFromThePopupAndTheToolbarAndLandInTheMusic
     m_frame->m_wndToolBar->ButtonAction(ID_TB_DOWNLOAD_FILE)->trigger();
     ASSERT_EQ(Downloads().GetItemCount(), 1);
     const std::string failure = "Failed to receive a valid HTTP response from the server";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Downloads().GetItemText(0, 4) == failure; }, 10000));
-    EXPECT_EQ(Downloads().GetItemText(0, 6), "1");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Downloads().GetItemText(0, CDownloadsModel::TimeLeft) == failure; }, 10000));
+    EXPECT_EQ(Downloads().GetItemSlot(0), 1);
     // The found file says so while the failed row is in the list.
-    EXPECT_EQ(Files().GetItemText(FileRow("gone.mp3"), 1), "Failed");
+    EXPECT_EQ(Files().GetItemText(FileRow("gone.mp3"), CFoundFilesModel::Status), "Failed");
     EXPECT_FALSE(fs::exists(Music("gone.mp3")));
     EXPECT_TRUE(m_responder.Texts().empty()) << ::testing::PrintToString(m_responder.Texts());
 }
@@ -180,11 +182,15 @@ TEST_F(DownloadListTest, ARowShowsItsFiguresPausesResumesAndFinishes)
     Search();
     Files().SelectItem(FileRow("slow.mp3"));
     m_view->OnDownloadFile();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Downloads().GetItemText(0, 4).find("copied)") != std::string::npos; }, 10000));
-    EXPECT_EQ(Downloads().GetItemText(0, 1), std::to_string(m_slow.size()));
-    EXPECT_NE(Downloads().GetItemText(0, 2), "0");
-    EXPECT_EQ(Downloads().GetItemText(0, 3), Downloads().GetItemText(0, 2) + " %");
-    EXPECT_NE(Downloads().GetItemText(0, 5).find("/Sec"), std::string::npos);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Downloads().GetItemText(0, CDownloadsModel::TimeLeft).find("copied)") != std::string::npos; }, 10000));
+    EXPECT_EQ(Downloads().GetItemText(0, CDownloadsModel::FileSize), std::to_string(m_slow.size()));
+    EXPECT_NE(Downloads().GetItemText(0, CDownloadsModel::Received), "0");
+    // The bar spans the file's size and shows the share received.
+    const QModelIndex progress = m_view->m_pDownloads->index(0, CDownloadsModel::Progress);
+    EXPECT_EQ(progress.data(ListRole::Range).toLongLong(), static_cast<qint64>(m_slow.size()));
+    EXPECT_EQ(progress.data(ListRole::Percent).toLongLong(),
+              progress.data(ListRole::Received).toLongLong() * 100 / static_cast<qint64>(m_slow.size()));
+    EXPECT_NE(Downloads().GetItemText(0, CDownloadsModel::Rate).find("/Sec"), std::string::npos);
 
     // Cancel pauses: the popup then offers Resume only.
     m_view->ShowDownloadPage();
@@ -263,7 +269,7 @@ TEST_F(DownloadListTest, SlotsRingAndEveryCommandSaysWhenItHasNothingToActOn)
     m_view->m_nNextSlot = 498;
     m_view->m_downloadSlots[499].inUse = true;
     ASSERT_TRUE(m_view->StartDownload());
-    EXPECT_EQ(Downloads().GetItemText(0, 6), "0");
+    EXPECT_EQ(Downloads().GetItemSlot(0), 0);
     for (DownloadSlot& slot : m_view->m_downloadSlots)
         slot.inUse = true;
     EXPECT_FALSE(m_view->StartDownload());
@@ -274,13 +280,13 @@ TEST_F(DownloadListTest, SlotsRingAndEveryCommandSaysWhenItHasNothingToActOn)
 
     // A declined download takes its own row, not the newest one.
     Downloads().DeleteAllItems();
-    Downloads().AddItem(0, 7, 0, {"a.mp3", "0", "0", "0%", "0", "0", "12"});
-    Downloads().AddItem(1, 7, 0, {"b.mp3", "0", "0", "0%", "0", "0", "13"});
+    m_view->m_pDownloads->AddDownload({12, "a.mp3"});
+    m_view->m_pDownloads->AddDownload({13, "b.mp3"});
     DownloadItem declined;
     declined.nSlot = 12;
     m_frame->OnMessage(WM_DOWNLOAD_DECLINED, reinterpret_cast<platform::WPARAM>(&declined), 0);
     ASSERT_EQ(Downloads().GetItemCount(), 1);
-    EXPECT_EQ(Downloads().GetItemText(0, 0), "b.mp3");
+    EXPECT_EQ(Downloads().GetItemText(0, CDownloadsModel::FileName), "b.mp3");
     Downloads().DeleteAllItems();
 }
 

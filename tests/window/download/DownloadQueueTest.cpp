@@ -7,6 +7,8 @@
 #include "download/ResumeState.h"
 #include "resources/Resource.h"
 #include "window/download/ListCtrlEx.h"
+#include "window/download/DownloadsModel.h"
+#include "window/search/FoundFilesModel.h"
 
 #include "DownloadTestData.h"
 #include "ScriptedHttpServer.h"
@@ -109,8 +111,8 @@ TEST_F(DownloadQueueTest, RowsBeyondTheLimitWaitAsQueuedAndStartInOrder)
     for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3"})
         Start(name);
     EXPECT_EQ(m_view->RunningDownloads(), 2);
-    EXPECT_EQ(Downloads().GetItemText(2, 4), "Queued");
-    EXPECT_EQ(Downloads().GetItemText(3, 4), "Queued");
+    EXPECT_EQ(Downloads().GetItemText(2, CDownloadsModel::TimeLeft), "Queued");
+    EXPECT_EQ(Downloads().GetItemText(3, CDownloadsModel::TimeLeft), "Queued");
     ASSERT_TRUE(QTest::qWaitFor([&] { return SavedList().size() == 4u; }, 1000)) << "a new row is saved at once";
     const auto saved = SavedList();
     EXPECT_EQ(saved[3].state, DownloadRecord::State::Queued);
@@ -126,7 +128,7 @@ TEST_F(DownloadQueueTest, RowsBeyondTheLimitWaitAsQueuedAndStartInOrder)
             ++look;
             for (const auto& [name, started] : {std::pair{"c.mp3", &cStarted}, std::pair{"d.mp3", &dStarted}}) {
                 const int row = Row(name);
-                if (*started < 0 && (row < 0 || Downloads().GetItemText(row, 4) != "Queued"))
+                if (*started < 0 && (row < 0 || Downloads().GetItemText(row, CDownloadsModel::TimeLeft) != "Queued"))
                     *started = look;
             }
             return Downloads().GetItemCount() == 0;
@@ -195,8 +197,8 @@ TEST_F(DownloadQueueTest, AClosedWindowKeepsItsListAndTheNextStartFinishesIt)
     m_frame = m_app->MainWindow();
     m_view = m_frame->m_wndView;
     ASSERT_EQ(Downloads().GetItemCount(), 2);
-    EXPECT_EQ(Downloads().GetItemText(1, 4), "Paused");
-    EXPECT_TRUE(m_view->m_downloadSlots[std::stoi(Downloads().GetItemText(1, 6))].paused);
+    EXPECT_EQ(Downloads().GetItemText(1, CDownloadsModel::TimeLeft), "Paused");
+    EXPECT_TRUE(m_view->m_downloadSlots[Downloads().GetItemSlot(1)].paused);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Row("held-a.mp3") < 0; }, 60000));
     EXPECT_TRUE(ReadWhole(Music("held-a.mp3")) == m_body);
     bool resumed = false;
@@ -260,7 +262,7 @@ TEST_F(DownloadQueueTest, FoundRowsSayWhatTheLibraryAndTheDownloadListHold)
     }
     const auto status = [&](const std::string& name) {
         const auto at = std::find(names.begin(), names.end(), name) - names.begin();
-        return m_view->m_lstFiles->GetItemText(static_cast<int>(at), 1);
+        return m_view->m_lstFiles->GetItemText(static_cast<int>(at), CFoundFilesModel::Status);
     };
     // The folder's new file is seen through the watcher.
     ASSERT_TRUE(QTest::qWaitFor([&] { return status("old.mp3") == "In library"; }, 5000));
@@ -297,5 +299,5 @@ TEST_F(DownloadQueueTest, FoundRowsSayWhatTheLibraryAndTheDownloadListHold)
     m_view->m_lstFiles->DeleteAllItems();
     const std::string url = m_server.Url("/other/b.mp3");
     m_frame->OnMp3Found(reinterpret_cast<platform::WPARAM>(url.c_str()), 0);
-    EXPECT_EQ(m_view->m_lstFiles->GetItemText(0, 1), "In library");
+    EXPECT_EQ(m_view->m_lstFiles->GetItemText(0, CFoundFilesModel::Status), "In library");
 }

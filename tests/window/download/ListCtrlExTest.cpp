@@ -1,11 +1,17 @@
 #include "window/download/ListCtrlEx.h"
 
+#include "window/download/DownloadsModel.h"
+#include "window/search/FoundFilesModel.h"
+
 #include "resources/Resource.h"
 #include "resources/Messages.h"
 
 #include "ScriptedResponder.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QSignalSpy>
 #include <QImage>
 #include <QMenu>
 #include <QTest>
@@ -28,7 +34,7 @@ public:
 // The download list as the view builds it.
 CListCtrlEx* MakeDownloadList(QWidget* parent)
 {
-    auto* list = new CListCtrlEx(parent);
+    auto* list = new CListCtrlEx(parent, new CDownloadsModel);
     list->SetSingleSelection(true);
     list->SetOwnerDrawn(true);
     list->RefreshRowHeight();
@@ -75,20 +81,114 @@ TEST(ListCtrlEx, RowsAreAddedByIndexWithTheirTextsAndImage)
     EXPECT_EQ(list.verticalHeader()->defaultSectionSize(), 16);
 }
 
-TEST(ListCtrlEx, SlotsAndProgressLiveInTheirColumns)
+TEST(ListCtrlEx, RowsAddedInOneTurnReachTheViewAsOneBatch)
+{
+    CListCtrlEx list;
+    list.InsertColumn(0, "Name", LVCFMT_LEFT, 100);
+    QSignalSpy inserted(&list.Model(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy changed(&list.Model(), &QAbstractItemModel::dataChanged);
+    for (int i = 0; i < 300; ++i)
+        list.AddItem(list.GetItemCount(), 1, 0, {"row " + std::to_string(i)});
+    EXPECT_EQ(list.GetItemCount(), 300) << "the program sees every row at once";
+    EXPECT_EQ(list.GetItemText(299, 0), "row 299");
+    EXPECT_EQ(list.model()->rowCount(), 0) << "the view hears of them with the batch";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list.model()->rowCount() == 300; }, 2000));
+    EXPECT_EQ(inserted.count(), 1);
+    // Changes of shown rows are told once a frame too, as one range.
+    for (int i = 0; i < 300; i += 3)
+        list.SetItemText(i, 0, "changed");
+    list.AddItem(0, 1, 0, {"first"});  // before other rows: the views are told at once
+    EXPECT_EQ(list.model()->rowCount(), 301);
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(list.Model().data(list.Model().index(1, 0)).toString(), QStringLiteral("changed"));
+    list.DeleteItem(0);
+    EXPECT_EQ(list.GetItemText(0, 0), "changed");
+}
+
+TEST(ListCtrlEx, DownloadRowsAreFoundBySlotAndShowTheirShare)
 {
     QWidget parent;
     CListCtrlEx* list = MakeDownloadList(&parent);
-    list->AddItem(0, 7, 0, {"a.mp3", "1000", "0", "0%", "0", "0", "42"});
-    list->AddItem(1, 7, 0, {"b.mp3", "1000", "0", "0%", "0", "0", "x"});
-    EXPECT_EQ(list->GetItemSlot(0), 42);
-    EXPECT_EQ(list->GetItemSlot(1), 0);
+    auto& downloads = static_cast<CDownloadsModel&>(list->Model());
+    downloads.AddDownload({42, "a.mp3", "0"});
+    downloads.AddDownload({7, "b.mp3", "0"});
+    EXPECT_EQ(list->GetItemSlot(1), 7);
     EXPECT_EQ(list->GetItemSlot(-1), -1);
-    list->SetProgress(0, 500);
-    EXPECT_EQ(list->GetItemText(0, 3), "500 %");
-    EXPECT_TRUE(list->isColumnHidden(6));
-    EXPECT_EQ(list->m_nRange[0], 100);
-    EXPECT_EQ(list->m_nRange[999], 100);
+    EXPECT_EQ(downloads.RowOfSlot(42), 0);
+    EXPECT_EQ(downloads.RowOfSlot(3), -1);
+    EXPECT_TRUE(list->isColumnHidden(CDownloadsModel::Id));
+
+    downloads.SetSize(1, 2000);
+    list->SetProgress(1, 500);
+    downloads.Flush();
+    const QModelIndex progress = downloads.index(1, CDownloadsModel::Progress);
+    EXPECT_EQ(progress.data(ListRole::Received).toLongLong(), 500);
+    EXPECT_EQ(progress.data(ListRole::Range).toLongLong(), 2000);
+    EXPECT_EQ(progress.data(ListRole::Percent).toInt(), 25);
+    EXPECT_EQ(progress.data(Qt::AccessibleTextRole).toString(), QStringLiteral("25 %")) << "a share, not bytes";
+    EXPECT_EQ(list->GetItemText(1, CDownloadsModel::Received), "500");
+    EXPECT_EQ(downloads.index(0, CDownloadsModel::Progress).data(ListRole::Range).toLongLong(),
+              CDownloadsModel::kDefaultRange);
+
+    // Removing a row moves the others up; their slots still find them.
+    list->DeleteItem(0);
+    EXPECT_EQ(downloads.RowOfSlot(7), 0);
+    EXPECT_EQ(downloads.RowOfSlot(42), -1);
+}
+
+TEST(ListCtrlEx, ASortedListKeepsItsModelRowsAndMovesByKey)
+{
+    QWidget parent;
+    parent.resize(600, 300);
+    auto* files = new CFoundFilesModel;
+    auto* list = new CListCtrlEx(&parent, files);
+    list->setGeometry(0, 0, 600, 300);
+    for (const char* header : {"Type", "Status", "File Name", "File Size", "URL"})
+        list->InsertColumn(list->GetColumnCount(), header, LVCFMT_LEFT, 100);
+    list->SetSortable(true);
+    const std::uint64_t sizes[] = {900, 10000, 25};
+    for (int row = 0; row < 3; ++row) {
+        files->InsertRow(row, 5, 0, {"HTTP", "x", "song" + std::to_string(row) + ".mp3", "0", "u"});
+        files->SetSize(row, sizes[row]);
+    }
+    files->Flush();
+    parent.show();
+    EXPECT_EQ(list->ViewRow(0), 0) << "unsorted until the user asks";
+
+    // Numbers sort as numbers: 25 < 900 < 10000.
+    QTest::mouseClick(list->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                      QPoint(list->horizontalHeader()->sectionViewportPosition(CFoundFilesModel::Size) + 20, 5));
+    EXPECT_EQ(list->ModelRow(0), 2);
+    EXPECT_EQ(list->ModelRow(1), 0);
+    EXPECT_EQ(list->ModelRow(2), 1);
+    // A probe's late answer still reaches its own row.
+    files->SetSize(0, 5);
+    files->Flush();
+    EXPECT_EQ(list->GetItemText(0, CFoundFilesModel::Size), "5");
+    EXPECT_EQ(list->ModelRow(0), 0) << "the order follows the new size";
+
+    // Home and End take the first and the last row the user sees.
+    list->setFocus();
+    list->SelectItem(1);
+    QTest::keyClick(list, Qt::Key_End);
+    EXPECT_EQ(list->GetFirstSelectedItem(), 1);
+    QTest::keyClick(list, Qt::Key_Home);
+    EXPECT_EQ(list->GetFirstSelectedItem(), 0);
+    EXPECT_TRUE(list->IsItemSelected(0));
+
+    // Ctrl+3 orders by the third column (the name), again the other way round.
+    QTest::keyClick(list, Qt::Key_3, Qt::ControlModifier);
+    EXPECT_EQ(list->ModelRow(0), 0);
+    QTest::keyClick(list, Qt::Key_3, Qt::ControlModifier);
+    EXPECT_EQ(list->ModelRow(0), 2);
+
+    // The menu key opens the current row's menu, with its model row.
+    QSignalSpy clicked(list, &CListCtrlEx::rightClicked);
+    QTest::keyClick(list, Qt::Key_Home);
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1));
+    QApplication::sendEvent(list, &key);
+    ASSERT_EQ(clicked.count(), 1);
+    EXPECT_EQ(clicked.front().at(0).toInt(), 2);
 }
 
 TEST(ListCtrlEx, DownloadMenuFollowsTheRowsRunningPausedAndFailedFlags)
@@ -149,7 +249,7 @@ namespace {
 
 // Columns of the bar in cell (`row`, `column`) that show `colour` somewhere
 // (the label may cover part of a column, never all of it).
-int FilledPixels(CListCtrlEx* list, int row, const QColor& colour, int column = 3)
+int FilledPixels(CListCtrlEx* list, int row, const QColor& colour, int column = CDownloadsModel::Progress)
 {
     const QRect cell = list->visualRect(list->model()->index(row, column));
     const QImage image = list->viewport()->grab().toImage();
@@ -170,12 +270,12 @@ TEST(ListCtrlEx, ProgressCellsFillTheBarByTheSlotsRange)
     QWidget parent;
     parent.resize(900, 120);
     CListCtrlEx* list = MakeDownloadList(&parent);
-    list->AddItem(0, 7, 0, {"a.mp3", "2000", "500", "0%", "0", "0", "3"});
-    list->AddItem(1, 7, 0, {"b.mp3", "0", "0", "0%", "0", "0", "4"});
-    list->AddItem(2, 7, 0, {"c.mp3", "0", "0", "0%", "0", "0", "5"});
-    list->m_nRange[3] = 2000;
-    list->SetProgress(0, 500);
+    auto& downloads = static_cast<CDownloadsModel&>(list->Model());
+    downloads.AddDownload({3, "a.mp3", "2000", 500, 2000});
+    downloads.AddDownload({4, "b.mp3"});
+    downloads.AddDownload({5, "c.mp3"});
     list->SetProgress(2, 900);  // more than the range of 100
+    downloads.Flush();
     parent.show();
 
     // Bar width 200 - 4 - 2 = 194; 500 of 2000 fills a quarter of it, rounded.
@@ -191,9 +291,10 @@ TEST(ListCtrlEx, ProgressCellsFillTheBarByTheSlotsRange)
         EXPECT_NEAR(FilledPixels(list, 0, list->m_crFace), 49, 1);  // the grid may share the colour
     }
 
-    // Any cell that ends in "%" is a bar, whatever its column.
-    list->SetItemText(1, 4, "50 %");
-    EXPECT_EQ(FilledPixels(list, 1, list->m_crProgress, 4), 97);
+    // Only the progress column is a bar, whatever a text says.
+    list->SetItemText(1, CDownloadsModel::TimeLeft, "50 %");
+    downloads.Flush();
+    EXPECT_EQ(FilledPixels(list, 1, list->m_crProgress, CDownloadsModel::TimeLeft), 0);
 }
 
 TEST(ListCtrlEx, ARowWithoutSlotIsReportedOnceAndPaintingGoesOn)
@@ -202,7 +303,8 @@ TEST(ListCtrlEx, ARowWithoutSlotIsReportedOnceAndPaintingGoesOn)
     QWidget parent;
     parent.resize(900, 120);
     CListCtrlEx* list = MakeDownloadList(&parent);
-    list->AddItem(0, 7, 0, {"a.mp3", "0", "0", "10 %", "0", "0", "-1"});
+    static_cast<CDownloadsModel&>(list->Model()).AddDownload({-1, "a.mp3"});
+    list->Model().Flush();
     parent.show();
     for (int i = 0; i < 3; ++i)
         list->viewport()->grab();

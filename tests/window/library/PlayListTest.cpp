@@ -3,6 +3,7 @@
 #include "Mp3Fixture.h"
 
 #include "window/download/ListCtrlEx.h"
+#include "window/library/PlayListModel.h"
 #include "window/library/PlayList.h"
 #include "window/library/RenameDlg.h"
 #include "window/desktop/DesktopServices.h"
@@ -58,15 +59,16 @@ protected:
     {
         Strings names;
         for (int row = 0; row < List()->GetItemCount(); ++row)
-            names.push_back(List()->GetItemText(row, 1));
+            names.push_back(List()->GetItemText(row, CPlayListModel::FileName));
         return names;
     }
     void Select(const Strings& names)
     {
         List()->clearSelection();
+        List()->Model().Flush();
         for (int row = 0; row < List()->GetItemCount(); ++row) {
-            if (std::find(names.begin(), names.end(), List()->GetItemText(row, 1)) != names.end())
-                List()->selectionModel()->select(List()->model()->index(row, 0),
+            if (std::find(names.begin(), names.end(), List()->GetItemText(row, CPlayListModel::FileName)) != names.end())
+                List()->selectionModel()->select(List()->model()->index(List()->ViewRow(row), 0),
                                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
         }
     }
@@ -113,9 +115,9 @@ TEST_F(PlayListTest, ShowsTheFolderWithTheLastListedFileOnTop)
 
     m_frame->OnCmdMsg(ID_MENU_PLAYLIST_PAGE);
     ASSERT_EQ(Names(), (Strings{"big.mp3", "b.mp3", "A.MP3"}));
-    EXPECT_EQ(List()->GetItemText(0, 2), "3000000000");
-    EXPECT_EQ(List()->GetItemText(1, 2), "5");
-    EXPECT_EQ(List()->GetItemText(2, 0), "Audio");
+    EXPECT_EQ(List()->GetItemText(0, CPlayListModel::FileSize), "3000000000");
+    EXPECT_EQ(List()->GetItemText(1, CPlayListModel::FileSize), "5");
+    EXPECT_EQ(List()->GetItemText(2, CPlayListModel::Type), "Audio");
     EXPECT_EQ(List()->GetItemImage(2), IMG_AUDIO_FILE);
 
     // A finished download shows up at the next refresh.
@@ -329,14 +331,14 @@ TEST_F(PlayListTest, NamesShowAtOnceAndTagsFollowFromTheWorker)
     // names and sizes are there, the tag cells are still empty.
     ASSERT_EQ(List()->GetItemCount(), 3);
     for (int row = 0; row < 3; ++row)
-        EXPECT_EQ(List()->GetItemText(row, 3), "");
+        EXPECT_EQ(List()->GetItemText(row, CPlayListModel::Title), "");
 
     const auto rowOf = [&](const std::string& name) {
         const Strings names = Names();
         return static_cast<int>(std::find(names.begin(), names.end(), name) - names.begin());
     };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return List()->GetItemText(rowOf("two.mp3"), 6) != ""; }, 5000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return List()->GetItemText(rowOf("one.mp3"), 6) != ""; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return List()->GetItemText(rowOf("two.mp3"), CPlayListModel::Length) != ""; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return List()->GetItemText(rowOf("one.mp3"), CPlayListModel::Length) != ""; }, 5000));
     const auto rowTexts = [&](const std::string& name) {
         Strings texts;
         for (int column = 3; column < 8; ++column)
@@ -352,8 +354,8 @@ TEST_F(PlayListTest, NamesShowAtOnceAndTagsFollowFromTheWorker)
     // A changed file shows its new tags at the next refresh.
     mp3_fixture::WriteMp3(m_music + "one.mp3", mp3_fixture::TagKind::Id3v23, {"Red Hour", "The Lanterns", "Night"}, 300);
     m_frame->OnCmdMsg(ID_TB_REFRESH);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return List()->GetItemText(rowOf("one.mp3"), 3) == "Red Hour"; }, 5000));
-    EXPECT_EQ(List()->GetItemText(rowOf("one.mp3"), 6), "0:07");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return List()->GetItemText(rowOf("one.mp3"), CPlayListModel::Title) == "Red Hour"; }, 5000));
+    EXPECT_EQ(List()->GetItemText(rowOf("one.mp3"), CPlayListModel::Length), "0:07");
 }
 
 TEST_F(PlayListTest, DoubleClickPlaysTheRow)
@@ -364,7 +366,9 @@ TEST_F(PlayListTest, DoubleClickPlaysTheRow)
     // Another row is selected: the double-clicked one is played all the same.
     Select({"b.mp3"});
     const int row = Names()[0] == "a.mp3" ? 0 : 1;
-    emit List()->cellDoubleClicked(row, 1);
+    List()->Model().Flush();
+    const QRect cell = List()->visualRect(List()->model()->index(List()->ViewRow(row), CPlayListModel::FileName));
+    QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, cell.center());
     EXPECT_EQ(m_launcher.opened, (Strings{m_music + "a.mp3"}));
     EXPECT_TRUE(List()->IsItemSelected(row));
 }
@@ -398,7 +402,7 @@ TEST_F(PlayListTest, ALargeFolderGoesInOverSeveralTurnsAndARefreshWritesOverItsR
     m_view->RefreshPlayList();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Names() == expected(300, 900); }, 10000)) << List()->GetItemCount();
     for (int row = 0; row < List()->GetItemCount(); ++row)
-        ASSERT_EQ(List()->GetItemText(row, 3), "") << row;
+        ASSERT_EQ(List()->GetItemText(row, CPlayListModel::Title), "") << row;
     // The found files learnt the same listing.
     EXPECT_EQ(m_view->m_libraryNames.size(), 601u);
     EXPECT_TRUE(m_view->m_libraryNames.count(name(900)));

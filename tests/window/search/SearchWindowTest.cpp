@@ -2,6 +2,8 @@
 #include "ShellFixture.h"
 
 #include "window/download/ListCtrlEx.h"
+#include "window/download/DownloadsModel.h"
+#include "window/search/FoundFilesModel.h"
 #include "resources/Resource.h"
 #include "search/EngineConfig.h"
 
@@ -134,26 +136,26 @@ TEST_F(SearchWindowTest, AWholeSearchFillsTheListProbesEveryRowAndEndsByItself)
     auto sorted = names;
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(sorted, (std::vector<std::string>{"nolength.mp3", "one.mp3", "three.mp3", "two.mp3", "two.mp3"}));
-    EXPECT_EQ(Files().GetItemText(0, 0), "HTTP");
+    EXPECT_EQ(Files().GetItemText(0, CFoundFilesModel::Type), "HTTP");
     EXPECT_EQ(Files().GetItemImage(0), IMG_HTTP_FILE);
     // "/music/one.mp3" is taken from the engine's root.
-    EXPECT_EQ(Files().GetItemText(0, 4), "http://" + m_engine1.HostPort() + "/music/one.mp3");
+    EXPECT_EQ(Files().GetItemText(0, CFoundFilesModel::Url), "http://" + m_engine1.HostPort() + "/music/one.mp3");
     EXPECT_EQ(m_view->m_stcFilesCount->text(), QStringLiteral("5"));
 
     // Probes: a length makes the row "Avaliable"; no length leaves the last
     // connection text and the size 0.
     const auto noLengthRow = static_cast<int>(std::find(names.begin(), names.end(), "nolength.mp3") - names.begin());
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return Files().GetItemText(noLengthRow, 1) == "Connected to 127.0.0.1"; }, 10000))
-        << Files().GetItemText(noLengthRow, 1);
+        [&] { return Files().GetItemText(noLengthRow, CFoundFilesModel::Status) == "Connected to 127.0.0.1"; }, 10000))
+        << Files().GetItemText(noLengthRow, CFoundFilesModel::Status);
     for (int row = 0; row < Files().GetItemCount(); ++row) {
         SCOPED_TRACE(names[static_cast<std::size_t>(row)]);
         if (names[static_cast<std::size_t>(row)] == "nolength.mp3") {
-            EXPECT_EQ(Files().GetItemText(row, 1), "Connected to 127.0.0.1");
-            EXPECT_EQ(Files().GetItemText(row, 3), "0");
+            EXPECT_EQ(Files().GetItemText(row, CFoundFilesModel::Status), "Connected to 127.0.0.1");
+            EXPECT_EQ(Files().GetItemText(row, CFoundFilesModel::Size), "0");
         } else {
-            EXPECT_EQ(Files().GetItemText(row, 1), "Avaliable");
-            EXPECT_EQ(Files().GetItemText(row, 3), "123");
+            EXPECT_EQ(Files().GetItemText(row, CFoundFilesModel::Status), "Avaliable");
+            EXPECT_EQ(Files().GetItemText(row, CFoundFilesModel::Size), "123");
         }
     }
 
@@ -190,9 +192,9 @@ TEST_F(OnePagePerEngine, EngineListShowsEachEnginesStateAndCount)
     ASSERT_TRUE(QTest::qWaitFor([&] { return Caption() == QStringLiteral("Find It!"); }, 10000)) << "still " << ::testing::PrintToString(Caption());
     CListCtrlEx& engines = *m_view->m_lstEngines;
     EXPECT_EQ(engines.GetItemImage(0), IMG_ENGINE_RESULTS);
-    EXPECT_EQ(engines.GetItemText(0, 2), "2");
+    EXPECT_EQ(engines.GetItemText(0, CPagesView::EngineFiles), "2");
     EXPECT_EQ(engines.GetItemImage(1), IMG_ENGINE_RESULTS);
-    EXPECT_EQ(engines.GetItemText(1, 2), "3");
+    EXPECT_EQ(engines.GetItemText(1, CPagesView::EngineFiles), "3");
     EXPECT_EQ(engines.GetItemImage(2), IMG_ENGINE_NO_RESULTS);
     EXPECT_NE(m_engine1.Requests()[0].target.find("&ssong=waterloo&searchtype=and&"), std::string::npos);
     const auto played = m_sound.Played();
@@ -263,7 +265,7 @@ TEST_F(SearchWindowTest, NoKeywordsNoSearchAndCopyUrlNeedsASelection)
 
     Files().SelectItem(1);
     m_view->OnCmdMsg(ID_TB_COPY_URL);
-    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), Files().GetItemText(1, 4));
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), Files().GetItemText(1, CFoundFilesModel::Url));
     EXPECT_EQ(m_responder.Texts().size(), 2u);
 
     // A right-click on the selected row opens the list's menu; its "&Copy URL"
@@ -290,7 +292,7 @@ TEST_F(SearchWindowTest, NoKeywordsNoSearchAndCopyUrlNeedsASelection)
     QTest::mouseClick(Files().viewport(), Qt::RightButton, Qt::NoModifier, cell.center());
     chooser.stop();
     EXPECT_TRUE(chosen);
-    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), Files().GetItemText(2, 4));
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), Files().GetItemText(2, CFoundFilesModel::Url));
 }
 
 TEST_F(SearchWindowTest, KeywordsReachTheEngineWholeAndTheHistoryKeepsThemAsTyped)

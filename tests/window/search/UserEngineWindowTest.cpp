@@ -4,6 +4,8 @@
 #include "ShellFixture.h"
 
 #include "window/download/ListCtrlEx.h"
+#include "window/download/DownloadsModel.h"
+#include "window/search/FoundFilesModel.h"
 #include "resources/Resource.h"
 #include "search/EngineConfig.h"
 
@@ -165,10 +167,10 @@ TEST_F(UserEngineWindowTest, UserEnginesFollowTheBuiltInOnesInFileOrderWithRowsC
 {
     CListCtrlEx& engines = *m_view->m_lstEngines;
     ASSERT_EQ(engines.GetItemCount(), 6);
-    EXPECT_EQ(engines.GetItemText(3, 1), "Zeta Pages");
-    EXPECT_EQ(engines.GetItemText(4, 1), "Alpha Feed");
-    EXPECT_EQ(engines.GetItemText(5, 1), "Last");
-    EXPECT_EQ(engines.GetItemText(4, 3), "http://" + m_feed.HostPort() + "/");
+    EXPECT_EQ(engines.GetItemText(3, CPagesView::EngineName), "Zeta Pages");
+    EXPECT_EQ(engines.GetItemText(4, CPagesView::EngineName), "Alpha Feed");
+    EXPECT_EQ(engines.GetItemText(5, CPagesView::EngineName), "Last");
+    EXPECT_EQ(engines.GetItemText(4, CPagesView::EngineHomePage), "http://" + m_feed.HostPort() + "/");
 
     Search();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Caption() == QStringLiteral("Find It!"); }, 15000));
@@ -176,9 +178,9 @@ TEST_F(UserEngineWindowTest, UserEnginesFollowTheBuiltInOnesInFileOrderWithRowsC
     // Page 2 brought nothing new and ended the walk; both pages counted.
     EXPECT_EQ(m_pages.RequestCount(), 2u);
     EXPECT_NE(m_pages.Requests()[0].target.find("/s?q=abba%20gold&p=1"), std::string::npos);
-    EXPECT_EQ(engines.GetItemText(3, 2), "6");
-    EXPECT_EQ(engines.GetItemText(4, 2), "1");
-    EXPECT_EQ(engines.GetItemText(5, 2), "1");
+    EXPECT_EQ(engines.GetItemText(3, CPagesView::EngineFiles), "6");
+    EXPECT_EQ(engines.GetItemText(4, CPagesView::EngineFiles), "1");
+    EXPECT_EQ(engines.GetItemText(5, CPagesView::EngineFiles), "1");
     EXPECT_EQ(engines.GetItemImage(5), IMG_ENGINE_RESULTS);
     // The built-in rows read as they always have.
     EXPECT_EQ(engines.GetItemImage(0), IMG_ENGINE_RESULTS);
@@ -189,7 +191,7 @@ TEST_F(UserEngineWindowTest, UserEnginesFollowTheBuiltInOnesInFileOrderWithRowsC
     EXPECT_EQ(files.GetItemImage(2), IMG_USER_ENGINE_FILE);
     int episode = -1;
     for (int row = 0; row < files.GetItemCount(); ++row)
-        episode = files.GetItemText(row, 2) == "7.mp3" ? row : episode;
+        episode = files.GetItemText(row, CFoundFilesModel::Name) == "7.mp3" ? row : episode;
     ASSERT_GE(episode, 0) << "an audio/mpeg enclosure is named as an MP3";
     EXPECT_EQ(m_view->m_stcFilesCount->text(), QStringLiteral("10"));
 
@@ -200,7 +202,7 @@ TEST_F(UserEngineWindowTest, UserEnginesFollowTheBuiltInOnesInFileOrderWithRowsC
     const auto saved = m_dir.Path() / "Music" / "7.mp3";
     ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(saved) && std::filesystem::file_size(saved) == 4000; },
                                 10000))
-        << m_view->m_lstDownloads->GetItemText(0, 0) << " | " << m_view->m_lstDownloads->GetItemText(0, 4);
+        << m_view->m_lstDownloads->GetItemText(0, CDownloadsModel::FileName) << " | " << m_view->m_lstDownloads->GetItemText(0, CDownloadsModel::TimeLeft);
 }
 
 // The last engine's page never finishes on its own.
@@ -224,7 +226,7 @@ TEST_F(HeldLastEngine, StopStopsTheUserEnginesToo)
     EXPECT_EQ(Caption(), QStringLiteral("Find It!"));
     ASSERT_TRUE(QTest::qWaitFor([] { return platform::RunningWorkerCount() == 0; }, 5000));
     EXPECT_EQ(m_last.RequestCount(), 1u);
-    EXPECT_EQ(m_view->m_lstEngines->GetItemText(5, 2), "0");
+    EXPECT_EQ(m_view->m_lstEngines->GetItemText(5, CPagesView::EngineFiles), "0");
 }
 
 TEST_F(UserEngineWindowTest, ThePopupAddsAndRemovesEnginesAndOpensTheirFolder)
@@ -236,8 +238,8 @@ TEST_F(UserEngineWindowTest, ThePopupAddsAndRemovesEnginesAndOpensTheirFolder)
     AnswerNextInputDialog(QString::fromStdString(m_site.Url("/")));
     ASSERT_TRUE(m_frame->OnCmdMsg(ID_POPUP_ADD_ENGINE));
     ASSERT_TRUE(QTest::qWaitFor([&] { return engines.GetItemCount() == 7; }, 10000));
-    EXPECT_EQ(engines.GetItemText(3, 1), "Zeta Pages");
-    EXPECT_EQ(engines.GetItemText(6, 1), "Added");
+    EXPECT_EQ(engines.GetItemText(3, CPagesView::EngineName), "Zeta Pages");
+    EXPECT_EQ(engines.GetItemText(6, CPagesView::EngineName), "Added");
     EXPECT_TRUE(std::filesystem::exists(m_dir.Path() / "Engines/Added.xml"));
 
     // A second add of the same name asks first; "No" keeps the file.

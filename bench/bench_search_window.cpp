@@ -21,6 +21,8 @@
 //              on the user-interface thread, with the part of it that thread
 //              spent working (the rest it waited for a processor), and the
 //              most work it did between two ticks
+//   window CPU the user-interface thread's CPU time from Find to the end,
+//              per found row
 //   peak-rss   the case's peak resident memory (the engine runs in a process
 //              of its own)
 //   cpu        user and system CPU time of the case's process
@@ -267,6 +269,8 @@ void Print(const Case& c, const Figures& f)
                 static_cast<double>(f.probesMs - f.bareMs) / rows);
     std::printf("  longest UI stall           %lld ms (window busy %.1f ms of it; most work between ticks %.1f ms)\n",
                 static_cast<long long>(f.stall.LongestMs()), f.stall.BusyInLongestMs(), f.stall.MostBusyMs());
+    std::printf("  window CPU                 %.0f ms\n", f.stall.CpuMs());
+    std::printf("  window CPU per found row:  %.4f ms\n", f.stall.CpuMs() / rows);
     std::printf("  peak resident memory       %ld MB\n", usage.ru_maxrss / 1024);
     std::printf("  CPU                        %.2f s user, %.2f s system\n", seconds(usage.ru_utime),
                 seconds(usage.ru_stime));

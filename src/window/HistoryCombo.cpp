@@ -3,6 +3,7 @@
 #include "platform/AppProfile.h"
 #include "platform/IniFile.h"
 
+#include <QAccessibleWidget>
 #include <QLineEdit>
 
 namespace {
@@ -18,12 +19,54 @@ std::string TrimBlanks(const std::string& text)
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+// Qt's own combo box reports its text as its name on this desktop and
+// leaves the caption to a relation, so a screen reader walking the tree
+// would call the keyword box by the last keyword. This one keeps the name
+// (the accessible name or the buddy label's text) and gives the text as
+// the value.
+class CHistoryComboAccessible final : public QAccessibleWidget {
+public:
+    explicit CHistoryComboAccessible(QComboBox* box)
+        : QAccessibleWidget(box, QAccessible::ComboBox)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return static_cast<const QComboBox*>(widget())->currentText();
+        return QAccessibleWidget::text(t);
+    }
+
+    QStringList actionNames() const override { return QAccessibleWidget::actionNames() << showMenuAction(); }
+
+    void doAction(const QString& actionName) override
+    {
+        if (actionName == showMenuAction())
+            static_cast<QComboBox*>(widget())->showPopup();
+        else
+            QAccessibleWidget::doAction(actionName);
+    }
+};
+
+QAccessibleInterface* HistoryComboAccessible(const QString& className, QObject* object)
+{
+    if (className != QLatin1String(CHistoryCombo::staticMetaObject.className()))
+        return nullptr;
+    return new CHistoryComboAccessible(static_cast<CHistoryCombo*>(object));
+}
+
 }  // namespace
 
 CHistoryCombo::CHistoryCombo(bool bAllowSort, QWidget* parent)
     : QComboBox(parent)
     , m_bAllowSort(bAllowSort)
 {
+    static const bool installed = [] {
+        QAccessible::installFactory(HistoryComboAccessible);
+        return true;
+    }();
+    (void)installed;
     setEditable(true);
     // Only PushHistoryItem adds entries; Enter must not add one of its own.
     setInsertPolicy(QComboBox::NoInsert);

@@ -18,6 +18,7 @@
 #include "window/MainFrame.h"
 #include "window/ProgressCtrl.h"
 #include "window/ToolBar.h"
+#include "window/settings/Translate.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -135,6 +136,7 @@ void CPagesView::CreateControls()
     m_cboArtist->setInsertPolicy(QComboBox::NoInsert);
     m_cboArtist->setGeometry(55, 65, 145, kComboHeight);
     m_cboArtist->ReadHistory("Artist Key Word", "TunorvaHistory_Artist");
+    NameAfterCaption(m_cboArtist, m_stcArtistLabel);
 
     m_stcSongLabel =
         CreateStatic(IDC_SONG_LABEL, "songLabel", QStringLiteral("Song: "), Ltrb(205, 65, 240, 85), Qt::AlignHCenter);
@@ -144,6 +146,7 @@ void CPagesView::CreateControls()
     m_cboSong->setInsertPolicy(QComboBox::NoInsert);
     m_cboSong->setGeometry(245, 65, 255, kComboHeight);
     m_cboSong->ReadHistory("Song Key Word", "TunorvaHistory_Song");
+    NameAfterCaption(m_cboSong, m_stcSongLabel);
 
     m_btnFind = new QPushButton(QStringLiteral("Find it !"), this);
     MarkControl(m_btnFind, IDC_FIND, "find");

@@ -18,8 +18,10 @@ CRenameDlg::CRenameDlg(QWidget* parent)
     setWindowTitle(QStringLiteral("Rename"));
     setFixedSize(MapDialogRect(this, 0, 0, 183, 65).size());
 
-    PlaceControl(this, new QLabel(QStringLiteral("Rename :"), this), IDC_RENAME_LABEL, "renameLabel", 7, 5, 64, 9);
+    auto* label = PlaceControl(this, new QLabel(QStringLiteral("Rename :"), this), IDC_RENAME_LABEL, "renameLabel", 7, 5,
+                               64, 9);
     m_edtNewName = PlaceControl(this, new QLineEdit(this), IDC_RENAME_EDIT, "renameEdit", 7, 19, 153, 14);
+    NameAfterCaption(m_edtNewName, label);
     auto* ok = PlaceControl(this, new QPushButton(QStringLiteral("OK"), this), platform::IDOK, "renameOk", 7, 44, 50, 14);
     auto* cancel =
         PlaceControl(this, new QPushButton(QStringLiteral("Cancel"), this), platform::IDCANCEL, "renameCancel", 64, 44, 50, 14);

@@ -70,6 +70,9 @@ void CMainFrame::RefreshPrompts()
         if (QAction* action = m_wndToolBar->ButtonAction(id)) {
             action->setStatusTip(TipDisplayText(QString::fromStdString(GetMessageString(id))));
             action->setToolTip(PlainToolTip(TipDisplayText(QString::fromStdString(OnToolTipText(id)))));
+            // The buttons show only pictures: a screen reader says the tip's words instead.
+            if (QWidget* button = m_wndToolBar->widgetForAction(action))
+                button->setAccessibleName(CommandName(id));
         }
     }
 }

@@ -89,8 +89,10 @@ CHelpWindow::CHelpWindow(QWidget* parent)
     m_treContents = new QTreeWidget(splitter);
     m_treContents->setObjectName(QStringLiteral("helpContents"));
     m_treContents->setHeaderHidden(true);
+    m_treContents->setAccessibleName(tr("Contents"));
     m_browser = new CHelpBrowser(m_file, splitter);
     m_browser->setObjectName(QStringLiteral("helpPage"));
+    m_browser->setAccessibleName(tr("Help page"));
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({220, 540});
     auto* layout = new QHBoxLayout(this);

@@ -49,6 +49,7 @@ CLanguageDlg::CLanguageDlg(QWidget* parent)
     m_cbLanguages->setGeometry(Dx(13), Dy(20), Dx(222), 24);
     m_cbLanguages->setIconSize(QSize(kFlagSize, kFlagSize));
     m_cbLanguages->setMaxVisibleItems(8);
+    NameAfterCaption(m_cbLanguages, m_grpLanguage);
 
     m_btnOk = new QPushButton(QStringLiteral("OK"), this);
     MarkControl(m_btnOk, 1, "languageOk");  // IDOK

@@ -33,30 +33,37 @@ COptionsDlg::COptionsDlg(QWidget* parent)
           34);
     m_btnPlaySounds = PlaceControl(this, new QCheckBox(QStringLiteral("Play Sounds"), this), IDC_PLAY_SOUNDS, "playSounds",
                             12, 23, 130, 10);
-    PlaceControl(this, new QGroupBox(QStringLiteral("Music Download Directory"), this), IDC_MUSIC_DIR_GROUP, "musicDirGroup",
-          7, 51, 183, 42);
+    auto* musicDirGroup = PlaceControl(this, new QGroupBox(QStringLiteral("Music Download Directory"), this),
+                                       IDC_MUSIC_DIR_GROUP, "musicDirGroup", 7, 51, 183, 42);
     m_edtDir = PlaceControl(this, new QLineEdit(this), IDC_MUSIC_DIR, "musicDir", 11, 66, 146, 13);
     m_btnBrowse = PlaceControl(this, new QPushButton(QStringLiteral("....."), this), IDC_BROWSE, "browse", 165, 66, 20, 13);
     m_btnClearLastSearches = PlaceControl(this, new QPushButton(QStringLiteral("&Clear Last Searches"), this),
                                    IDC_CLEAR_SEARCHES, "clearLastSearches", 7, 98, 76, 16);
     // The label runs up to its edit box (96 units rather than 88): the
     // desktop's fonts are wider than the one the layout was drawn for.
-    PlaceControl(this, new QLabel(QStringLiteral("Recent search list contains:"), this), IDC_HISTORY_LABEL, "historyLabel", 13,
-          125, 96, 13)
-        ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    auto* historyLabel = PlaceControl(this, new QLabel(QStringLiteral("Recent search list contains:"), this),
+                                      IDC_HISTORY_LABEL, "historyLabel", 13, 125, 96, 13);
+    historyLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_edtHistory = PlaceControl(this, new QLineEdit(this), IDC_HISTORY_COUNT, "historyCount", 111, 125, 46, 13);
-    PlaceControl(this, new QLabel(QStringLiteral("Simultaneous downloads"), this), IDC_SIMULTANEOUS_LABEL,
-                 "simultaneousLabel", 13, 143, 124, 13)
-        ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    auto* simultaneousLabel = PlaceControl(this, new QLabel(QStringLiteral("Simultaneous downloads"), this),
+                                           IDC_SIMULTANEOUS_LABEL, "simultaneousLabel", 13, 143, 124, 13);
+    simultaneousLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_edtSimultaneous = PlaceControl(this, new QLineEdit(this), IDC_SIMULTANEOUS, "simultaneousDownloads", 141, 143, 46, 13);
-    PlaceControl(this, new QLabel(QStringLiteral("Speed limit (KB/s, 0 for none)"), this), IDC_SPEED_LIMIT_LABEL,
-                 "speedLimitLabel", 13, 161, 124, 13)
-        ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    auto* speedLimitLabel = PlaceControl(this, new QLabel(QStringLiteral("Speed limit (KB/s, 0 for none)"), this),
+                                         IDC_SPEED_LIMIT_LABEL, "speedLimitLabel", 13, 161, 124, 13);
+    speedLimitLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_edtSpeedLimit = PlaceControl(this, new QLineEdit(this), IDC_SPEED_LIMIT, "speedLimit", 141, 161, 46, 13);
     auto* ok = PlaceControl(this, new QPushButton(QStringLiteral("OK"), this), platform::IDOK, "optionsOk", 7, 181, 50, 14);
     auto* cancel = PlaceControl(this, new QPushButton(QStringLiteral("Cancel"), this), platform::IDCANCEL, "optionsCancel",
                          61, 181, 50, 14);
     ok->setDefault(true);
+    // The edit boxes are named after what the user reads beside or around them.
+    NameAfterCaption(m_edtDir, musicDirGroup);
+    NameAfterCaption(m_edtHistory, historyLabel);
+    NameAfterCaption(m_edtSimultaneous, simultaneousLabel);
+    NameAfterCaption(m_edtSpeedLimit, speedLimitLabel);
+    // The browse button's dots say nothing when read out.
+    m_btnBrowse->setAccessibleName(tr("Browse"));
     for (QPushButton* button : {m_btnBrowse, m_btnClearLastSearches, cancel})
         button->setAutoDefault(false);
 
@@ -75,6 +82,7 @@ bool COptionsDlg::OnInitDialog()
         if (auto* label = findChild<QLabel*>(QString::fromLatin1(name)))
             label->setText(QString::fromStdString(LoadLanguageString(id)));
     }
+    RefreshCaptionNames(this);
     m_edtDir->setText(QString::fromStdString(m_strDir));
     m_edtHistory->setText(QString::number(m_nHistory));
     m_edtSimultaneous->setText(QString::number(m_nSimultaneous));

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPlainTextEdit>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -21,6 +22,10 @@ bool ShowsPicture(const QLabel* label)
 {
     return !label->pixmap().isNull();
 }
+
+// The caption a control is named after, kept on the control itself so that a
+// language pass over the window finds both.
+constexpr char kCaptionProperty[] = "accessibleCaption";
 
 QString Lookup(int id, const QString& current)
 {
@@ -98,6 +103,46 @@ void TranslateWindow(QWidget* window, int dialogId)
         const QString text = Lookup(id, WindowText(child));
         if (!text.isEmpty())
             SetWindowText(child, text);
+    }
+    RefreshCaptionNames(window);
+}
+
+QString AccessibleCaption(const QString& caption)
+{
+    QString name = TipDisplayText(caption).trimmed();
+    if (name.endsWith(u':'))
+        name.chop(1);
+    return name.trimmed();
+}
+
+QString CommandName(unsigned id)
+{
+    // A built-in text is "prompt\ntip"; a language file gives the tip alone.
+    const QString text = QString::fromStdString(LoadLanguageString(id));
+    const qsizetype tip = text.indexOf(u'\n');
+    return TipDisplayText(tip >= 0 ? text.mid(tip + 1) : text).trimmed();
+}
+
+void NameAfterCaption(QWidget* control, QWidget* caption)
+{
+    if (control == nullptr || caption == nullptr)
+        return;
+    if (auto* label = qobject_cast<QLabel*>(caption))
+        label->setBuddy(control);
+    control->setProperty(kCaptionProperty, QVariant::fromValue(QPointer<QObject>(caption)));
+    control->setAccessibleName(AccessibleCaption(WindowText(caption)));
+}
+
+void RefreshCaptionNames(QWidget* window)
+{
+    if (window == nullptr)
+        return;
+    for (QWidget* child : window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        const QVariant caption = child->property(kCaptionProperty);
+        if (!caption.isValid())
+            continue;
+        if (const auto* widget = qobject_cast<const QWidget*>(caption.value<QPointer<QObject>>().data()))
+            child->setAccessibleName(AccessibleCaption(WindowText(widget)));
     }
 }
 

@@ -8,6 +8,7 @@
 #include "window/settings/Translate.h"
 #include "window/MainFrame.h"
 
+#include <QLabel>
 #include <QMenuBar>
 
 namespace {
@@ -65,6 +66,19 @@ void CPagesView::ApplyLanguage()
         const int column = kPlayListHeaders + i;
         if (m_lstPlayList != nullptr && column < m_lstPlayList->GetColumnCount())
             m_lstPlayList->SetColumnHeader(column, LoadLanguageString(tagHeaders[i]));
+    }
+    // Each list and its tab picture are named after their page, as the
+    // page's toolbar button calls it, for the screen readers.
+    const std::pair<CListCtrlEx*, unsigned> pages[] = {{m_lstEngines, ID_TB_ENGINES_PAGE},
+                                                       {m_lstFiles, ID_TB_SEARCH_PAGE},
+                                                       {m_lstDownloads, ID_TB_DOWNLOAD_PAGE},
+                                                       {m_lstPlayList, ID_TB_PLAYLIST_PAGE}};
+    for (std::size_t k = 0; k < std::size(pages); ++k) {
+        const QString name = CommandName(pages[k].second);
+        if (pages[k].first != nullptr)
+            pages[k].first->setAccessibleName(name);
+        if (m_stcTab[k] != nullptr)
+            m_stcTab[k]->setAccessibleName(name);
     }
     // The found files' library states are texts of the language too.
     if (m_pMusicWatcher != nullptr)

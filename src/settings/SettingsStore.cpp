@@ -55,6 +55,13 @@ platform::SmallFileState LoadSettings(Settings& settings)
         settings.m_nSimultaneousDownloads = std::clamp(platform::Atoi(*value), 1, Settings::kMaxSimultaneousDownloads);
     if (const auto value = ReadValue(file, "SpeedLimitKBps"))
         settings.m_nSpeedLimitKBps = std::clamp(platform::Atoi(*value), 0, Settings::kMaxSpeedLimitKBps);
+    for (auto [key, field] : {std::pair{"EngineListColumns", &Settings::m_strEngineColumns},
+                              std::pair{"FileListColumns", &Settings::m_strFileColumns},
+                              std::pair{"DownloadListColumns", &Settings::m_strDownloadColumns},
+                              std::pair{"PlayListColumns", &Settings::m_strPlayListColumns}}) {
+        if (auto value = ReadValue(file, key))
+            settings.*field = std::move(*value);
+    }
     return file.State();
 }
 
@@ -73,6 +80,14 @@ void SaveSettings(const Settings& settings)
     add("Language", settings.m_strLanguage);
     add("SimultaneousDownloads", std::to_string(settings.m_nSimultaneousDownloads));
     add("SpeedLimitKBps", std::to_string(settings.m_nSpeedLimitKBps));
+    // A list without a layout of the user's keeps the built-in one.
+    for (auto [key, value] : {std::pair{"EngineListColumns", &settings.m_strEngineColumns},
+                              std::pair{"FileListColumns", &settings.m_strFileColumns},
+                              std::pair{"DownloadListColumns", &settings.m_strDownloadColumns},
+                              std::pair{"PlayListColumns", &settings.m_strPlayListColumns}}) {
+        if (!value->empty())
+            add(key, *value);
+    }
     if (!lines.empty())
         lines.pop_back();
     // The user's own settings folder may not exist yet on a first run.

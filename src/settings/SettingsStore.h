@@ -15,6 +15,12 @@ struct Settings {
     std::string m_strLanguage = "English";
     int m_nSimultaneousDownloads = 4;  // 1..20; more wait as "Queued"
     int m_nSpeedLimitKBps = 0;         // shared by all transfers; 0: none
+    // The lists' columns as the user left them: "column:width" in the order
+    // shown, comma-separated; empty for the built-in layout.
+    std::string m_strEngineColumns;
+    std::string m_strFileColumns;
+    std::string m_strDownloadColumns;
+    std::string m_strPlayListColumns;
 
     // The values of a first start.
     static Settings Defaults();

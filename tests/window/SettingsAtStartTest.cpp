@@ -4,10 +4,12 @@
 #include "platform/IniFile.h"
 #include "resources/Resource.h"
 #include "search/EngineConfig.h"
+#include "window/download/ListCtrlEx.h"
 
 #include "ScopedEnv.h"
 #include "ScriptedHttpServer.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
@@ -25,7 +27,12 @@ protected:
     {
         m_dir.Write("Tunorva.ini",
                     "[Tunorva]\nPlaySound=0\nMusicDir=/srv/music/\nnMaxHistoryItems=3x\nLanguage=Arabic\n"
-                    "Foreign=gone after the save\n");
+                    "Foreign=gone after the save\n"
+                    // The URL first and wider; the file list's hidden slot column stays hidden.
+                    "FileListColumns=4:300,0:43,1:100,2:200,3:90\n"
+                    "DownloadListColumns=6:500,0:200,1:100,2:100,3:200,4:200,5:100\n"
+                    // Not a layout of these columns: the built-in one stays.
+                    "PlayListColumns=0:43,1:220,1:80\nEngineListColumns=0:43,1:x\n");
     }
 };
 
@@ -35,9 +42,17 @@ TEST_F(StoredSettings, AreLoadedAtStartAndWrittenBackAtClose)
     EXPECT_EQ(m_view->m_strMusicDir, "/srv/music/");
     EXPECT_EQ(m_view->m_nMaxHistoryItems, 3);
     EXPECT_EQ(m_frame->m_strLanguage, "Arabic");
+    EXPECT_EQ(m_view->m_lstFiles->ColumnLayout(), "4:300,0:43,1:100,2:200,3:90");
+    EXPECT_EQ(m_view->m_lstDownloads->ColumnLayout(), "6:0,0:200,1:100,2:100,3:200,4:200,5:100");
+    EXPECT_EQ(m_view->m_lstPlayList->ColumnLayout(), "0:43,1:220,2:80,3:160,4:120,5:120,6:55,7:55");
+    EXPECT_EQ(m_view->m_lstEngines->ColumnLayout(), "0:43,1:100,2:100,3:600,4:0");
 
     m_view->m_bPlaySound = 1;
     m_view->m_nMaxHistoryItems = 7;
+    // What the user drags is kept: the play list's title column moved first.
+    QHeaderView* header = m_view->m_lstPlayList->horizontalHeader();
+    header->moveSection(header->visualIndex(3), 0);
+    header->resizeSection(3, 210);
     ASSERT_TRUE(m_frame->OnCmdMsg(ID_APP_EXIT));
     const std::string path = m_dir.File("Tunorva.ini");
     EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "PlaySound", "", path), "1");
@@ -45,6 +60,9 @@ TEST_F(StoredSettings, AreLoadedAtStartAndWrittenBackAtClose)
     EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "nMaxHistoryItems", "", path), "7");
     EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "Language", "", path), "Arabic");
     EXPECT_FALSE(platform::ReadProfileValue("Tunorva", "Foreign", path));
+    EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "PlayListColumns", "", path),
+              "3:210,0:43,1:220,2:80,4:120,5:120,6:55,7:55");
+    EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "FileListColumns", "", path), "4:300,0:43,1:100,2:200,3:90");
 }
 
 // A settings file and a keyword profile that are FIFOs and a language file of

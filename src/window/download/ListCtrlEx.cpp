@@ -184,6 +184,52 @@ void CListCtrlEx::DeleteAllItems()
     m_model->Clear();
 }
 
+std::string CListCtrlEx::ColumnLayout() const
+{
+    const QHeaderView* header = horizontalHeader();
+    std::string layout;
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int column = header->logicalIndex(visual);
+        if (!layout.empty())
+            layout += ',';
+        layout += std::to_string(column) + ':' + std::to_string(isColumnHidden(column) ? 0 : columnWidth(column));
+    }
+    return layout;
+}
+
+bool CListCtrlEx::RestoreColumnLayout(const std::string& layout)
+{
+    // Wider than any screen is no width a user chose.
+    constexpr int kMaxWidth = 10000;
+    const int count = GetColumnCount();
+    std::vector<std::pair<int, int>> columns;  // in the order shown
+    std::vector<bool> seen(static_cast<std::size_t>(count), false);
+    const QStringList entries = QString::fromStdString(layout).split(QLatin1Char(','));
+    for (const QString& entry : entries) {
+        const QStringList parts = entry.split(QLatin1Char(':'));
+        bool columnOk = false;
+        bool widthOk = false;
+        const int column = parts.size() == 2 ? parts[0].toInt(&columnOk) : -1;
+        const int width = parts.size() == 2 ? parts[1].toInt(&widthOk) : -1;
+        if (!columnOk || !widthOk || column < 0 || column >= count || seen[static_cast<std::size_t>(column)] ||
+            width < 0 || width > kMaxWidth)
+            return false;
+        seen[static_cast<std::size_t>(column)] = true;
+        columns.emplace_back(column, width);
+    }
+    if (static_cast<int>(columns.size()) != count)
+        return false;
+    QHeaderView* header = horizontalHeader();
+    for (int visual = 0; visual < count; ++visual) {
+        const auto [column, width] = columns[static_cast<std::size_t>(visual)];
+        header->moveSection(header->visualIndex(column), visual);
+        // A hidden column (the slots) stays hidden whatever the file says.
+        if (!isColumnHidden(column))
+            setColumnWidth(column, width);
+    }
+    return true;
+}
+
 int CListCtrlEx::ViewRow(int row) const
 {
     if (row < 0 || row >= m_model->rowCount())

@@ -67,6 +67,11 @@ public:
     // model's rows keep their indices.
     void SetSortable(bool sortable);
     bool IsSortable() const { return m_pSorted != nullptr; }
+    // The columns' order and widths as the user left them ("column:width"
+    // in the order shown), and back. A layout that does not fit the list's
+    // columns is ignored whole: the built-in one stays.
+    std::string ColumnLayout() const;
+    bool RestoreColumnLayout(const std::string& layout);
     // The view's row of model row `row` and back; -1 for none.
     int ViewRow(int row) const;
     int ModelRow(int viewRow) const;

@@ -8,6 +8,7 @@
 #include "settings/LanguagePack.h"
 #include "settings/SettingsStore.h"
 #include "window/MainFrame.h"
+#include "window/download/ListCtrlEx.h"
 
 #include <filesystem>
 
@@ -23,6 +24,12 @@ Settings CurrentSettings(const CPagesView& view, const CMainFrame* frame)
     settings.m_strLanguage = frame != nullptr ? frame->m_strLanguage : std::string("English");
     settings.m_nSimultaneousDownloads = view.m_nSimultaneousDownloads;
     settings.m_nSpeedLimitKBps = view.m_nSpeedLimitKBps;
+    if (view.m_lstEngines != nullptr) {
+        settings.m_strEngineColumns = view.m_lstEngines->ColumnLayout();
+        settings.m_strFileColumns = view.m_lstFiles->ColumnLayout();
+        settings.m_strDownloadColumns = view.m_lstDownloads->ColumnLayout();
+        settings.m_strPlayListColumns = view.m_lstPlayList->ColumnLayout();
+    }
     return settings;
 }
 
@@ -39,6 +46,12 @@ void CPagesView::LoadSettings()
     m_nSimultaneousDownloads = settings.m_nSimultaneousDownloads;
     m_nSpeedLimitKBps = settings.m_nSpeedLimitKBps;
     ApplyDownloadLimits();
+    if (m_lstEngines != nullptr) {
+        m_lstEngines->RestoreColumnLayout(settings.m_strEngineColumns);
+        m_lstFiles->RestoreColumnLayout(settings.m_strFileColumns);
+        m_lstDownloads->RestoreColumnLayout(settings.m_strDownloadColumns);
+        m_lstPlayList->RestoreColumnLayout(settings.m_strPlayListColumns);
+    }
     if (frame != nullptr)
         frame->m_strLanguage = settings.m_strLanguage;
     // The default music folder is ours to make (in the user's music folder it

@@ -1,6 +1,8 @@
 #include "platform/Url.h"
 
 #include "platform/CaseInsensitive.h"
+#include "platform/PercentEncoding.h"
+
 #include <array>
 #include <cctype>
 
@@ -223,19 +225,16 @@ std::string CleanReference(std::string_view reference)
     return clean;
 }
 
+// Blanks, control bytes, non-ASCII bytes and the signs a browser encodes in
+// a link; '%' stays, so that an existing "%XX" is not encoded twice.
+bool KeptInResolvedUrl(unsigned char byte)
+{
+    return byte > 0x20 && byte < 0x7F && byte != '"' && byte != '<' && byte != '>' && byte != '`';
+}
+
 void AppendEncoded(std::string& out, std::string_view text)
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte >= 0x7F || c == '"' || c == '<' || c == '>' || c == '`') {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xF];
-        } else {
-            out += c;
-        }
-    }
+    AppendPercentEncoded(out, text, KeptInResolvedUrl);
 }
 
 }  // namespace

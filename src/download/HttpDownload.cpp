@@ -47,13 +47,10 @@ CHttpDownload::~CHttpDownload()
 bool CHttpDownload::Start()
 {
     const std::string original = m_strUrl;
-    if (!platform::AfxParseURL(m_strUrl, m_dwServiceType, m_strServer, m_strObject, m_nPort)) {
-        m_strUrl = "http://" + m_strUrl;
-        if (!platform::AfxParseURL(m_strUrl, m_dwServiceType, m_strServer, m_strObject, m_nPort)) {
-            CloseHandles();
-            FailBeforeOpen(IDS_BAD_DOWNLOAD_URL, original);
-            return true;
-        }
+    if (!platform::ParseUrlAssumingHttp(m_strUrl, m_dwServiceType, m_strServer, m_strObject, m_nPort)) {
+        CloseHandles();
+        FailBeforeOpen(IDS_BAD_DOWNLOAD_URL, original);
+        return true;
     }
     if (!IsSafeDownloadName(m_item.strFileName)) {
         FailBeforeOpen(IDS_BAD_FILE_NAME, m_item.strFileName);

@@ -113,6 +113,15 @@ bool AfxParseURL(std::string_view url, std::uint32_t& service, std::string& serv
     return true;
 }
 
+bool ParseUrlAssumingHttp(std::string& url, std::uint32_t& service, std::string& server, std::string& object,
+                          std::uint16_t& port)
+{
+    if (AfxParseURL(url, service, server, object, port))
+        return true;
+    url = "http://" + url;
+    return AfxParseURL(url, service, server, object, port);
+}
+
 }  // namespace platform
 
 namespace platform {

@@ -1,13 +1,13 @@
 #include "download/DownloadListStore.h"
 
 #include "platform/Files.h"
+#include "platform/PercentEncoding.h"
 #include "platform/WorkerThreads.h"
 
 #include <charconv>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -23,17 +23,9 @@ constexpr std::size_t kMaxRecords = 500;
 // Tabs, line breaks and '%' in a field are written as %XX.
 std::string Escape(const std::string& text)
 {
-    std::string out;
-    for (const char c : text) {
-        if (c == '\t' || c == '\n' || c == '\r' || c == '%') {
-            char code[4];
-            std::snprintf(code, sizeof code, "%%%02X", static_cast<unsigned char>(c));
-            out += code;
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return platform::PercentEncode(text, [](unsigned char byte) {
+        return byte != '\t' && byte != '\n' && byte != '\r' && byte != '%';
+    });
 }
 
 bool Unescape(const std::string& text, std::string& out)

@@ -1,5 +1,6 @@
 #include "download/HttpDownload.h"
 
+#include "download/AnswerClass.h"
 #include "download/DownloadNotices.h"
 #include "download/FileNameFromUrl.h"
 #include "download/Mp3Check.h"
@@ -47,13 +48,10 @@ CHttpDownload::~CHttpDownload()
 bool CHttpDownload::Start()
 {
     const std::string original = m_strUrl;
-    if (!platform::AfxParseURL(m_strUrl, m_dwServiceType, m_strServer, m_strObject, m_nPort)) {
-        m_strUrl = "http://" + m_strUrl;
-        if (!platform::AfxParseURL(m_strUrl, m_dwServiceType, m_strServer, m_strObject, m_nPort)) {
-            CloseHandles();
-            FailBeforeOpen(IDS_BAD_DOWNLOAD_URL, original);
-            return true;
-        }
+    if (!platform::ParseUrlAssumingHttp(m_strUrl, m_dwServiceType, m_strServer, m_strObject, m_nPort)) {
+        CloseHandles();
+        FailBeforeOpen(IDS_BAD_DOWNLOAD_URL, original);
+        return true;
     }
     if (!IsSafeDownloadName(m_item.strFileName)) {
         FailBeforeOpen(IDS_BAD_FILE_NAME, m_item.strFileName);
@@ -77,11 +75,9 @@ bool CHttpDownload::Start()
 
     m_strPartPath = PartFilePath(m_strLocalPath);
     if (const int error = m_file.Open(m_strPartPath); error != 0) {
-        m_strError = AfxFormatString1(LoadBuiltinString(IDS_OPEN_FILE_ERROR), std::to_string(error));
-        platform::AfxMessageBox(m_strError, platform::MB_OK, token);
-        CloseHandles();
-        Send(WM_DOWNLOAD_FAILED, reinterpret_cast<platform::LPARAM>(m_strError.c_str()));
-        platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, token);
+        std::string text = AfxFormatString1(LoadBuiltinString(IDS_OPEN_FILE_ERROR), std::to_string(error));
+        platform::AfxMessageBox(text, platform::MB_OK, token);
+        EndFailed(std::move(text));
         return true;
     }
     m_bFileOpened = true;
@@ -136,6 +132,75 @@ CHttpDownload::TryEnd CHttpDownload::TryOnce()
 {
     CloseHandles();
     const std::uint64_t from = m_file.Size();
+    m_pFile = std::make_unique<platform::HttpFile>(m_strServer, m_nPort, m_strObject, RequestOptions(from));
+    if (m_pFile->ErrorCode() != 0) {
+        Fail(IDS_DOWNLOAD_ERROR, m_pFile->ErrorCode());
+        return TryEnd::Ended;
+    }
+    if (Checkpoint())
+        return TryEnd::Ended;
+    if (const std::optional<TryEnd> end = SendWithLogins())
+        return *end;
+
+    const int status = m_pFile->StatusCode();
+    switch (ClassifyAnswer(status, from > 0)) {
+    case AnswerClass::RetryLater: {
+        std::optional<std::uint64_t> retryAfter;
+        if (const auto value = m_pFile->QueryInfo("Retry-After"))
+            retryAfter = ParseRetryAfter(*value, std::time(nullptr));
+        return Retry(IDS_INVALID_HTTP_RESPONSE, status,
+                     AfxFormatString1(LoadLanguageString(IDS_SERVER_ANSWERED), std::to_string(status)), retryAfter);
+    }
+    case AnswerClass::RangeNotSatisfied:
+        // The range starts past the end of the file: the part file is whole,
+        // or it does not belong to this file.
+        if (m_state.nLength == from) {
+            FinishFile();
+            return TryEnd::Ended;
+        }
+        return StartOver("the part file does not fit the file on the server") ? TryEnd::Restart : TryEnd::Ended;
+    case AnswerClass::Login:  // SendWithLogins has answered every login request
+    case AnswerClass::Fail:
+        Fail(IDS_INVALID_HTTP_RESPONSE, status);
+        return TryEnd::Ended;
+    case AnswerClass::Body:
+        break;
+    }
+    // A server may compress the answer although it was asked not to; saved
+    // as it came, that would be a broken song reported as done.
+    if (const auto encoding = m_pFile->QueryInfo("Content-Encoding");
+        encoding && !encoding->empty() && !platform::EqualsNoCase(*encoding, "identity")) {
+        FailWithText(IDS_COMPRESSED_DOWNLOAD, *encoding);
+        return TryEnd::Ended;
+    }
+    if (!TakeValidators(status, from))
+        return m_file.IsOpen() ? TryEnd::Restart : TryEnd::Ended;
+
+    if (Checkpoint())
+        return TryEnd::Ended;
+    m_status.Send(IDS_GETTING_INFO);
+    if (!SetUpFigures())
+        return TryEnd::Ended;
+    if (Checkpoint())
+        return TryEnd::Ended;
+    m_status.Send(IDS_RETRIEVING);
+    ReadHeadOfPartFile();
+
+    m_figures.nStartTick = m_figures.nLastReportTick = TickCount();
+    switch (ReadBody()) {
+    case BodyEnd::Ended: return TryEnd::Ended;
+    case BodyEnd::Retry: return TryEnd::Retry;
+    case BodyEnd::Complete: break;
+    }
+    // The layer below reports a body cut short; this catches any that slip by.
+    if (m_figures.bLengthKnown && m_figures.nReceived < m_figures.nLength)
+        return Retry(IDS_READ_ERROR, kBodyCutShort);
+    FinishFile();
+    return TryEnd::Ended;
+}
+
+platform::HttpRequestOptions CHttpDownload::RequestOptions(std::uint64_t from)
+{
     platform::HttpRequestOptions options;
     // The song is saved as the server sends it, so it must come unencoded.
     options.headers = {"User-Agent: " + LoadBuiltinString(AFX_IDS_APP_TITLE), "Accept: */*",
@@ -151,50 +216,24 @@ CHttpDownload::TryEnd CHttpDownload::TryOnce()
     options.observer = &m_status;
     options.stopToken = m_control->Token();
     options.receiveBufferSize = static_cast<long>(kReadSize);
-    m_pFile = std::make_unique<platform::HttpFile>(m_strServer, m_nPort, m_strObject, std::move(options));
-    if (m_pFile->ErrorCode() != 0) {
-        Fail(IDS_DOWNLOAD_ERROR, m_pFile->ErrorCode());
-        return TryEnd::Ended;
-    }
-    if (Checkpoint())
-        return TryEnd::Ended;
+    return options;
+}
 
-    // Send, and send again with a login for as long as the server asks for
-    // one and the user gives one, a bounded number of times.
+// Send, and send again with a login for as long as the server asks for one
+// and the user gives one, a bounded number of times.
+std::optional<CHttpDownload::TryEnd> CHttpDownload::SendWithLogins()
+{
     for (int logins = 0;; ++logins) {
-        if (!m_pFile->SendRequest()) {
-            if (AbortRequested()) {
-                EndAborted();
-                return TryEnd::Ended;
-            }
-            // A certificate that cannot be verified will not verify on the next try either.
-            if (m_pFile->CertificateFailed()) {
-                FailWithText(IDS_CERTIFICATE_FAILED, m_pFile->ErrorText());
-                return TryEnd::Ended;
-            }
-            const unsigned textId = m_pFile->NoValidResponse() ? IDS_INVALID_RESPONSE : IDS_CONNECT_ERROR;
-            const int code = textId == IDS_INVALID_RESPONSE ? 0 : m_pFile->ErrorCode();
-            if (IsRetriableTransferError(m_pFile->ErrorCode()))
-                return Retry(textId, code, textId == IDS_INVALID_RESPONSE ? LoadBuiltinString(textId) : std::string());
-            Fail(textId, code);
-            return TryEnd::Ended;
-        }
+        if (!m_pFile->SendRequest())
+            return SendFailed();
         const int status = m_pFile->StatusCode();
-        if (status != 401 && status != 407)
-            break;
+        if (ClassifyAnswer(status, false) != AnswerClass::Login)
+            return std::nullopt;
         if (logins == kMaxLoginAttempts) {
             Fail(IDS_INVALID_HTTP_RESPONSE, status);
             return TryEnd::Ended;
         }
-        // The refusal's own body is thrown away, up to a bound: a server that
-        // keeps sending is cut off when the request goes out again.
-        char discard[4096];
-        for (std::size_t dropped = 0; dropped < kLoginBodyMax;) {
-            const std::size_t n = m_pFile->ReadSome(discard, std::min(sizeof discard, kLoginBodyMax - dropped));
-            if (n == 0)
-                break;
-            dropped += n;
-        }
+        DropRefusalBody();
         // The login is asked for, and goes to, the server that answered (after
         // redirects), or the proxy; never the address first asked.
         const bool forProxy = status == 407;
@@ -216,40 +255,46 @@ CHttpDownload::TryEnd CHttpDownload::TryOnce()
         if (Checkpoint())
             return TryEnd::Ended;
     }
+}
 
-    const int status = m_pFile->StatusCode();
-    if (IsRetriableStatus(status)) {
-        std::optional<std::uint64_t> retryAfter;
-        if (const auto value = m_pFile->QueryInfo("Retry-After"))
-            retryAfter = ParseRetryAfter(*value, std::time(nullptr));
-        return Retry(IDS_INVALID_HTTP_RESPONSE, status,
-                     AfxFormatString1(LoadLanguageString(IDS_SERVER_ANSWERED), std::to_string(status)), retryAfter);
-    }
-    // A range past the end of a part file that is already whole.
-    if (status == 416 && from > 0) {
-        if (m_state.nLength == from) {
-            FinishFile();
-            return TryEnd::Ended;
-        }
-        return StartOver("the part file does not fit the file on the server") ? TryEnd::Restart : TryEnd::Ended;
-    }
-    if (status != 200 && status != 206) {
-        Fail(IDS_INVALID_HTTP_RESPONSE, status);
+// No answer came: a stop, a certificate that will not verify on the next try
+// either, a passing connection failure (tried again) or a lasting one.
+CHttpDownload::TryEnd CHttpDownload::SendFailed()
+{
+    if (AbortRequested()) {
+        EndAborted();
         return TryEnd::Ended;
     }
-    // A server may compress the answer although it was asked not to; saved
-    // as it came, that would be a broken song reported as done.
-    if (const auto encoding = m_pFile->QueryInfo("Content-Encoding");
-        encoding && !encoding->empty() && !platform::EqualsNoCase(*encoding, "identity")) {
-        FailWithText(IDS_COMPRESSED_DOWNLOAD, *encoding);
+    if (m_pFile->CertificateFailed()) {
+        FailWithText(IDS_CERTIFICATE_FAILED, m_pFile->ErrorText());
         return TryEnd::Ended;
     }
-    if (!TakeValidators(status, from))
-        return m_file.IsOpen() ? TryEnd::Restart : TryEnd::Ended;
+    const unsigned textId = m_pFile->NoValidResponse() ? IDS_INVALID_RESPONSE : IDS_CONNECT_ERROR;
+    const int code = textId == IDS_INVALID_RESPONSE ? 0 : m_pFile->ErrorCode();
+    if (IsRetriableTransferError(m_pFile->ErrorCode()))
+        return Retry(textId, code, textId == IDS_INVALID_RESPONSE ? LoadBuiltinString(textId) : std::string());
+    Fail(textId, code);
+    return TryEnd::Ended;
+}
 
-    if (Checkpoint())
-        return TryEnd::Ended;
-    m_status.Send(IDS_GETTING_INFO);
+// The refusal's own body is thrown away, up to a bound: a server that keeps
+// sending is cut off when the request goes out again.
+void CHttpDownload::DropRefusalBody()
+{
+    char discard[4096];
+    for (std::size_t dropped = 0; dropped < kLoginBodyMax;) {
+        const std::size_t n = m_pFile->ReadSome(discard, std::min(sizeof discard, kLoginBodyMax - dropped));
+        if (n == 0)
+            break;
+        dropped += n;
+    }
+}
+
+// The figures start from where the part file ends; the row learns the length
+// and, for a resumed file, where it goes on. False when the transfer ended at
+// a pause point.
+bool CHttpDownload::SetUpFigures()
+{
     const std::uint64_t resumedAt = m_file.Size();
     m_figures = TransferFigures{};
     m_figures.nReceived = m_figures.nReceivedAtLastReport = m_figures.nResumedFrom = resumedAt;
@@ -257,12 +302,12 @@ CHttpDownload::TryEnd CHttpDownload::TryOnce()
         m_figures.bLengthKnown = true;
         m_figures.nLength = m_state.nLength;
         if (Checkpoint())
-            return TryEnd::Ended;
+            return false;
         Send(WM_DOWNLOAD_SIZE, static_cast<platform::LPARAM>(m_figures.nLength));
     }
     if (resumedAt > 0) {
         if (Checkpoint())
-            return TryEnd::Ended;
+            return false;
         Send(WM_DOWNLOAD_RESUMED, static_cast<platform::LPARAM>(resumedAt));
         // The row goes on from where the part file ends.
         if (m_figures.bLengthKnown) {
@@ -271,29 +316,19 @@ CHttpDownload::TryEnd CHttpDownload::TryOnce()
             Send(WM_DOWNLOAD_PROGRESS, static_cast<platform::LPARAM>(resumedAt));
         }
     }
-    if (Checkpoint())
-        return TryEnd::Ended;
-    m_status.Send(IDS_RETRIEVING);
+    return true;
+}
 
-    // The early check looks at the file's own first bytes, also when they
-    // came in an earlier try.
+// The early check looks at the file's own first bytes, also when they came in
+// an earlier try.
+void CHttpDownload::ReadHeadOfPartFile()
+{
+    const std::uint64_t resumedAt = m_file.Size();
     if (m_strHead.size() < std::min<std::uint64_t>(resumedAt, kEarlyCheckSize)) {
         m_strHead.resize(static_cast<std::size_t>(std::min<std::uint64_t>(resumedAt, kEarlyCheckSize)));
         const ssize_t n = ::pread(m_file.Fd(), m_strHead.data(), m_strHead.size(), 0);
         m_strHead.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
     }
-
-    m_figures.nStartTick = m_figures.nLastReportTick = TickCount();
-    switch (ReadBody()) {
-    case BodyEnd::Ended: return TryEnd::Ended;
-    case BodyEnd::Retry: return TryEnd::Retry;
-    case BodyEnd::Complete: break;
-    }
-    // The layer below reports a body cut short; this catches any that slip by.
-    if (m_figures.bLengthKnown && m_figures.nReceived < m_figures.nLength)
-        return Retry(IDS_READ_ERROR, kBodyCutShort);
-    FinishFile();
-    return TryEnd::Ended;
 }
 
 // The read loop: each read is written with one call, then counted in blocks
@@ -359,11 +394,7 @@ void CHttpDownload::LookAtHead(const char* data, std::size_t size)
     const ContentKind kind = EarlyContentKind(m_strHead);
     if (kind == ContentKind::Mp3)
         return;
-    RemovePartFile();
-    m_strError = LoadLanguageString(ContentKindTextId(kind));
-    CloseHandles();
-    Send(WM_DOWNLOAD_FAILED, reinterpret_cast<platform::LPARAM>(m_strError.c_str()));
-    platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, m_control->Token());
+    FailNotAudio(kind);
 }
 
 bool CHttpDownload::SendFigures(const FigureMessages& messages)
@@ -421,37 +452,49 @@ void CHttpDownload::Fail(unsigned textId, int errorCode)
 {
     if (errorCode == 0)
         errorCode = errno;
-    EndFailed(AfxFormatString1(LoadBuiltinString(textId), std::to_string(errorCode)));
+    FailKeepingBytes(AfxFormatString1(LoadBuiltinString(textId), std::to_string(errorCode)));
 }
 
 // A failure whose text names its cause: the language's text with `cause`
 // for "%1".
 void CHttpDownload::FailWithText(unsigned textId, const std::string& cause)
 {
-    EndFailed(AfxFormatString1(LoadLanguageString(textId), cause));
+    FailKeepingBytes(AfxFormatString1(LoadLanguageString(textId), cause));
 }
 
 // A failed download keeps the bytes it received, and what they were fetched
 // with, for a retry or a later run; one that received none leaves nothing.
-void CHttpDownload::EndFailed(std::string text)
+void CHttpDownload::FailKeepingBytes(std::string text)
 {
     if (AbortRequested()) {
         EndAborted();
         return;
     }
-    m_strError = std::move(text);
     if (m_bFileOpened && m_file.Size() == 0)
         RemovePartFile();
-    m_file.Close();
-    CloseHandles();
-    Send(WM_DOWNLOAD_FAILED, reinterpret_cast<platform::LPARAM>(m_strError.c_str()));
-    platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, m_control->Token());
+    EndFailed(std::move(text));
 }
 
 // A failure found before any file was touched: nothing to delete.
 void CHttpDownload::FailBeforeOpen(unsigned textId, const std::string& arg)
 {
-    m_strError = AfxFormatString1(LoadLanguageString(textId), arg);
+    EndFailed(AfxFormatString1(LoadLanguageString(textId), arg));
+}
+
+// What the server sent is plainly not a song: nothing of it is kept.
+void CHttpDownload::FailNotAudio(ContentKind kind)
+{
+    RemovePartFile();
+    EndFailed(LoadLanguageString(ContentKindTextId(kind)));
+}
+
+// Every failed download ends here: the row shows `text` and the list learns
+// the transfer is over.
+void CHttpDownload::EndFailed(std::string text)
+{
+    m_strError = std::move(text);
+    m_file.Close();
+    CloseHandles();
     Send(WM_DOWNLOAD_FAILED, reinterpret_cast<platform::LPARAM>(m_strError.c_str()));
     platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, m_control->Token());
 }

@@ -3,6 +3,7 @@
 #include "download/DownloadControl.h"
 #include "download/DownloadItem.h"
 #include "download/FileStatusReporter.h"
+#include "download/Mp3Check.h"
 #include "download/PartFile.h"
 #include "download/RateLimiter.h"
 #include "download/ResumeState.h"
@@ -86,6 +87,15 @@ private:
     };
 
     TryEnd TryOnce();
+    platform::HttpRequestOptions RequestOptions(std::uint64_t from);
+    // The answer to the request, after any logins; nothing when it is one
+    // the try reads on, otherwise how the try ends.
+    std::optional<TryEnd> SendWithLogins();
+    TryEnd SendFailed();
+    void DropRefusalBody();
+    // False when the transfer ended at a pause point.
+    bool SetUpFigures();
+    void ReadHeadOfPartFile();
     TryEnd Retry(unsigned textId, int errorCode, std::string cause = {},
                  std::optional<std::uint64_t> retryAfterMs = std::nullopt);
     // Empties the part file and says why; false when it cannot be emptied.
@@ -100,7 +110,9 @@ private:
     void EndAborted();
     void Fail(unsigned textId, int errorCode);
     void FailWithText(unsigned textId, const std::string& cause);
+    void FailKeepingBytes(std::string text);
     void FailBeforeOpen(unsigned textId, const std::string& arg);
+    void FailNotAudio(ContentKind kind);
     void EndFailed(std::string text);
     void Send(unsigned message, platform::LPARAM lParam);
     bool SendFigures(const FigureMessages& messages);

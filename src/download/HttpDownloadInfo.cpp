@@ -62,12 +62,9 @@ CHttpDownloadInfo::~CHttpDownloadInfo()
 
 bool CHttpDownloadInfo::Start()
 {
-    if (!platform::AfxParseURL(m_strUrl, m_dwServiceType, m_strServer, m_strObject, m_nPort)) {
-        m_strUrl = "http://" + m_strUrl;
-        if (!platform::AfxParseURL(m_strUrl, m_dwServiceType, m_strServer, m_strObject, m_nPort)) {
-            CloseHandles();
-            return true;
-        }
+    if (!platform::ParseUrlAssumingHttp(m_strUrl, m_dwServiceType, m_strServer, m_strObject, m_nPort)) {
+        CloseHandles();
+        return true;
     }
     Probe();
     return true;

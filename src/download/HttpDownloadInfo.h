@@ -39,8 +39,6 @@ public:
 
     std::string m_strUrl;
     std::string m_strLocalPath;   // the item's file name; the probe does not use it
-    std::string m_strUserName;    // always empty
-    std::string m_strPassword;    // always empty
     DownloadItem m_item;          // the messages carry a copy of it (its address when sent)
     std::string m_strError;
     std::string m_strServer;

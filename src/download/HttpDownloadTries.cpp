@@ -18,24 +18,12 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
 // HttpQueryInfoA answers into a 32-byte buffer; a longer value does not fit
 // and counts as no answer.
 constexpr std::size_t kQueryBufferSize = 32;
-
-// Every "%N" of `templ` replaced by the N-th argument.
-std::string FormatTemplate(std::string templ, const std::vector<std::string>& args)
-{
-    for (std::size_t i = args.size(); i > 0; --i) {
-        const std::string mark = "%" + std::to_string(i);
-        for (std::size_t at = templ.find(mark); at != std::string::npos; at = templ.find(mark, at + args[i - 1].size()))
-            templ.replace(at, mark.size(), args[i - 1]);
-    }
-    return templ;
-}
 
 // After a rename the folder's entry is on disk too, not only the bytes.
 void SyncFolderOf(const std::string& path)
@@ -58,9 +46,9 @@ bool CHttpDownload::WaitBeforeRetry(int retry)
     notice.nOf = m_options.retry.nRetries;
     notice.nWaitMs = m_options.retry.WaitMs(retry, m_pending.retryAfterMs);
     notice.strCause = m_pending.cause;
-    notice.strText = FormatTemplate(LoadLanguageString(IDS_RETRYING),
-                                    {std::to_string((notice.nWaitMs + 999) / 1000), std::to_string(notice.nTry),
-                                     std::to_string(notice.nOf), notice.strCause});
+    notice.strText = FormatString(LoadLanguageString(IDS_RETRYING),
+                                  {std::to_string((notice.nWaitMs + 999) / 1000), std::to_string(notice.nTry),
+                                   std::to_string(notice.nOf), notice.strCause});
     CloseHandles();
     if (Checkpoint())
         return false;
@@ -156,11 +144,7 @@ bool CHttpDownload::FinishFile()
         return false;
     }
     if (const ContentKind kind = CheckMp3File(m_file.Fd(), m_file.Size()); kind != ContentKind::Mp3) {
-        RemovePartFile();
-        m_strError = LoadLanguageString(ContentKindTextId(kind));
-        CloseHandles();
-        Send(WM_DOWNLOAD_FAILED, reinterpret_cast<platform::LPARAM>(m_strError.c_str()));
-        platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, m_control->Token());
+        FailNotAudio(kind);
         return false;
     }
     if (Checkpoint())

@@ -1,6 +1,6 @@
 #include "platform/Http.h"
 
-#include "platform/CaseInsensitive.h"
+#include "platform/CurlUrlParts.h"
 #include "platform/WorkerThreads.h"
 
 #include <curl/curl.h>
@@ -36,13 +36,6 @@ struct MultiDeleter {
 struct SlistDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
-
-std::string_view TrimLineEnd(std::string_view line)
-{
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
-        line.remove_suffix(1);
-    return line;
-}
 
 // TLS sessions shared by every worker's connections, so that a worker that
 // opens its first connection to a server resumes the session another worker
@@ -84,45 +77,6 @@ private:
     CURLSH* m_share = nullptr;
     std::array<std::mutex, kLocks> m_locks;
 };
-
-// An absolute URL as libcurl reads it; every part is empty when it cannot be read.
-class CurlUrlParts {
-public:
-    explicit CurlUrlParts(const char* url) : m_parsed(curl_url())
-    {
-        m_ok = m_parsed != nullptr && url != nullptr &&
-               curl_url_set(m_parsed.get(), CURLUPART_URL, url, 0) == CURLUE_OK;
-    }
-
-    std::string Part(CURLUPart part, unsigned flags = 0) const
-    {
-        std::string text;
-        char* value = nullptr;
-        if (m_ok && curl_url_get(m_parsed.get(), part, &value, flags) == CURLUE_OK && value != nullptr)
-            text = value;
-        curl_free(value);
-        return text;
-    }
-
-private:
-    struct Cleanup {
-        void operator()(CURLU* url) const { curl_url_cleanup(url); }
-    };
-    std::unique_ptr<CURLU, Cleanup> m_parsed;
-    bool m_ok = false;
-};
-
-// "scheme://host:port" of an absolute URL; empty when it cannot be read.
-std::string OriginOf(const char* url)
-{
-    const CurlUrlParts parts(url);
-    const std::string scheme = parts.Part(CURLUPART_SCHEME);
-    const std::string host = parts.Part(CURLUPART_HOST);
-    const std::string port = parts.Part(CURLUPART_PORT, CURLU_DEFAULT_PORT);
-    if (scheme.empty() || host.empty() || port.empty())
-        return {};
-    return scheme + "://" + host + ":" + port;
-}
 
 }  // namespace
 
@@ -568,41 +522,6 @@ std::optional<std::string> HttpFile::QueryInfo(std::string_view name) const
     return FindHeader(m_rawHeaders, name);
 }
 
-bool AppendHeaderLine(std::string& raw, std::string_view line)
-{
-    line = TrimLineEnd(line);
-    if (StartsWithNoCase(line, "HTTP/"))
-        raw.clear();
-    raw.append(line);
-    raw += "\r\n";
-    return line.empty();
-}
-
-std::optional<std::string> FindHeader(std::string_view rawHeaders, std::string_view name)
-{
-    std::string_view rest = rawHeaders;
-    bool statusLine = true;
-    while (!rest.empty()) {
-        const std::size_t end = rest.find("\r\n");
-        const std::string_view line = rest.substr(0, end);
-        rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 2);
-        if (statusLine) {
-            statusLine = false;
-            continue;
-        }
-        const std::size_t colon = line.find(':');
-        if (colon == std::string_view::npos || colon != name.size() || !StartsWithNoCase(line, name))
-            continue;
-        std::string_view value = line.substr(colon + 1);
-        while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
-            value.remove_prefix(1);
-        while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
-            value.remove_suffix(1);
-        return std::string(value);
-    }
-    return std::nullopt;
-}
-
 std::size_t HttpFile::Read(void* buffer, std::size_t size)
 {
     return m_impl->Take(buffer, size, std::min(size, kHighWater));
@@ -644,20 +563,6 @@ void HttpFile::SetCredentials(const std::string& userName, const std::string& pa
         curl_easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
     }
 }
-
-namespace {
-
-// Host, and ":port" when the URL names one other than its scheme's, of an
-// absolute URL; empty when it cannot be read.
-std::string ServerOf(const char* url)
-{
-    const CurlUrlParts parts(url);
-    const std::string host = parts.Part(CURLUPART_HOST);
-    const std::string port = host.empty() ? std::string() : parts.Part(CURLUPART_PORT);
-    return port.empty() ? host : host + ":" + port;
-}
-
-}  // namespace
 
 std::string HttpFile::AnsweringServer() const
 {
@@ -728,26 +633,6 @@ void HttpFile::Close()
     d.done = true;
     d.body.clear();
     d.bodyPos = 0;
-}
-
-std::string EncodeRequestTarget(std::string_view object)
-{
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(object.size());
-    for (const char c : object) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool unsafe = byte <= 0x20 || byte >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' ||
-                            c == '^' || c == '`' || c == '{' || c == '|' || c == '}';
-        if (unsafe) {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xF];
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 void InitHttp()

@@ -1,5 +1,9 @@
 #pragma once
 
+// The head parsing and the request-line encoding HttpFile uses come with it.
+#include "platform/HttpHeaders.h"
+#include "platform/PercentEncoding.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -156,21 +160,6 @@ private:
     friend class HttpFile;
     std::unique_ptr<Impl> m_impl;
 };
-
-// The answer's head as HttpFile keeps it: `line` (one line as received, with
-// or without its CR LF) is added to `raw`, each line ending in CR LF; a status
-// line starts the head afresh (an interim answer or a redirect was before).
-// True when `line` was the empty line that closes a head.
-bool AppendHeaderLine(std::string& raw, std::string_view line);
-
-// The value of the first header called `name` (no case) in a head as above,
-// blanks trimmed; the status line is not a header.
-std::optional<std::string> FindHeader(std::string_view rawHeaders, std::string_view name);
-
-// Percent-encodes the bytes that may never stand in a request line (blanks,
-// control bytes, bytes above 0x7E and a few reserved signs); everything else,
-// '%' included, is left alone.
-std::string EncodeRequestTarget(std::string_view object);
 
 // curl_global_init; call once in main before any thread starts.
 void InitHttp();

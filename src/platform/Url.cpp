@@ -1,6 +1,8 @@
 #include "platform/Url.h"
 
 #include "platform/CaseInsensitive.h"
+#include "platform/PercentEncoding.h"
+
 #include <array>
 #include <cctype>
 
@@ -109,6 +111,15 @@ bool AfxParseURL(std::string_view url, std::uint32_t& service, std::string& serv
     object = std::move(parsed.object);
     port = parsed.port;
     return true;
+}
+
+bool ParseUrlAssumingHttp(std::string& url, std::uint32_t& service, std::string& server, std::string& object,
+                          std::uint16_t& port)
+{
+    if (AfxParseURL(url, service, server, object, port))
+        return true;
+    url = "http://" + url;
+    return AfxParseURL(url, service, server, object, port);
 }
 
 }  // namespace platform
@@ -223,19 +234,16 @@ std::string CleanReference(std::string_view reference)
     return clean;
 }
 
+// Blanks, control bytes, non-ASCII bytes and the signs a browser encodes in
+// a link; '%' stays, so that an existing "%XX" is not encoded twice.
+bool KeptInResolvedUrl(unsigned char byte)
+{
+    return byte > 0x20 && byte < 0x7F && byte != '"' && byte != '<' && byte != '>' && byte != '`';
+}
+
 void AppendEncoded(std::string& out, std::string_view text)
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte >= 0x7F || c == '"' || c == '<' || c == '>' || c == '`') {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xF];
-        } else {
-            out += c;
-        }
-    }
+    AppendPercentEncoded(out, text, KeptInResolvedUrl);
 }
 
 }  // namespace

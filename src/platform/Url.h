@@ -34,6 +34,12 @@ bool ParseUrl(std::string_view url, ParsedUrl& out);
 bool AfxParseURL(std::string_view url, std::uint32_t& service, std::string& server,
                  std::string& object, std::uint16_t& port);
 
+// AfxParseURL, tried once more with "http://" put in front of `url` when it
+// fails: a found link often comes without its scheme. From then on `url`
+// keeps that prefix, whether or not the second try parses.
+bool ParseUrlAssumingHttp(std::string& url, std::uint32_t& service, std::string& server, std::string& object,
+                          std::uint16_t& port);
+
 // True for the services the HTTP client speaks: http and https.
 inline bool IsHttpService(std::uint32_t service)
 {

@@ -157,29 +157,6 @@ constexpr bool IsSorted()
 }
 static_assert(IsSorted(), "the string table must stay sorted by id");
 
-// One pass over the template, so that an argument holding "%2" stays as it is.
-std::string Format(const std::string& templ, const std::string& arg1, const std::string* arg2)
-{
-    std::string out;
-    out.reserve(templ.size() + arg1.size());
-    for (std::size_t i = 0; i < templ.size(); ++i) {
-        if (templ[i] == '%' && i + 1 < templ.size()) {
-            if (templ[i + 1] == '1') {
-                out += arg1;
-                ++i;
-                continue;
-            }
-            if (templ[i + 1] == '2' && arg2 != nullptr) {
-                out += *arg2;
-                ++i;
-                continue;
-            }
-        }
-        out += templ[i];
-    }
-    return out;
-}
-
 }  // namespace
 
 const char* FindBuiltinString(unsigned id)
@@ -195,12 +172,30 @@ std::string LoadBuiltinString(unsigned id)
     return text != nullptr ? text : std::string{};
 }
 
+// One pass over the template, so that an argument holding "%2" stays as it is.
+std::string FormatString(const std::string& templ, std::initializer_list<std::string_view> args)
+{
+    std::string out;
+    out.reserve(templ.size());
+    for (std::size_t i = 0; i < templ.size(); ++i) {
+        if (templ[i] == '%' && i + 1 < templ.size() && templ[i + 1] >= '1' && templ[i + 1] <= '9') {
+            if (const auto n = static_cast<std::size_t>(templ[i + 1] - '1'); n < args.size()) {
+                out += *(args.begin() + n);
+                ++i;
+                continue;
+            }
+        }
+        out += templ[i];
+    }
+    return out;
+}
+
 std::string AfxFormatString1(const std::string& templ, const std::string& arg1)
 {
-    return Format(templ, arg1, nullptr);
+    return FormatString(templ, {arg1});
 }
 
 std::string AfxFormatString2(const std::string& templ, const std::string& arg1, const std::string& arg2)
 {
-    return Format(templ, arg1, &arg2);
+    return FormatString(templ, {arg1, arg2});
 }

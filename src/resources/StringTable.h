@@ -1,6 +1,8 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 // The built-in English string table.
 
@@ -14,3 +16,7 @@ std::string LoadBuiltinString(unsigned id);
 // replaced by the argument.
 std::string AfxFormatString1(const std::string& templ, const std::string& arg1);
 std::string AfxFormatString2(const std::string& templ, const std::string& arg1, const std::string& arg2);
+
+// The same for a template with more places: every "%N" (N from 1 to 9)
+// replaced by the N-th argument; a "%N" without an argument stays as it is.
+std::string FormatString(const std::string& templ, std::initializer_list<std::string_view> args);

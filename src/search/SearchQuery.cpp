@@ -1,5 +1,6 @@
 #include "search/SearchQuery.h"
 
+#include "platform/PercentEncoding.h"
 #include "platform/Url.h"
 #include "search/EngineConfig.h"
 
@@ -18,22 +19,12 @@ std::string ToLowerAscii(std::string text)
 
 std::string EncodeKeyword(const std::string& keyword)
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(keyword.size());
-    for (const char c : keyword) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool unreserved = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                                (byte >= '0' && byte <= '9') || c == '-' || c == '.' || c == '_' || c == '~';
-        if (unreserved) {
-            out += c;
-        } else {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xF];
-        }
-    }
-    return out;
+    // RFC 3986's unreserved bytes stand as they are; a blank or '+' is
+    // encoded too, so that every engine reads the keyword the same way.
+    return platform::PercentEncode(keyword, [](unsigned char byte) {
+        return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
+               byte == '-' || byte == '.' || byte == '_' || byte == '~';
+    });
 }
 
 std::string DeriveSearchType(const std::string& artist, const std::string& song)

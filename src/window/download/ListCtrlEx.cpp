@@ -504,6 +504,13 @@ void CListCtrlEx::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    // Shift+F10 stands for the menu key, as in the desktop's lists.
+    if (key == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint());
+        contextMenuEvent(&menu);
+        event->accept();
+        return;
+    }
     QTableView::keyPressEvent(event);
 }
 

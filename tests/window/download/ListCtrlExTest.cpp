@@ -187,8 +187,11 @@ TEST(ListCtrlEx, ASortedListKeepsItsModelRowsAndMovesByKey)
     QTest::keyClick(list, Qt::Key_Home);
     QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1));
     QApplication::sendEvent(list, &key);
-    ASSERT_EQ(clicked.count(), 1);
-    EXPECT_EQ(clicked.front().at(0).toInt(), 2);
+    QTest::keyClick(list, Qt::Key_End);
+    QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_EQ(clicked.count(), 2);
+    EXPECT_EQ(clicked.at(0).at(0).toInt(), 2);
+    EXPECT_EQ(clicked.at(1).at(0).toInt(), 0);
 }
 
 TEST(ListCtrlEx, DownloadMenuFollowsTheRowsRunningPausedAndFailedFlags)

@@ -10,7 +10,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Url.h"
 #include "platform/WorkerThreads.h"
-#include "resources/Messages.h"
+#include "download/DownloadMessages.h"
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
 #include "settings/LanguagePack.h"
@@ -67,7 +67,7 @@ bool CHttpDownload::Start()
         const std::string question = AfxFormatString1(LoadBuiltinString(IDS_REPLACE_FILE), m_strLocalPath);
         if (platform::AfxMessageBox(question, platform::MB_YESNO, token) != platform::IDYES) {
             CloseHandles();
-            Send(WM_DOWNLOAD_DECLINED, 0);
+            Send(DownloadDeclined{m_item.nSlot});
             return true;
         }
         m_bReplace = true;
@@ -80,8 +80,8 @@ bool CHttpDownload::Start()
         m_strError = AfxFormatString1(LoadBuiltinString(IDS_OPEN_FILE_ERROR), std::to_string(error));
         platform::AfxMessageBox(m_strError, platform::MB_OK, token);
         CloseHandles();
-        Send(WM_DOWNLOAD_FAILED, reinterpret_cast<platform::LPARAM>(m_strError.c_str()));
-        platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, token);
+        Send(DownloadFailed{m_item.nSlot, m_item.nItem, m_item.nSearchId, m_strError});
+        platform::Post(DownloadFinished{true}, token);
         return true;
     }
     m_bFileOpened = true;
@@ -258,17 +258,17 @@ CHttpDownload::TryEnd CHttpDownload::TryOnce()
         m_figures.nLength = m_state.nLength;
         if (Checkpoint())
             return TryEnd::Ended;
-        Send(WM_DOWNLOAD_SIZE, static_cast<platform::LPARAM>(m_figures.nLength));
+        Send(DownloadSize{m_item.nSlot, m_figures.nLength});
     }
     if (resumedAt > 0) {
         if (Checkpoint())
             return TryEnd::Ended;
-        Send(WM_DOWNLOAD_RESUMED, static_cast<platform::LPARAM>(resumedAt));
+        Send(DownloadResumed{m_item.nSlot, resumedAt});
         // The row goes on from where the part file ends.
         if (m_figures.bLengthKnown) {
             m_figures.nLastPercent = static_cast<int>(static_cast<double>(resumedAt) * 100.0 /
                                                       static_cast<double>(m_figures.nLength));
-            Send(WM_DOWNLOAD_PROGRESS, static_cast<platform::LPARAM>(resumedAt));
+            Send(DownloadProgress{m_item.nSlot, resumedAt});
         }
     }
     if (Checkpoint())
@@ -362,8 +362,8 @@ void CHttpDownload::LookAtHead(const char* data, std::size_t size)
     RemovePartFile();
     m_strError = LoadLanguageString(ContentKindTextId(kind));
     CloseHandles();
-    Send(WM_DOWNLOAD_FAILED, reinterpret_cast<platform::LPARAM>(m_strError.c_str()));
-    platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, m_control->Token());
+    Send(DownloadFailed{m_item.nSlot, m_item.nItem, m_item.nSearchId, m_strError});
+    platform::Post(DownloadFinished{true}, m_control->Token());
 }
 
 bool CHttpDownload::SendFigures(const FigureMessages& messages)
@@ -371,24 +371,19 @@ bool CHttpDownload::SendFigures(const FigureMessages& messages)
     if (messages.progress) {
         if (Checkpoint())
             return false;
-        Send(WM_DOWNLOAD_PROGRESS, static_cast<platform::LPARAM>(*messages.progress));
+        Send(DownloadProgress{m_item.nSlot, *messages.progress});
     }
     if (messages.rate) {
         if (Checkpoint())
             return false;
-        Send(WM_DOWNLOAD_RATE, reinterpret_cast<platform::LPARAM>(messages.rate->c_str()));
+        Send(DownloadRate{m_item.nSlot, *messages.rate});
     }
     if (messages.timeLeft) {
         if (Checkpoint())
             return false;
-        Send(WM_DOWNLOAD_TIME_LEFT, reinterpret_cast<platform::LPARAM>(messages.timeLeft->c_str()));
+        Send(DownloadTimeLeft{m_item.nSlot, *messages.timeLeft});
     }
     return true;
-}
-
-void CHttpDownload::Send(unsigned message, platform::LPARAM lParam)
-{
-    platform::SendMessage(message, reinterpret_cast<platform::WPARAM>(&m_item), lParam, m_control->Token());
 }
 
 bool CHttpDownload::AbortRequested() const
@@ -413,7 +408,7 @@ void CHttpDownload::EndAborted()
     if (m_control->IsAborted() && !m_control->KeepsPartFile() && m_bFileOpened)
         RemovePartFile();
     m_file.Close();
-    platform::PostMessage(WM_DOWNLOAD_FINISHED, 0, 0, m_control->Token());
+    platform::Post(DownloadFinished{false}, m_control->Token());
 }
 
 // A failure whose text carries the error's number.
@@ -444,16 +439,16 @@ void CHttpDownload::EndFailed(std::string text)
         RemovePartFile();
     m_file.Close();
     CloseHandles();
-    Send(WM_DOWNLOAD_FAILED, reinterpret_cast<platform::LPARAM>(m_strError.c_str()));
-    platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, m_control->Token());
+    Send(DownloadFailed{m_item.nSlot, m_item.nItem, m_item.nSearchId, m_strError});
+    platform::Post(DownloadFinished{true}, m_control->Token());
 }
 
 // A failure found before any file was touched: nothing to delete.
 void CHttpDownload::FailBeforeOpen(unsigned textId, const std::string& arg)
 {
     m_strError = AfxFormatString1(LoadLanguageString(textId), arg);
-    Send(WM_DOWNLOAD_FAILED, reinterpret_cast<platform::LPARAM>(m_strError.c_str()));
-    platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, m_control->Token());
+    Send(DownloadFailed{m_item.nSlot, m_item.nItem, m_item.nSearchId, m_strError});
+    platform::Post(DownloadFinished{true}, m_control->Token());
 }
 
 void CHttpDownload::RemovePartFile()

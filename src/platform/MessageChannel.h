@@ -143,6 +143,7 @@ const M* MessageCast(unsigned message, WPARAM wParam, LPARAM lParam)
 template <class M>
 LRESULT Send(const M& message, std::stop_token token = {})
 {
+    static_assert(kIsMessage<M>, "a message struct names its number as kMessage");
     return SendMessage(M::kMessage, kTypedMessage, reinterpret_cast<LPARAM>(&message), std::move(token));
 }
 
@@ -151,6 +152,7 @@ LRESULT Send(const M& message, std::stop_token token = {})
 template <class M>
 void Post(M message, std::stop_token token = {})
 {
+    static_assert(kIsMessage<M>, "a message struct names its number as kMessage");
     auto kept = std::make_shared<const M>(std::move(message));
     const auto lParam = reinterpret_cast<LPARAM>(kept.get());
     PostMessage(M::kMessage, kTypedMessage, lParam, std::move(kept), std::move(token));
@@ -216,6 +218,7 @@ struct HandlerOf;
 template <class Receiver, class M>
 struct HandlerOf<LRESULT (Receiver::*)(const M&)> {
     using Class = Receiver;
+    using Message = M;
 };
 }  // namespace detail
 
@@ -223,6 +226,8 @@ template <class M, auto Handler>
 constexpr MessageMapEntry<typename detail::HandlerOf<decltype(Handler)>::Class> Entry(const char* name)
 {
     using Receiver = typename detail::HandlerOf<decltype(Handler)>::Class;
+    static_assert(std::is_same_v<typename detail::HandlerOf<decltype(Handler)>::Message, M>,
+                  "the handler takes the struct its entry names");
     return {M::kMessage,
             [](Receiver& receiver, WPARAM wParam, LPARAM lParam) -> LRESULT {
                 const M* typed = MessageCast<M>(M::kMessage, wParam, lParam);

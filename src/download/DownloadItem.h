@@ -4,8 +4,8 @@
 #include <string>
 
 // Names one found file, and later one download, across threads and messages.
-// Every worker keeps its own copy; every message about a file passes a
-// pointer to the sender's copy, valid only while the message is handled.
+// Every worker keeps its own copy; a message about a file carries the
+// fields its receiver needs (download/DownloadMessages.h).
 struct DownloadItem {
     int nItem = 0;            // row in the "Files" list when the record was made
     int nSubItem = 0;         // column the user clicked (carried, never read)

@@ -11,7 +11,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Url.h"
 #include "platform/WorkerThreads.h"
-#include "resources/Messages.h"
+#include "download/DownloadMessages.h"
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
 #include "settings/LanguagePack.h"
@@ -65,7 +65,7 @@ bool CHttpDownload::Start()
         const std::string question = AfxFormatString1(LoadBuiltinString(IDS_REPLACE_FILE), m_strLocalPath);
         if (platform::AfxMessageBox(question, platform::MB_YESNO, token) != platform::IDYES) {
             CloseHandles();
-            Send(WM_DOWNLOAD_DECLINED, 0);
+            Send(DownloadDeclined{m_item.nSlot});
             return true;
         }
         m_bReplace = true;
@@ -303,17 +303,17 @@ bool CHttpDownload::SetUpFigures()
         m_figures.nLength = m_state.nLength;
         if (Checkpoint())
             return false;
-        Send(WM_DOWNLOAD_SIZE, static_cast<platform::LPARAM>(m_figures.nLength));
+        Send(DownloadSize{m_item.nSlot, m_figures.nLength});
     }
     if (resumedAt > 0) {
         if (Checkpoint())
             return false;
-        Send(WM_DOWNLOAD_RESUMED, static_cast<platform::LPARAM>(resumedAt));
+        Send(DownloadResumed{m_item.nSlot, resumedAt});
         // The row goes on from where the part file ends.
         if (m_figures.bLengthKnown) {
             m_figures.nLastPercent = static_cast<int>(static_cast<double>(resumedAt) * 100.0 /
                                                       static_cast<double>(m_figures.nLength));
-            Send(WM_DOWNLOAD_PROGRESS, static_cast<platform::LPARAM>(resumedAt));
+            Send(DownloadProgress{m_item.nSlot, resumedAt});
         }
     }
     return true;
@@ -402,24 +402,19 @@ bool CHttpDownload::SendFigures(const FigureMessages& messages)
     if (messages.progress) {
         if (Checkpoint())
             return false;
-        Send(WM_DOWNLOAD_PROGRESS, static_cast<platform::LPARAM>(*messages.progress));
+        Send(DownloadProgress{m_item.nSlot, *messages.progress});
     }
     if (messages.rate) {
         if (Checkpoint())
             return false;
-        Send(WM_DOWNLOAD_RATE, reinterpret_cast<platform::LPARAM>(messages.rate->c_str()));
+        Send(DownloadRate{m_item.nSlot, *messages.rate});
     }
     if (messages.timeLeft) {
         if (Checkpoint())
             return false;
-        Send(WM_DOWNLOAD_TIME_LEFT, reinterpret_cast<platform::LPARAM>(messages.timeLeft->c_str()));
+        Send(DownloadTimeLeft{m_item.nSlot, *messages.timeLeft});
     }
     return true;
-}
-
-void CHttpDownload::Send(unsigned message, platform::LPARAM lParam)
-{
-    platform::SendMessage(message, reinterpret_cast<platform::WPARAM>(&m_item), lParam, m_control->Token());
 }
 
 bool CHttpDownload::AbortRequested() const
@@ -444,7 +439,7 @@ void CHttpDownload::EndAborted()
     if (m_control->IsAborted() && !m_control->KeepsPartFile() && m_bFileOpened)
         RemovePartFile();
     m_file.Close();
-    platform::PostMessage(WM_DOWNLOAD_FINISHED, 0, 0, m_control->Token());
+    platform::Post(DownloadFinished{false}, m_control->Token());
 }
 
 // A failure whose text carries the error's number.
@@ -495,8 +490,8 @@ void CHttpDownload::EndFailed(std::string text)
     m_strError = std::move(text);
     m_file.Close();
     CloseHandles();
-    Send(WM_DOWNLOAD_FAILED, reinterpret_cast<platform::LPARAM>(m_strError.c_str()));
-    platform::PostMessage(WM_DOWNLOAD_FINISHED, 1, 0, m_control->Token());
+    Send(DownloadFailed{m_item.nSlot, m_item.nItem, m_item.nSearchId, m_strError});
+    platform::Post(DownloadFinished{true}, m_control->Token());
 }
 
 void CHttpDownload::RemovePartFile()

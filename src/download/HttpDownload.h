@@ -51,7 +51,7 @@ public:
     std::string m_strPartPath;    // where the bytes go until the end
     std::string m_strUserName;    // the login given in the password step
     std::string m_strPassword;
-    DownloadItem m_item;          // its address is the wParam of every message
+    DownloadItem m_item;          // its slot goes with every message
     std::string m_strError;
     std::string m_strServer;
     std::string m_strObject;
@@ -114,7 +114,12 @@ private:
     void FailBeforeOpen(unsigned textId, const std::string& arg);
     void FailNotAudio(ContentKind kind);
     void EndFailed(std::string text);
-    void Send(unsigned message, platform::LPARAM lParam);
+    // Sends a message about this download; the worker waits for the window.
+    template <class M>
+    void Send(const M& message)
+    {
+        platform::Send(message, m_control->Token());
+    }
     bool SendFigures(const FigureMessages& messages);
     enum class BodyEnd { Complete, Ended, Retry };
     BodyEnd ReadBody();

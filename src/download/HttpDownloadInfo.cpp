@@ -6,7 +6,6 @@
 #include "platform/WorkerThreads.h"
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
-#include "resources/Messages.h"
 #include "settings/LanguagePack.h"
 
 #include "platform/CaseInsensitive.h"
@@ -80,7 +79,7 @@ void CHttpDownloadInfo::Probe()
     const auto aborted = [this] {
         if (!AbortRequested())
             return false;
-        platform::PostMessage(WM_PROBE_FINISHED, 0, 0, m_stopToken);
+        platform::Post(ProbeFinished{false}, m_stopToken);
         CloseHandles();
         return true;
     };
@@ -126,9 +125,9 @@ void CHttpDownloadInfo::Probe()
             return;
         if (m_pFile->CertificateFailed()) {
             // The row says why the file cannot be had from this server.
-            PostFileMessage(WM_FILE_STATUS, m_item,
-                            AfxFormatString1(LoadLanguageString(IDS_CERTIFICATE_FAILED), m_pFile->ErrorText()), 0,
-                            m_stopToken);
+            platform::Post(FileStatus{m_item.nItem, m_item.nSearchId,
+                                      AfxFormatString1(LoadLanguageString(IDS_CERTIFICATE_FAILED), m_pFile->ErrorText())},
+                           m_stopToken);
         }
         Fail(IDS_CONNECT_ERROR, m_pFile->ErrorCode());
         return;
@@ -168,8 +167,8 @@ void CHttpDownloadInfo::Probe()
     if (length) {
         // Posted: the probe goes on to the next file while the window
         // takes these in its own time, in this order.
-        PostFileMessage(WM_FILE_SIZE_PROBED, m_item, {}, static_cast<platform::LPARAM>(*length), m_stopToken);
-        PostFileMessage(WM_FILE_STATUS, m_item, LoadBuiltinString(IDS_AVALIABLE), 0, m_stopToken);
+        platform::Post(FileSizeProbed{m_item.nItem, m_item.nSearchId, *length}, m_stopToken);
+        platform::Post(FileStatus{m_item.nItem, m_item.nSearchId, LoadBuiltinString(IDS_AVALIABLE)}, m_stopToken);
     }
     CloseHandles();
 }
@@ -185,14 +184,14 @@ void CHttpDownloadInfo::CloseHandles()
 void CHttpDownloadInfo::Fail(unsigned textId, int errorCode)
 {
     m_strError = AfxFormatString1(LoadBuiltinString(textId), std::to_string(errorCode));
-    platform::PostMessage(WM_PROBE_FINISHED, 1, 0, m_stopToken);
+    platform::Post(ProbeFinished{true}, m_stopToken);
     CloseHandles();
 }
 
-platform::LRESULT CHttpDownloadInfo::OnFinished(platform::WPARAM wParam, platform::LPARAM)
+platform::LRESULT CHttpDownloadInfo::OnFinished(const ProbeFinished& finished)
 {
     m_bSafeToClose = true;
-    if (!m_bAbort && wParam == 1)
+    if (!m_bAbort && finished.failed)
         platform::AfxMessageBox(m_strError, platform::MB_OK, m_stopToken);
     CloseHandles();
     return 0;

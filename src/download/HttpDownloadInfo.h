@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/DownloadItem.h"
+#include "download/DownloadMessages.h"
 #include "download/FileStatusReporter.h"
 #include "platform/Http.h"
 #include "platform/MessageChannel.h"
@@ -35,7 +36,7 @@ public:
     // shows m_strError after a failure that was not an abort, and closes the
     // handles. A probe never calls it: its WM_PROBE_FINISHED goes to the main
     // frame, which ignores it, so a failed probe shows nothing.
-    platform::LRESULT OnFinished(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnFinished(const ProbeFinished& finished);
 
     std::string m_strUrl;
     std::string m_strLocalPath;   // the item's file name; the probe does not use it

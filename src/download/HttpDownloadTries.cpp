@@ -9,7 +9,7 @@
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
 #include "platform/WorkerThreads.h"
-#include "resources/Messages.h"
+#include "download/DownloadMessages.h"
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
 #include "settings/LanguagePack.h"
@@ -52,7 +52,7 @@ bool CHttpDownload::WaitBeforeRetry(int retry)
     CloseHandles();
     if (Checkpoint())
         return false;
-    Send(WM_DOWNLOAD_RETRYING, reinterpret_cast<platform::LPARAM>(&notice));
+    Send(DownloadRetrying{m_item.nSlot, notice});
     if (!m_control->WaitFor(notice.nWaitMs)) {
         EndAborted();
         return false;
@@ -79,7 +79,7 @@ bool CHttpDownload::StartOver(const char* reason)
     m_state = ResumeState{};
     m_state.strUrl = m_strUrl;
     m_strHead.clear();
-    Send(WM_DOWNLOAD_RESTARTED, reinterpret_cast<platform::LPARAM>(reason));
+    Send(DownloadRestarted{m_item.nSlot, reason});
     return true;
 }
 
@@ -127,7 +127,7 @@ bool CHttpDownload::TakeValidators(int status, std::uint64_t from)
             SaveResumeState(ResumeStatePath(m_strPartPath), m_state);
         if (Checkpoint())
             return false;
-        Send(WM_DOWNLOAD_VALIDATORS, reinterpret_cast<platform::LPARAM>(&m_state));
+        Send(DownloadValidators{m_item.nSlot, m_state});
     }
     return true;
 }
@@ -149,7 +149,7 @@ bool CHttpDownload::FinishFile()
     }
     if (Checkpoint())
         return false;
-    Send(WM_DOWNLOAD_CHECKED, 0);
+    Send(DownloadChecked{m_item.nSlot});
 
     int error = m_bReplace ? (std::rename(m_strPartPath.c_str(), m_strLocalPath.c_str()) == 0 ? 0 : errno)
                            : platform::RenameNoReplace(m_strPartPath, m_strLocalPath);
@@ -158,8 +158,8 @@ bool CHttpDownload::FinishFile()
         if (platform::AfxMessageBox(question, platform::MB_YESNO, m_control->Token()) != platform::IDYES) {
             RemovePartFile();
             CloseHandles();
-            Send(WM_DOWNLOAD_DECLINED, 0);
-            platform::PostMessage(WM_DOWNLOAD_FINISHED, 0, 0, m_control->Token());
+            Send(DownloadDeclined{m_item.nSlot});
+            platform::Post(DownloadFinished{false}, m_control->Token());
             return false;
         }
         if (AbortRequested()) {
@@ -176,8 +176,8 @@ bool CHttpDownload::FinishFile()
     m_bFileOpened = false;
     SyncFolderOf(m_strLocalPath);
     platform::DeleteFile(ResumeStatePath(m_strPartPath));
-    Send(WM_DOWNLOAD_DONE, 0);
+    Send(DownloadDone{m_item.nSlot});
     CloseHandles();
-    platform::PostMessage(WM_DOWNLOAD_FINISHED, 0, 0, m_control->Token());
+    platform::Post(DownloadFinished{false}, m_control->Token());
     return true;
 }

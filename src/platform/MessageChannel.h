@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <stop_token>
+#include <type_traits>
 #include <utility>
 
 class QObject;
@@ -100,5 +102,148 @@ void PostMessage(unsigned message, WPARAM wParam = 0, LPARAM lParam = 0, std::st
 // that only reports goes on at once instead of waiting for the window.
 void PostMessage(unsigned message, WPARAM wParam, LPARAM lParam, std::shared_ptr<const void> payload,
                  std::stop_token token);
+
+// --- Typed messages
+//
+// A worker's message is a small struct, carried by value, that names its
+// number:
+//     struct DownloadProgress {
+//         static constexpr unsigned kMessage = WM_DOWNLOAD_PROGRESS;
+//         int slot = 0;
+//         std::uint64_t bytes = 0;
+//     };
+// On the wire wParam says the message is typed and lParam points to the
+// struct: the sender's own while a send is handled (the sender waits), the
+// channel's copy for a post. Receivers read it through MessageCast only, so
+// no handler casts the raw parameters itself.
+
+// (A trait rather than a concept: Qt's moc reads this header and does not
+// parse concepts.)
+template <class M, class = void>
+inline constexpr bool kIsMessage = false;
+template <class M>
+inline constexpr bool kIsMessage<M, std::void_t<decltype(M::kMessage)>> =
+    std::is_copy_constructible_v<M> && std::is_convertible_v<decltype(M::kMessage), unsigned>;
+
+// wParam of every typed message: a raw message with the same number is not
+// taken for one.
+inline constexpr WPARAM kTypedMessage = 0x7479'7065;
+
+// The struct behind the raw parameters, or null when they do not carry an `M`.
+template <class M>
+const M* MessageCast(unsigned message, WPARAM wParam, LPARAM lParam)
+{
+    static_assert(kIsMessage<M>, "a message struct names its number as kMessage");
+    if (message != M::kMessage || wParam != kTypedMessage || lParam == 0)
+        return nullptr;
+    return reinterpret_cast<const M*>(lParam);
+}
+
+// SendMessage with a struct; the handler's result comes back.
+template <class M>
+LRESULT Send(const M& message, std::stop_token token = {})
+{
+    static_assert(kIsMessage<M>, "a message struct names its number as kMessage");
+    return SendMessage(M::kMessage, kTypedMessage, reinterpret_cast<LPARAM>(&message), std::move(token));
+}
+
+// PostMessage with a struct, which the channel keeps until it has been
+// handled or dropped.
+template <class M>
+void Post(M message, std::stop_token token = {})
+{
+    static_assert(kIsMessage<M>, "a message struct names its number as kMessage");
+    auto kept = std::make_shared<const M>(std::move(message));
+    const auto lParam = reinterpret_cast<LPARAM>(kept.get());
+    PostMessage(M::kMessage, kTypedMessage, lParam, std::move(kept), std::move(token));
+}
+
+// SendMessages for a run of structs, in order and by the same rules; the
+// run stays the sender's while it waits.
+template <class M>
+SendRun SendEach(std::span<const M> run, std::stop_token token = {})
+{
+    return SendMessages(
+        M::kMessage, run.size(),
+        [run](std::size_t i) { return std::pair{kTypedMessage, reinterpret_cast<LPARAM>(&run[i])}; },
+        std::move(token));
+}
+
+// Hands `message` to `receiver` on this thread, as the channel would: for a
+// window that passes a message on to one of its parts, and for tests.
+template <class M>
+LRESULT Deliver(MessageReceiver& receiver, const M& message)
+{
+    return receiver.OnMessage(M::kMessage, kTypedMessage, reinterpret_cast<LPARAM>(&message));
+}
+
+// Calls `handler` with the struct when the message carries one of `Ms`, and
+// returns its result (0 for a handler without one, or no match).
+template <class... Ms, class Handler>
+LRESULT Dispatch(unsigned message, WPARAM wParam, LPARAM lParam, Handler&& handler)
+{
+    LRESULT result = 0;
+    auto one = [&]<class M>() {
+        const M* typed = MessageCast<M>(message, wParam, lParam);
+        if (typed == nullptr)
+            return false;
+        if constexpr (std::is_void_v<std::invoke_result_t<Handler&, const M&>>)
+            handler(*typed);
+        else
+            result = handler(*typed);
+        return true;
+    };
+    (one.template operator()<Ms>() || ...);
+    return result;
+}
+
+// Handlers for Dispatch, one per struct: Overloaded{[](const A&) {...}, [](const B&) {...}}.
+template <class... Fs>
+struct Overloaded : Fs... {
+    using Fs::operator()...;
+};
+
+// A window's message map: one entry per message, naming its handler, a
+// member `LRESULT Receiver::Handler(const M&)`.
+template <class Receiver>
+struct MessageMapEntry {
+    unsigned message;
+    LRESULT (*handle)(Receiver&, WPARAM, LPARAM);
+    const char* name;
+};
+
+namespace detail {
+template <class>
+struct HandlerOf;
+template <class Receiver, class M>
+struct HandlerOf<LRESULT (Receiver::*)(const M&)> {
+    using Class = Receiver;
+    using Message = M;
+};
+}  // namespace detail
+
+template <class M, auto Handler>
+constexpr MessageMapEntry<typename detail::HandlerOf<decltype(Handler)>::Class> Entry(const char* name)
+{
+    using Receiver = typename detail::HandlerOf<decltype(Handler)>::Class;
+    static_assert(std::is_same_v<typename detail::HandlerOf<decltype(Handler)>::Message, M>,
+                  "the handler takes the struct its entry names");
+    return {M::kMessage,
+            [](Receiver& receiver, WPARAM wParam, LPARAM lParam) -> LRESULT {
+                const M* typed = MessageCast<M>(M::kMessage, wParam, lParam);
+                return typed != nullptr ? (receiver.*Handler)(*typed) : 0;
+            },
+            name};
+}
+
+template <class Receiver>
+const MessageMapEntry<Receiver>* FindEntry(std::span<const MessageMapEntry<Receiver>> map, unsigned message)
+{
+    for (const MessageMapEntry<Receiver>& entry : map) {
+        if (entry.message == message)
+            return &entry;
+    }
+    return nullptr;
+}
 
 }  // namespace platform

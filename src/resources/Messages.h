@@ -3,8 +3,12 @@
 #include "platform/MessageChannel.h"
 
 // The numbered messages that workers and dialogs send to the main frame.
-// Texts travel as `const char*` (NUL-terminated) and records as pointers to
-// the sender's own copy; both are valid only while the message is handled.
+// Each number is the tag of a struct carried by value (`kMessage` names it),
+// kept beside its sender: search/SearchMessages.h, download/DownloadMessages.h,
+// window/settings/SettingsMessages.h, window/library/PlayListMessages.h.
+// Senders use platform::Send/Post, receivers platform::MessageCast or
+// Dispatch (platform/MessageChannel.h). Menu commands (WM_COMMAND and the
+// download list's popup) stay plain numbers.
 inline constexpr unsigned WM_DOWNLOAD_PROGRESS = platform::WM_USER + 200;
 inline constexpr unsigned WM_MP3_FOUND = platform::WM_USER + 201;
 inline constexpr unsigned WM_DOWNLOAD_SIZE = platform::WM_USER + 203;
@@ -23,54 +27,51 @@ inline constexpr unsigned WM_DOWNLOAD_CLEAR_ITEM = platform::WM_USER + 215;
 inline constexpr unsigned WM_DOWNLOAD_RESUME_ITEM = platform::WM_USER + 216;
 inline constexpr unsigned WM_APPLY_LANGUAGE = platform::WM_USER + 217;
 inline constexpr unsigned WM_LANGUAGE_CHOSEN = platform::WM_USER + 218;
-// A page held more links than a page worker takes (wParam: the page URL).
+// A page held more links than a page worker takes.
 inline constexpr unsigned WM_PAGE_CAPPED = platform::WM_USER + 219;
 // A page's body (decoded) was longer than the fetcher reads; the page was
-// read that far (wParam: the page URL).
+// read that far.
 inline constexpr unsigned WM_PAGE_BODY_CAPPED = platform::WM_USER + 230;
 inline constexpr unsigned WM_DOWNLOAD_FINISHED = platform::WM_APP + 1;
 inline constexpr unsigned WM_PROBE_FINISHED = platform::WM_APP + 2;
 
-// A command chosen from a menu owned by the main window (its id in wParam);
-// the main frame routes it as it routes its own menu commands.
+// A command chosen from a menu owned by the main window: a plain message,
+// its id in wParam; the main frame routes it as it routes its own menu
+// commands.
 inline constexpr unsigned WM_COMMAND = 0x0111;
 
-// A download has failed: wParam points to its DownloadItem, lParam to the
-// composed failure text. The row keeps its place and shows the text.
+// A download has failed. The row keeps its place and shows the text.
 inline constexpr unsigned WM_DOWNLOAD_FAILED = platform::WM_USER + 220;
 
-// A download's try failed and it waits before the next: wParam points to its
-// DownloadItem, lParam to a RetryNotice (download/DownloadNotices.h).
+// A download's try failed and it waits before the next (a RetryNotice,
+// download/DownloadNotices.h).
 inline constexpr unsigned WM_DOWNLOAD_RETRYING = platform::WM_USER + 240;
-// A download continues from its part file: lParam is the byte it resumes at.
+// A download continues from its part file.
 inline constexpr unsigned WM_DOWNLOAD_RESUMED = platform::WM_USER + 241;
-// A download throws its part file away and starts over: lParam is the reason.
+// A download throws its part file away and starts over.
 inline constexpr unsigned WM_DOWNLOAD_RESTARTED = platform::WM_USER + 242;
 // A finished download's content passed the MP3 check.
 inline constexpr unsigned WM_DOWNLOAD_CHECKED = platform::WM_USER + 243;
-// The server's validators for a download are known or have changed: lParam
-// points to its ResumeState (download/ResumeState.h).
+// The server's validators for a download are known or have changed.
 inline constexpr unsigned WM_DOWNLOAD_VALIDATORS = platform::WM_USER + 244;
-// The download list's popup "Retry" (to the view, wParam and lParam 0).
+// The download list's popup "Retry" (to the view; a plain message, as the
+// popup's other commands).
 inline constexpr unsigned WM_DOWNLOAD_RETRY_ITEM = platform::WM_USER + 245;
 
-// The play list's tag worker hands over a batch of read tags: wParam is the
-// scan's number (an older scan's batch is ignored), lParam points to a
-// std::vector<TagScanRow> (library/TagScan.h), valid during the call.
+// The play list's tag worker hands over a batch of read tags (an older
+// scan's batch is ignored).
 inline constexpr unsigned WM_PLAYLIST_TAGS = platform::WM_USER + 280;
-// A large music folder is listed on a worker: wParam is the listing's number
-// (an older listing is ignored), lParam points to a MusicFolderListing
-// (window/library/PlayList.h), valid during the call.
+// A large music folder is listed on a worker (an older listing is ignored).
 inline constexpr unsigned WM_PLAYLIST_LISTED = platform::WM_USER + 281;
 
 // Search engines the user added (search/UserEngineWalk.h). Each walk sends
 // its engine's number among the user engines, 0 for the first.
-// A found file: wParam points to a UserEngineFind, valid during the call; the
-// result may be a completion the walk waits for (the found-file sound).
+// A found file; the result may be a completion the walk waits for (the
+// found-file sound).
 inline constexpr unsigned WM_USER_ENGINE_FOUND = platform::WM_USER + 290;
-// A page was read: wParam points to a UserEnginePage.
+// A page was read.
 inline constexpr unsigned WM_USER_ENGINE_PAGE = platform::WM_USER + 291;
-// The engine's first page is done (lParam: the engine), so the next engine starts.
+// The engine's first page is done, so the next engine starts.
 inline constexpr unsigned WM_USER_ENGINE_FIRST_PAGE = platform::WM_USER + 292;
-// The engine's walk has ended (lParam: the engine).
+// The engine's walk has ended.
 inline constexpr unsigned WM_USER_ENGINE_ENDED = platform::WM_USER + 293;

@@ -1,7 +1,7 @@
 #include "search/FetchBody.h"
 
 #include "platform/MessageChannel.h"
-#include "resources/Messages.h"
+#include "search/SearchMessages.h"
 #include "search/HTTPCon.h"
 
 #include <algorithm>
@@ -21,7 +21,7 @@ FetchedBody FetchBody(const std::string& url, std::size_t maxBytes, std::stop_to
         const std::size_t n = con.ReadBody(block, want);
         if (n == 0)
             break;
-        platform::PostMessage(WM_FETCH_STEP, 0, 0, stopToken);
+        platform::Post(FetchStep{}, stopToken);
         result.body.append(block, n);
         if (result.body.size() > maxBytes) {
             result.body.resize(maxBytes);

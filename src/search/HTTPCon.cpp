@@ -7,7 +7,7 @@
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
 #include "settings/LanguagePack.h"
-#include "resources/Messages.h"
+#include "search/SearchMessages.h"
 
 #include <algorithm>
 #include <atomic>
@@ -197,11 +197,11 @@ bool CHTTPCon::Open(const std::string& url)
     try {
         if (!m_pSession)
             m_pSession = std::make_unique<Session>(m_stopToken, m_pConnections);
-        platform::PostMessage(WM_FETCH_STEP, 0, 0, m_stopToken);
+        platform::Post(FetchStep{}, m_stopToken);
 
         if (!CreateFirstConnection())
             return false;
-        platform::PostMessage(WM_FETCH_STEP, 0, 0, m_stopToken);
+        platform::Post(FetchStep{}, m_stopToken);
 
         const std::vector<std::string> headers = HeaderLines(m_strHeaders);
         m_pFile = m_pConnection->OpenRequest(m_strObject, headers, m_dwRequestFlags);

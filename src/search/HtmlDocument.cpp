@@ -8,7 +8,7 @@
 #include "search/HTTPCon.h"
 #include "search/LinkExtractor.h"
 #include "settings/LanguagePack.h"
-#include "resources/Messages.h"
+#include "search/SearchMessages.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -90,7 +90,7 @@ void CHtmlDocument::ReadAndParse(std::size_t maxLinks)
             break;
         // Nothing comes back from a step: the page reads on while the
         // window moves the bar (in order with the page's later messages).
-        platform::PostMessage(WM_FETCH_STEP, 0, 0, m_stopToken);
+        platform::Post(FetchStep{}, m_stopToken);
         const std::size_t written = std::fwrite(block, 1, n, out.get());
         total += written;
         if (written != n)
@@ -102,8 +102,7 @@ void CHtmlDocument::ReadAndParse(std::size_t maxLinks)
     // as the cap is whole); the window says so, since links may be missing.
     char extra = 0;
     if (total == kMaxBodyBytes && m_pHttpCon->ReadBody(&extra, 1) > 0)
-        platform::SendMessage(WM_PAGE_BODY_CAPPED, reinterpret_cast<platform::WPARAM>(m_strPageUrl.c_str()), 0,
-                              m_stopToken);
+        platform::Send(PageBodyCapped{m_strPageUrl}, m_stopToken);
 
     // The page streams from the file through the parser in pieces, so it is
     // never held whole in memory.

@@ -6,11 +6,12 @@
 #include "search/HtmlDocument.h"
 #include "search/LinkExtractor.h"
 #include "search/SearchQuery.h"
-#include "resources/Messages.h"
+#include "search/SearchMessages.h"
 
 #include <condition_variable>
 #include <mutex>
 #include <set>
+#include <span>
 
 namespace {
 
@@ -140,10 +141,9 @@ unsigned CNavigateToMp3::PageWorkerProc(const std::string& url, std::stop_token 
         page.NavigatePage(pageUrl);
         found = page.m_nFound == 1;
     }
-    platform::SendMessage(WM_PAGE_RESULT, reinterpret_cast<platform::WPARAM>(pageUrl.c_str()), found ? 1 : -1,
-                          stopToken);
+    platform::Send(PageResult{pageUrl, found}, stopToken);
     pending->fetch_sub(1);
-    platform::SendMessage(WM_PAGE_FINISHED, 0, chain->engine, stopToken);
+    platform::Send(PageFinished{chain->engine}, stopToken);
     return 0;
 }
 
@@ -162,26 +162,21 @@ void CNavigateToMp3::NavigatePage(const std::string& url)
     m_chain->firstPageRead.compare_exchange_strong(unknown, fetched && document.StatusCode() == 200 ? 1 : 0);
     const std::vector<std::string>& links = document.GetLinks(kMaxLinksPerPage);
     if (document.LinksCapped())
-        platform::SendMessage(WM_PAGE_CAPPED, reinterpret_cast<platform::WPARAM>(url.c_str()), 0, m_stopToken);
+        platform::Send(PageCapped{url}, m_stopToken);
 
     // The links come absolute, resolved as a browser resolves them. They go
     // to the window in runs, one wake-up of the window for many links.
-    std::vector<const std::string*> mp3Links;
+    std::vector<Mp3Found> mp3Links;
     for (const std::string& link : links) {
         if (IsMp3Link(link))
-            mp3Links.push_back(&link);
+            mp3Links.push_back(Mp3Found{link, m_chain->engine});
     }
     for (std::size_t sent = 0; sent < mp3Links.size();) {
         if (m_stopToken.stop_requested())
             return;
         m_nFound = 1;
-        const platform::SendRun run = platform::SendMessages(
-            WM_MP3_FOUND, mp3Links.size() - sent,
-            [&](std::size_t i) {
-                return std::pair{reinterpret_cast<platform::WPARAM>(mp3Links[sent + i]->c_str()),
-                                 static_cast<platform::LPARAM>(m_chain->engine)};
-            },
-            m_stopToken);
+        const platform::SendRun run =
+            platform::SendEach(std::span<const Mp3Found>(mp3Links).subspan(sent), m_stopToken);
         if (run.handled == 0)
             break;  // no window to take them
         sent += run.handled;

@@ -33,8 +33,8 @@ public:
     CNavigateToMp3& operator=(const CNavigateToMp3&) = delete;
 
     // Starts a page worker on `url`; an empty URL does nothing. The chain's
-    // WM_MP3_FOUND and WM_PAGE_FINISHED carry `engine` as their lParam, so a
-    // receiver that runs several engines can tell them apart.
+    // Mp3Found and PageFinished (search/SearchMessages.h) carry `engine`, so
+    // a receiver that runs several engines can tell them apart.
     void StartNavigation(const std::string& url, int engine = 0);
     // Stops every chain this handle started.
     void Stop();

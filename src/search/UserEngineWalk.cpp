@@ -3,7 +3,7 @@
 #include "download/FileNameFromUrl.h"
 #include "platform/MessageChannel.h"
 #include "platform/WorkerThreads.h"
-#include "resources/Messages.h"
+#include "search/SearchMessages.h"
 #include "search/FeedReader.h"
 #include "search/FetchBody.h"
 #include "search/HtmlDocument.h"
@@ -57,9 +57,9 @@ public:
         if (m_state->firstPageRead.load() < 0)
             m_state->firstPageRead.store(0);
         if (!m_firstReported)
-            platform::SendMessage(WM_USER_ENGINE_FIRST_PAGE, 0, m_number, m_stop);
+            platform::Send(UserEngineFirstPage{m_number}, m_stop);
         m_state->running.store(false);
-        platform::SendMessage(WM_USER_ENGINE_ENDED, 0, m_number, m_stop);
+        platform::Send(UserEngineEnded{m_number}, m_stop);
     }
 
 private:
@@ -69,16 +69,13 @@ private:
         for (const Found& file : files) {
             if (m_stop.stop_requested())
                 return false;
-            const UserEngineFind find{m_number, file.url.c_str(), file.fileName.c_str()};
-            const platform::LRESULT sound =
-                platform::SendMessage(WM_USER_ENGINE_FOUND, reinterpret_cast<platform::WPARAM>(&find), 0, m_stop);
+            const platform::LRESULT sound = platform::Send(UserEngineFind{m_number, file.url, file.fileName}, m_stop);
             platform::WaitForCompletion(sound, m_stop);
         }
-        const UserEnginePage page{m_number, url.c_str(), !files.empty()};
-        platform::SendMessage(WM_USER_ENGINE_PAGE, reinterpret_cast<platform::WPARAM>(&page), 0, m_stop);
+        platform::Send(UserEnginePage{m_number, url, !files.empty()}, m_stop);
         if (!m_firstReported) {
             m_firstReported = true;
-            platform::SendMessage(WM_USER_ENGINE_FIRST_PAGE, 0, m_number, m_stop);
+            platform::Send(UserEngineFirstPage{m_number}, m_stop);
         }
         return !files.empty();
     }
@@ -92,7 +89,7 @@ private:
         links = document.GetLinks(CNavigateToMp3::kMaxLinksPerPage);
         pageUrl = document.PageUrl().empty() ? url : document.PageUrl();
         if (document.LinksCapped())
-            platform::SendMessage(WM_PAGE_CAPPED, reinterpret_cast<platform::WPARAM>(url.c_str()), 0, m_stop);
+            platform::Send(PageCapped{url}, m_stop);
         std::vector<Found> files;
         for (const std::string& link : links) {
             if (IsMp3Link(link))

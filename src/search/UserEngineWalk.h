@@ -9,20 +9,6 @@
 #include <stop_token>
 #include <string>
 
-// What a walk reports (resources/Messages.h, WM_USER_ENGINE_*). The texts
-// are the sender's own and valid only while the message is handled.
-struct UserEngineFind {
-    int engine = 0;
-    const char* url = "";
-    const char* fileName = "";
-};
-
-struct UserEnginePage {
-    int engine = 0;
-    const char* url = "";
-    bool found = false;  // the page held at least one MP3 link
-};
-
 // The search over one user engine, on a worker of its own:
 // - result pages whose template pages ({startPage}, {startIndex}) are asked
 //   for page after page until a page brings no MP3 link that an earlier
@@ -46,7 +32,7 @@ public:
     // Starts the walk for these keywords; false when no worker could start.
     bool Start(const std::string& artist, const std::string& song);
     void Stop();
-    // True until the walk has sent WM_USER_ENGINE_ENDED's handler its end.
+    // True until the walk has sent its UserEngineEnded (search/SearchMessages.h).
     bool IsRunning() const;
     // Whether the first page came as a page (status 200); nothing while it
     // is on its way.

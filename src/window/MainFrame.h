@@ -1,8 +1,11 @@
 #pragma once
 
 #include "download/DownloadItem.h"
+#include "download/DownloadMessages.h"
 #include "platform/MessageChannel.h"
+#include "search/SearchMessages.h"
 #include "settings/LanguagePack.h"
+#include "window/settings/SettingsMessages.h"
 
 #include <QMainWindow>
 
@@ -61,39 +64,39 @@ public:
 
     // --- the numbered messages of workers and dialogs
     platform::LRESULT OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam) override;
-    platform::LRESULT OnMp3Found(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnMp3Found(const Mp3Found& message);
     // A found file's row, probe and sound, for every engine's files; the
     // result is the sound's completion the page worker waits for, or 0.
     platform::LRESULT AddFoundFile(const std::string& url, const std::string& fileName, int image);
-    platform::LRESULT OnDownloadProgress(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnDownloadSize(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnFileStatus(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnDownloadTimeLeft(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnDownloadRate(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnFileSizeProbed(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnClearHistory(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnPageResult(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnFetchStep(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnDownloadDeclined(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnDownloadDone(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnDownloadFailed(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnDownloadRetrying(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnDownloadValidators(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnPageFinished(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnPageCapped(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnPageBodyCapped(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnDownloadProgress(const DownloadProgress& message);
+    platform::LRESULT OnDownloadSize(const DownloadSize& message);
+    platform::LRESULT OnFileStatus(const FileStatus& message);
+    platform::LRESULT OnDownloadTimeLeft(const DownloadTimeLeft& message);
+    platform::LRESULT OnDownloadRate(const DownloadRate& message);
+    platform::LRESULT OnFileSizeProbed(const FileSizeProbed& message);
+    platform::LRESULT OnClearHistory(const ClearHistory& message);
+    platform::LRESULT OnPageResult(const PageResult& message);
+    platform::LRESULT OnFetchStep(const FetchStep& message);
+    platform::LRESULT OnDownloadDeclined(const DownloadDeclined& message);
+    platform::LRESULT OnDownloadDone(const DownloadDone& message);
+    platform::LRESULT OnDownloadFailed(const DownloadFailed& message);
+    platform::LRESULT OnDownloadRetrying(const DownloadRetrying& message);
+    platform::LRESULT OnDownloadValidators(const DownloadValidators& message);
+    platform::LRESULT OnPageFinished(const PageFinished& message);
+    platform::LRESULT OnPageCapped(const PageCapped& message);
+    platform::LRESULT OnPageBodyCapped(const PageBodyCapped& message);
     // The user's engines' walks (window/search/UserEngines.cpp).
-    platform::LRESULT OnUserEngineFound(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnUserEnginePage(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnUserEngineFirstPage(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnUserEngineEnded(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnUserEngineFound(const UserEngineFind& message);
+    platform::LRESULT OnUserEnginePage(const UserEnginePage& message);
+    platform::LRESULT OnUserEngineFirstPage(const UserEngineFirstPage& message);
+    platform::LRESULT OnUserEngineEnded(const UserEngineEnded& message);
     // Rows one search adds at most: enough for any real search, and a bound
     // on the rows, probes and memory a flood of links can cost.
     static constexpr int kMaxFoundFiles = 50000;
     // A note in the status bar's message pane.
     void SetStatusText(const std::string& text);
-    platform::LRESULT OnApplyLanguage(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnLanguageChosen(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnApplyLanguage(const ApplyLanguage& message);
+    platform::LRESULT OnLanguageChosen(const LanguageChosen& message);
     // The handler a message map entry names, null when the frame has none.
     static const char* MessageHandlerName(unsigned message);
 

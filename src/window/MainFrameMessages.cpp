@@ -1,5 +1,5 @@
 // The main frame's message map: every numbered message of the workers and
-// dialogs goes to its named handler.
+// dialogs goes, as the struct it carries, to its named handler.
 #include "window/MainFrame.h"
 
 #include "resources/Messages.h"
@@ -8,48 +8,39 @@
 
 namespace {
 
-using Handler = platform::LRESULT (CMainFrame::*)(platform::WPARAM, platform::LPARAM);
+using platform::Entry;
 
-struct MessageMapEntry {
-    unsigned message;
-    Handler handler;
-    const char* name;
+// Each entry names the struct its message carries and the handler that takes it.
+constexpr platform::MessageMapEntry<CMainFrame> kMessageMap[] = {
+    Entry<Mp3Found, &CMainFrame::OnMp3Found>("OnMp3Found"),
+    Entry<DownloadProgress, &CMainFrame::OnDownloadProgress>("OnDownloadProgress"),
+    Entry<DownloadSize, &CMainFrame::OnDownloadSize>("OnDownloadSize"),
+    Entry<FileStatus, &CMainFrame::OnFileStatus>("OnFileStatus"),
+    Entry<DownloadTimeLeft, &CMainFrame::OnDownloadTimeLeft>("OnDownloadTimeLeft"),
+    Entry<DownloadRate, &CMainFrame::OnDownloadRate>("OnDownloadRate"),
+    Entry<FileSizeProbed, &CMainFrame::OnFileSizeProbed>("OnFileSizeProbed"),
+    Entry<ClearHistory, &CMainFrame::OnClearHistory>("OnClearHistory"),
+    Entry<PageResult, &CMainFrame::OnPageResult>("OnPageResult"),
+    Entry<FetchStep, &CMainFrame::OnFetchStep>("OnFetchStep"),
+    Entry<DownloadDeclined, &CMainFrame::OnDownloadDeclined>("OnDownloadDeclined"),
+    Entry<DownloadDone, &CMainFrame::OnDownloadDone>("OnDownloadDone"),
+    Entry<DownloadFailed, &CMainFrame::OnDownloadFailed>("OnDownloadFailed"),
+    Entry<DownloadRetrying, &CMainFrame::OnDownloadRetrying>("OnDownloadRetrying"),
+    Entry<DownloadValidators, &CMainFrame::OnDownloadValidators>("OnDownloadValidators"),
+    Entry<PageFinished, &CMainFrame::OnPageFinished>("OnPageFinished"),
+    Entry<PageCapped, &CMainFrame::OnPageCapped>("OnPageCapped"),
+    Entry<PageBodyCapped, &CMainFrame::OnPageBodyCapped>("OnPageBodyCapped"),
+    Entry<UserEngineFind, &CMainFrame::OnUserEngineFound>("OnUserEngineFound"),
+    Entry<UserEnginePage, &CMainFrame::OnUserEnginePage>("OnUserEnginePage"),
+    Entry<UserEngineFirstPage, &CMainFrame::OnUserEngineFirstPage>("OnUserEngineFirstPage"),
+    Entry<UserEngineEnded, &CMainFrame::OnUserEngineEnded>("OnUserEngineEnded"),
+    Entry<ApplyLanguage, &CMainFrame::OnApplyLanguage>("OnApplyLanguage"),
+    Entry<LanguageChosen, &CMainFrame::OnLanguageChosen>("OnLanguageChosen"),
 };
 
-const MessageMapEntry kMessageMap[] = {
-    {WM_MP3_FOUND, &CMainFrame::OnMp3Found, "OnMp3Found"},
-    {WM_DOWNLOAD_PROGRESS, &CMainFrame::OnDownloadProgress, "OnDownloadProgress"},
-    {WM_DOWNLOAD_SIZE, &CMainFrame::OnDownloadSize, "OnDownloadSize"},
-    {WM_FILE_STATUS, &CMainFrame::OnFileStatus, "OnFileStatus"},
-    {WM_DOWNLOAD_TIME_LEFT, &CMainFrame::OnDownloadTimeLeft, "OnDownloadTimeLeft"},
-    {WM_DOWNLOAD_RATE, &CMainFrame::OnDownloadRate, "OnDownloadRate"},
-    {WM_FILE_SIZE_PROBED, &CMainFrame::OnFileSizeProbed, "OnFileSizeProbed"},
-    {WM_CLEAR_HISTORY, &CMainFrame::OnClearHistory, "OnClearHistory"},
-    {WM_PAGE_RESULT, &CMainFrame::OnPageResult, "OnPageResult"},
-    {WM_FETCH_STEP, &CMainFrame::OnFetchStep, "OnFetchStep"},
-    {WM_DOWNLOAD_DECLINED, &CMainFrame::OnDownloadDeclined, "OnDownloadDeclined"},
-    {WM_DOWNLOAD_DONE, &CMainFrame::OnDownloadDone, "OnDownloadDone"},
-    {WM_DOWNLOAD_FAILED, &CMainFrame::OnDownloadFailed, "OnDownloadFailed"},
-    {WM_DOWNLOAD_RETRYING, &CMainFrame::OnDownloadRetrying, "OnDownloadRetrying"},
-    {WM_DOWNLOAD_VALIDATORS, &CMainFrame::OnDownloadValidators, "OnDownloadValidators"},
-    {WM_PAGE_FINISHED, &CMainFrame::OnPageFinished, "OnPageFinished"},
-    {WM_PAGE_CAPPED, &CMainFrame::OnPageCapped, "OnPageCapped"},
-    {WM_PAGE_BODY_CAPPED, &CMainFrame::OnPageBodyCapped, "OnPageBodyCapped"},
-    {WM_USER_ENGINE_FOUND, &CMainFrame::OnUserEngineFound, "OnUserEngineFound"},
-    {WM_USER_ENGINE_PAGE, &CMainFrame::OnUserEnginePage, "OnUserEnginePage"},
-    {WM_USER_ENGINE_FIRST_PAGE, &CMainFrame::OnUserEngineFirstPage, "OnUserEngineFirstPage"},
-    {WM_USER_ENGINE_ENDED, &CMainFrame::OnUserEngineEnded, "OnUserEngineEnded"},
-    {WM_APPLY_LANGUAGE, &CMainFrame::OnApplyLanguage, "OnApplyLanguage"},
-    {WM_LANGUAGE_CHOSEN, &CMainFrame::OnLanguageChosen, "OnLanguageChosen"},
-};
-
-const MessageMapEntry* FindMessage(unsigned message)
+const platform::MessageMapEntry<CMainFrame>* FindMessage(unsigned message)
 {
-    for (const MessageMapEntry& entry : kMessageMap) {
-        if (entry.message == message)
-            return &entry;
-    }
-    return nullptr;
+    return platform::FindEntry<CMainFrame>(kMessageMap, message);
 }
 
 }  // namespace
@@ -64,19 +55,19 @@ platform::LRESULT CMainFrame::OnMessage(unsigned message, platform::WPARAM wPara
     // The play list's listings and tag batches belong to the view that shows them.
     if (message == WM_PLAYLIST_TAGS || message == WM_PLAYLIST_LISTED)
         return m_wndView != nullptr ? m_wndView->OnMessage(message, wParam, lParam) : 0;
-    const MessageMapEntry* entry = FindMessage(message);
+    const platform::MessageMapEntry<CMainFrame>* entry = FindMessage(message);
     if (entry == nullptr)
         return 0;  // the workers' end notices among others: nothing to do
-    return (this->*entry->handler)(wParam, lParam);
+    return entry->handle(*this, wParam, lParam);
 }
 
 const char* CMainFrame::MessageHandlerName(unsigned message)
 {
-    const MessageMapEntry* entry = FindMessage(message);
+    const platform::MessageMapEntry<CMainFrame>* entry = FindMessage(message);
     return entry != nullptr ? entry->name : nullptr;
 }
 
-platform::LRESULT CMainFrame::OnApplyLanguage(platform::WPARAM, platform::LPARAM)
+platform::LRESULT CMainFrame::OnApplyLanguage(const ApplyLanguage&)
 {
     if (m_wndView != nullptr)
         m_wndView->ApplyLanguage();
@@ -84,13 +75,13 @@ platform::LRESULT CMainFrame::OnApplyLanguage(platform::WPARAM, platform::LPARAM
     return 0;
 }
 
-platform::LRESULT CMainFrame::OnLanguageChosen(platform::WPARAM, platform::LPARAM)
+platform::LRESULT CMainFrame::OnLanguageChosen(const LanguageChosen&)
 {
     return 0;
 }
 
 // --- keyword histories
-platform::LRESULT CMainFrame::OnClearHistory(platform::WPARAM, platform::LPARAM)
+platform::LRESULT CMainFrame::OnClearHistory(const ClearHistory&)
 {
     m_wndView->m_cboArtist->EraseHistory(true);
     m_wndView->m_cboSong->EraseHistory(true);

@@ -6,6 +6,7 @@
 #include "platform/Files.h"
 #include "platform/MessageChannel.h"
 #include "search/OpenSearchDescription.h"
+#include "window/library/PlayListMessages.h"
 
 #include <QRect>
 #include <QTimer>
@@ -139,9 +140,9 @@ public:
     // Adds the listed rows still to come for at most one slice of a frame;
     // true when every row is in.
     bool FillPlayListSlice();
-    platform::LRESULT OnPlayListListed(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnPlayListListed(const PlayListListed& message);
     void ContinuePlayListFill(std::uint64_t fill);
-    platform::LRESULT OnPlayListTags(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnPlayListTags(const PlayListTags& message);
     // What a found file's Status column says about the music folder and the
     // download list (window/search/FoundFileStates.cpp): all rows after a
     // change of either, one row when it is added or probed.
@@ -188,7 +189,7 @@ public:
     // The music folder with its trailing separator.
     std::string MusicFolder() const;
     // The slot of a worker's item, or null when its row has gone.
-    DownloadSlot* SlotOf(const DownloadItem* item);
+    DownloadSlot* SlotOf(int slot);
     // Language pass (settings/ViewLanguage.cpp); help and home page (settings/ViewHelp.cpp).
     void ApplyLanguage();
     void SelectTabImages();

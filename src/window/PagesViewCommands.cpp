@@ -79,8 +79,12 @@ platform::LRESULT CPagesView::OnMessage(unsigned message, platform::WPARAM wPara
     case WM_DOWNLOAD_CLEAR_ITEM: return OnDownloadClearItem(wParam, lParam);
     case WM_DOWNLOAD_RESUME_ITEM: return OnDownloadResumeItem(wParam, lParam);
     case WM_DOWNLOAD_RETRY_ITEM: return OnDownloadRetryItem(wParam, lParam);
-    case WM_PLAYLIST_TAGS: return OnPlayListTags(wParam, lParam);
-    case WM_PLAYLIST_LISTED: return OnPlayListListed(wParam, lParam);
+    case WM_PLAYLIST_TAGS:
+        return platform::Dispatch<PlayListTags>(message, wParam, lParam,
+                                                [this](const PlayListTags& tags) { return OnPlayListTags(tags); });
+    case WM_PLAYLIST_LISTED:
+        return platform::Dispatch<PlayListListed>(
+            message, wParam, lParam, [this](const PlayListListed& listed) { return OnPlayListListed(listed); });
     default: return 0;
     }
 }

@@ -68,7 +68,8 @@ protected:
         m_records = receiver.Records();
         std::vector<std::string> seen;
         for (const auto& r : m_records) {
-            if (r.message != WM_DOWNLOAD_FINISHED) {
+            // A status text names the found file's row, not the download's slot.
+            if (r.message != WM_DOWNLOAD_FINISHED && r.message != WM_FILE_STATUS) {
                 EXPECT_EQ(r.item.nSlot, 7) << r.message;
             }
             switch (r.message) {
@@ -76,10 +77,10 @@ protected:
                 if (everything || (r.text.rfind("Resol", 0) != 0 && r.text.rfind("Connect", 0) != 0))
                     seen.push_back(r.text);
                 break;
-            case WM_DOWNLOAD_SIZE: seen.push_back("size " + std::to_string(r.lParam)); break;
+            case WM_DOWNLOAD_SIZE: seen.push_back("size " + std::to_string(r.value)); break;
             case WM_DOWNLOAD_PROGRESS:
                 if (everything)
-                    seen.push_back("progress " + std::to_string(r.lParam));
+                    seen.push_back("progress " + std::to_string(r.value));
                 break;
             case WM_DOWNLOAD_RATE:
             case WM_DOWNLOAD_TIME_LEFT:
@@ -90,11 +91,11 @@ protected:
             case WM_DOWNLOAD_DONE: seen.push_back("done"); break;
             case WM_DOWNLOAD_FAILED: seen.push_back("failed " + r.text); break;
             case WM_DOWNLOAD_CHECKED: seen.push_back("checked"); break;
-            case WM_DOWNLOAD_RESUMED: seen.push_back("resume " + std::to_string(r.lParam)); break;
+            case WM_DOWNLOAD_RESUMED: seen.push_back("resume " + std::to_string(r.value)); break;
             case WM_DOWNLOAD_RESTARTED: seen.push_back("restart " + r.text); break;
             case WM_DOWNLOAD_RETRYING: seen.push_back(r.text); break;
             case WM_DOWNLOAD_VALIDATORS: break;
-            case WM_DOWNLOAD_FINISHED: seen.push_back("finished " + std::to_string(r.wParam)); break;
+            case WM_DOWNLOAD_FINISHED: seen.push_back("finished " + std::to_string(r.failed)); break;
             default: seen.push_back("message " + std::to_string(r.message));
             }
         }

@@ -29,14 +29,13 @@ protected:
             if (r.message == WM_FILE_STATUS || r.message == WM_FILE_SIZE_PROBED) {
                 EXPECT_EQ(r.item.nItem, 7);
                 EXPECT_EQ(r.item.nSearchId, 42u);
-                EXPECT_EQ(r.item.strFileName, "song.mp3");
             }
             if (r.message == WM_FILE_STATUS)
                 seen.push_back(r.text);
             else if (r.message == WM_FILE_SIZE_PROBED)
-                seen.push_back("size " + std::to_string(r.lParam));
+                seen.push_back("size " + std::to_string(r.value));
             else if (r.message == WM_PROBE_FINISHED)
-                seen.push_back("finished " + std::to_string(r.wParam));
+                seen.push_back("finished " + std::to_string(r.failed));
             else
                 seen.push_back("message " + std::to_string(r.message));
         }
@@ -119,7 +118,7 @@ TEST_F(ProbeTest, AnUnresolvableHostStaysAtResolvingAndShowsNothingElse)
     EXPECT_EQ(records[0].item.nItem, 3);
     // The failure is posted to the main frame, which does nothing with it.
     EXPECT_EQ(records[1].message, WM_PROBE_FINISHED);
-    EXPECT_EQ(records[1].wParam, 1u);
+    EXPECT_EQ(records[1].failed, 1);
     EXPECT_EQ(info.m_strError, "An error occurred connecting to the server, Error:6");
 }
 

@@ -137,7 +137,7 @@ TEST(ProbeQueue, RunsAtMostSixteenProbesAndTheRestInArrivalOrder)
     std::set<int> sized;
     for (const auto& r : receiver.Records()) {
         if (r.message == WM_FILE_SIZE_PROBED) {
-            EXPECT_EQ(r.lParam, r.item.nItem + 1);
+            EXPECT_EQ(r.value, static_cast<std::uint64_t>(r.item.nItem + 1));
             sized.insert(r.item.nItem);
         } else if (IsAvailable(r, 1)) {
             EXPECT_EQ(sized.count(r.item.nItem), 1u);

@@ -31,9 +31,9 @@ std::vector<std::string> Probe(const std::string& url, platform::HttpConnections
         if (r.message == WM_FILE_STATUS)
             seen.push_back(r.text);
         else if (r.message == WM_FILE_SIZE_PROBED)
-            seen.push_back("size " + std::to_string(r.lParam));
+            seen.push_back("size " + std::to_string(r.value));
         else
-            seen.push_back("message " + std::to_string(r.message) + " " + std::to_string(r.wParam));
+            seen.push_back("message " + std::to_string(r.message) + " " + std::to_string(r.failed));
     }
     return seen;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "download/DownloadItem.h"
-#include "download/DownloadNotices.h"
+#include "download/DownloadMessages.h"
 #include "platform/MessageChannel.h"
 #include "resources/Messages.h"
 
@@ -13,17 +13,16 @@
 #include <string>
 #include <vector>
 
-// A main window for probe and download tests: records every message with a
-// copy of the DownloadItem behind wParam and the text behind lParam of the
-// messages that carry one.
+// A main window for probe and download tests: records every message with
+// the row, search or slot it names and its text or number.
 class ProbeReceiver final : public platform::MessageReceiver {
 public:
     struct Record {
         unsigned message = 0;
-        DownloadItem item;
+        DownloadItem item;  // what the message names: nItem and nSearchId, or nSlot
         std::string text;
-        platform::WPARAM wParam = 0;
-        platform::LPARAM lParam = 0;
+        int failed = 0;     // a worker's end: 1 after a failure
+        std::uint64_t value = 0;
     };
 
     ProbeReceiver() { platform::SetMainWindow(this); }
@@ -31,17 +30,40 @@ public:
 
     platform::LRESULT OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam) override
     {
-        Record record{message, {}, {}, wParam, lParam};
-        const bool hasItem = message != WM_PROBE_FINISHED && message != WM_DOWNLOAD_FINISHED;
-        if (hasItem && wParam != 0)
-            record.item = *reinterpret_cast<const DownloadItem*>(wParam);
-        const bool hasText = message == WM_FILE_STATUS || message == WM_DOWNLOAD_RATE ||
-                             message == WM_DOWNLOAD_TIME_LEFT || message == WM_DOWNLOAD_FAILED ||
-                             message == WM_DOWNLOAD_RESTARTED;
-        if (hasText && lParam != 0)
-            record.text = reinterpret_cast<const char*>(lParam);
-        if (message == WM_DOWNLOAD_RETRYING && lParam != 0)
-            record.text = reinterpret_cast<const RetryNotice*>(lParam)->strText;
+        Record record{message, {}, {}, 0, 0};
+        const auto slot = [&](int nSlot) { record.item.nSlot = nSlot; };
+        platform::Dispatch<FileStatus, FileSizeProbed, ProbeFinished, DownloadSize, DownloadProgress, DownloadRate,
+                           DownloadTimeLeft, DownloadDone, DownloadDeclined, DownloadFailed, DownloadRetrying,
+                           DownloadResumed, DownloadRestarted, DownloadChecked, DownloadValidators, DownloadFinished>(
+            message, wParam, lParam,
+            platform::Overloaded{
+                [&](const FileStatus& m) {
+                    record.item.nItem = m.row;
+                    record.item.nSearchId = m.searchId;
+                    record.text = m.text;
+                },
+                [&](const FileSizeProbed& m) {
+                    record.item.nItem = m.row;
+                    record.item.nSearchId = m.searchId;
+                    record.value = m.size;
+                },
+                [&](const ProbeFinished& m) { record.failed = m.failed ? 1 : 0; },
+                [&](const DownloadFinished& m) { record.failed = m.failed ? 1 : 0; },
+                [&](const DownloadSize& m) { slot(m.slot), record.value = m.length; },
+                [&](const DownloadProgress& m) { slot(m.slot), record.value = m.bytes; },
+                [&](const DownloadResumed& m) { slot(m.slot), record.value = m.from; },
+                [&](const DownloadRate& m) { slot(m.slot), record.text = m.text; },
+                [&](const DownloadTimeLeft& m) { slot(m.slot), record.text = m.text; },
+                [&](const DownloadRestarted& m) { slot(m.slot), record.text = m.reason; },
+                [&](const DownloadRetrying& m) { slot(m.slot), record.text = m.notice.strText; },
+                [&](const DownloadFailed& m) {
+                    slot(m.slot);
+                    record.item.nItem = m.row;
+                    record.item.nSearchId = m.searchId;
+                    record.text = m.text;
+                },
+                [&](const auto& m) { slot(m.slot); },  // done, declined, checked, validators
+            });
         if (onMessage)
             onMessage(record);
         std::lock_guard lock(m_mutex);

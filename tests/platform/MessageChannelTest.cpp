@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <memory>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -171,6 +172,48 @@ TEST(MessageChannel, PostedPayloadsOutliveTheirSenderUntilHandled)
     ASSERT_TRUE(ProcessUntil([&] { return receiver.texts.size() == 2; }));
     EXPECT_EQ(receiver.texts, (std::vector<std::string>{"1 text 1", "3 text 3"}));
     EXPECT_TRUE(dropped.expired());
+    ClearMainWindow(&receiver);
+}
+
+struct Note {
+    static constexpr unsigned kMessage = WM_USER + 50;
+    std::string text;
+    int number = 0;
+};
+
+// The typed doors: a send's struct is the sender's while it waits and the
+// handler's result comes back; a posted struct is the channel's copy, read
+// after its sender has gone; a run goes in order; a raw message of the same
+// number is not taken for the struct.
+TEST(MessageChannel, TypedMessagesTravelByValueThroughTheOneDispatcher)
+{
+    TestApplication app;
+    QObject window;
+    struct NoteReceiver final : MessageReceiver {
+        LRESULT OnMessage(unsigned message, WPARAM wParam, LPARAM lParam) override
+        {
+            return Dispatch<Note>(message, wParam, lParam, [this](const Note& note) {
+                seen.push_back(note.text + " " + std::to_string(note.number));
+                return LRESULT{note.number == 21 ? 42 : 0};  // a run pauses at a result
+            });
+        }
+        std::vector<std::string> seen;
+    } receiver;
+    SetMainWindow(&receiver, &window);
+    std::atomic<LRESULT> result{0};
+    ASSERT_TRUE(AfxBeginThread([&] {
+        result = Send(Note{"sent", 21});
+        Post(Note{std::string(100, 'p'), 1});  // longer than a short string, so it lives on the heap
+        const std::vector<Note> run{{"run", 2}, {"run", 3}};
+        SendEach(std::span<const Note>(run));
+        PostMessage(Note::kMessage, 0, 0);  // raw: handled by nothing
+        Post(Note{"last", 4});
+        return 0u;
+    }));
+    ASSERT_TRUE(ProcessUntil([&] { return RunningWorkerCount() == 0 && receiver.seen.size() >= 5; }));
+    EXPECT_EQ(result, 42);
+    EXPECT_EQ(receiver.seen,
+              (std::vector<std::string>{"sent 21", std::string(100, 'p') + " 1", "run 2", "run 3", "last 4"}));
     ClearMainWindow(&receiver);
 }
 

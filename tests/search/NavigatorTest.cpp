@@ -71,7 +71,7 @@ protected:
             if (r.message == WM_MP3_FOUND)
                 out.push_back("mp3 " + r.text);
             else if (r.message == WM_PAGE_RESULT)
-                out.push_back("page " + r.text + " " + std::to_string(r.lParam));
+                out.push_back("page " + r.text + " " + std::to_string(r.value));
             else if (r.message == WM_PAGE_FINISHED)
                 out.push_back("finished");
             else if (r.message != WM_FETCH_STEP)

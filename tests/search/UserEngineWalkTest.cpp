@@ -90,7 +90,7 @@ TEST_F(UserEngineWalkTest, NumberedPagesEndAtThePageWithNothingNewOrAtTheCap)
     ASSERT_TRUE(walk.Start("a", ""));
     ASSERT_TRUE(fresh.WaitFor(WM_USER_ENGINE_ENDED, 1, kWait));
     EXPECT_EQ(endless.RequestCount(), static_cast<std::size_t>(CUserEngineWalk::kMaxPages));
-    EXPECT_EQ(fresh.Records(WM_USER_ENGINE_ENDED)[0].lParam, 3);
+    EXPECT_EQ(fresh.Records(WM_USER_ENGINE_ENDED)[0].value, 3);
 }
 
 TEST_F(UserEngineWalkTest, LinkedPagesFollowTheStartLinkAndFeedsTheirNextPage)

@@ -2,7 +2,7 @@
 
 #include "platform/MessageChannel.h"
 #include "resources/Messages.h"
-#include "search/UserEngineWalk.h"
+#include "search/SearchMessages.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -14,15 +14,15 @@
 namespace testing_support {
 
 // A main window for engine tests: records every message in arrival order,
-// copying the text behind wParam of the messages that carry one. Installed as
+// with the URL and number of the search messages that carry them. Installed as
 // the main window in direct mode for its lifetime, so handlers run on the
 // sender's thread, one at a time.
 class RecordingReceiver final : public platform::MessageReceiver {
 public:
     struct Record {
         unsigned message = 0;
-        std::string text;      // copied from wParam for WM_MP3_FOUND, WM_PAGE_RESULT and WM_PAGE_CAPPED
-        platform::LPARAM lParam = 0;
+        std::string text;      // the URL of a found file or a page
+        platform::LPARAM value = 0;  // a page: 1 with MP3 links, else -1; otherwise the engine's number
         std::string name;      // a user engine's found file: the name it is saved under
     };
 
@@ -31,19 +31,20 @@ public:
 
     platform::LRESULT OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam) override
     {
-        Record record{message, {}, lParam, {}};
-        if ((message == WM_MP3_FOUND || message == WM_PAGE_RESULT || message == WM_PAGE_CAPPED) && wParam != 0)
-            record.text = reinterpret_cast<const char*>(wParam);
-        // A user engine's walk: the URL, and its file name or whether its page held any.
-        if (message == WM_USER_ENGINE_FOUND && wParam != 0) {
-            const auto* find = reinterpret_cast<const UserEngineFind*>(wParam);
-            record.text = find->url;
-            record.name = find->fileName;
-        } else if (message == WM_USER_ENGINE_PAGE && wParam != 0) {
-            const auto* page = reinterpret_cast<const UserEnginePage*>(wParam);
-            record.text = page->url;
-            record.lParam = page->found ? 1 : -1;
-        }
+        Record record{message, {}, 0, {}};
+        platform::Dispatch<Mp3Found, PageResult, PageCapped, PageFinished, UserEngineFind, UserEnginePage,
+                           UserEngineFirstPage, UserEngineEnded>(
+            message, wParam, lParam,
+            platform::Overloaded{
+                [&](const Mp3Found& m) { record = {message, m.url, m.engine, {}}; },
+                [&](const PageResult& m) { record = {message, m.url, m.found ? 1 : -1, {}}; },
+                [&](const PageCapped& m) { record = {message, m.url, 0, {}}; },
+                [&](const PageFinished& m) { record = {message, {}, m.engine, {}}; },
+                [&](const UserEngineFind& m) { record = {message, m.url, m.engine, m.fileName}; },
+                [&](const UserEnginePage& m) { record = {message, m.url, m.found ? 1 : -1, {}}; },
+                [&](const UserEngineFirstPage& m) { record = {message, {}, m.engine, {}}; },
+                [&](const UserEngineEnded& m) { record = {message, {}, m.engine, {}}; },
+            });
         if (onMessage)
             onMessage(record);
         std::lock_guard lock(m_mutex);

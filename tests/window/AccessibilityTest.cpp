@@ -13,6 +13,7 @@
 #include "window/settings/HelpWindow.h"
 #include "window/settings/LanguageDlg.h"
 #include "window/settings/OptionsDlg.h"
+#include "window/settings/SettingsMessages.h"
 #include "window/settings/Translate.h"
 
 #include <QAccessible>
@@ -111,7 +112,7 @@ protected:
     void Apply(const std::string& language)
     {
         m_frame->m_strLanguage = language;
-        m_frame->OnMessage(WM_APPLY_LANGUAGE, 0, 0);
+        platform::Deliver(*m_frame, ApplyLanguage{});
     }
 };
 

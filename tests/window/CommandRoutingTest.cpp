@@ -155,56 +155,53 @@ TEST_F(ShellTest, MessagesOfTheMapReachTheirHandlers)
 {
     // Each message is delivered as the channel delivers it and checked by
     // what its handler does, the search progress bar's rules among them.
-    const auto w = [](const void* pointer) { return reinterpret_cast<platform::WPARAM>(pointer); };
+    const auto deliver = [this](const auto& message) { return platform::Deliver(*m_frame, message); };
     CPagesView& view = *m_view;
     view.m_bPlaySound = 0;
     CProgressCtrl& bar = *view.m_ctlProgress;
     EXPECT_EQ(bar.GetRangeMin(), 0);
     EXPECT_EQ(bar.GetRangeMax(), 1000);
     bar.SetPos(0);
-    m_frame->OnMessage(WM_FETCH_STEP, 0, 0);
+    deliver(FetchStep{});
     EXPECT_EQ(bar.GetPos(), 10);
     const std::string page = "http://nowhere.test/index.asp?start=1";
-    m_frame->OnMessage(WM_PAGE_RESULT, w(page.c_str()), -1);
+    deliver(PageResult{page, false});
     EXPECT_EQ(bar.GetPos(), 1000) << "a page result fills the bar";
     EXPECT_EQ(view.m_lstEngines->GetItemImage(0), IMG_ENGINE_NO_RESULTS);
-    m_frame->OnMessage(WM_FETCH_STEP, 0, 0);
+    deliver(FetchStep{});
     EXPECT_EQ(bar.GetPos(), 10) << "a step past the top starts again from the bottom";
 
     const std::string url = "http://127.0.0.1:1/music/song.mp3";
-    m_frame->OnMessage(WM_MP3_FOUND, w(url.c_str()), 0);
+    deliver(Mp3Found{url, 1});
     ASSERT_EQ(view.m_lstFiles->GetItemCount(), 1);
     EXPECT_EQ(view.m_lstFiles->GetItemText(0, CFoundFilesModel::Name), "song.mp3");
     EXPECT_EQ(view.m_stcFilesCount->text(), QStringLiteral("1"));
     EXPECT_EQ(bar.GetPos(), 20);
 
-    DownloadItem item;
-    item.nSearchId = view.m_nFilesSearchId;
-    m_frame->OnMessage(WM_FILE_SIZE_PROBED, w(&item), 123);
-    const char* available = "Avaliable";
-    m_frame->OnMessage(WM_FILE_STATUS, w(&item), reinterpret_cast<platform::LPARAM>(available));
+    deliver(FileSizeProbed{0, view.m_nFilesSearchId, 123});
+    deliver(FileStatus{0, view.m_nFilesSearchId, "Avaliable"});
     EXPECT_EQ(view.m_lstFiles->GetItemText(0, CFoundFilesModel::Size), "123");
     EXPECT_EQ(view.m_lstFiles->GetItemText(0, CFoundFilesModel::Status), "Avaliable");
     EXPECT_EQ(view.m_stcAvailableCount->text(), QStringLiteral("1"));
 
     view.m_cboArtist->PushHistoryItem("abba");
     view.m_cboSong->PushHistoryItem("waterloo");
-    m_frame->OnMessage(WM_CLEAR_HISTORY, 0, 0);
+    deliver(ClearHistory{});
     EXPECT_EQ(view.m_cboArtist->count() + view.m_cboSong->count(), 0);
 
-    m_frame->OnMessage(WM_PAGE_CAPPED, w(page.c_str()), 0);
+    deliver(PageCapped{page});
     EXPECT_NE(m_frame->m_wndStatusBar->currentMessage().indexOf(QString::fromStdString(page)), -1);
 
     // The workers' end notices have no handler: no box, no change.
-    m_frame->OnMessage(WM_PROBE_FINISHED, 1, 0);
-    m_frame->OnMessage(WM_DOWNLOAD_FINISHED, 1, 0);
+    deliver(ProbeFinished{true});
+    deliver(DownloadFinished{true});
     EXPECT_TRUE(m_responder.Texts().empty());
     EXPECT_EQ(view.m_lstFiles->GetItemCount(), 1);
 
     // A worker's message is handled on this thread while the worker waits.
     std::atomic<bool> returned{false};
     ASSERT_TRUE(platform::AfxBeginThread([&] {
-        platform::SendMessage(WM_APPLY_LANGUAGE, 0, 0);
+        platform::Send(ApplyLanguage{});
         returned = true;
         return 0u;
     }));

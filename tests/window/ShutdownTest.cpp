@@ -46,7 +46,7 @@ TEST_F(ShellTest, ExitRunsTheCloseOrderAndEmptiesTempOfItsFilesOnly)
     EXPECT_TRUE(std::filesystem::exists(temp / "keep" / "inner.txt"));
 
     // Closed means no more messages reach the window.
-    EXPECT_EQ(platform::SendMessage(WM_APPLY_LANGUAGE, 0, 0), 0);
+    EXPECT_EQ(platform::Send(ApplyLanguage{}), 0);
     steps.clear();
     m_frame->close();
     EXPECT_TRUE(steps.empty()) << "the close order runs once";
@@ -146,7 +146,7 @@ TEST_F(FailingStartTest, AMainWindowThatCannotBeCreatedIsReportedAndNeverShown)
         CTunorvaApp app;
         EXPECT_FALSE(app.InitInstance());
         EXPECT_EQ(app.MainWindow(), nullptr);
-        EXPECT_EQ(platform::SendMessage(WM_APPLY_LANGUAGE, 0, 0), 0) << "no main window was registered";
+        EXPECT_EQ(platform::Send(ApplyLanguage{}), 0) << "no main window was registered";
     }
     EXPECT_EQ(responder.Texts(), std::vector<std::string>{"Tunorva could not create its main window."});
     CMainFrame::SetFailCreationForTesting(false);

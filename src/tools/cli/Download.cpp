@@ -2,12 +2,11 @@
 #include "Field.h"
 
 #include "download/DownloadControl.h"
-#include "download/DownloadNotices.h"
+#include "download/DownloadMessages.h"
 #include "download/HttpDownload.h"
 #include "platform/LoginPrompt.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageChannel.h"
-#include "resources/Messages.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -89,31 +88,33 @@ public:
 
     platform::LRESULT OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam) override
     {
-        const auto* text = reinterpret_cast<const char*>(lParam);
-        switch (message) {
-        case WM_FILE_STATUS: std::printf("status\t%s\n", Field(text).c_str()); break;
-        case WM_DOWNLOAD_SIZE: std::printf("size\t%llu\n", static_cast<unsigned long long>(lParam)); break;
-        case WM_DOWNLOAD_PROGRESS: std::printf("progress\t%llu\n", static_cast<unsigned long long>(lParam)); break;
-        case WM_DOWNLOAD_RATE: std::printf("rate\t%s\n", Field(text).c_str()); break;
-        case WM_DOWNLOAD_TIME_LEFT: std::printf("left\t%s\n", Field(text).c_str()); break;
-        case WM_DOWNLOAD_DECLINED: std::printf("declined\n"); break;
-        case WM_DOWNLOAD_DONE:
-            m_bDone = true;
-            std::printf("done\n");
-            break;
-        case WM_DOWNLOAD_FAILED: std::printf("error\t%s\n", Field(text).c_str()); break;
-        case WM_DOWNLOAD_FINISHED: std::printf("finished\t%d\n", wParam == 0 ? 0 : 1); break;
-        case WM_DOWNLOAD_RESUMED: std::printf("resume\t%llu\n", static_cast<unsigned long long>(lParam)); break;
-        case WM_DOWNLOAD_RESTARTED: std::printf("restart\t%s\n", Field(text).c_str()); break;
-        case WM_DOWNLOAD_CHECKED: std::printf("check\tok\n"); break;
-        case WM_DOWNLOAD_RETRYING: {
-            const auto* notice = reinterpret_cast<const RetryNotice*>(lParam);
-            std::printf("retry\t%d\t%d\t%llu\t%s\n", notice->nTry, notice->nOf,
-                        static_cast<unsigned long long>(notice->nWaitMs), Field(notice->strCause).c_str());
-            break;
-        }
-        default: break;
-        }
+        using ull = unsigned long long;
+        platform::Dispatch<FileStatus, DownloadSize, DownloadProgress, DownloadRate, DownloadTimeLeft, DownloadDeclined,
+                           DownloadDone, DownloadFailed, DownloadFinished, DownloadResumed, DownloadRestarted,
+                           DownloadChecked, DownloadRetrying>(
+            message, wParam, lParam,
+            platform::Overloaded{
+                [](const FileStatus& m) { std::printf("status\t%s\n", Field(m.text).c_str()); },
+                [](const DownloadSize& m) { std::printf("size\t%llu\n", static_cast<ull>(m.length)); },
+                [](const DownloadProgress& m) { std::printf("progress\t%llu\n", static_cast<ull>(m.bytes)); },
+                [](const DownloadRate& m) { std::printf("rate\t%s\n", Field(m.text).c_str()); },
+                [](const DownloadTimeLeft& m) { std::printf("left\t%s\n", Field(m.text).c_str()); },
+                [](const DownloadDeclined&) { std::printf("declined\n"); },
+                [this](const DownloadDone&) {
+                    m_bDone = true;
+                    std::printf("done\n");
+                },
+                [](const DownloadFailed& m) { std::printf("error\t%s\n", Field(m.text).c_str()); },
+                [](const DownloadFinished& m) { std::printf("finished\t%d\n", m.failed ? 1 : 0); },
+                [](const DownloadResumed& m) { std::printf("resume\t%llu\n", static_cast<ull>(m.from)); },
+                [](const DownloadRestarted& m) { std::printf("restart\t%s\n", Field(m.reason).c_str()); },
+                [](const DownloadChecked&) { std::printf("check\tok\n"); },
+                [](const DownloadRetrying& m) {
+                    const RetryNotice& notice = m.notice;
+                    std::printf("retry\t%d\t%d\t%llu\t%s\n", notice.nTry, notice.nOf, static_cast<ull>(notice.nWaitMs),
+                                Field(notice.strCause).c_str());
+                },
+            });
         std::fflush(stdout);
         return 0;
     }

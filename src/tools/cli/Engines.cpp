@@ -4,10 +4,10 @@
 
 #include "platform/MessageChannel.h"
 #include "platform/WorkerThreads.h"
-#include "resources/Messages.h"
 #include "search/EngineAdder.h"
 #include "search/EngineConfig.h"
 #include "search/NavigateToMp3.h"
+#include "search/SearchMessages.h"
 #include "search/SearchQuery.h"
 #include "search/UserEngineFolder.h"
 #include "search/UserEngineWalk.h"
@@ -65,40 +65,33 @@ public:
     platform::LRESULT OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam) override
     {
         std::lock_guard lock(m_mutex);
-        switch (message) {
-        case WM_MP3_FOUND:
-            Found(static_cast<std::size_t>(lParam) - 1, reinterpret_cast<const char*>(wParam));
-            break;
-        case WM_PAGE_RESULT: {
-            const std::string url = reinterpret_cast<const char*>(wParam);
-            for (std::size_t i = 0; i < 2 && i < m_engines.size(); ++i) {
-                if (url.find(m_engines[i]->host) != std::string::npos) {
-                    Page(i, url, lParam == 1);
-                    break;
-                }
-            }
-            break;
-        }
-        case WM_PAGE_FINISHED:
-            if (lParam >= 1 && static_cast<std::size_t>(lParam) <= m_engines.size())
-                m_engines[static_cast<std::size_t>(lParam) - 1]->firstDone = true;
-            break;
-        case WM_USER_ENGINE_FOUND: {
-            const auto* find = reinterpret_cast<const UserEngineFind*>(wParam);
-            Found(2 + static_cast<std::size_t>(find->engine), find->url);
-            break;
-        }
-        case WM_USER_ENGINE_PAGE: {
-            const auto* page = reinterpret_cast<const UserEnginePage*>(wParam);
-            Page(2 + static_cast<std::size_t>(page->engine), page->url, page->found);
-            break;
-        }
-        case WM_USER_ENGINE_FIRST_PAGE:
-            if (2 + static_cast<std::size_t>(lParam) < m_engines.size())
-                m_engines[2 + static_cast<std::size_t>(lParam)]->firstDone = true;
-            break;
-        default: break;
-        }
+        platform::Dispatch<Mp3Found, PageResult, PageFinished, UserEngineFind, UserEnginePage, UserEngineFirstPage>(
+            message, wParam, lParam,
+            platform::Overloaded{
+                [this](const Mp3Found& found) { Found(static_cast<std::size_t>(found.engine) - 1, found.url.c_str()); },
+                [this](const PageResult& page) {
+                    for (std::size_t i = 0; i < 2 && i < m_engines.size(); ++i) {
+                        if (page.url.find(m_engines[i]->host) != std::string::npos) {
+                            Page(i, page.url, page.found);
+                            break;
+                        }
+                    }
+                },
+                [this](const PageFinished& finished) {
+                    if (finished.engine >= 1 && static_cast<std::size_t>(finished.engine) <= m_engines.size())
+                        m_engines[static_cast<std::size_t>(finished.engine) - 1]->firstDone = true;
+                },
+                [this](const UserEngineFind& find) {
+                    Found(2 + static_cast<std::size_t>(find.engine), find.url.c_str());
+                },
+                [this](const UserEnginePage& page) {
+                    Page(2 + static_cast<std::size_t>(page.engine), page.url, page.found);
+                },
+                [this](const UserEngineFirstPage& first) {
+                    if (2 + static_cast<std::size_t>(first.engine) < m_engines.size())
+                        m_engines[2 + static_cast<std::size_t>(first.engine)]->firstDone = true;
+                },
+            });
         return 0;
     }
 

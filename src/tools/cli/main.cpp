@@ -15,9 +15,9 @@
 #include "search/HtmlDocument.h"
 #include "search/LinkExtractor.h"
 #include "search/NavigateToMp3.h"
+#include "search/SearchMessages.h"
 #include "search/SearchQuery.h"
 #include "search/UserEngineFolder.h"
-#include "resources/Messages.h"
 
 #include <atomic>
 #include <chrono>
@@ -88,13 +88,15 @@ public:
         }
         if (!m_printSearch)
             return 0;
-        if (message == WM_MP3_FOUND)
-            std::printf("mp3\t%s\n", Field(reinterpret_cast<const char*>(wParam)).c_str());
-        else if (message == WM_PAGE_RESULT)
-            std::printf("page\t%s\t%ld\n", Field(reinterpret_cast<const char*>(wParam)).c_str(),
-                        static_cast<long>(lParam));
-        else if (message == WM_PAGE_FINISHED)
-            std::printf("finished\n");
+        platform::Dispatch<Mp3Found, PageResult, PageFinished>(
+            message, wParam, lParam,
+            platform::Overloaded{
+                [](const Mp3Found& found) { std::printf("mp3\t%s\n", Field(found.url).c_str()); },
+                [](const PageResult& page) {
+                    std::printf("page\t%s\t%ld\n", Field(page.url).c_str(), page.found ? 1L : -1L);
+                },
+                [](const PageFinished&) { std::printf("finished\n"); },
+            });
         std::fflush(stdout);
         return 0;
     }

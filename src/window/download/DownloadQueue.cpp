@@ -44,11 +44,11 @@ std::string CPagesView::MusicFolder() const
     return folder;
 }
 
-DownloadSlot* CPagesView::SlotOf(const DownloadItem* item)
+DownloadSlot* CPagesView::SlotOf(int slot)
 {
-    if (item == nullptr || item->nSlot < 0 || item->nSlot >= kDownloadSlots)
+    if (slot < 0 || slot >= kDownloadSlots)
         return nullptr;
-    DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(item->nSlot)];
+    DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
     return entry.inUse ? &entry : nullptr;
 }
 

@@ -1,35 +1,34 @@
 // The main frame's side of the probes: status texts and sizes of found files.
 #include "window/MainFrame.h"
 
-#include "download/DownloadItem.h"
 #include "window/search/FoundFilesModel.h"
 #include "window/PagesView.h"
 
 #include <QLabel>
 
+#include <cstdint>
 #include <cstring>
 
 namespace {
 
 // A record of a row that an earlier search put in the list: the list has been
 // emptied since, so its row index names another file now.
-bool IsStale(const DownloadItem& item, const CPagesView& view)
+bool IsStale(std::uint64_t searchId, const CPagesView& view)
 {
-    return item.nSearchId != 0 && item.nSearchId != view.m_nFilesSearchId;
+    return searchId != 0 && searchId != view.m_nFilesSearchId;
 }
 
 }  // namespace
 
-platform::LRESULT CMainFrame::OnFileStatus(platform::WPARAM wParam, platform::LPARAM lParam)
+platform::LRESULT CMainFrame::OnFileStatus(const FileStatus& status)
 {
-    const auto* item = reinterpret_cast<const DownloadItem*>(wParam);
-    const auto* text = reinterpret_cast<const char*>(lParam);
+    const char* text = status.text.c_str();
     CPagesView& view = *m_wndView;
-    if (item == nullptr || text == nullptr || IsStale(*item, view))
+    if (IsStale(status.searchId, view))
         return 0;
     // The probe's text is the row's own from now on; a library state still
     // shows over it.
-    view.SetProbeStatus(item->nItem, text);
+    view.SetProbeStatus(status.row, text);
     if (std::strcmp(text, "Avaliable") == 0) {
         ++view.m_nAvailableFiles;
         view.m_stcAvailableCount->setText(QString::number(view.m_nAvailableFiles));
@@ -37,12 +36,11 @@ platform::LRESULT CMainFrame::OnFileStatus(platform::WPARAM wParam, platform::LP
     return 0;
 }
 
-platform::LRESULT CMainFrame::OnFileSizeProbed(platform::WPARAM wParam, platform::LPARAM lParam)
+platform::LRESULT CMainFrame::OnFileSizeProbed(const FileSizeProbed& probed)
 {
-    const auto* item = reinterpret_cast<const DownloadItem*>(wParam);
     CPagesView& view = *m_wndView;
-    if (item == nullptr || IsStale(*item, view))
+    if (IsStale(probed.searchId, view))
         return 0;
-    view.m_pFoundFiles->SetSize(item->nItem, static_cast<std::uint64_t>(lParam));
+    view.m_pFoundFiles->SetSize(probed.row, probed.size);
     return 0;
 }

@@ -105,28 +105,26 @@ void CPagesView::RefreshPlayList()
     // larger one (a stat a file) would hold the window, so a worker lists it
     // and its rows go in a slice a frame.
     if (platform::CountFolderEntries(m_strMusicDir, kListedAtOnce + 1) <= kListedAtOnce) {
-        MusicFolderListing listing = ListMusicFolder(m_strMusicDir);
-        OnPlayListListed(fill, reinterpret_cast<platform::LPARAM>(&listing));
+        OnPlayListListed(PlayListListed{fill, ListMusicFolder(m_strMusicDir)});
         return;
     }
     const std::stop_token stop = m_playListTagsStop.get_token();
     platform::AfxBeginThread([folder = m_strMusicDir, fill, stop]() -> unsigned {
-        MusicFolderListing listing = ListMusicFolder(folder);
-        platform::SendMessage(WM_PLAYLIST_LISTED, fill, reinterpret_cast<platform::LPARAM>(&listing), stop);
+        platform::Send(PlayListListed{fill, ListMusicFolder(folder)}, stop);
         return 0;
     });
 }
 
-platform::LRESULT CPagesView::OnPlayListListed(platform::WPARAM wParam, platform::LPARAM lParam)
+platform::LRESULT CPagesView::OnPlayListListed(const PlayListListed& message)
 {
-    if (wParam != m_nPlayListFill || lParam == 0)
+    if (message.fill != m_nPlayListFill)
         return 0;
-    MusicFolderListing& listing = *reinterpret_cast<MusicFolderListing*>(lParam);
-    m_playListPending = std::move(listing.files);
+    const MusicFolderListing& listing = message.listing;
+    m_playListPending = listing.files;
     m_nPlayListPendingNext = 0;
     m_playListNames.reserve(m_playListPending.size());
     // A file renamed or deleted here changes what the found files say.
-    UpdateFoundFileStates(std::move(listing.names));
+    UpdateFoundFileStates(listing.names);
     // A small folder is in before the refresh returns; a large one's first
     // slice waits for the next turn of the event loop, as the others do.
     if (!FillPlayListSlice()) {
@@ -207,18 +205,17 @@ void CPagesView::StartPlayListTags(std::vector<std::string> names)
                        [&](std::vector<TagScanRow>&& batch) {
                            // Waits for the window, so a slow window slows the
                            // reading rather than piling batches up.
-                           return platform::SendMessage(WM_PLAYLIST_TAGS, scan,
-                                                        reinterpret_cast<platform::LPARAM>(&batch), stop) != 0;
+                           return platform::Send(PlayListTags{scan, std::move(batch)}, stop) != 0;
                        });
         return 0;
     });
 }
 
-platform::LRESULT CPagesView::OnPlayListTags(platform::WPARAM wParam, platform::LPARAM lParam)
+platform::LRESULT CPagesView::OnPlayListTags(const PlayListTags& message)
 {
-    if (wParam != m_nPlayListScan || lParam == 0)
+    if (message.scan != m_nPlayListScan)
         return 0;
-    const auto& batch = *reinterpret_cast<const std::vector<TagScanRow>*>(lParam);
+    const std::vector<TagScanRow>& batch = message.rows;
     for (const TagScanRow& entry : batch) {
         // The rows are as the scan listed them unless something removed one
         // since (a delete without a refresh); then the names tell.

@@ -23,18 +23,9 @@
 #include <QStatusBar>
 #include <QTextEdit>
 
-namespace {
-
-std::string TextOf(platform::WPARAM pointer)
+platform::LRESULT CMainFrame::OnMp3Found(const Mp3Found& message)
 {
-    return pointer != 0 ? std::string(reinterpret_cast<const char*>(pointer)) : std::string();
-}
-
-}  // namespace
-
-platform::LRESULT CMainFrame::OnMp3Found(platform::WPARAM wParam, platform::LPARAM)
-{
-    const std::string url = TextOf(wParam);
+    const std::string& url = message.url;
     if (url.empty())
         return 0;
     // The name the download will be saved under; a URL whose cleaned name
@@ -85,17 +76,17 @@ platform::LRESULT CMainFrame::AddFoundFile(const std::string& url, const std::st
     return played;
 }
 
-platform::LRESULT CMainFrame::OnPageCapped(platform::WPARAM wParam, platform::LPARAM)
+platform::LRESULT CMainFrame::OnPageCapped(const PageCapped& message)
 {
     SetStatusText(AfxFormatString2(LoadLanguageString(IDS_PAGE_LINKS_CAPPED),
-                                   std::to_string(CNavigateToMp3::kMaxLinksPerPage), TextOf(wParam)));
+                                   std::to_string(CNavigateToMp3::kMaxLinksPerPage), message.url));
     return 0;
 }
 
-platform::LRESULT CMainFrame::OnPageBodyCapped(platform::WPARAM wParam, platform::LPARAM)
+platform::LRESULT CMainFrame::OnPageBodyCapped(const PageBodyCapped& message)
 {
     SetStatusText(AfxFormatString2(LoadLanguageString(IDS_PAGE_BODY_CAPPED),
-                                   std::to_string(CHtmlDocument::kMaxBodyBytes >> 20), TextOf(wParam)));
+                                   std::to_string(CHtmlDocument::kMaxBodyBytes >> 20), message.url));
     return 0;
 }
 
@@ -104,18 +95,18 @@ void CMainFrame::SetStatusText(const std::string& text)
     m_wndStatusBar->showMessage(QString::fromStdString(text));
 }
 
-platform::LRESULT CMainFrame::OnFetchStep(platform::WPARAM, platform::LPARAM)
+platform::LRESULT CMainFrame::OnFetchStep(const FetchStep&)
 {
     m_wndView->m_ctlProgress->StepIt();
     return 0;
 }
 
-platform::LRESULT CMainFrame::OnPageResult(platform::WPARAM wParam, platform::LPARAM lParam)
+platform::LRESULT CMainFrame::OnPageResult(const PageResult& message)
 {
     CPagesView& view = *m_wndView;
     CListCtrlEx& engines = *view.m_lstEngines;
-    const std::string pageUrl = TextOf(wParam);
-    const bool found = lParam == 1;
+    const std::string& pageUrl = message.url;
+    const bool found = message.found;
     // The count the "Files" label shows.
     const std::string count = std::to_string(std::min(view.m_nFoundFiles, kMaxFoundFiles));
     if (found) {
@@ -138,7 +129,7 @@ platform::LRESULT CMainFrame::OnPageResult(platform::WPARAM wParam, platform::LP
     return 0;
 }
 
-platform::LRESULT CMainFrame::OnPageFinished(platform::WPARAM, platform::LPARAM lParam)
+platform::LRESULT CMainFrame::OnPageFinished(const PageFinished& message)
 {
     CPagesView& view = *m_wndView;
     if (view.m_bSecondEngineStarted == 0) {
@@ -148,7 +139,7 @@ platform::LRESULT CMainFrame::OnPageFinished(platform::WPARAM, platform::LPARAM 
             BuildEngineUrl(Engines().SecondBaseUrl(), view.m_strSearchType, view.m_strArtist, view.m_strSong);
         view.m_lstEngines->SetItemImage(1, IMG_ENGINE_AT_WORK);
         view.m_pNavigator2->StartNavigation(url, 2);
-    } else if (lParam == 2 && view.m_userWalks.empty() && !view.m_userEngines.empty()) {
+    } else if (message.engine == 2 && view.m_userWalks.empty() && !view.m_userEngines.empty()) {
         // The user's engines follow the second engine's first page.
         view.StartUserEngine(0);
     }

@@ -169,17 +169,16 @@ void CPagesView::OnEditEnginesFolder()
     platform::ShellExecuteOpen(dir);
 }
 
-platform::LRESULT CMainFrame::OnUserEngineFound(platform::WPARAM wParam, platform::LPARAM)
+platform::LRESULT CMainFrame::OnUserEngineFound(const UserEngineFind& find)
 {
     CPagesView& view = *m_wndView;
-    const auto* find = reinterpret_cast<const UserEngineFind*>(wParam);
-    if (find == nullptr || static_cast<std::size_t>(find->engine) >= view.m_userEngineCounts.size())
+    if (static_cast<std::size_t>(find.engine) >= view.m_userEngineCounts.size())
         return 0;
-    const std::string url = find->url;
-    const std::string fileName = find->fileName;
+    const std::string url = find.url;
+    const std::string fileName = find.fileName;
     if (!IsMp3Link(fileName))
         return 0;
-    const std::size_t engine = static_cast<std::size_t>(find->engine);
+    const std::size_t engine = static_cast<std::size_t>(find.engine);
     ++view.m_userEngineCounts[engine];
     view.m_lstEngines->SetItemText(RowOf(engine), CPagesView::EngineFiles, std::to_string(view.m_userEngineCounts[engine]));
 
@@ -187,29 +186,28 @@ platform::LRESULT CMainFrame::OnUserEngineFound(platform::WPARAM wParam, platfor
     return AddFoundFile(url, fileName, IMG_USER_ENGINE_FILE);
 }
 
-platform::LRESULT CMainFrame::OnUserEnginePage(platform::WPARAM wParam, platform::LPARAM)
+platform::LRESULT CMainFrame::OnUserEnginePage(const UserEnginePage& page)
 {
     CPagesView& view = *m_wndView;
-    const auto* page = reinterpret_cast<const UserEnginePage*>(wParam);
-    if (page == nullptr || static_cast<std::size_t>(page->engine) >= view.m_userEngines.size())
+    if (static_cast<std::size_t>(page.engine) >= view.m_userEngines.size())
         return 0;
-    const std::size_t engine = static_cast<std::size_t>(page->engine);
-    const bool anyFound = page->found || view.m_userEngineCounts[engine] > 0;
+    const std::size_t engine = static_cast<std::size_t>(page.engine);
+    const bool anyFound = page.found || view.m_userEngineCounts[engine] > 0;
     view.m_lstEngines->SetItemImage(RowOf(engine), anyFound ? IMG_ENGINE_RESULTS : IMG_ENGINE_NO_RESULTS);
     view.m_ctlProgress->SetPos(1000);
     return 0;
 }
 
-platform::LRESULT CMainFrame::OnUserEngineFirstPage(platform::WPARAM, platform::LPARAM lParam)
+platform::LRESULT CMainFrame::OnUserEngineFirstPage(const UserEngineFirstPage& message)
 {
-    m_wndView->StartUserEngine(static_cast<std::size_t>(lParam) + 1);
+    m_wndView->StartUserEngine(static_cast<std::size_t>(message.engine) + 1);
     return 0;
 }
 
-platform::LRESULT CMainFrame::OnUserEngineEnded(platform::WPARAM, platform::LPARAM lParam)
+platform::LRESULT CMainFrame::OnUserEngineEnded(const UserEngineEnded& message)
 {
     CPagesView& view = *m_wndView;
-    const std::size_t engine = static_cast<std::size_t>(lParam);
+    const std::size_t engine = static_cast<std::size_t>(message.engine);
     if (engine < view.m_userEngines.size() && view.m_userEngineCounts[engine] == 0)
         view.m_lstEngines->SetItemImage(RowOf(engine), IMG_ENGINE_NO_RESULTS);
     view.OnSearchChainEnded();

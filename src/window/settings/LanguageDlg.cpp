@@ -1,6 +1,6 @@
 #include "window/settings/LanguageDlg.h"
 
-#include "resources/Messages.h"
+#include "window/settings/SettingsMessages.h"
 #include "window/Pictures.h"
 #include "resources/Resource.h"
 #include "settings/LanguagePack.h"
@@ -129,22 +129,20 @@ void CLanguageDlg::OnSelChangeLanguage()
         return;
     SetLanguage(m_arrLanguages[static_cast<std::size_t>(index)]);
     TranslateWindow(this, IDD_LANGUAGE);
-    platform::SendMessage(WM_APPLY_LANGUAGE);
+    platform::Send(ApplyLanguage{});
 }
 
 void CLanguageDlg::OnOK()
 {
     const std::string language = GetLanguage();
-    static const char kTwoBlanks[] = "  ";
-    platform::SendMessage(WM_LANGUAGE_CHOSEN, reinterpret_cast<platform::WPARAM>(language.c_str()),
-                          reinterpret_cast<platform::LPARAM>(kTwoBlanks));
+    platform::Send(LanguageChosen{language});
     QDialog::accept();
 }
 
 void CLanguageDlg::OnCancel()
 {
     SetLanguage(m_strOldLanguage);
-    platform::SendMessage(WM_APPLY_LANGUAGE);
+    platform::Send(ApplyLanguage{});
     QDialog::reject();
 }
 

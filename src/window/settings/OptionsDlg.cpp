@@ -3,7 +3,7 @@
 #include "platform/CRuntime.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageChannel.h"
-#include "resources/Messages.h"
+#include "window/settings/SettingsMessages.h"
 #include "resources/Resource.h"
 #include "settings/LanguagePack.h"
 #include "settings/SettingsStore.h"
@@ -125,7 +125,7 @@ void COptionsDlg::OnBrowse()
 
 void COptionsDlg::OnClearLastSearches()
 {
-    platform::SendMessage(WM_CLEAR_HISTORY, 0, 0);
+    platform::Send(ClearHistory{});
 }
 
 int COptionsDlg::DoModal()

@@ -248,15 +248,11 @@ TEST_F(DownloadListTest, SlotsRingAndEveryCommandSaysWhenItHasNothingToActOn)
                                                             "No such file to be canceled."}));
 
     // Messages for a row that is not in the list.
-    DownloadItem stray;
-    stray.nSlot = 77;
-    const std::string text = "x";
-    m_frame->OnMessage(WM_DOWNLOAD_SIZE, reinterpret_cast<platform::WPARAM>(&stray), 10);
-    m_frame->OnMessage(WM_DOWNLOAD_PROGRESS, reinterpret_cast<platform::WPARAM>(&stray), 5);
-    m_frame->OnMessage(WM_DOWNLOAD_TIME_LEFT, reinterpret_cast<platform::WPARAM>(&stray),
-                       reinterpret_cast<platform::LPARAM>(text.c_str()));
-    m_frame->OnMessage(WM_DOWNLOAD_RATE, reinterpret_cast<platform::WPARAM>(&stray),
-                       reinterpret_cast<platform::LPARAM>(text.c_str()));
+    const int stray = 77;
+    platform::Deliver(*m_frame, DownloadSize{stray, 10});
+    platform::Deliver(*m_frame, DownloadProgress{stray, 5});
+    platform::Deliver(*m_frame, DownloadTimeLeft{stray, "x"});
+    platform::Deliver(*m_frame, DownloadRate{stray, "x"});
     const auto texts = m_responder.Texts();
     EXPECT_EQ(std::vector<std::string>(texts.begin() + 4, texts.end()),
               (std::vector<std::string>{"Set progress rage can not be handled. Where ID= 77",
@@ -282,9 +278,7 @@ TEST_F(DownloadListTest, SlotsRingAndEveryCommandSaysWhenItHasNothingToActOn)
     Downloads().DeleteAllItems();
     m_view->m_pDownloads->AddDownload({12, "a.mp3"});
     m_view->m_pDownloads->AddDownload({13, "b.mp3"});
-    DownloadItem declined;
-    declined.nSlot = 12;
-    m_frame->OnMessage(WM_DOWNLOAD_DECLINED, reinterpret_cast<platform::WPARAM>(&declined), 0);
+    platform::Deliver(*m_frame, DownloadDeclined{12});
     ASSERT_EQ(Downloads().GetItemCount(), 1);
     EXPECT_EQ(Downloads().GetItemText(0, CDownloadsModel::FileName), "b.mp3");
     Downloads().DeleteAllItems();

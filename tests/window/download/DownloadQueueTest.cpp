@@ -258,7 +258,7 @@ TEST_F(DownloadQueueTest, FoundRowsSayWhatTheLibraryAndTheDownloadListHold)
     const std::vector<std::string> names = {"old.mp3", "gone.mp3", "held-a.mp3", "b.mp3", "new.mp3"};
     for (const std::string& name : names) {
         const std::string url = m_server.Url("/files/" + name);
-        m_frame->OnMp3Found(reinterpret_cast<platform::WPARAM>(url.c_str()), 0);
+        platform::Deliver(*m_frame, Mp3Found{url, 1});
     }
     const auto status = [&](const std::string& name) {
         const auto at = std::find(names.begin(), names.end(), name) - names.begin();
@@ -298,6 +298,6 @@ TEST_F(DownloadQueueTest, FoundRowsSayWhatTheLibraryAndTheDownloadListHold)
     // A new search's rows start from the folder as it is.
     m_view->m_lstFiles->DeleteAllItems();
     const std::string url = m_server.Url("/other/b.mp3");
-    m_frame->OnMp3Found(reinterpret_cast<platform::WPARAM>(url.c_str()), 0);
+    platform::Deliver(*m_frame, Mp3Found{url, 1});
     EXPECT_EQ(m_view->m_lstFiles->GetItemText(0, CFoundFilesModel::Status), "In library");
 }

@@ -386,7 +386,7 @@ TEST_F(SearchWindowTest, TheFileNameColumnShowsTheNameTheDownloadWillHave)
     m_view->m_bPlaySound = 0;
     for (const char* target : {"/Song%20One.mp3?token=1", "/%2e%2e%2Fx.mp3", "/dl?file=y.mp3", "/list/"}) {
         const std::string url = m_files.Url(target);
-        m_frame->OnMp3Found(reinterpret_cast<platform::WPARAM>(url.c_str()), 0);
+        platform::Deliver(*m_frame, Mp3Found{url, 1});
     }
     EXPECT_EQ(Column(2), (std::vector<std::string>{"Song One.mp3", "_x.mp3"}));
     EXPECT_EQ(Column(4), (std::vector<std::string>{m_files.Url("/Song%20One.mp3?token=1"), m_files.Url("/%2e%2e%2Fx.mp3")}));
@@ -399,17 +399,17 @@ TEST_F(SearchWindowTest, ASearchStopsAddingRowsAtItsBoundAndSaysSo)
     m_view->m_nFoundFiles = CMainFrame::kMaxFoundFiles - 1;
     for (const char* name : {"/last.mp3", "/more.mp3", "/most.mp3"}) {
         const std::string url = m_files.Url(name);
-        m_frame->OnMp3Found(reinterpret_cast<platform::WPARAM>(url.c_str()), 0);
+        platform::Deliver(*m_frame, Mp3Found{url, 1});
     }
     EXPECT_EQ(Column(2), (std::vector<std::string>{"last.mp3"}));
     EXPECT_EQ(m_frame->m_wndStatusBar->currentMessage(),
               QStringLiteral("The search has found 50000 files; no more are added to the list."));
 
     const std::string page = "http://engine.test/index.asp?start=1";
-    m_frame->OnPageCapped(reinterpret_cast<platform::WPARAM>(page.c_str()), 0);
+    platform::Deliver(*m_frame, PageCapped{page});
     EXPECT_EQ(m_frame->m_wndStatusBar->currentMessage().toStdString(),
               "Only the first 5000 links of a result page were taken: " + page);
-    m_frame->OnPageBodyCapped(reinterpret_cast<platform::WPARAM>(page.c_str()), 0);
+    platform::Deliver(*m_frame, PageBodyCapped{page});
     EXPECT_EQ(m_frame->m_wndStatusBar->currentMessage().toStdString(),
               "Only the first 32 MiB of a result page were read: " + page);
     ASSERT_TRUE(QTest::qWaitFor([] { return platform::RunningWorkerCount() == 0; }, 10000));

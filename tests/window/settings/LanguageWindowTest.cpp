@@ -37,7 +37,7 @@ protected:
     void Apply(const std::string& language)
     {
         m_frame->m_strLanguage = language;
-        m_frame->OnMessage(WM_APPLY_LANGUAGE, 0, 0);
+        platform::Deliver(*m_frame, ApplyLanguage{});
     }
     QString TopMenu(int position) const { return m_frame->menuBar()->actions().at(position)->text(); }
     QString Entry(unsigned id) const { return m_frame->MenuAction(id)->text(); }

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "download/DownloadNotices.h"
+#include "download/ResumeState.h"
+#include "resources/Messages.h"
+
+#include <cstdint>
+#include <string>
+
+// What probes and downloads report to the window (resources/Messages.h has
+// the numbers). A probe's messages name the found file's row and the search
+// it belongs to; a download's name its slot, which finds its row.
+
+// A found file's status text.
+struct FileStatus {
+    static constexpr unsigned kMessage = WM_FILE_STATUS;
+    int row = 0;
+    std::uint64_t searchId = 0;  // 0: not tied to a search
+    std::string text;
+};
+
+// A probe learnt a found file's size.
+struct FileSizeProbed {
+    static constexpr unsigned kMessage = WM_FILE_SIZE_PROBED;
+    int row = 0;
+    std::uint64_t searchId = 0;
+    std::uint64_t size = 0;
+};
+
+// A probe's worker has ended.
+struct ProbeFinished {
+    static constexpr unsigned kMessage = WM_PROBE_FINISHED;
+    bool failed = false;
+};
+
+struct DownloadSize {
+    static constexpr unsigned kMessage = WM_DOWNLOAD_SIZE;
+    int slot = 0;
+    std::uint64_t length = 0;
+};
+
+struct DownloadProgress {
+    static constexpr unsigned kMessage = WM_DOWNLOAD_PROGRESS;
+    int slot = 0;
+    std::uint64_t bytes = 0;
+};
+
+struct DownloadRate {
+    static constexpr unsigned kMessage = WM_DOWNLOAD_RATE;
+    int slot = 0;
+    std::string text;
+};
+
+struct DownloadTimeLeft {
+    static constexpr unsigned kMessage = WM_DOWNLOAD_TIME_LEFT;
+    int slot = 0;
+    std::string text;
+};
+
+struct DownloadDone {
+    static constexpr unsigned kMessage = WM_DOWNLOAD_DONE;
+    int slot = 0;
+};
+
+// The user kept the file already there.
+struct DownloadDeclined {
+    static constexpr unsigned kMessage = WM_DOWNLOAD_DECLINED;
+    int slot = 0;
+};
+
+// The row keeps its place and shows the text; so does the found file's row
+// (`row`, `searchId`), as its status.
+struct DownloadFailed {
+    static constexpr unsigned kMessage = WM_DOWNLOAD_FAILED;
+    int slot = 0;
+    int row = 0;
+    std::uint64_t searchId = 0;
+    std::string text;
+};
+
+// A try failed and the download waits before the next.
+struct DownloadRetrying {
+    static constexpr unsigned kMessage = WM_DOWNLOAD_RETRYING;
+    int slot = 0;
+    RetryNotice notice;
+};
+
+// The download continues from its part file at byte `from`.
+struct DownloadResumed {
+    static constexpr unsigned kMessage = WM_DOWNLOAD_RESUMED;
+    int slot = 0;
+    std::uint64_t from = 0;
+};
+
+// The part file is thrown away and the download starts over.
+struct DownloadRestarted {
+    static constexpr unsigned kMessage = WM_DOWNLOAD_RESTARTED;
+    int slot = 0;
+    std::string reason;
+};
+
+// The finished file passed the MP3 check.
+struct DownloadChecked {
+    static constexpr unsigned kMessage = WM_DOWNLOAD_CHECKED;
+    int slot = 0;
+};
+
+// The server's validators are known or have changed.
+struct DownloadValidators {
+    static constexpr unsigned kMessage = WM_DOWNLOAD_VALIDATORS;
+    int slot = 0;
+    ResumeState state;
+};
+
+// A download's worker has ended.
+struct DownloadFinished {
+    static constexpr unsigned kMessage = WM_DOWNLOAD_FINISHED;
+    bool failed = false;
+};

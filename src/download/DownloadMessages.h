@@ -17,6 +17,8 @@ struct FileStatus {
     int row = 0;
     std::uint64_t searchId = 0;  // 0: not tied to a search
     std::string text;
+    // The probe found the file on its server: the row counts as available.
+    bool available = false;
 };
 
 // A probe learnt a found file's size.

@@ -168,7 +168,7 @@ void CHttpDownloadInfo::Probe()
         // Posted: the probe goes on to the next file while the window
         // takes these in its own time, in this order.
         platform::Post(FileSizeProbed{m_item.nItem, m_item.nSearchId, *length}, m_stopToken);
-        platform::Post(FileStatus{m_item.nItem, m_item.nSearchId, LoadBuiltinString(IDS_AVALIABLE)}, m_stopToken);
+        platform::Post(FileStatus{m_item.nItem, m_item.nSearchId, LoadBuiltinString(IDS_AVALIABLE), true}, m_stopToken);
     }
     CloseHandles();
 }

@@ -179,7 +179,7 @@ TEST_F(ShellTest, MessagesOfTheMapReachTheirHandlers)
     EXPECT_EQ(bar.GetPos(), 20);
 
     deliver(FileSizeProbed{0, view.m_nFilesSearchId, 123});
-    deliver(FileStatus{0, view.m_nFilesSearchId, "Avaliable"});
+    deliver(FileStatus{0, view.m_nFilesSearchId, "Avaliable", true});
     EXPECT_EQ(view.m_lstFiles->GetItemText(0, CFoundFilesModel::Size), "123");
     EXPECT_EQ(view.m_lstFiles->GetItemText(0, CFoundFilesModel::Status), "Avaliable");
     EXPECT_EQ(view.m_stcAvailableCount->text(), QStringLiteral("1"));

@@ -7,7 +7,6 @@
 #include <QLabel>
 
 #include <cstdint>
-#include <cstring>
 
 namespace {
 
@@ -22,14 +21,13 @@ bool IsStale(std::uint64_t searchId, const CPagesView& view)
 
 platform::LRESULT CMainFrame::OnFileStatus(const FileStatus& status)
 {
-    const char* text = status.text.c_str();
     CPagesView& view = *m_wndView;
     if (IsStale(status.searchId, view))
         return 0;
     // The probe's text is the row's own from now on; a library state still
     // shows over it.
-    view.SetProbeStatus(status.row, text);
-    if (std::strcmp(text, "Avaliable") == 0) {
+    view.SetProbeStatus(status.row, status.text);
+    if (status.available) {
         ++view.m_nAvailableFiles;
         view.m_stcAvailableCount->setText(QString::number(view.m_nAvailableFiles));
     }

@@ -202,6 +202,9 @@ template <class... Fs>
 struct Overloaded : Fs... {
     using Fs::operator()...;
 };
+// Spelled out: clang 14 does not deduce an aggregate's arguments by itself.
+template <class... Fs>
+Overloaded(Fs...) -> Overloaded<Fs...>;
 
 // A window's message map: one entry per message, naming its handler, a
 // member `LRESULT Receiver::Handler(const M&)`.

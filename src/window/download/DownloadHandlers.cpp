@@ -1,14 +1,12 @@
-// The main frame's side of downloads: the figures, the end and the failure
-// of each transfer, written into the download's row (found by its slot).
+// The main frame's side of downloads: each worker's figures, end and failure
+// handed to the download controller, which writes the download's row.
 #include "window/MainFrame.h"
 
 #include "download/DownloadItem.h"
 #include "download/DownloadNotices.h"
 #include "download/ResumeState.h"
-#include "window/download/DownloadsModel.h"
-#include "window/download/ListCtrlEx.h"
-#include "platform/MessageBox.h"
 #include "window/PagesView.h"
+#include "window/download/DownloadController.h"
 
 #include <cstdint>
 #include <string>
@@ -25,13 +23,10 @@ const char* Text(platform::LPARAM lParam)
     return reinterpret_cast<const char*>(lParam);
 }
 
-// The download's row, or -1; `what` (when not null) is shown when there is none.
-int DownloadRow(const CPagesView& view, const DownloadItem* item, const std::string& what = {})
+// The slot a worker's item names; -1 for none.
+int SlotNumber(const DownloadItem* item)
 {
-    const int row = item != nullptr ? view.FindRowBySlot(item->nSlot) : -1;
-    if (row < 0 && !what.empty())
-        platform::AfxMessageBox(what);
-    return row;
+    return item != nullptr ? item->nSlot : -1;
 }
 
 }  // namespace
@@ -39,106 +34,64 @@ int DownloadRow(const CPagesView& view, const DownloadItem* item, const std::str
 platform::LRESULT CMainFrame::OnDownloadSize(platform::WPARAM wParam, platform::LPARAM lParam)
 {
     const DownloadItem* item = Item(wParam);
-    const std::string key = item != nullptr ? std::to_string(item->nSlot) : "-1";
-    const int row = DownloadRow(*m_wndView, item, "Set progress rage can not be handled. Where ID= " + key);
-    if (row < 0)
-        return 0;
     const auto length = static_cast<std::uint64_t>(lParam);
-    m_wndView->m_pDownloads->SetSize(row, length);
-    if (DownloadSlot* slot = m_wndView->SlotOf(item))
-        slot->record.strSize = std::to_string(length);
+    m_wndView->Downloads().OnSize(SlotNumber(item), length);
     return 0;
 }
 
 platform::LRESULT CMainFrame::OnDownloadProgress(platform::WPARAM wParam, platform::LPARAM lParam)
 {
-    const int row = DownloadRow(*m_wndView, Item(wParam), "Step progreass can not be handled.");
-    if (row < 0)
-        return 0;
     const auto received = static_cast<std::int64_t>(lParam);
-    m_wndView->m_lstDownloads->SetProgress(row, received);
-    // Byte counts reach the saved list at most once a second.
-    if (DownloadSlot* slot = m_wndView->SlotOf(Item(wParam))) {
-        slot->record.nReceived = static_cast<std::uint64_t>(received);
-        m_wndView->m_bDownloadListDirty = true;
-    }
+    m_wndView->Downloads().OnProgress(SlotNumber(Item(wParam)), received);
     return 0;
 }
 
 platform::LRESULT CMainFrame::OnDownloadTimeLeft(platform::WPARAM wParam, platform::LPARAM lParam)
 {
-    const int row = DownloadRow(*m_wndView, Item(wParam), "Setting Time remaining can not be handled.");
-    if (row >= 0 && lParam != 0)
-        m_wndView->m_lstDownloads->SetItemText(row, CDownloadsModel::TimeLeft, Text(lParam));
+    m_wndView->Downloads().OnTimeLeft(SlotNumber(Item(wParam)), Text(lParam));
     return 0;
 }
 
 platform::LRESULT CMainFrame::OnDownloadRate(platform::WPARAM wParam, platform::LPARAM lParam)
 {
-    const int row = DownloadRow(*m_wndView, Item(wParam));
-    if (row >= 0 && lParam != 0)
-        m_wndView->m_lstDownloads->SetItemText(row, CDownloadsModel::Rate, Text(lParam));
+    m_wndView->Downloads().OnRate(SlotNumber(Item(wParam)), Text(lParam));
     return 0;
 }
 
 platform::LRESULT CMainFrame::OnDownloadDone(platform::WPARAM wParam, platform::LPARAM)
 {
     const DownloadItem* item = Item(wParam);
-    const int row = DownloadRow(*m_wndView, item);
-    if (row < 0)
-        return 0;
-    m_wndView->m_lstDownloads->DeleteItem(row);
-    m_wndView->FreeSlot(item->nSlot);
-    m_wndView->DownloadsChanged();
+    m_wndView->Downloads().OnDone(SlotNumber(item));
     return 0;
 }
 
-// The declined download's own row: with two downloads started close
-// together the last row may belong to the other one.
+// Without an item the newest row is taken for the declined one.
 platform::LRESULT CMainFrame::OnDownloadDeclined(platform::WPARAM wParam, platform::LPARAM)
 {
-    CPagesView& view = *m_wndView;
     const DownloadItem* item = Item(wParam);
-    const int row = item != nullptr ? DownloadRow(view, item) : view.m_lstDownloads->GetItemCount() - 1;
-    if (row < 0)
-        return 0;
-    const int slot = view.GetRowSlot(row);
-    view.m_lstDownloads->DeleteItem(row);
-    view.FreeSlot(slot);
-    view.DownloadsChanged();
+    m_wndView->Downloads().OnDeclined(item != nullptr ? std::optional<int>(item->nSlot) : std::nullopt);
     return 0;
 }
 
 // A failed download keeps its row and slot until the user clears it or
-// tries again; the row and the found file's status say what went wrong.
+// tries again; the found file's status says what went wrong too.
 platform::LRESULT CMainFrame::OnDownloadFailed(platform::WPARAM wParam, platform::LPARAM lParam)
 {
     const DownloadItem* item = Item(wParam);
-    const int row = DownloadRow(*m_wndView, item);
-    if (row < 0 || lParam == 0)
+    if (!m_wndView->Downloads().OnFailed(SlotNumber(item), Text(lParam)))
         return 0;
-    m_wndView->m_lstDownloads->SetItemText(row, CDownloadsModel::TimeLeft, Text(lParam));
-    m_wndView->m_lstDownloads->SetItemText(row, CDownloadsModel::Rate, "");
-    if (DownloadSlot* slot = m_wndView->SlotOf(item)) {
-        slot->failed = true;
-        slot->running = false;
-        slot->paused = false;
-        slot->record.strStatus = Text(lParam);
-    }
     OnFileStatus(wParam, lParam);
-    m_wndView->DownloadsChanged();
+    m_wndView->Downloads().DownloadsChanged();
     return 0;
 }
 
 // A try failed and the next comes after a wait: the row says why and when.
 platform::LRESULT CMainFrame::OnDownloadRetrying(platform::WPARAM wParam, platform::LPARAM lParam)
 {
-    const int row = DownloadRow(*m_wndView, Item(wParam));
-    if (row < 0 || lParam == 0)
+    if (lParam == 0)
         return 0;
     const auto* notice = reinterpret_cast<const RetryNotice*>(lParam);
-    m_wndView->m_lstDownloads->SetItemText(row, CDownloadsModel::TimeLeft, notice->strText);
-    m_wndView->m_lstDownloads->SetItemText(row, CDownloadsModel::Rate, "");
+    m_wndView->Downloads().OnRetrying(SlotNumber(Item(wParam)), notice->strText);
     return 0;
 }
 
@@ -146,10 +99,8 @@ platform::LRESULT CMainFrame::OnDownloadRetrying(platform::WPARAM wParam, platfo
 // restart resumes with them.
 platform::LRESULT CMainFrame::OnDownloadValidators(platform::WPARAM wParam, platform::LPARAM lParam)
 {
-    DownloadSlot* slot = m_wndView->SlotOf(Item(wParam));
-    if (slot == nullptr || lParam == 0)
+    if (lParam == 0)
         return 0;
-    slot->record.validators = *reinterpret_cast<const ResumeState*>(lParam);
-    m_wndView->DownloadsChanged();
+    m_wndView->Downloads().OnValidators(SlotNumber(Item(wParam)), *reinterpret_cast<const ResumeState*>(lParam));
     return 0;
 }

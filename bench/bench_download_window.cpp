@@ -18,6 +18,7 @@
 #include "BenchServer.h"
 #include "UiStall.h"
 
+#include "window/download/DownloadController.h"
 #include "window/download/ListCtrlEx.h"
 #include "platform/Files.h"
 #include "platform/Http.h"
@@ -134,8 +135,7 @@ int main(int argc, char** argv)
     CPagesView* view = app.MainWindow()->m_wndView;
     view->m_strMusicDir = dir + "/Music/";
     // Four at a time; the others wait in the list as "Queued".
-    view->m_nSimultaneousDownloads = 4;
-    view->ApplyDownloadLimits();
+    view->Downloads().SetLimits(4, view->Downloads().SpeedLimitKBps());
     view->ShowDownloadPage();
     ProgressCounter counter(app.MainWindow());
     platform::SetMainWindow(&counter, app.MainWindow());

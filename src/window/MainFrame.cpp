@@ -9,6 +9,7 @@
 #include "search/UserEngineWalk.h"
 #include "window/CommandTables.h"
 #include "window/PagesView.h"
+#include "window/download/DownloadController.h"
 #include "window/ToolBar.h"
 #include "window/CommandTarget.h"
 
@@ -72,7 +73,7 @@ bool CMainFrame::LoadFrame(int resourceId)
     platform::SetMainWindow(this, this);
     // Only now can the restored transfers report: before, their first
     // messages (the length among them) would find no window.
-    m_wndView->RestoreDownloads();
+    m_wndView->Downloads().RestoreDownloads();
     return true;
 }
 
@@ -225,7 +226,7 @@ void CMainFrame::OnClose()
     if (m_wndView != nullptr) {
         // The list is kept for the next start; the transfers end with their
         // part files left in place.
-        m_wndView->StopDownloadsForExit();
+        m_wndView->Downloads().StopDownloadsForExit();
         step("StopDownloads");
         // The page workers spool into Temp/: they are stopped and waited for
         // (a stopped worker gives up its waits within a fraction of a second),

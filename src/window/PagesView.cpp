@@ -1,11 +1,11 @@
 #include "window/PagesView.h"
 
+#include "window/download/DownloadController.h"
 #include "window/download/DownloadsModel.h"
 #include "window/download/ListCtrlEx.h"
 #include "window/library/PlayListModel.h"
 #include "window/search/FoundFilesModel.h"
 #include "library/TagScan.h"
-#include "download/ProbeQueue.h"
 #include "platform/AppProfile.h"
 #include "platform/Files.h"
 #include "window/desktop/Sound.h"
@@ -63,22 +63,22 @@ CPagesView::CPagesView(QWidget* parent)
     m_strHelpDir = folders.dataDir + "/Help/";
     m_nMaxHistoryItems = 10;
     m_bPlaySound = 1;
-    m_pProbes = std::make_unique<ProbeQueue>();
+    // The download list's rows outlive no part of the view: the model is the
+    // view's child, the controller writes into it.
+    m_pDownloads = new CDownloadsModel(this);
+    m_pDownloadController = std::make_unique<CDownloadController>(
+        *m_pDownloads, CDownloadController::Owner{[this] { UpdateFoundFileStates(true); },
+                                                  [this] { return m_strMusicDir; }});
     setMouseTracking(true);
     setAutoFillBackground(true);
 }
 
-// Releasing the navigators stops their chains; the probe queue drops what
-// still waits. Nothing of either reports into this view afterwards.
-// A view destroyed without the close steps still lets its transfers go:
-// none keeps running for a window that is gone; their part files stay.
+// Releasing the navigators stops their chains; the download controller's
+// probe queue drops what still waits, and its transfers are let go (their
+// part files stay). Nothing of these reports into this view afterwards.
 CPagesView::~CPagesView()
 {
     StopPlayListTags();
-    for (DownloadSlot& entry : m_downloadSlots) {
-        if (entry.worker)
-            entry.worker->Stop();
-    }
 }
 
 CMainFrame* CPagesView::Frame() const
@@ -169,7 +169,6 @@ void CPagesView::CreateControls()
     m_lstEngines->SetMenuName("ENGINE_POPUP_MENU");
     LoadUserEngineRows();
 
-    m_pDownloads = new CDownloadsModel(this);
     m_lstDownloads = CreateList(IDC_DOWNLOAD_LIST, "downloadList", listRect, false, m_pDownloads);
     m_lstDownloads->SetSingleSelection(true);
     m_lstDownloads->SetOwnerDrawn(true);

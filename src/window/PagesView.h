@@ -1,8 +1,6 @@
 #pragma once
 
 #include "download/DownloadItem.h"
-#include "download/DownloadSlot.h"
-#include "download/RateLimiter.h"
 #include "platform/Files.h"
 #include "platform/MessageChannel.h"
 #include "search/OpenSearchDescription.h"
@@ -20,6 +18,7 @@
 #include <unordered_set>
 #include <vector>
 
+class CDownloadController;
 class CDownloadsModel;
 class CFoundFilesModel;
 class CHistoryCombo;
@@ -33,7 +32,6 @@ class CUserEngineWalk;
 struct AddEngineResult;
 class CProgressCtrl;
 class CToolBar;
-class ProbeQueue;
 class QFileSystemWatcher;
 class QLabel;
 class QPushButton;
@@ -50,8 +48,9 @@ class QTextEdit;
 //   window/search/FindToggle.cpp      Find/Stop (OnFindIt) and the end of a search
 //   window/search/FoundFiles.cpp      Copy URL, the found-files list's right-click
 //   window/search/UserEngines.cpp     the user's engines: rows, walks, the engine list's popup
-//   window/download/DownloadList.cpp  the download slots, starting, Cancel, Resume,
-//                                     Clear (all), the download list's right-click
+//   window/download/DownloadList.cpp  the download commands (start, Cancel, Resume,
+//                                     Retry, Clear, all), the download list's right-click,
+//                                     each a forward to the CDownloadController
 //   window/library/PlayList.cpp       the play list: refresh, play, rename, delete
 //   window/settings/ViewSettings.cpp  loading and saving the settings
 //   window/settings/ViewOptions.cpp   the options dialog
@@ -158,38 +157,14 @@ public:
     platform::LRESULT OnDownloadClearItem(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnDownloadResumeItem(platform::WPARAM wParam, platform::LPARAM lParam);
     void OnResumeDownload();
-    void OnDownloadListRightClick(int row, const QPoint& point);
-    // Takes the next free slot from the ring position, adds the row and
-    // starts the worker for m_item; false when nothing was started.
-    bool StartDownload();
-    // The row of download slot `slot`, or -1.
-    int FindRowBySlot(int slot) const;
-    // The slot of a download row; -1 for row -1 or a number outside the table.
-    int GetRowSlot(int row) const;
-    // Ends a download for good and forgets it: the slot is free again.
-    void FreeSlot(int slot);
-    int SelectedDownloadSlot(unsigned noRow, unsigned noSlot) const;
-    // Queue, Retry and the saved list (window/download/DownloadQueue.cpp).
-    // Starts the slot's worker, paused from the start where asked.
-    bool LaunchDownload(int slot, bool paused);
-    int RunningDownloads() const;
-    // Starts queued rows in list order while fewer than the limit run.
-    void StartQueuedDownloads();
-    // After a change of state: queued rows move up and the list is saved.
-    void DownloadsChanged();
-    void SaveDownloadList();
-    void RestoreDownloads();
-    // At the window's end: the list is saved and the transfers end, keeping
-    // their part files for the next start.
-    void StopDownloadsForExit();
     void OnRetryDownload();
     platform::LRESULT OnDownloadRetryItem(platform::WPARAM wParam, platform::LPARAM lParam);
-    // The simultaneous-downloads and speed-limit settings take effect.
-    void ApplyDownloadLimits();
-    // The music folder with its trailing separator.
-    std::string MusicFolder() const;
-    // The slot of a worker's item, or null when its row has gone.
-    DownloadSlot* SlotOf(int slot);
+    void OnDownloadListRightClick(int row, const QPoint& point);
+    int SelectedDownloadSlot(unsigned noRow, unsigned noSlot) const;
+    // The downloads' slots, queue, limits, saved list and the found files'
+    // probes (window/download/DownloadController.h).
+    CDownloadController& Downloads() { return *m_pDownloadController; }
+    const CDownloadController& Downloads() const { return *m_pDownloadController; }
     // Language pass (settings/ViewLanguage.cpp); help and home page (settings/ViewHelp.cpp).
     void ApplyLanguage();
     void SelectTabImages();
@@ -209,7 +184,7 @@ public:
     CListCtrlEx* m_lstDownloads = nullptr;
     // The rows behind the lists (the engine list keeps plain texts).
     CFoundFilesModel* m_pFoundFiles = nullptr;
-    CDownloadsModel* m_pDownloads = nullptr;
+    CDownloadsModel* m_pDownloads = nullptr;  // written by the download controller
     CPlayListModel* m_pPlayList = nullptr;
     enum EngineListColumn { EngineStatus, EngineName, EngineFiles, EngineHomePage, EngineId };
     CProgressCtrl* m_ctlProgress = nullptr;
@@ -254,10 +229,10 @@ public:
     // id that every row's DownloadItem carries.
     std::stop_source m_filesListStop;
     std::uint64_t m_nFilesSearchId = 1;
-    std::unique_ptr<ProbeQueue> m_pProbes;
     // The record the right-click on the found-files list fills (row and URL),
     // completed and handed to a new download worker by value.
     DownloadItem m_item;
+    std::unique_ptr<CDownloadController> m_pDownloadController;
 
     // --- play list tags
     std::stop_source m_playListTagsStop;
@@ -277,17 +252,6 @@ public:
     QFileSystemWatcher* m_pMusicWatcher = nullptr;
     QTimer* m_pLibraryRescan = nullptr;  // gathers the watcher's bursts
 
-    // --- downloads
-    std::array<DownloadSlot, kDownloadSlots> m_downloadSlots{};
-    int m_nNextSlot = -1;  // the ring position
-    int m_nSimultaneousDownloads = 4;
-    int m_nSpeedLimitKBps = 0;  // 0: none
-    std::shared_ptr<RateLimiter> m_pRateLimiter;
-    std::unique_ptr<DownloadListStore> m_pDownloadStore;
-    bool m_bDownloadListDirty = false;   // byte counts changed since the last save
-    bool m_bDownloadListFrozen = false;  // the window ends: the saved list stays as it is
-    bool m_bDownloadSaveQueued = false;  // a save runs after the current event
-    QTimer* m_pDownloadSaveTimer = nullptr;
     // After a chain has reported its last page: when no chain of the current
     // search runs any more, the toggle returns to "Find It!" by itself.
     void OnSearchChainEnded();

@@ -4,6 +4,8 @@
 // text is kept beside the cell and shows again when none of these holds.
 #include "window/PagesView.h"
 
+#include "window/download/DownloadController.h"
+
 #include "platform/Files.h"
 #include "resources/Resource.h"
 #include "settings/LanguagePack.h"
@@ -48,7 +50,7 @@ using DownloadStates = std::unordered_map<std::string, unsigned>;
 DownloadStates DownloadStatesByUrl(const CPagesView& view)
 {
     DownloadStates states;
-    for (const DownloadSlot& slot : view.m_downloadSlots) {
+    for (const DownloadSlot& slot : view.Downloads().AllSlots()) {
         if (!slot.inUse || slot.item.strUrl.empty())
             continue;
         unsigned& known = states[slot.item.strUrl];
@@ -66,7 +68,7 @@ public:
     {
         unsigned best = 0;
         std::optional<QString> url;  // read from the row once a download is in the list
-        for (const DownloadSlot& slot : m_view.m_downloadSlots) {
+        for (const DownloadSlot& slot : m_view.Downloads().AllSlots()) {
             if (!slot.inUse)
                 continue;
             if (!url)

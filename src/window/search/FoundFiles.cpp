@@ -2,6 +2,7 @@
 // messages into rows, counts, the progress bar and the engine list's state.
 #include "window/MainFrame.h"
 
+#include "window/download/DownloadController.h"
 #include "window/download/ListCtrlEx.h"
 #include "window/search/FoundFilesModel.h"
 #include "download/FileNameFromUrl.h"
@@ -61,7 +62,7 @@ platform::LRESULT CMainFrame::AddFoundFile(const std::string& url, const std::st
     view.m_stcFilesCount->setText(QString::number(view.m_nFoundFiles));
     view.m_ctlProgress->StepIt();
     // The queue keeps its own copy of the record.
-    view.m_pProbes->Start(m_item, view.m_filesListStop.get_token());
+    view.Downloads().Probes().Start(m_item, view.m_filesListStop.get_token());
     if (view.m_bPlaySound == 0)
         return 0;
     // The sound plays on a worker of its own, so the window paints and takes

@@ -2,6 +2,7 @@
 #include "window/PagesView.h"
 
 #include "platform/AppProfile.h"
+#include "window/download/DownloadController.h"
 #include "platform/MessageBox.h"
 #include "window/settings/OptionsDlg.h"
 #include "window/HistoryCombo.h"
@@ -14,8 +15,8 @@ void CPagesView::OnOptions()
     dlg.m_strDir = m_strMusicDir;
     dlg.m_bSounds = m_bPlaySound;
     dlg.m_nHistory = m_nMaxHistoryItems;
-    dlg.m_nSimultaneous = m_nSimultaneousDownloads;
-    dlg.m_nSpeedLimit = m_nSpeedLimitKBps;
+    dlg.m_nSimultaneous = Downloads().SimultaneousDownloads();
+    dlg.m_nSpeedLimit = Downloads().SpeedLimitKBps();
     if (dlg.DoModal() != platform::IDOK)
         return;
 
@@ -35,8 +36,6 @@ void CPagesView::OnOptions()
     m_bPlaySound = dlg.m_bSounds;
 
     // Both take effect at once: queued rows may start, running ones slow down.
-    m_nSimultaneousDownloads = dlg.m_nSimultaneous;
-    m_nSpeedLimitKBps = dlg.m_nSpeedLimit;
-    ApplyDownloadLimits();
+    Downloads().SetLimits(dlg.m_nSimultaneous, dlg.m_nSpeedLimit);
     SaveSettings();
 }

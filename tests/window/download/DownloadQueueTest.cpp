@@ -6,6 +6,7 @@
 #include "download/DownloadListStore.h"
 #include "download/ResumeState.h"
 #include "resources/Resource.h"
+#include "window/download/DownloadController.h"
 #include "window/download/ListCtrlEx.h"
 #include "window/download/DownloadsModel.h"
 #include "window/search/FoundFilesModel.h"
@@ -73,7 +74,9 @@ protected:
     {
         m_view->m_item = DownloadItem{};
         m_view->m_item.strUrl = m_server.Url("/files/" + name);
-        ASSERT_TRUE(m_view->StartDownload());
+        const int rows = Downloads().GetItemCount();
+        m_view->OnDownload();
+        ASSERT_EQ(Downloads().GetItemCount(), rows + 1);
     }
 
     // The row of the download of `name` (rows started here have no found
@@ -81,8 +84,8 @@ protected:
     int Row(const std::string& name) const
     {
         for (int row = 0; row < Downloads().GetItemCount(); ++row) {
-            const int slot = m_view->GetRowSlot(row);
-            if (slot >= 0 && m_view->m_downloadSlots[static_cast<std::size_t>(slot)].item.strFileName == name)
+            const int slot = m_view->Downloads().GetRowSlot(row);
+            if (slot >= 0 && m_view->Downloads().Slot(slot).item.strFileName == name)
                 return row;
         }
         return -1;
@@ -106,11 +109,10 @@ protected:
 
 TEST_F(DownloadQueueTest, RowsBeyondTheLimitWaitAsQueuedAndStartInOrder)
 {
-    m_view->m_nSimultaneousDownloads = 2;
-    m_view->ApplyDownloadLimits();
+    m_view->Downloads().SetLimits(2, 0);
     for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3"})
         Start(name);
-    EXPECT_EQ(m_view->RunningDownloads(), 2);
+    EXPECT_EQ(m_view->Downloads().RunningDownloads(), 2);
     EXPECT_EQ(Downloads().GetItemText(2, CDownloadsModel::TimeLeft), "Queued");
     EXPECT_EQ(Downloads().GetItemText(3, CDownloadsModel::TimeLeft), "Queued");
     ASSERT_TRUE(QTest::qWaitFor([&] { return SavedList().size() == 4u; }, 1000)) << "a new row is saved at once";
@@ -150,7 +152,7 @@ TEST_F(DownloadQueueTest, RowsBeyondTheLimitWaitAsQueuedAndStartInOrder)
 TEST_F(DownloadQueueTest, AFailedRowIsRetriedFromItsPopup)
 {
     Start("gone.mp3");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_view->m_downloadSlots[0].failed; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_view->Downloads().Slot(0).failed; }, 10000));
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return SavedList().size() == 1u && SavedList()[0].state == DownloadRecord::State::Failed; }, 1000));
     Downloads().SelectItem(0);
@@ -198,7 +200,7 @@ TEST_F(DownloadQueueTest, AClosedWindowKeepsItsListAndTheNextStartFinishesIt)
     m_view = m_frame->m_wndView;
     ASSERT_EQ(Downloads().GetItemCount(), 2);
     EXPECT_EQ(Downloads().GetItemText(1, CDownloadsModel::TimeLeft), "Paused");
-    EXPECT_TRUE(m_view->m_downloadSlots[Downloads().GetItemSlot(1)].paused);
+    EXPECT_TRUE(m_view->Downloads().Slot(Downloads().GetItemSlot(1)).paused);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Row("held-a.mp3") < 0; }, 60000));
     EXPECT_TRUE(ReadWhole(Music("held-a.mp3")) == m_body);
     bool resumed = false;
@@ -212,8 +214,7 @@ TEST_F(DownloadQueueTest, AClosedWindowKeepsItsListAndTheNextStartFinishesIt)
 
     // A restored row still waiting its turn has no worker: Clear deletes its
     // part file all the same.
-    m_view->m_nSimultaneousDownloads = 1;
-    m_view->ApplyDownloadLimits();
+    m_view->Downloads().SetLimits(1, 0);
     m_heldDelayMs = 200;
     Start("held-c.mp3");
     Start("held-d.mp3");
@@ -252,8 +253,7 @@ TEST_F(DamagedListTest, IsSetAsideWithAMessage)
 TEST_F(DownloadQueueTest, FoundRowsSayWhatTheLibraryAndTheDownloadListHold)
 {
     std::ofstream(Music("old.mp3")) << "ID3";
-    m_view->m_nSimultaneousDownloads = 1;
-    m_view->ApplyDownloadLimits();
+    m_view->Downloads().SetLimits(1, 0);
     // The rows of a search, probed against the same server.
     const std::vector<std::string> names = {"old.mp3", "gone.mp3", "held-a.mp3", "b.mp3", "new.mp3"};
     for (const std::string& name : names) {
@@ -271,7 +271,7 @@ TEST_F(DownloadQueueTest, FoundRowsSayWhatTheLibraryAndTheDownloadListHold)
     EXPECT_EQ(status("old.mp3"), "In library");
 
     Start("gone.mp3");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_view->m_downloadSlots[0].failed; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_view->Downloads().Slot(0).failed; }, 10000));
     Start("held-a.mp3");
     Start("b.mp3");
     EXPECT_EQ(status("gone.mp3"), "Failed");

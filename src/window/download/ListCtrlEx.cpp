@@ -506,7 +506,7 @@ void CListCtrlEx::keyPressEvent(QKeyEvent* event)
     }
     // Shift+F10 stands for the menu key, as in the desktop's lists.
     if (key == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
-        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint());
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), mapToGlobal(QPoint()));
         contextMenuEvent(&menu);
         event->accept();
         return;

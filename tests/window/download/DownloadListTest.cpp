@@ -33,6 +33,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A download row with only its slot and name; the rest as a new row has it.
+CDownloadsModel::Download NamedDownload(int slot, const char* name)
+{
+    CDownloadsModel::Download row;
+    row.slot = slot;
+    row.fileName = name;
+    return row;
+}
+
 // An engine with one result page naming four files on a file server:
 // "quick.mp3" comes at once, "slow.mp3" drips for a few seconds, "gone.mp3"
 // is a 404 and the "held-*.mp3" files take minutes.
@@ -262,8 +271,8 @@ TEST_F(DownloadListTest, SlotsRingAndEveryCommandSaysWhenItHasNothingToActOn)
 
     // A declined download takes its own row, not the newest one.
     Downloads().DeleteAllItems();
-    m_view->m_pDownloads->AddDownload({12, "a.mp3"});
-    m_view->m_pDownloads->AddDownload({13, "b.mp3"});
+    m_view->m_pDownloads->AddDownload(NamedDownload(12, "a.mp3"));
+    m_view->m_pDownloads->AddDownload(NamedDownload(13, "b.mp3"));
     platform::Deliver(*m_frame, DownloadDeclined{12});
     ASSERT_EQ(Downloads().GetItemCount(), 1);
     EXPECT_EQ(Downloads().GetItemText(0, CDownloadsModel::FileName), "b.mp3");

@@ -20,6 +20,15 @@
 
 namespace {
 
+// A download row with only its slot and name; the rest as a new row has it.
+CDownloadsModel::Download NamedDownload(int slot, const char* name)
+{
+    CDownloadsModel::Download row;
+    row.slot = slot;
+    row.fileName = name;
+    return row;
+}
+
 // Stands in for the pages view: the list's parent that takes its messages.
 class ParentView final : public QWidget, public platform::MessageReceiver {
 public:
@@ -185,7 +194,7 @@ TEST(ListCtrlEx, ASortedListKeepsItsModelRowsAndMovesByKey)
     // The menu key opens the current row's menu, with its model row.
     QSignalSpy clicked(list, &CListCtrlEx::rightClicked);
     QTest::keyClick(list, Qt::Key_Home);
-    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1));
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1), list->mapToGlobal(QPoint(1, 1)));
     QApplication::sendEvent(list, &key);
     QTest::keyClick(list, Qt::Key_End);
     QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
@@ -275,8 +284,8 @@ TEST(ListCtrlEx, ProgressCellsFillTheBarByTheSlotsRange)
     CListCtrlEx* list = MakeDownloadList(&parent);
     auto& downloads = static_cast<CDownloadsModel&>(list->Model());
     downloads.AddDownload({3, "a.mp3", "2000", 500, 2000});
-    downloads.AddDownload({4, "b.mp3"});
-    downloads.AddDownload({5, "c.mp3"});
+    downloads.AddDownload(NamedDownload(4, "b.mp3"));
+    downloads.AddDownload(NamedDownload(5, "c.mp3"));
     list->SetProgress(2, 900);  // more than the range of 100
     downloads.Flush();
     parent.show();
@@ -306,7 +315,7 @@ TEST(ListCtrlEx, ARowWithoutSlotIsReportedOnceAndPaintingGoesOn)
     QWidget parent;
     parent.resize(900, 120);
     CListCtrlEx* list = MakeDownloadList(&parent);
-    static_cast<CDownloadsModel&>(list->Model()).AddDownload({-1, "a.mp3"});
+    static_cast<CDownloadsModel&>(list->Model()).AddDownload(NamedDownload(-1, "a.mp3"));
     list->Model().Flush();
     parent.show();
     for (int i = 0; i < 3; ++i)

@@ -17,6 +17,7 @@
 #include "window/settings/Translate.h"
 
 #include <QAccessible>
+#include <QLineEdit>
 #include <QApplication>
 #include <QDialog>
 #include <QTimer>
@@ -141,6 +142,8 @@ TEST_F(Accessibility, TheListsToolbarButtonsAndKeywordBoxesAreFoundByNameAndRole
         EXPECT_EQ(Find(tree, QAccessible::ComboBox, c.artist), Found{m_view->m_cboArtist});
         EXPECT_EQ(Find(tree, QAccessible::ComboBox, c.song), Found{m_view->m_cboSong});
         EXPECT_EQ(QAccessible::queryAccessibleInterface(m_view->m_cboArtist)->text(QAccessible::Value), "typed");
+        // The focus lands in the box's text field, which a screen reader reads by the same name.
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(m_view->m_cboSong->lineEdit())->text(QAccessible::Name), c.song);
         const std::array<CListCtrlEx*, 4> lists = {m_view->m_lstEngines, m_view->m_lstFiles, m_view->m_lstDownloads,
                                                    m_view->m_lstPlayList};
         for (std::size_t k = 0; k < lists.size(); ++k)

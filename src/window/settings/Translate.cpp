@@ -123,6 +123,19 @@ QString CommandName(unsigned id)
     return TipDisplayText(tip >= 0 ? text.mid(tip + 1) : text).trimmed();
 }
 
+namespace {
+
+// An editable box takes the focus in its text field, which is what a screen
+// reader then reads: the field carries the box's name too.
+void SetControlName(QWidget* control, const QString& name)
+{
+    control->setAccessibleName(name);
+    if (auto* box = qobject_cast<QComboBox*>(control); box != nullptr && box->lineEdit() != nullptr)
+        box->lineEdit()->setAccessibleName(name);
+}
+
+}  // namespace
+
 void NameAfterCaption(QWidget* control, QWidget* caption)
 {
     if (control == nullptr || caption == nullptr)
@@ -130,7 +143,7 @@ void NameAfterCaption(QWidget* control, QWidget* caption)
     if (auto* label = qobject_cast<QLabel*>(caption))
         label->setBuddy(control);
     control->setProperty(kCaptionProperty, QVariant::fromValue(QPointer<QObject>(caption)));
-    control->setAccessibleName(AccessibleCaption(WindowText(caption)));
+    SetControlName(control, AccessibleCaption(WindowText(caption)));
 }
 
 void RefreshCaptionNames(QWidget* window)
@@ -142,7 +155,7 @@ void RefreshCaptionNames(QWidget* window)
         if (!caption.isValid())
             continue;
         if (const auto* widget = qobject_cast<const QWidget*>(caption.value<QPointer<QObject>>().data()))
-            child->setAccessibleName(AccessibleCaption(WindowText(widget)));
+            SetControlName(child, AccessibleCaption(WindowText(widget)));
     }
 }
 

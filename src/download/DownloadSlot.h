@@ -6,7 +6,7 @@
 
 #include <memory>
 
-// One entry of the view's table of download slots. A slot is in use while
+// One entry of the download controller's table of slots. A slot is in use while
 // the download list has a row for it; a queued or failed row's slot has no
 // worker.
 struct DownloadSlot {

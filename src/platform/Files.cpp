@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -260,7 +261,15 @@ RemoveResult MoveFileToTrash(const std::string& path, int* error)
         if (QFile::moveToTrash(name, &inTrash)) {
             if (QDir::isAbsolutePath(inTrash))
                 return RemoveResult::Trashed;
+            // Filed relative to the current folder: the file goes back, and
+            // the trash's record and folders that Qt made there go too.
             ::rename(QFile::encodeName(inTrash).constData(), path.c_str());
+            const QString root = QFileInfo(inTrash).path() + QStringLiteral("/..");
+            const QString record = root + QStringLiteral("/info/") + QFileInfo(inTrash).fileName() +
+                                   QStringLiteral(".trashinfo");
+            ::unlink(QFile::encodeName(record).constData());
+            ::rmdir(QFile::encodeName(root + QStringLiteral("/info")).constData());
+            ::rmdir(QFile::encodeName(root + QStringLiteral("/files")).constData());
         }
     }
     // No trash could take it. Deleting it for good is the user's choice.

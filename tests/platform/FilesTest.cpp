@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 
 using namespace platform;
 using testing_support::TempDir;
@@ -52,8 +53,14 @@ TEST(Files, RenameNeverReplacesAndDeleteGoesToTheTrash)
     blocked.Write("share/Trash", "a file, not a folder");
     setenv("XDG_DATA_HOME", blocked.File("share").c_str(), 1);
     dir.Write("d.mp3", "d");
+    // Nothing of the failed try is left in the current folder either.
+    TempDir current;
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(current.Path());
     EXPECT_EQ(MoveFileToTrash(dir.File("d.mp3")), RemoveResult::NoTrash);
+    std::filesystem::current_path(before);
     EXPECT_EQ(ReadWholeFile(dir.File("d.mp3")), "d");
+    EXPECT_TRUE(std::filesystem::is_empty(current.Path()));
     if (previous != nullptr)
         setenv("XDG_DATA_HOME", saved.c_str(), 1);
     else

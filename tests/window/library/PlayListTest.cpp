@@ -396,7 +396,7 @@ TEST_F(PlayListTest, ALargeFolderGoesInOverSeveralTurnsAndARefreshWritesOverItsR
     for (int i = 0; i < 300; ++i)
         std::filesystem::remove(m_music + name(i));
     for (int row = 0; row < List()->GetItemCount(); ++row)
-        List()->SetItemText(row, 3, "stale");
+        List()->SetItemText(row, CPlayListModel::Title, "stale");
     m_view->RefreshPlayList();
     Write(name(900));
     m_view->RefreshPlayList();

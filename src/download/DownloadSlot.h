@@ -16,6 +16,7 @@ struct DownloadSlot {
     bool inUse = false;
     bool queued = false;  // waits for a free place among the running ones
     bool failed = false;  // the worker has ended with a failure; Retry starts another
+    bool replaceConfirmed = false;  // asked when queued: Yes to replacing the local file
     DownloadItem item;    // what a new worker for the slot is started with
     DownloadRecord record;
 };

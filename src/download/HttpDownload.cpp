@@ -62,11 +62,13 @@ bool CHttpDownload::Start()
     // Yes only marks the file for replacing: the old song stays whole until
     // the new one is complete and checked.
     if (platform::FileExists(m_strLocalPath)) {
-        const std::string question = AfxFormatString1(LoadBuiltinString(IDS_REPLACE_FILE), m_strLocalPath);
-        if (platform::AfxMessageBox(question, platform::MB_YESNO, token) != platform::IDYES) {
-            CloseHandles();
-            Send(DownloadDeclined{m_item.nSlot});
-            return true;
+        if (!m_options.replaceConfirmed) {
+            const std::string question = AfxFormatString1(LoadBuiltinString(IDS_REPLACE_FILE), m_strLocalPath);
+            if (platform::AfxMessageBox(question, platform::MB_YESNO, token) != platform::IDYES) {
+                CloseHandles();
+                Send(DownloadDeclined{m_item.nSlot});
+                return true;
+            }
         }
         m_bReplace = true;
     }

@@ -21,6 +21,9 @@
 struct DownloadOptions {
     RetryPolicy retry;
     std::shared_ptr<RateLimiter> limiter;  // none: no limit
+    // The user has already said Yes to replacing the local file (when the
+    // download was queued): the question is not asked again.
+    bool replaceConfirmed = false;
 };
 
 // One download: parses the file's URL, asks before replacing a local file,

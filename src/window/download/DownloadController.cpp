@@ -24,6 +24,8 @@ namespace {
 
 // How often byte counts reach the saved list.
 constexpr int kSaveIntervalMs = 1000;
+// How often a wait before a retry is counted down.
+constexpr int kCountdownIntervalMs = 1000;
 
 void Message(unsigned id)
 {
@@ -56,6 +58,8 @@ CDownloadController::CDownloadController(CDownloadsModel& model, Owner owner)
         if (m_bDownloadListDirty)
             SaveDownloadList();
     });
+    m_countdownTimer.setInterval(kCountdownIntervalMs);
+    QObject::connect(&m_countdownTimer, &QTimer::timeout, [this] { ShowRetryCountdowns(); });
     m_saveTimer.setInterval(kSaveIntervalMs);
     QObject::connect(&m_saveTimer, &QTimer::timeout, [this] {
         if (m_bDownloadListDirty)
@@ -121,17 +125,37 @@ bool CDownloadController::StartDownload(DownloadItem& item, const Source& source
     entry.record.strSize = download.size;
     entry.record.nSlot = slot;
     // Beyond the number of simultaneous downloads a new one waits its turn.
-    if (RunningDownloads() >= m_nSimultaneousDownloads) {
-        entry.queued = true;
-        m_model.SetText(row, CDownloadsModel::TimeLeft, QString::fromStdString(LoadLanguageString(IDS_QUEUED)));
-        DownloadsChanged();
-        return true;
-    }
+    if (RunningDownloads() >= m_nSimultaneousDownloads)
+        return Queue(slot);
     if (!LaunchDownload(slot, false)) {
         m_model.RemoveRows(row, 1);
         entry = DownloadSlot{};
         return false;
     }
+    DownloadsChanged();
+    return true;
+}
+
+bool CDownloadController::Queue(int slot)
+{
+    DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
+    m_model.SetText(FindRowBySlot(slot), CDownloadsModel::TimeLeft,
+                    QString::fromStdString(LoadLanguageString(IDS_QUEUED)));
+    // The row is not queued while the question is open: a place that frees
+    // meanwhile must not start a worker that asks again.
+    const std::string path = MusicFolder() + entry.item.strFileName;
+    if (platform::FileExists(path)) {
+        const std::string question = AfxFormatString1(LoadLanguageString(IDS_REPLACE_FILE), path);
+        if (platform::AfxMessageBox(question, platform::MB_YESNO) != platform::IDYES) {
+            if (const int row = FindRowBySlot(slot); row >= 0)
+                m_model.RemoveRows(row, 1);
+            entry = DownloadSlot{};
+            DownloadsChanged();
+            return false;
+        }
+        entry.replaceConfirmed = true;
+    }
+    entry.queued = true;
     DownloadsChanged();
     return true;
 }
@@ -168,6 +192,7 @@ void CDownloadController::FreeSlot(int slot)
         platform::DeleteFile(part);
         platform::DeleteFile(ResumeStatePath(part));
     }
+    StopCountdown(slot);
     entry = DownloadSlot{};
 }
 
@@ -192,6 +217,7 @@ bool CDownloadController::LaunchDownload(int slot, bool paused)
         control->RequestPause();
     DownloadOptions options;
     options.limiter = m_pRateLimiter;
+    options.replaceConfirmed = entry.replaceConfirmed;
     const bool started = platform::AfxBeginThread(
         [item = entry.item, musicDir = MusicFolder(), control, options] {
             return DownloadThreadProc(item, musicDir, control, options);
@@ -221,11 +247,24 @@ void PauseEntry(DownloadSlot& entry)
 
 }  // namespace
 
+void CDownloadController::PauseSlot(int slot)
+{
+    DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
+    // A resumed transfer still waiting for its place is paused again.
+    if (entry.worker && entry.paused && entry.queued) {
+        entry.queued = false;
+        m_model.SetText(FindRowBySlot(slot), CDownloadsModel::TimeLeft,
+                        QString::fromStdString(LoadLanguageString(IDS_PAUSED)));
+    }
+    PauseEntry(entry);
+    StopCountdown(slot);
+}
+
 void CDownloadController::Pause(int slot)
 {
     if (slot < 0 || slot >= kDownloadSlots)
         return;
-    PauseEntry(m_downloadSlots[static_cast<std::size_t>(slot)]);
+    PauseSlot(slot);
     DownloadsChanged();
 }
 
@@ -237,7 +276,7 @@ void CDownloadController::PauseAll()
             Message(IDS_CANCEL_ALL_NOT_HANDLED);
             return;
         }
-        PauseEntry(m_downloadSlots[static_cast<std::size_t>(slot)]);
+        PauseSlot(slot);
     }
     DownloadsChanged();
 }
@@ -247,12 +286,20 @@ void CDownloadController::Resume(int slot)
     if (slot < 0 || slot >= kDownloadSlots)
         return;
     DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
-    if (entry.worker && entry.paused) {
+    if (!entry.worker || !entry.paused || entry.queued)
+        return;
+    // A resumed transfer takes a place like any other: when all are taken it
+    // waits, paused, in list order with the queued rows.
+    if (RunningDownloads() >= m_nSimultaneousDownloads) {
+        entry.queued = true;
+        m_model.SetText(FindRowBySlot(slot), CDownloadsModel::TimeLeft,
+                        QString::fromStdString(LoadLanguageString(IDS_QUEUED)));
+    } else {
         entry.worker->Release();
         entry.paused = false;
         entry.running = true;
-        DownloadsChanged();
     }
+    DownloadsChanged();
 }
 
 // A paused transfer ends too, so that no connection and no partial file are
@@ -291,9 +338,10 @@ void CDownloadController::Retry(int slot)
     entry->worker.reset();
     entry->record.strStatus.clear();
     if (RunningDownloads() >= m_nSimultaneousDownloads) {
-        entry->queued = true;
-        m_model.SetText(row, CDownloadsModel::TimeLeft, QString::fromStdString(LoadLanguageString(IDS_QUEUED)));
-    } else if (LaunchDownload(slot, false)) {
+        Queue(slot);
+        return;
+    }
+    if (LaunchDownload(slot, false)) {
         m_model.SetText(row, CDownloadsModel::TimeLeft, QStringLiteral("0"));
     } else {
         entry->failed = true;
@@ -307,10 +355,19 @@ void CDownloadController::StartQueuedDownloads()
 {
     for (int row = 0; row < m_model.Count() && RunningDownloads() < m_nSimultaneousDownloads; ++row) {
         const int slot = GetRowSlot(row);
-        if (slot < 0 || !m_downloadSlots[static_cast<std::size_t>(slot)].queued)
+        DownloadSlot* entry = slot < 0 ? nullptr : &m_downloadSlots[static_cast<std::size_t>(slot)];
+        if (entry == nullptr || !entry->queued)
             continue;
-        if (LaunchDownload(slot, false))
+        if (entry->worker && entry->paused) {
+            // A resumed transfer that waited for its place.
+            entry->worker->Release();
+            entry->paused = false;
+            entry->queued = false;
+            entry->running = true;
             m_model.SetText(row, CDownloadsModel::TimeLeft, QStringLiteral("0"));
+        } else if (LaunchDownload(slot, false)) {
+            m_model.SetText(row, CDownloadsModel::TimeLeft, QStringLiteral("0"));
+        }
     }
 }
 
@@ -413,6 +470,8 @@ void CDownloadController::StopDownloadsForExit()
         m_pDownloadStore->Flush();
     m_bDownloadListFrozen = true;
     m_saveTimer.stop();
+    m_countdownTimer.stop();
+    m_retryCountdowns.clear();
     for (DownloadSlot& entry : m_downloadSlots) {
         if (entry.worker)
             entry.worker->Stop();
@@ -467,8 +526,10 @@ void CDownloadController::OnProgress(int slot, std::int64_t received)
 void CDownloadController::OnTimeLeft(int slot, const char* text)
 {
     const int row = RowOrSay(slot, "Setting Time remaining can not be handled.");
-    if (row >= 0 && text != nullptr)
+    if (row >= 0 && text != nullptr) {
+        StopCountdown(slot);
         m_model.SetText(row, CDownloadsModel::TimeLeft, QString::fromStdString(text));
+    }
 }
 
 void CDownloadController::OnRate(int slot, const char* text)
@@ -505,6 +566,7 @@ bool CDownloadController::OnFailed(int slot, const char* text)
     const int row = FindRowBySlot(slot);
     if (row < 0 || text == nullptr)
         return false;
+    StopCountdown(slot);
     m_model.SetText(row, CDownloadsModel::TimeLeft, QString::fromStdString(text));
     m_model.SetText(row, CDownloadsModel::Rate, QString());
     if (DownloadSlot* entry = InUse(slot)) {
@@ -516,14 +578,43 @@ bool CDownloadController::OnFailed(int slot, const char* text)
     return true;
 }
 
-// A try failed and the next comes after a wait: the row says why and when.
-void CDownloadController::OnRetrying(int slot, const std::string& text)
+// A try failed and the next comes after a wait: the row says why, and
+// counts the wait down until the next try reports.
+void CDownloadController::OnRetrying(int slot, const RetryNotice& notice)
 {
     const int row = FindRowBySlot(slot);
     if (row < 0)
         return;
-    m_model.SetText(row, CDownloadsModel::TimeLeft, QString::fromStdString(text));
+    m_model.SetText(row, CDownloadsModel::TimeLeft, QString::fromStdString(notice.strText));
     m_model.SetText(row, CDownloadsModel::Rate, QString());
+    m_retryCountdowns[slot] = RetryCountdown{
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(notice.nWaitMs), notice};
+    if (!m_countdownTimer.isActive())
+        m_countdownTimer.start();
+}
+
+void CDownloadController::ShowRetryCountdowns()
+{
+    const auto now = std::chrono::steady_clock::now();
+    for (auto it = m_retryCountdowns.begin(); it != m_retryCountdowns.end();) {
+        const int row = FindRowBySlot(it->first);
+        if (row < 0) {
+            it = m_retryCountdowns.erase(it);
+            continue;
+        }
+        const RetryCountdown& countdown = it->second;
+        const auto msLeft = std::max<std::int64_t>(
+            0, std::chrono::duration_cast<std::chrono::milliseconds>(countdown.nextTry - now).count());
+        const std::string text =
+            FormatString(LoadLanguageString(IDS_RETRYING),
+                         {std::to_string((msLeft + 999) / 1000), std::to_string(countdown.notice.nTry),
+                          std::to_string(countdown.notice.nOf), countdown.notice.strCause});
+        m_model.SetText(row, CDownloadsModel::TimeLeft, QString::fromStdString(text));
+        // At nought the row keeps its text until the next try reports.
+        it = msLeft == 0 ? m_retryCountdowns.erase(it) : std::next(it);
+    }
+    if (m_retryCountdowns.empty())
+        m_countdownTimer.stop();
 }
 
 // The server's validators go into the saved list at once, so that a

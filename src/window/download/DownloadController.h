@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/DownloadItem.h"
+#include "download/DownloadNotices.h"
 #include "download/DownloadListStore.h"
 #include "download/DownloadSlot.h"
 #include "download/RateLimiter.h"
@@ -8,8 +9,10 @@
 #include <QTimer>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -103,7 +106,8 @@ public:
     // Marks the row failed; false when there is no row (or no text) for it.
     // The caller then tells the found file and calls DownloadsChanged().
     bool OnFailed(int slot, const char* text);
-    void OnRetrying(int slot, const std::string& text);
+    // The row counts the wait down, once a second, until the next try reports.
+    void OnRetrying(int slot, const RetryNotice& notice);
     void OnValidators(int slot, const ResumeState& validators);
 
 private:
@@ -116,6 +120,15 @@ private:
     int RowOrSay(int slot, const std::string& what) const;
     // Removes `row` and frees its slot.
     void RemoveRow(int row, int slot);
+    // Pauses one slot's transfer (or its wait for a place after a resume).
+    void PauseSlot(int slot);
+    // Beyond the limit a download waits its turn; a file already in the folder
+    // is asked about now, not when its turn comes. False when the user keeps
+    // the file: the row is gone then.
+    bool Queue(int slot);
+    // The row's wait before a retry, in whole seconds left.
+    void ShowRetryCountdowns();
+    void StopCountdown(int slot) { m_retryCountdowns.erase(slot); }
 
     CDownloadsModel& m_model;
     Owner m_owner;
@@ -130,4 +143,10 @@ private:
     bool m_bDownloadListFrozen = false;  // the window ends: the saved list stays as it is
     QTimer m_saveSoon;                   // a save after the current event
     QTimer m_saveTimer;                  // byte counts, at most once a second
+    struct RetryCountdown {
+        std::chrono::steady_clock::time_point nextTry;
+        RetryNotice notice;
+    };
+    std::map<int, RetryCountdown> m_retryCountdowns;  // by slot
+    QTimer m_countdownTimer;
 };

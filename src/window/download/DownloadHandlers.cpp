@@ -58,7 +58,7 @@ platform::LRESULT CMainFrame::OnDownloadFailed(const DownloadFailed& message)
 // A try failed and the next comes after a wait: the row says why and when.
 platform::LRESULT CMainFrame::OnDownloadRetrying(const DownloadRetrying& message)
 {
-    m_wndView->Downloads().OnRetrying(message.slot, message.notice.strText);
+    m_wndView->Downloads().OnRetrying(message.slot, message.notice);
     return 0;
 }
 

@@ -312,4 +312,74 @@ TEST_F(DownloadControllerTest, AWorkersReportsReachItsRowAndItsEndFreesTheSlot)
     EXPECT_FALSE(m_downloads.Slot(failedSlot).inUse);
 }
 
+TEST_F(DownloadControllerTest, AResumedTransferWaitsForAPlaceAndAQueuedOneAsksAboutItsFileWhenQueued)
+{
+    m_downloads.SetLimits(2, 0);
+    for (const char* name : {"held-a.mp3", "held-b.mp3", "held-c.mp3"})
+        ASSERT_TRUE(Start(name));
+    m_downloads.Pause(SlotOfRow(0));
+    ASSERT_TRUE(m_downloads.Slot(SlotOfRow(2)).running) << "the queued row took the paused one's place";
+
+    // Resumed while both places are taken, the transfer waits as queued.
+    m_downloads.Resume(SlotOfRow(0));
+    EXPECT_EQ(m_downloads.RunningDownloads(), 2);
+    EXPECT_TRUE(m_downloads.Slot(SlotOfRow(0)).queued);
+    EXPECT_EQ(TimeLeft(0), "Queued");
+    // Paused again it leaves the queue; resumed, it waits again and takes
+    // the first place that frees.
+    m_downloads.Pause(SlotOfRow(0));
+    EXPECT_EQ(TimeLeft(0), "Paused");
+    EXPECT_FALSE(m_downloads.Slot(SlotOfRow(0)).queued);
+    m_downloads.Resume(SlotOfRow(0));
+    m_downloads.Clear(SlotOfRow(1));
+    EXPECT_TRUE(m_downloads.Slot(SlotOfRow(0)).running);
+    EXPECT_FALSE(m_downloads.Slot(SlotOfRow(0)).paused);
+    EXPECT_EQ(m_downloads.RunningDownloads(), 2);
+
+    // A queued download whose file is in the folder asks now, not at its turn.
+    const fs::path kept = m_dir.Path() / "Music" / "kept.mp3";
+    const fs::path replaced = m_dir.Path() / "Music" / "replaced.mp3";
+    std::ofstream(kept) << "old song";
+    std::ofstream(replaced) << "old song";
+    m_responder.QueueAnswer(platform::IDNO);
+    EXPECT_FALSE(Start("kept.mp3"));
+    EXPECT_EQ(m_model.Count(), 2) << "No leaves no row";
+    m_responder.QueueAnswer(platform::IDYES);
+    ASSERT_TRUE(Start("replaced.mp3"));
+    ASSERT_EQ(m_responder.Texts().size(), 2u);
+    EXPECT_NE(m_responder.Texts()[1].find("replaced.mp3"), std::string::npos);
+    EXPECT_TRUE(m_downloads.Slot(SlotOfRow(2)).queued);
+
+    // At its turn it replaces the file without asking again.
+    m_downloads.Clear(SlotOfRow(1));
+    m_downloads.Clear(SlotOfRow(0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_model.Count() == 0; }, 10000));
+    EXPECT_EQ(ReadWhole(replaced), m_body);
+    EXPECT_EQ(ReadWhole(kept), "old song");
+    EXPECT_EQ(m_responder.Texts().size(), 2u);
+}
+
+TEST_F(DownloadControllerTest, TheWaitBeforeARetryCountsDownOnItsRowUntilTheNextReport)
+{
+    m_downloads.SetLimits(1, 0);
+    ASSERT_TRUE(Start("held-a.mp3"));
+    ASSERT_TRUE(Start("waiting.mp3"));
+    const int slot = SlotOfRow(1);
+    RetryNotice notice;
+    notice.nTry = 2;
+    notice.nOf = 5;
+    notice.nWaitMs = 3000;
+    notice.strCause = "Connection reset";
+    notice.strText = "Retrying in 3 sec (try 2 of 5): Connection reset";
+    m_downloads.OnRetrying(slot, notice);
+    EXPECT_EQ(TimeLeft(1), notice.strText);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return TimeLeft(1) == "Retrying in 2 sec (try 2 of 5): Connection reset"; }, 2500));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return TimeLeft(1) == "Retrying in 1 sec (try 2 of 5): Connection reset"; }, 2500));
+
+    // The next try's own report ends the count.
+    m_downloads.OnTimeLeft(slot, "12 sec");
+    QTest::qWait(1200);
+    EXPECT_EQ(TimeLeft(1), "12 sec");
+}
+
 }  // namespace

@@ -152,13 +152,7 @@ CHttpDownload::TryEnd CHttpDownload::TryOnce()
                      AfxFormatString1(LoadLanguageString(IDS_SERVER_ANSWERED), std::to_string(status)), retryAfter);
     }
     case AnswerClass::RangeNotSatisfied:
-        // The range starts past the end of the file: the part file is whole,
-        // or it does not belong to this file.
-        if (m_state.nLength == from) {
-            FinishFile();
-            return TryEnd::Ended;
-        }
-        return StartOver("the part file does not fit the file on the server") ? TryEnd::Restart : TryEnd::Ended;
+        return RangeNotSatisfied(from);
     case AnswerClass::Login:  // SendWithLogins has answered every login request
     case AnswerClass::Fail:
         Fail(IDS_INVALID_HTTP_RESPONSE, status);

@@ -154,6 +154,46 @@ TEST_F(ResumeTest, AnAnswerThatDoesNotNameThePartFilesVersionStartsOver)
     }
 }
 
+TEST_F(ResumeTest, ARecordIsNeverReadOrWrittenThroughALinkOrAFifo)
+{
+    const std::string body = PatternBody(60 * 1024);
+    ScriptedHttpServer server([&](const HttpExchange& request) { return RangeReply(request, body, kETag); });
+    const std::string url = server.Url("/song.mp3");
+    const std::string record = m_dir.File(".song.mp3.part.info");
+
+    // A link planted in the record's place, to a file outside the folder.
+    TempDir outside;
+    outside.Write("victim", "mine");
+    fs::create_symlink(outside.File("victim"), record);
+    EXPECT_EQ(Download(url).back(), "finished 0");
+    EXPECT_EQ(ReadWhole(outside.File("victim")), "mine") << "nothing written through the link";
+    ExpectOnlyTheSong(body);
+    fs::remove(m_dir.File("song.mp3"));
+
+    // Beside a part file, a link to a record elsewhere or a FIFO is no
+    // record: the part file starts over, and nothing waits on the FIFO.
+    for (const char* kind : {"link", "fifo"}) {
+        SCOPED_TRACE(kind);
+        LeavePartFile(url, body, 30000);
+        if (kind[0] == 'l') {
+            fs::rename(record, outside.File("record"));
+            fs::create_symlink(outside.File("record"), record);
+        } else {
+            fs::remove(record);
+            ASSERT_EQ(::mkfifo(record.c_str(), 0600), 0);
+        }
+        auto download = std::async(std::launch::async, [&] { return Download(url); });
+        if (download.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            ADD_FAILURE() << "the download waits on its record";
+            ::close(::open(record.c_str(), O_WRONLY | O_NONBLOCK));
+        }
+        const auto seen = download.get();
+        EXPECT_NE(std::find(seen.begin(), seen.end(), "restart the part file has no record of its source"), seen.end());
+        ExpectOnlyTheSong(body);
+        fs::remove(m_dir.File("song.mp3"));
+    }
+}
+
 TEST_F(ResumeTest, TheFiguresGoOnFromThePartFile)
 {
     const std::string body = PatternBody(100 * 1024);

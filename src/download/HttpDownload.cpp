@@ -206,6 +206,7 @@ platform::HttpRequestOptions CHttpDownload::RequestOptions(std::uint64_t from)
             options.headers.push_back("If-Range: " + validator);
     }
     options.followRedirects = true;
+    options.refuseHttpsToHttp = true;
     options.useSystemProxy = true;
     options.observer = &m_status;
     options.stopToken = m_control->Token();
@@ -261,6 +262,10 @@ CHttpDownload::TryEnd CHttpDownload::SendFailed()
     }
     if (m_pFile->CertificateFailed()) {
         FailWithText(IDS_CERTIFICATE_FAILED, m_pFile->ErrorText());
+        return TryEnd::Ended;
+    }
+    if (m_pFile->RedirectedToHttp()) {
+        FailKeepingBytes(LoadLanguageString(IDS_HTTPS_TO_HTTP));
         return TryEnd::Ended;
     }
     const unsigned textId = m_pFile->NoValidResponse() ? IDS_INVALID_RESPONSE : IDS_CONNECT_ERROR;

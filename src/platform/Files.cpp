@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 
 #include "platform/CaseInsensitive.h"
+#include "platform/GioTrash.h"
 
 #include <QDir>
 #include <QFile>
@@ -279,10 +280,10 @@ RemoveResult MoveFileToTrash(const std::string& path, int* error)
         return RemoveResult::Failed;
     }
     // Qt takes names as text: a name that does not survive the round trip
-    // (not UTF-8) could name another file there, so no trash is tried.
+    // (not UTF-8) could name another file there. GIO takes its bytes.
     const QString name = QFile::decodeName(QByteArray::fromStdString(path));
     if (QFile::encodeName(name).toStdString() != path)
-        return RemoveResult::NoTrash;
+        return TrashWithGio(path) ? RemoveResult::Trashed : RemoveResult::NoTrash;
     // Qt cannot set up the home trash when the data folder itself is
     // missing, and then files the "trashed" file relative to the current
     // folder. The desktop would have the folder; make sure we do too.

@@ -75,8 +75,8 @@ bool MatchesWildcard(const std::string& name, const std::string& pattern);
 enum class RemoveResult { Trashed, Deleted, NoTrash, Failed };
 // Moves the file to the desktop's trash: Trashed, or NoTrash when no trash
 // could take it (another device without a trash folder of its own, a trash
-// that cannot be written, a name that is not UTF-8) and the file is still
-// there, never deleted. Failed when it was never there; `error` then holds
+// that cannot be written) and the file is still there, never deleted. A name
+// that is not UTF-8 goes through GIO (see GioTrash.h). Failed when it was never there; `error` then holds
 // the system's error number. (Deleted is what the caller makes of a NoTrash
 // it went on to delete.)
 RemoveResult MoveFileToTrash(const std::string& path, int* error = nullptr);

@@ -164,9 +164,12 @@ DownloadListStore::LoadResult DownloadListStore::Load(std::vector<DownloadRecord
 {
     records.clear();
     std::error_code ec;
-    if (!std::filesystem::exists(m_strPath, ec))
+    // A FIFO or a link to a device in the list's place must not hold up the
+    // window's start; it is set aside like any list that cannot be read.
+    platform::SmallFileState state = platform::SmallFileState::Read;
+    const auto text = platform::ReadSmallRegularFile(m_strPath, kMaxDownloadListBytes, &state);
+    if (state == platform::SmallFileState::Missing)
         return LoadResult::Missing;
-    const auto text = platform::ReadWholeFile(m_strPath);
     if (text && ParseDownloadList(*text, records))
         return LoadResult::Loaded;
     records.clear();

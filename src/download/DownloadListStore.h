@@ -37,6 +37,10 @@ public:
     // ~/.local/share/Tunorva/.
     static std::string DefaultPath();
 
+    // 500 rows of long URLs fit well within this; a larger file (or one
+    // that is not a regular file) is not read and counts as damaged.
+    static constexpr std::uintmax_t kMaxDownloadListBytes = 16 * 1024 * 1024;
+
     enum class LoadResult { Loaded, Missing, Damaged };
     // A damaged file is renamed aside (".bad", or ".bad.N" where that is
     // taken) and `setAside` names it; `records` then stays empty.

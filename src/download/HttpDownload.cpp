@@ -154,13 +154,7 @@ CHttpDownload::TryEnd CHttpDownload::TryOnce()
                      AfxFormatString1(LoadLanguageString(IDS_SERVER_ANSWERED), std::to_string(status)), retryAfter);
     }
     case AnswerClass::RangeNotSatisfied:
-        // The range starts past the end of the file: the part file is whole,
-        // or it does not belong to this file.
-        if (m_state.nLength == from) {
-            FinishFile();
-            return TryEnd::Ended;
-        }
-        return StartOver("the part file does not fit the file on the server") ? TryEnd::Restart : TryEnd::Ended;
+        return RangeNotSatisfied(from);
     case AnswerClass::Login:  // SendWithLogins has answered every login request
     case AnswerClass::Fail:
         Fail(IDS_INVALID_HTTP_RESPONSE, status);
@@ -214,6 +208,7 @@ platform::HttpRequestOptions CHttpDownload::RequestOptions(std::uint64_t from)
             options.headers.push_back("If-Range: " + validator);
     }
     options.followRedirects = true;
+    options.refuseHttpsToHttp = true;
     options.useSystemProxy = true;
     options.observer = &m_status;
     options.stopToken = m_control->Token();
@@ -269,6 +264,10 @@ CHttpDownload::TryEnd CHttpDownload::SendFailed()
     }
     if (m_pFile->CertificateFailed()) {
         FailWithText(IDS_CERTIFICATE_FAILED, m_pFile->ErrorText());
+        return TryEnd::Ended;
+    }
+    if (m_pFile->RedirectedToHttp()) {
+        FailKeepingBytes(LoadLanguageString(IDS_HTTPS_TO_HTTP));
         return TryEnd::Ended;
     }
     const unsigned textId = m_pFile->NoValidResponse() ? IDS_INVALID_RESPONSE : IDS_CONNECT_ERROR;

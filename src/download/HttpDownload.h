@@ -104,6 +104,11 @@ private:
     // Empties the part file and says why; false when it cannot be emptied.
     bool StartOver(const char* reason);
     bool TakeValidators(int status, std::uint64_t from);
+    // The answer's ETag and Last-Modified, for the file at m_strUrl.
+    ResumeState AnswerValidators() const;
+    // A 416 to a range from `from`: the part file is whole, or it is not
+    // the file the server has now.
+    TryEnd RangeNotSatisfied(std::uint64_t from);
     bool FinishFile();
     void RemovePartFile();
     bool WaitBeforeRetry(int retry);

@@ -93,6 +93,7 @@ void CHttpDownloadInfo::Probe()
     options.headers.push_back("Range: bytes=0-0");
     options.useTls = m_dwServiceType == platform::AFX_INET_SERVICE_HTTPS;
     options.followRedirects = true;
+    options.refuseHttpsToHttp = true;
     options.useSystemProxy = true;
     options.observer = &m_status;
     options.stopToken = m_stopToken;
@@ -129,6 +130,8 @@ void CHttpDownloadInfo::Probe()
                                       AfxFormatString1(LoadLanguageString(IDS_CERTIFICATE_FAILED), m_pFile->ErrorText())},
                            m_stopToken);
         }
+        if (m_pFile->RedirectedToHttp())
+            platform::Post(FileStatus{m_item.nItem, m_item.nSearchId, LoadLanguageString(IDS_HTTPS_TO_HTTP)}, m_stopToken);
         Fail(IDS_CONNECT_ERROR, m_pFile->ErrorCode());
         return;
     }

@@ -15,6 +15,7 @@
 #include "settings/LanguagePack.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -35,6 +36,22 @@ void SyncFolderOf(const std::string& path)
         ::fsync(fd);
         ::close(fd);
     }
+}
+
+// Either validator, where both have it, tells another version of the file.
+bool NamesAnotherVersion(const ResumeState& saved, const ResumeState& answer)
+{
+    return (!saved.strETag.empty() && !answer.strETag.empty() && answer.strETag != saved.strETag) ||
+           (!saved.strLastModified.empty() && !answer.strLastModified.empty() &&
+            answer.strLastModified != saved.strLastModified);
+}
+
+// Whether the answer carries one of the validators the part file was
+// fetched with, unchanged.
+bool CarriesSavedValidator(const ResumeState& saved, const ResumeState& answer)
+{
+    return (!saved.strETag.empty() && answer.strETag == saved.strETag) ||
+           (!saved.strLastModified.empty() && answer.strLastModified == saved.strLastModified);
 }
 
 }  // namespace
@@ -86,23 +103,46 @@ bool CHttpDownload::StartOver(const char* reason)
 // The answer's validators and length against what the part file was
 // fetched with. False when the transfer cannot go on with this answer: a
 // start-over is needed (the part file stays open) or it ended.
+ResumeState CHttpDownload::AnswerValidators() const
+{
+    ResumeState answer;
+    answer.strUrl = m_strUrl;
+    answer.strETag = m_pFile->QueryInfo("ETag").value_or("");
+    answer.strLastModified = m_pFile->QueryInfo("Last-Modified").value_or("");
+    return answer;
+}
+
+CHttpDownload::TryEnd CHttpDownload::RangeNotSatisfied(std::uint64_t from)
+{
+    // A 416 that names another version, by a validator or by its length
+    // ("bytes */N"), says the part file is not that file, however long.
+    const auto range = m_pFile->QueryInfo("Content-Range");
+    const std::string prefix = "bytes */";
+    std::uint64_t total = 0;
+    const bool otherLength = range && range->rfind(prefix, 0) == 0 &&
+                             std::from_chars(range->data() + prefix.size(), range->data() + range->size(), total).ec ==
+                                 std::errc{} &&
+                             total != from;
+    if (m_state.nLength == from && !otherLength && !NamesAnotherVersion(m_state, AnswerValidators())) {
+        FinishFile();
+        return TryEnd::Ended;
+    }
+    return StartOver("the part file does not fit the file on the server") ? TryEnd::Restart : TryEnd::Ended;
+}
+
 bool CHttpDownload::TakeValidators(int status, std::uint64_t from)
 {
-    ResumeState fresh;
-    fresh.strUrl = m_strUrl;
-    fresh.strETag = m_pFile->QueryInfo("ETag").value_or("");
-    fresh.strLastModified = m_pFile->QueryInfo("Last-Modified").value_or("");
+    ResumeState fresh = AnswerValidators();
     std::optional<std::uint64_t> contentLength;
     if (const auto length = m_pFile->QueryInfo("Content-Length"); length && length->size() < kQueryBufferSize)
         contentLength = platform::ParseContentLength(*length);
 
-    // Either validator, where both answers have it, tells a changed file.
-    const bool changed = (!m_state.strETag.empty() && !fresh.strETag.empty() && fresh.strETag != m_state.strETag) ||
-                         (!m_state.strLastModified.empty() && !fresh.strLastModified.empty() &&
-                          fresh.strLastModified != m_state.strLastModified);
+    const bool changed = NamesAnotherVersion(m_state, fresh);
     if (status == 206) {
         const auto range = ParseContentRange(m_pFile->QueryInfo("Content-Range").value_or(""));
-        if (changed) {
+        // A server that ignores If-Range answers 206 for any version; only
+        // the validator the part file was fetched with shows the bytes fit.
+        if (changed || (m_state.HasValidator() && !CarriesSavedValidator(m_state, fresh))) {
             StartOver("the file on the server has changed");
             return false;
         }

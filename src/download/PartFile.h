@@ -33,6 +33,9 @@ public:
     const std::string& Path() const { return m_strPath; }
 
 private:
+    // Opens that find the path renamed under them before this one gives up.
+    static constexpr int kOpenAttempts = 8;
+
     int m_fd = -1;
     std::uint64_t m_nSize = 0;
     std::string m_strPath;

@@ -83,7 +83,9 @@ std::optional<ResumeState> ParseResumeState(const std::string& text)
 
 std::optional<ResumeState> LoadResumeState(const std::string& path)
 {
-    const auto text = platform::ReadWholeFile(path);
+    // Only a regular file of a record's size is read: a FIFO or a link to a
+    // device there would hang or flood the download, and is no record.
+    const auto text = platform::ReadSmallRegularFile(path, kMaxResumeStateBytes, nullptr, platform::LinkPolicy::Refuse);
     if (!text)
         return std::nullopt;
     return ParseResumeState(*text);
@@ -93,7 +95,9 @@ bool SaveResumeState(const std::string& path, const ResumeState& state)
 {
     if (!IsOneLine(state.strUrl) || !IsOneLine(state.strETag) || !IsOneLine(state.strLastModified))
         return false;
-    return platform::WriteFileAtomically(path, SerializeResumeState(state));
+    // The record sits in the music folder: a link planted in its place must
+    // not carry the URL and validators anywhere else.
+    return platform::WriteFileAtomicallyNoFollow(path, SerializeResumeState(state));
 }
 
 std::optional<ContentRange> ParseContentRange(const std::string& value)

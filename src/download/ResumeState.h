@@ -30,7 +30,14 @@ std::string ResumeStatePath(const std::string& partPath);
 std::string SerializeResumeState(const ResumeState& state);
 std::optional<ResumeState> ParseResumeState(const std::string& text);
 
+// A record is a URL and two header values; anything larger was not written
+// by us.
+inline constexpr std::uintmax_t kMaxResumeStateBytes = 1024 * 1024;
+
+// Nothing when the file is missing, damaged, larger than a record, or not a
+// regular file (a symbolic link is not followed).
 std::optional<ResumeState> LoadResumeState(const std::string& path);
+// Never writes through a symbolic link at `path`: it is replaced.
 bool SaveResumeState(const std::string& path, const ResumeState& state);
 
 // "bytes first-last/total" of a 206 answer; total 0 when the server sent '*'.

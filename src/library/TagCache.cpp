@@ -3,9 +3,14 @@
 // Tabs, line breaks and backslashes inside texts are written as \t, \n, \\.
 #include "library/TagCache.h"
 
+#include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -70,6 +75,74 @@ std::vector<std::string_view> SplitTabs(std::string_view line)
     }
 }
 
+// The cache file's lines, none longer than kMaxLine: a longer one is passed
+// over without being held, so that a damaged file costs reading, not memory.
+// Only a regular file is read (a FIFO there would stall the scan).
+class LineReader {
+public:
+    explicit LineReader(const std::string& path)
+        : m_fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY))
+    {
+        struct stat info {};
+        if (m_fd >= 0 && (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~LineReader()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+
+    // The next line that is not too long, without its '\n'; false at the end.
+    bool Next(std::string& line)
+    {
+        line.clear();
+        bool tooLong = false;
+        for (;;) {
+            if (m_pos == m_size && !Fill())
+                return !line.empty() && !tooLong;  // a last line without '\n'
+            const char* start = m_buffer + m_pos;
+            const auto* newline = static_cast<const char*>(std::memchr(start, '\n', m_size - m_pos));
+            const std::size_t take = newline != nullptr ? static_cast<std::size_t>(newline - start) : m_size - m_pos;
+            if (!tooLong && line.size() + take <= kMaxLine)
+                line.append(start, take);
+            else
+                tooLong = true;
+            m_pos += take;
+            if (newline == nullptr)
+                continue;
+            ++m_pos;
+            if (!tooLong)
+                return true;
+            line.clear();
+            tooLong = false;
+        }
+    }
+
+private:
+    bool Fill()
+    {
+        if (m_fd < 0)
+            return false;
+        ssize_t n = 0;
+        do
+            n = ::read(m_fd, m_buffer, sizeof m_buffer);
+        while (n < 0 && errno == EINTR);
+        m_pos = 0;
+        m_size = n > 0 ? static_cast<std::size_t>(n) : 0;
+        return m_size > 0;
+    }
+
+    int m_fd = -1;
+    char m_buffer[64 * 1024];
+    std::size_t m_pos = 0;
+    std::size_t m_size = 0;
+};
+
 }  // namespace
 
 TagCache::TagCache(std::string filePath) : m_filePath(std::move(filePath)) {}
@@ -77,13 +150,11 @@ TagCache::TagCache(std::string filePath) : m_filePath(std::move(filePath)) {}
 void TagCache::Load()
 {
     m_entries.clear();
-    std::ifstream in(m_filePath, std::ios::binary);
+    LineReader in(m_filePath);
     std::string line;
-    if (!in || !std::getline(in, line) || line != kHeader)
+    if (!in.Next(line) || line != kHeader)
         return;
-    while (m_entries.size() < kMaxEntries && std::getline(in, line)) {
-        if (line.size() > kMaxLine)
-            continue;
+    while (m_entries.size() < kMaxEntries && in.Next(line)) {
         const std::vector<std::string_view> fields = SplitTabs(line);
         if (fields.size() != 8)
             continue;

@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 
 #include "platform/CaseInsensitive.h"
+#include "platform/GioTrash.h"
 
 #include <QDir>
 #include <QFile>
@@ -72,14 +73,18 @@ std::optional<std::string> ReadWholeFile(const std::string& path)
 }
 
 std::optional<std::string> ReadSmallRegularFile(const std::string& path, std::uintmax_t maxBytes,
-                                                SmallFileState* state)
+                                                SmallFileState* state, LinkPolicy links)
 {
     SmallFileState dummy = SmallFileState::Read;
     SmallFileState& result = state != nullptr ? *state : dummy;
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int noFollow = links == LinkPolicy::Refuse ? O_NOFOLLOW : 0;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | noFollow);
     if (fd < 0) {
-        result = errno == ENOENT || errno == ENOTDIR ? SmallFileState::Missing : SmallFileState::Unreadable;
+        if (errno == ENOENT || errno == ENOTDIR)
+            result = SmallFileState::Missing;
+        else
+            result = errno == ELOOP && noFollow != 0 ? SmallFileState::NotRegular : SmallFileState::Unreadable;
         return std::nullopt;
     }
     struct stat info {};
@@ -134,6 +139,33 @@ bool WriteFileAtomically(const std::string& path, const std::string& content)
         return false;
     }
     return file.commit();
+}
+
+bool WriteFileAtomicallyNoFollow(const std::string& path, const std::string& content)
+{
+    const std::size_t slash = path.rfind('/');
+    // A short name of its own, whatever the length of `path`'s name, so that
+    // a name the file system just takes still leaves room for this one.
+    std::string temp = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + ".tunorva-XXXXXX";
+    // mkostemp creates with O_EXCL, which never follows a link either.
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool written = true;
+    for (std::size_t done = 0; written && done < content.size();) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        written = n > 0;
+        done += written ? static_cast<std::size_t>(n) : 0;
+    }
+    written = written && ::fsync(fd) == 0;
+    written = ::close(fd) == 0 && written;
+    // rename(2) replaces a link at `path` itself, never its target.
+    if (written && ::rename(temp.c_str(), path.c_str()) == 0)
+        return true;
+    ::unlink(temp.c_str());
+    return false;
 }
 
 std::optional<std::string> CreateTempFile(const std::string& dir, const std::string& prefix)
@@ -248,10 +280,10 @@ RemoveResult MoveFileToTrash(const std::string& path, int* error)
         return RemoveResult::Failed;
     }
     // Qt takes names as text: a name that does not survive the round trip
-    // (not UTF-8) could name another file there, so no trash is tried.
+    // (not UTF-8) could name another file there. GIO takes its bytes.
     const QString name = QFile::decodeName(QByteArray::fromStdString(path));
     if (QFile::encodeName(name).toStdString() != path)
-        return RemoveResult::NoTrash;
+        return TrashWithGio(path) ? RemoveResult::Trashed : RemoveResult::NoTrash;
     // Qt cannot set up the home trash when the data folder itself is
     // missing, and then files the "trashed" file relative to the current
     // folder. The desktop would have the folder; make sure we do too.

@@ -21,15 +21,25 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 inline constexpr std::uintmax_t kProfileFileMax = 1024 * 1024;
 
 enum class SmallFileState { Read, Missing, NotRegular, TooLarge, Unreadable };
+// Whether a symbolic link at the path itself is followed. Files that belong
+// beside a download in the music folder are never read through a link.
+enum class LinkPolicy { Follow, Refuse };
 
 // The whole file when it is a regular file of at most `maxBytes`; nothing
-// otherwise, with the reason in `state` when given. Opening never blocks.
+// otherwise, with the reason in `state` when given (a refused link is
+// NotRegular). Opening never blocks.
 std::optional<std::string> ReadSmallRegularFile(const std::string& path, std::uintmax_t maxBytes = kProfileFileMax,
-                                                SmallFileState* state = nullptr);
+                                                SmallFileState* state = nullptr,
+                                                LinkPolicy links = LinkPolicy::Follow);
 
 // Writes `content` to a new file beside `path`, flushes it and renames it over
 // `path`, so readers see the old file or the new one, never a mixture.
 bool WriteFileAtomically(const std::string& path, const std::string& content);
+// The same without following links: the new file is made beside `path`
+// under a name of its own and renamed over `path`, so a symbolic link
+// planted there is replaced, never written through. (WriteFileAtomically
+// writes to a link's target, as a user who links a settings file expects.)
+bool WriteFileAtomicallyNoFollow(const std::string& path, const std::string& content);
 
 // GetTempFileNameA with unique number 0: creates a new empty file in `dir`
 // named from the first three characters of `prefix` and a free hexadecimal
@@ -65,8 +75,8 @@ bool MatchesWildcard(const std::string& name, const std::string& pattern);
 enum class RemoveResult { Trashed, Deleted, NoTrash, Failed };
 // Moves the file to the desktop's trash: Trashed, or NoTrash when no trash
 // could take it (another device without a trash folder of its own, a trash
-// that cannot be written, a name that is not UTF-8) and the file is still
-// there, never deleted. Failed when it was never there; `error` then holds
+// that cannot be written) and the file is still there, never deleted. A name
+// that is not UTF-8 goes through GIO (see GioTrash.h). Failed when it was never there; `error` then holds
 // the system's error number. (Deleted is what the caller makes of a NoTrash
 // it went on to delete.)
 RemoveResult MoveFileToTrash(const std::string& path, int* error = nullptr);

@@ -1,5 +1,6 @@
 #include "platform/Http.h"
 
+#include "platform/CaseInsensitive.h"
 #include "platform/CurlUrlParts.h"
 #include "platform/WorkerThreads.h"
 
@@ -128,6 +129,7 @@ struct HttpFile::Impl {
     curl_socket_t socket = CURL_SOCKET_BAD;     // the connection's socket, while it is open
     bool openedThisHop = false;                 // a new connection is being made for this hop
     std::set<std::string> hopOrigins;           // servers this request has been connected to
+    bool redirectedToHttp = false;              // a refused hop from https: to http:
 
     // The handles go first: closing them may still call back into this object.
     ~Impl()
@@ -158,13 +160,23 @@ struct HttpFile::Impl {
         if (self->options.followRedirects &&
             (status == 301 || status == 302 || status == 303 || status == 307 || status == 308)) {
             if (const auto location = self->owner->QueryInfo("Location"); location && !location->empty()) {
-                self->events.push_back({EventKind::Redirect, self->ResolveAgainstCurrent(*location)});
+                std::string target = self->ResolveAgainstCurrent(*location);
+                if (self->RefusesRedirectTo(target)) {
+                    self->redirectedToHttp = true;
+                    return 0;  // ends the transfer here, before the hop
+                }
+                self->events.push_back({EventKind::Redirect, std::move(target)});
                 return n;
             }
         }
         self->owner->m_status = static_cast<int>(status);
         self->headersDone = true;
         return n;
+    }
+
+    bool RefusesRedirectTo(const std::string& target) const
+    {
+        return options.useTls && options.refuseHttpsToHttp && !StartsWithNoCase(target, "https:");
     }
 
     // The absolute form of a Location value, as libcurl will follow it.
@@ -423,7 +435,10 @@ HttpFile::HttpFile(std::string server, std::uint16_t port, std::string object, H
         curl_easy_setopt(easy, CURLOPT_CAPATH, dir);
     if (d.options.decodeContent)
         curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // The header callback stops a refused hop first; this holds should one
+    // slip past it.
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR,
+                     d.options.useTls && d.options.refuseHttpsToHttp ? "https" : "http,https");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, d.options.followRedirects ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(d.options.connectTimeoutMs));
@@ -474,6 +489,7 @@ bool HttpFile::SendRequest()
         d.pool->current = &d;
     d.openedThisHop = false;
     d.hopOrigins.clear();
+    d.redirectedToHttp = false;
     if (d.attached) {
         curl_multi_remove_handle(d.multi, d.easy.get());
         d.attached = false;
@@ -616,6 +632,11 @@ bool HttpFile::CertificateFailed() const
 {
     return m_errorCode == CURLE_PEER_FAILED_VERIFICATION || m_errorCode == CURLE_SSL_CACERT_BADFILE ||
            m_errorCode == CURLE_SSL_ISSUER_ERROR || m_errorCode == CURLE_SSL_INVALIDCERTSTATUS;
+}
+
+bool HttpFile::RedirectedToHttp() const
+{
+    return m_impl->redirectedToHttp;
 }
 
 bool HttpFile::Failed() const

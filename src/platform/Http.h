@@ -34,6 +34,11 @@ struct HttpRequestOptions {
     // such header yet.
     std::vector<std::string> headers;
     bool followRedirects = false;
+    // A request that starts on https: and is redirected to plain http:
+    // stops there, before anything is sent unprotected: SendRequest fails
+    // and RedirectedToHttp() holds. Downloads and their probes set it, as
+    // browsers refuse such downloads; result pages follow such a redirect.
+    bool refuseHttpsToHttp = false;
     // https: TLS, with the server's certificate verified against the
     // system's CA store, or against SSL_CERT_FILE / SSL_CERT_DIR when they
     // are set. An unverified connection is never made.
@@ -122,6 +127,9 @@ public:
     // not be verified (or the CA store named for that could not be read);
     // ErrorText() names the cause.
     bool CertificateFailed() const;
+    // True when SendRequest failed because an https: request was redirected
+    // to http: and `refuseHttpsToHttp` was set.
+    bool RedirectedToHttp() const;
     int ErrorCode() const { return m_errorCode; }
     const std::string& ErrorText() const { return m_errorText; }
 

@@ -43,6 +43,24 @@ bool ParsePort(std::string_view text, std::uint16_t& port)
     return true;
 }
 
+bool IsSchemeText(std::string_view text)
+{
+    if (text.empty() || !std::isalpha(static_cast<unsigned char>(text.front())))
+        return false;
+    for (const char c : text) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.')
+            return false;
+    }
+    return true;
+}
+
+// An empty port ("host:") is allowed and means the scheme's own, which
+// `port` already holds (RFC 3986 section 3.2.3).
+bool ParsePortOrDefault(std::string_view text, std::uint16_t& port)
+{
+    return text.empty() || ParsePort(text, port);
+}
+
 }  // namespace
 
 bool ParseUrl(std::string_view url, ParsedUrl& out)
@@ -78,11 +96,11 @@ bool ParseUrl(std::string_view url, ParsedUrl& out)
             return false;
         host = authority.substr(0, close + 1);
         const std::string_view after = authority.substr(close + 1);
-        if (!after.empty() && (after.front() != ':' || !ParsePort(after.substr(1), port)))
+        if (!after.empty() && (after.front() != ':' || !ParsePortOrDefault(after.substr(1), port)))
             return false;
     } else if (const std::size_t colon = authority.rfind(':'); colon != std::string_view::npos) {
         host = authority.substr(0, colon);
-        if (!ParsePort(authority.substr(colon + 1), port))
+        if (!ParsePortOrDefault(authority.substr(colon + 1), port))
             return false;
     }
     if (host.empty())
@@ -118,6 +136,10 @@ bool ParseUrlAssumingHttp(std::string& url, std::uint32_t& service, std::string&
 {
     if (AfxParseURL(url, service, server, object, port))
         return true;
+    // A text that names its scheme is not one that lacks it: "http://" in
+    // front of "http://" would read as the host "http" with an empty port.
+    if (const std::size_t sep = url.find("://"); sep != std::string::npos && IsSchemeText(url.substr(0, sep)))
+        return false;
     url = "http://" + url;
     return AfxParseURL(url, service, server, object, port);
 }
@@ -137,16 +159,6 @@ struct UrlParts {
     std::string query;
 };
 
-bool IsSchemeText(std::string_view text)
-{
-    if (text.empty() || !std::isalpha(static_cast<unsigned char>(text.front())))
-        return false;
-    for (const char c : text) {
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.')
-            return false;
-    }
-    return true;
-}
 
 UrlParts SplitReference(std::string_view text)
 {

@@ -27,7 +27,8 @@ struct ParsedUrl {
 
 // Splits "scheme://[user[:password]@]host[:port][/object]". Fails for an
 // empty text, a text without "scheme://", an unknown scheme, an empty host or
-// a port that is not a number from 1 to 65535. The scheme is matched without
+// a port that is not a number from 1 to 65535; an empty port ("host:/x") is
+// the scheme's own. The scheme is matched without
 // regard to case; host and object keep their case.
 bool ParseUrl(std::string_view url, ParsedUrl& out);
 

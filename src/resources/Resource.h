@@ -277,5 +277,8 @@
 #define IDS_ENGINE_REMOVE_CONFIRM 61378
 #define IDS_ENGINE_NOT_ADDED 61379
 
+// A download or probe redirected from HTTPS to plain HTTP.
+#define IDS_HTTPS_TO_HTTP 61400
+
 // List column headers, translated by running number.
 #define IDS_HEADER_FIRST 40000

@@ -145,6 +145,7 @@ constexpr Entry kStrings[] = {
     {IDS_ENGINE_NOT_SAVED, "the engines folder %1 cannot be written to"},
     {IDS_ENGINE_REMOVE_CONFIRM, "Remove the search engine %1?"},
     {IDS_ENGINE_NOT_ADDED, "The search engine could not be added: %1"},
+    {IDS_HTTPS_TO_HTTP, "Refused: the secure address redirects to unencrypted HTTP"},
 };
 
 constexpr bool IsSorted()

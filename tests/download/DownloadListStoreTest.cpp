@@ -7,8 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testing_support;
 namespace fs = std::filesystem;
@@ -126,6 +131,43 @@ TEST(DownloadListStoreTest, ADamagedListIsSetAsideAndNeverHalfTaken)
         EXPECT_EQ(aside, dir.File(n == 0 ? "downloads.list.bad" : "downloads.list.bad." + std::to_string(n + 1)));
         EXPECT_FALSE(fs::exists(dir.File("downloads.list")));
         ++n;
+    }
+}
+
+TEST(DownloadListStoreTest, AListThatIsNoFileOrTooLargeIsSetAsideWithoutWaiting)
+{
+    // Rows with long addresses, over the cap in all, but otherwise a list
+    // as we write it.
+    std::vector<DownloadRecord> huge(300, SampleList()[1]);
+    for (DownloadRecord& record : huge)
+        record.strUrl = record.validators.strUrl = "http://127.0.0.1/" + std::string(60000, 'a') + ".mp3";
+    const std::string tooLarge = SerializeDownloadList(huge);
+    ASSERT_GT(tooLarge.size(), DownloadListStore::kMaxDownloadListBytes);
+
+    TempDir dir;
+    const std::string path = dir.File("downloads.list");
+    DownloadListStore store(path);
+    for (const char* kind : {"fifo", "too large", "link to /dev/zero"}) {
+        SCOPED_TRACE(kind);
+        if (kind[0] == 'f')
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        else if (kind[0] == 't')
+            dir.Write("downloads.list", tooLarge);
+        else
+            fs::create_symlink("/dev/zero", path);
+        std::vector<DownloadRecord> loaded;
+        std::string aside;
+        auto load = std::async(std::launch::async, [&] { return store.Load(loaded, &aside); });
+        if (load.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << "the window's start waits on the list";
+            // Let the read end: a writer comes and goes.
+            ::close(::open(path.c_str(), O_WRONLY | O_NONBLOCK));
+        }
+        EXPECT_EQ(load.get(), DownloadListStore::LoadResult::Damaged);
+        EXPECT_TRUE(loaded.empty());
+        EXPECT_FALSE(fs::exists(fs::symlink_status(path))) << "set aside";
+        EXPECT_TRUE(fs::exists(fs::symlink_status(aside))) << aside;
+        fs::remove(aside);
     }
 }
 

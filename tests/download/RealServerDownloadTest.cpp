@@ -95,6 +95,47 @@ TEST_F(RealServerDownloadTest, DownloadsOverTlsAndIpv6AreByteIdentical)
     EXPECT_TRUE(named);
 }
 
+// Browsers refuse a download that a secure address sends to a plain one:
+// nothing of it travels unprotected. A result page may still go there.
+TEST_F(RealServerDownloadTest, AnHttpsAddressRedirectedToHttpIsNeitherDownloadedNorProbed)
+{
+    if (!NginxServer::Available())
+        GTEST_SKIP() << "nginx is not installed";
+    TempDir root;
+    const std::string body = PatternBody(40000);
+    root.Write("song.mp3", body);
+    NginxServer server(root.Str());
+    ASSERT_TRUE(server.Running()) << server.Error();
+    ::setenv("SSL_CERT_FILE", server.CaFile().c_str(), 1);
+    ScriptedHttpServer plain([&](const HttpExchange&) { return ScriptedReply{HttpResponse(200, body)}; });
+    const std::string toHttp = server.HttpsUrl("/redirect?to=" + plain.Url("/song.mp3"));
+    const std::string refused = "Refused: the secure address redirects to unencrypted HTTP";
+
+    EXPECT_EQ(Download(toHttp), std::vector<std::string>{"failed " + refused});
+    EXPECT_TRUE(MusicFolderEmpty());
+    DownloadItem item;
+    item.strUrl = toHttp;
+    ProbeReceiver receiver;
+    ProbeThreadProc(item, {});
+    bool named = false;
+    for (const auto& r : receiver.Records())
+        named = named || (r.message == WM_FILE_STATUS && r.text == refused);
+    EXPECT_TRUE(named) << "the found file's row says why";
+    EXPECT_EQ(plain.RequestCount(), 0u) << "nothing was asked over plain HTTP";
+
+    // From https to https is followed; so is a page's request to http.
+    const std::string toHttps = server.HttpsUrl("/redirect?to=" + server.HttpsUrl("/song.mp3"));
+    EXPECT_EQ(Download(toHttps), std::vector<std::string>{"done"});
+    EXPECT_TRUE(ReadWhole(m_music.Path() / DownloadFileName(toHttps)) == body);
+    platform::HttpRequestOptions page;
+    page.useTls = true;
+    page.followRedirects = true;
+    platform::HttpFile file("127.0.0.1", server.TlsPort(), "/redirect?to=" + plain.Url("/song.mp3"), page);
+    ASSERT_TRUE(file.SendRequest()) << file.ErrorText();
+    EXPECT_EQ(file.StatusCode(), 200);
+    EXPECT_EQ(plain.RequestCount(), 1u);
+}
+
 TEST_F(RealServerDownloadTest, ACompressedAnswerIsRefusedAndNothingIsSaved)
 {
     ScriptedHttpServer server([](const HttpExchange&) {

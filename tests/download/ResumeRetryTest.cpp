@@ -9,9 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
+#include <future>
 #include <thread>
 
 using namespace download_testing;
@@ -102,6 +105,91 @@ TEST_F(ResumeTest, APartFileIsResumedOrStartedOverAsTheServerAnswers)
         if (!c.ignoresRanges) {
             EXPECT_EQ(asked, c.bytesAsked);
         }
+        fs::remove(m_dir.File("song.mp3"));
+    }
+}
+
+// The part file holds the old version's bytes and its record the old ETag;
+// the server now has another version, and answers a range without saying
+// it is the same file. The song must be the new version whole, never the
+// old bytes with the new ones spliced on.
+TEST_F(ResumeTest, AnAnswerThatDoesNotNameThePartFilesVersionStartsOver)
+{
+    const std::string v1 = PatternBody(100 * 1024);
+    std::string v2 = v1;
+    v2[10] = static_cast<char>(v2[10] ^ 0x5A);  // inside the first frame
+    const std::string length = std::to_string(v1.size());
+    const struct {
+        const char* name;
+        std::size_t kept;
+        std::function<std::string(std::size_t from)> ranged;  // the answer to a range from `from`
+        std::string restart;
+    } cases[] = {
+        {"206 without validators", 50000,
+         [&](std::size_t from) {
+             return HttpResponse(206, v2.substr(from),
+                                 "Content-Range: bytes " + std::to_string(from) + "-" +
+                                     std::to_string(v2.size() - 1) + "/" + length + "\r\n");
+         },
+         "restart the file on the server has changed"},
+        {"416 with another ETag", v1.size(),
+         [&](std::size_t) { return HttpResponse(416, "", "ETag: \"v2\"\r\nContent-Range: bytes */" + length + "\r\n"); },
+         "restart the part file does not fit the file on the server"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedHttpServer server([&](const HttpExchange& request) {
+            const std::string range = request.Header("Range");
+            if (range.empty())
+                return ScriptedReply{HttpResponse(200, v2, "ETag: \"v2\"\r\n")};
+            return ScriptedReply{c.ranged(std::stoul(range.substr(6)))};
+        });
+        const std::string url = server.Url("/song.mp3");
+        LeavePartFile(url, v1, c.kept);
+        const auto seen = Download(url);
+        EXPECT_NE(std::find(seen.begin(), seen.end(), c.restart), seen.end());
+        EXPECT_EQ(seen.back(), "finished 0");
+        ExpectOnlyTheSong(v2);
+        fs::remove(m_dir.File("song.mp3"));
+    }
+}
+
+TEST_F(ResumeTest, ARecordIsNeverReadOrWrittenThroughALinkOrAFifo)
+{
+    const std::string body = PatternBody(60 * 1024);
+    ScriptedHttpServer server([&](const HttpExchange& request) { return RangeReply(request, body, kETag); });
+    const std::string url = server.Url("/song.mp3");
+    const std::string record = m_dir.File(".song.mp3.part.info");
+
+    // A link planted in the record's place, to a file outside the folder.
+    TempDir outside;
+    outside.Write("victim", "mine");
+    fs::create_symlink(outside.File("victim"), record);
+    EXPECT_EQ(Download(url).back(), "finished 0");
+    EXPECT_EQ(ReadWhole(outside.File("victim")), "mine") << "nothing written through the link";
+    ExpectOnlyTheSong(body);
+    fs::remove(m_dir.File("song.mp3"));
+
+    // Beside a part file, a link to a record elsewhere or a FIFO is no
+    // record: the part file starts over, and nothing waits on the FIFO.
+    for (const char* kind : {"link", "fifo"}) {
+        SCOPED_TRACE(kind);
+        LeavePartFile(url, body, 30000);
+        if (kind[0] == 'l') {
+            fs::rename(record, outside.File("record"));
+            fs::create_symlink(outside.File("record"), record);
+        } else {
+            fs::remove(record);
+            ASSERT_EQ(::mkfifo(record.c_str(), 0600), 0);
+        }
+        auto download = std::async(std::launch::async, [&] { return Download(url); });
+        if (download.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            ADD_FAILURE() << "the download waits on its record";
+            ::close(::open(record.c_str(), O_WRONLY | O_NONBLOCK));
+        }
+        const auto seen = download.get();
+        EXPECT_NE(std::find(seen.begin(), seen.end(), "restart the part file has no record of its source"), seen.end());
+        ExpectOnlyTheSong(body);
         fs::remove(m_dir.File("song.mp3"));
     }
 }

@@ -6,8 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using mp3_fixture::TagKind;
 using mp3_fixture::WriteMp3;
@@ -157,5 +163,42 @@ TEST(TagCache, DamagedFileLinesAreSkipped)
     // Another header: not our file, nothing is loaded.
     std::ofstream(file, std::ios::binary) << "something else\n10\t20\t3\t128\t/m/good.mp3\tT\tA\tB\n";
     cache.Load();
+    EXPECT_EQ(cache.Size(), 0u);
+}
+
+TEST(TagCache, AHugeLineCostsNoMemoryAndAFifoNoWait)
+{
+    testing_support::TempDir dir;
+    const std::string file = dir.File("tags.txt");
+    const std::string good = "10\t20\t3\t128\t/m/good.mp3\tT\tA\tB\n";
+    dir.Write("tags.txt", "Tunorva tag cache 1\n" + good);
+    {
+        // 128 MiB of one line (a hole, so it costs no disk), then a good line.
+        const int fd = ::open(file.c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        const off_t hole = 128 << 20;
+        ASSERT_EQ(::ftruncate(fd, hole), 0);
+        const std::string after = "\n" + std::string(good).replace(good.find("good"), 4, "next");
+        ASSERT_EQ(::pwrite(fd, after.data(), after.size(), hole), static_cast<ssize_t>(after.size()));
+        ::close(fd);
+    }
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
+    TagCache cache(file);
+    cache.Load();
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_EQ(cache.Size(), 2u) << "the lines around the long one count";
+    EXPECT_TRUE(cache.Find("/m/next.mp3", 10, 20));
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 32 * 1024) << "kB held while reading";
+
+    std::filesystem::remove(file);
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    auto load = std::async(std::launch::async, [&] { cache.Load(); });
+    if (load.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "the scan waits on the cache file";
+        ::close(::open(file.c_str(), O_WRONLY | O_NONBLOCK));
+    }
+    load.get();
     EXPECT_EQ(cache.Size(), 0u);
 }

@@ -26,6 +26,10 @@ TEST(UrlAssumingHttpTest, ParsesAsGivenOrWithHttpInFront)
         {"ftp://h.example/a.mp3", true, "ftp://h.example/a.mp3", platform::AFX_INET_SERVICE_FTP, "h.example",
          "/a.mp3", 21},
         {"", false, "http://", 0, "", "", 0},
+        // A text with its scheme is not tried again: "http://http://" would
+        // be the host "http" with an empty port.
+        {"http://", false, "http://", 0, "", "", 0},
+        {"unknown://h.example/", false, "unknown://h.example/", 0, "", "", 0},
         {"h.example:song", false, "http://h.example:song", 0, "", "", 0},
     };
     for (const Row& row : rows) {

@@ -25,6 +25,8 @@ TEST(Url, ParsesAsThePagesExpect)
         {"http://user:pw@host:81/", true, AFX_INET_SERVICE_HTTP, "host", "/", 81},
         {"http://host?q=1", true, AFX_INET_SERVICE_HTTP, "host", "/?q=1", 80},
         {"http://[::1]:9000/a", true, AFX_INET_SERVICE_HTTP, "[::1]", "/a", 9000},
+        {"http://host:/x", true, AFX_INET_SERVICE_HTTP, "host", "/x", 80},
+        {"https://[::1]:?q", true, AFX_INET_SERVICE_HTTPS, "[::1]", "/?q", 443},
         {"https://host/a", true, AFX_INET_SERVICE_HTTPS, "host", "/a", 443},
         {"ftp://host/a.mp3", true, AFX_INET_SERVICE_FTP, "host", "/a.mp3", 21},
         {"", false, 0, "", "", 0},

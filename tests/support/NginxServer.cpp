@@ -162,6 +162,8 @@ bool NginxServer::Start(bool ipv6)
          << "    ssl_certificate_key " << p << "/tls/server.key;\n"
          << "    root " << m_root << ";\n"
          << "    autoindex on;\n"
+         // A redirect to any address: /redirect?to=URL.
+         << "    location = /redirect { return 302 $arg_to; }\n"
          << "  }\n"
          << "}\n";
     conf.close();

@@ -14,6 +14,7 @@ namespace testing_support {
 //   asked for);
 // - HTTPS on a second port, with a certificate for 127.0.0.1, ::1 and
 //   localhost signed by a CA made for the test (CaFile());
+// - on both, "/redirect?to=URL" answers 302 with URL as its Location;
 // - its configuration, logs and temp folders in a folder of its own, in the
 //   foreground as one process; stopped and removed by the destructor.
 // Served files must be readable by the user running the test.

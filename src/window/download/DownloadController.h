@@ -105,6 +105,7 @@ public:
     bool OnFailed(int slot, const char* text);
     void OnRetrying(int slot, const std::string& text);
     void OnValidators(int slot, const ResumeState& validators);
+    void OnSource(int slot, const std::string& url);
 
 private:
     std::string MusicFolder() const;

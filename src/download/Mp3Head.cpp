@@ -1,8 +1,7 @@
 #include "download/Mp3Head.h"
 
-#include <QCryptographicHash>
-
 #include <mpg123.h>
+#include <openssl/evp.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -19,6 +18,43 @@ struct HandleDeleter {
     void operator()(mpg123_handle* handle) const { mpg123_delete(handle); }
 };
 using Handle = std::unique_ptr<mpg123_handle, HandleDeleter>;
+
+// A decoder handle costs more to make than a head costs to read: each probe
+// worker keeps one, reopened for every head.
+mpg123_handle* ThreadDecoder()
+{
+    thread_local Handle handle = [] {
+        int error = MPG123_OK;
+        return mpg123_init() == MPG123_OK ? Handle(mpg123_new(nullptr, &error)) : Handle();
+    }();
+    return handle.get();
+}
+
+struct DecoderClose {
+    void operator()(mpg123_handle* handle) const { mpg123_close(handle); }
+};
+
+// SHA-256 in hex, by OpenSSL: Qt's own takes ten times as long, and every
+// probe hashes its head.
+std::string Sha256Hex(std::string_view first, std::string_view second)
+{
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1 ||
+        EVP_DigestUpdate(context.get(), first.data(), first.size()) != 1 ||
+        EVP_DigestUpdate(context.get(), second.data(), second.size()) != 1 ||
+        EVP_DigestFinal_ex(context.get(), digest, &length) != 1)
+        return {};
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(2 * length);
+    for (unsigned int i = 0; i < length; ++i) {
+        hex += kHex[digest[i] >> 4];
+        hex += kHex[digest[i] & 0xF];
+    }
+    return hex;
+}
 
 bool StartsWith(std::string_view bytes, std::string_view prefix)
 {
@@ -42,18 +78,15 @@ std::optional<std::uint32_t> VbriFrames(const unsigned char* body, std::size_t b
 // `audio` to the end of the file.
 void ReadStream(std::string_view audio, std::optional<std::uint64_t> streamSize, Mp3Head& head)
 {
-    if (audio.empty() || mpg123_init() != MPG123_OK)
+    mpg123_handle* mh = audio.empty() ? nullptr : ThreadDecoder();
+    if (mh == nullptr)
         return;
-    int error = MPG123_OK;
-    Handle handle(mpg123_new(nullptr, &error));
-    if (!handle)
-        return;
-    mpg123_handle* mh = handle.get();
     mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
     // Junk or padding before the first frame may fill the whole head.
     mpg123_param(mh, MPG123_RESYNC_LIMIT, static_cast<long>(audio.size()), 0.0);
     if (mpg123_open_feed(mh) != MPG123_OK)
         return;
+    const std::unique_ptr<mpg123_handle, DecoderClose> open(mh);
     if (streamSize && *streamSize <= static_cast<std::uint64_t>(INT64_MAX))
         mpg123_set_filesize(mh, static_cast<off_t>(*streamSize));
     if (mpg123_feed(mh, reinterpret_cast<const unsigned char*>(audio.data()), audio.size()) != MPG123_OK)
@@ -62,7 +95,10 @@ void ReadStream(std::string_view audio, std::optional<std::uint64_t> streamSize,
     bool first = true;
     int firstBitrate = 0;
     std::optional<std::uint32_t> vbriFrames;
-    for (;;) {
+    // A few frames tell the format, and whether bitrates change without a
+    // header saying so; the rest of the head adds nothing.
+    constexpr int kFramesLookedAt = 16;
+    for (int frames = 0; frames < kFramesLookedAt; ++frames) {
         const int rc = mpg123_framebyframe_next(mh);
         if (rc != MPG123_OK && rc != MPG123_NEW_FORMAT)
             break;
@@ -162,10 +198,7 @@ Mp3Head Mp3Head::Read(std::string_view head, std::string_view afterTag, std::opt
     Mp3Head facts;
     facts.known = true;
     const std::string_view first = head.substr(0, std::min(head.size(), kBytes));
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(QByteArrayView(first.data(), static_cast<qsizetype>(first.size())));
-    hash.addData(QByteArrayView(afterTag.data(), static_cast<qsizetype>(afterTag.size())));
-    facts.digest = hash.result().toHex().toStdString();
+    facts.digest = Sha256Hex(first, afterTag);
 
     if (PlainlyNotMp3(first)) {
         facts.notMp3 = true;
@@ -173,7 +206,7 @@ Mp3Head Mp3Head::Read(std::string_view head, std::string_view afterTag, std::opt
     }
     const std::uint64_t tagEnd = TagEnd(first);
     if (tagEnd > 0)
-        ReadTags(first, facts);
+        ReadTags(first.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(tagEnd, first.size()))), facts);
     // The audio starts where the tag ends: in the head itself, or in the
     // second range fetched from there.
     std::string_view audio;

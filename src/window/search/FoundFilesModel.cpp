@@ -114,7 +114,10 @@ void CFoundFilesModel::RowsMoved()
 
 QVariant CFoundFilesModel::CellData(int row, int column, int role) const
 {
-    if (column == Sources || role == Qt::ToolTipRole) {
+    // Only the roles that show the sources look them up: a view asks each
+    // cell for many more while it paints.
+    const bool sourcesRole = role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == ListRole::Sort;
+    if ((column == Sources && sourcesRole) || role == Qt::ToolTipRole) {
         const std::vector<std::string> urls = SourcesOf(row);
         const int count = RowsOfSameFile(row) != nullptr ? static_cast<int>(urls.size()) : 0;
         switch (role) {

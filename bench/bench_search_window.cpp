@@ -5,9 +5,12 @@
 //   2  the same with each page answered after 50 ms, as a real engine takes
 //      its time;
 //   3  the demo engine, 2 x 250 pages of 100 links: 50,000 rows, the row cap;
+//      each probe reads the file's head (16 KiB);
 //   4  nginx over plain HTTP, its listing of 1,000 MP3 files as each engine's
 //      one result page: 2,000 rows;
-//   5  the same over TLS, with a CA made for the run.
+//   5  the same over TLS, with a CA made for the run;
+//   6  case 3 with probes that ask for each file's first byte only, as
+//      probes did before they read heads.
 //
 // Prints, per case:
 //   walk       Find pressed -> the last page reported finished (the toggle
@@ -26,10 +29,20 @@
 //   peak-rss   the case's peak resident memory (the engine runs in a process
 //              of its own)
 //   cpu        user and system CPU time of the case's process
+//   per probe  bytes of the files read per probe, and requests per probe
+// and, after cases 3 and 6 (or with --compare-probes, which runs only those),
+// how long the head probes took against the first-byte probes.
 //
 // Run: build with -DTUNORVA_BENCH=ON (Release), then bench/bench_search_window
 // (all cases) or bench/bench_search_window --case N.
+#include "window/download/DownloadController.h"
 #include "window/download/ListCtrlEx.h"
+#include "download/DownloadMessages.h"
+#include "download/FileStatusReporter.h"
+#include "download/HttpDownloadInfo.h"
+#include "download/ProbeQueue.h"
+#include "platform/MessageChannel.h"
+#include "platform/Url.h"
 #include "platform/Files.h"
 #include "platform/Http.h"
 #include "window/desktop/Sound.h"
@@ -58,6 +71,7 @@
 #include <curl/curl.h>
 #include <sys/resource.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -71,12 +85,15 @@ namespace {
 
 enum class Engine { Demo, NginxHttp, NginxTls };
 
+enum class Probe { Head, FirstByte };
+
 struct Case {
     const char* title;
     Engine engine;
     int pages;      // per engine
     int perPage;
     int pageDelayMs;
+    Probe probe = Probe::Head;
 };
 
 constexpr Case kCases[] = {
@@ -85,7 +102,11 @@ constexpr Case kCases[] = {
     {"demo engine, 2 x 250 pages x 100 links (50,000 rows), loopback", Engine::Demo, 250, 100, 0},
     {"nginx, plain HTTP, 2 x 1 listing x 1,000 files", Engine::NginxHttp, 1, 1000, 0},
     {"nginx, TLS, 2 x 1 listing x 1,000 files", Engine::NginxTls, 1, 1000, 0},
+    {"demo engine, 2 x 250 pages x 100 links (50,000 rows), loopback, first-byte probes", Engine::Demo, 250, 100, 0,
+     Probe::FirstByte},
 };
+constexpr int kHeadProbeCase = 3;
+constexpr int kFirstByteProbeCase = 6;
 constexpr int kCaseCount = static_cast<int>(sizeof kCases / sizeof kCases[0]);
 constexpr qint64 kGiveUpMs = 600000;
 
@@ -127,6 +148,63 @@ std::vector<std::string> ChainUrls(CURL* curl, std::string url)
         url = next ? links[*next] : std::string();
     }
     return urls;
+}
+
+// What the probes of a case read, summed over the probe workers.
+std::atomic<std::uint64_t> g_probes{0};
+std::atomic<std::uint64_t> g_probeBytes{0};
+std::atomic<std::uint64_t> g_probeRequests{0};
+
+// The window's own probe, counted.
+void HeadProbe(const DownloadItem& item, std::stop_token token)
+{
+    thread_local platform::HttpConnections connections;
+    CHttpDownloadInfo info(std::move(token));
+    info.m_pConnections = &connections;
+    info.m_item = item;
+    info.m_strUrl = item.strUrl;
+    info.Start();
+    g_probeBytes += info.m_nBytesRead;
+    g_probeRequests += static_cast<std::uint64_t>(info.m_nRequests);
+    ++g_probes;
+}
+
+// A probe as they were before they read heads: the first byte, whose 206
+// states the file's size; the same texts reach the window.
+void FirstByteProbe(const DownloadItem& item, std::stop_token token)
+{
+    thread_local platform::HttpConnections connections;
+    std::uint32_t service = 0;
+    std::string server;
+    std::string object;
+    std::uint16_t port = 0;
+    std::string url = item.strUrl;
+    if (!platform::ParseUrlAssumingHttp(url, service, server, object, port))
+        return;
+    DownloadItem row = item;
+    FileStatusReporter status(row, token, true);
+    platform::HttpRequestOptions options;
+    options.headers = {"User-Agent: Tunorva", "Accept: */*", "Accept-Encoding: identity", "Range: bytes=0-0"};
+    options.useTls = service == platform::AFX_INET_SERVICE_HTTPS;
+    options.followRedirects = true;
+    options.observer = &status;
+    options.stopToken = token;
+    options.totalTimeoutMs = 30000;
+    options.connections = &connections;
+    platform::HttpFile file(server, port, object, options);
+    ++g_probeRequests;
+    ++g_probes;
+    if (!file.SendRequest() || file.StatusCode() != 206)
+        return;
+    const std::string range = file.QueryInfo("Content-Range").value_or("");
+    const std::size_t slash = range.find('/');
+    char byte = 0;
+    g_probeBytes += file.Read(&byte, 1);
+    file.DrainBody(64 * 1024);
+    if (slash == std::string::npos)
+        return;
+    platform::Post(FileSizeProbed{item.nItem, item.nSearchId, std::stoull(range.substr(slash + 1)), {}}, token);
+    platform::Post(FileStatus{item.nItem, item.nSearchId, "Avaliable", true}, token);
 }
 
 struct Figures {
@@ -225,6 +303,7 @@ bool RunSearch(QApplication& qapp, const Case& c, Figures& figures)
         CPagesView* view = app.MainWindow()->m_wndView;
         view->m_bPlaySound = 0;
         view->m_cboArtist->setEditText(QStringLiteral("abba"));
+        view->Downloads().Probes().SetRunner(c.probe == Probe::Head ? &HeadProbe : &FirstByteProbe);
 
         QTimer heartbeat;
         heartbeat.setInterval(10);
@@ -267,6 +346,11 @@ void Print(const Case& c, const Figures& f)
     std::printf("  all probes answered        %lld ms\n", static_cast<long long>(f.probesMs));
     std::printf("  cost per found file        %.3f ms ((probes - bare) / rows)\n",
                 static_cast<double>(f.probesMs - f.bareMs) / rows);
+    if (g_probes > 0)
+        std::printf("  per probe                  %.0f bytes read, %.2f requests (%llu probes)\n",
+                    static_cast<double>(g_probeBytes) / static_cast<double>(g_probes),
+                    static_cast<double>(g_probeRequests) / static_cast<double>(g_probes),
+                    static_cast<unsigned long long>(g_probes.load()));
     std::printf("  longest UI stall           %lld ms (window busy %.1f ms of it; most work between ticks %.1f ms)\n",
                 static_cast<long long>(f.stall.LongestMs()), f.stall.BusyInLongestMs(), f.stall.MostBusyMs());
     std::printf("  window CPU                 %.0f ms\n", f.stall.CpuMs());
@@ -300,10 +384,34 @@ int RunCase(int argc, char** argv, int index)
 
 }  // namespace
 
+// Runs case `number` in a process of its own, echoing what it prints; gives
+// its "all probes answered" time, -1 when it did not finish.
+long long RunChild(const char* self, int number)
+{
+    std::fflush(stdout);
+    const std::string command = std::string("'") + self + "' --case " + std::to_string(number);
+    FILE* child = popen(command.c_str(), "r");
+    if (child == nullptr)
+        return -1;
+    long long probesMs = -1;
+    char line[512];
+    while (std::fgets(line, sizeof line, child) != nullptr) {
+        std::fputs(line, stdout);
+        long long ms = 0;
+        if (std::sscanf(line, "  all probes answered %lld ms", &ms) == 1)
+            probesMs = ms;
+    }
+    std::fflush(stdout);
+    return pclose(child) == 0 ? probesMs : -1;
+}
+
 int main(int argc, char** argv)
 {
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--case") == 0) {
+    bool compareOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--compare-probes") == 0)
+            compareOnly = true;
+        if (i + 1 < argc && std::strcmp(argv[i], "--case") == 0) {
             const int index = std::atoi(argv[i + 1]) - 1;
             if (index < 0 || index >= kCaseCount) {
                 std::fprintf(stderr, "no case %s\n", argv[i + 1]);
@@ -314,10 +422,20 @@ int main(int argc, char** argv)
     }
     // Every case in a process of its own, one after the other.
     int failed = 0;
+    long long headMs = -1;
+    long long firstByteMs = -1;
     for (int i = 1; i <= kCaseCount; ++i) {
-        std::fflush(stdout);
-        const std::string command = std::string("'") + argv[0] + "' --case " + std::to_string(i);
-        failed += std::system(command.c_str()) != 0 ? 1 : 0;
+        if (compareOnly && i != kHeadProbeCase && i != kFirstByteProbeCase)
+            continue;
+        const long long probesMs = RunChild(argv[0], i);
+        failed += probesMs < 0 ? 1 : 0;
+        if (i == kHeadProbeCase)
+            headMs = probesMs;
+        if (i == kFirstByteProbeCase)
+            firstByteMs = probesMs;
     }
+    if (headMs > 0 && firstByteMs > 0)
+        std::printf("head probes / first-byte probes, 50,000 rows: %lld ms / %lld ms = %.2f\n", headMs, firstByteMs,
+                    static_cast<double>(headMs) / static_cast<double>(firstByteMs));
     return failed == 0 ? 0 : 1;
 }

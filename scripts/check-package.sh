@@ -143,11 +143,13 @@ xdotool mousemove --sync 210 172 click 1           # the first found file
 sleep 0.3
 xdotool mousemove --sync 211 32 click 1            # Download File
 music="$home/Musik/Tunorva"
+# The demo engine serves a clip behind a tag of the file's own: a whole file
+# ends with a whole clip.
 arrived() {
   local file clip
   for file in "$music"/*.mp3; do
     for clip in /usr/share/tunorva/DemoMedia/*.mp3; do
-      cmp -s "$file" "$clip" && return 0
+      cmp -s <(tail -c "$(stat -c %s "$clip")" "$file") "$clip" && return 0
     done
   done
   return 1

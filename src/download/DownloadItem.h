@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Names one found file, and later one download, across threads and messages.
 // Every worker keeps its own copy; a message about a file carries the
@@ -17,4 +18,7 @@ struct DownloadItem {
     // alone is ambiguous once the list has been emptied for a new search, so
     // the receiver can check this against the search it shows.
     std::uint64_t nSearchId = 0;
+    // Other addresses of the same file (same size, same first bytes): a
+    // download that fails at one, after its retries, goes on at the next.
+    std::vector<std::string> strOtherSources;
 };

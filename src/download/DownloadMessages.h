@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/DownloadNotices.h"
+#include "download/Mp3Head.h"
 #include "download/ResumeState.h"
 #include "resources/Messages.h"
 
@@ -21,12 +22,14 @@ struct FileStatus {
     bool available = false;
 };
 
-// A probe learnt a found file's size.
+// A probe learnt a found file's size and, from its first bytes, what it holds
+// (`head.known` when those bytes were read).
 struct FileSizeProbed {
     static constexpr unsigned kMessage = WM_FILE_SIZE_PROBED;
     int row = 0;
     std::uint64_t searchId = 0;
     std::uint64_t size = 0;
+    Mp3Head head;
 };
 
 // A probe's worker has ended.
@@ -112,6 +115,14 @@ struct DownloadValidators {
     static constexpr unsigned kMessage = WM_DOWNLOAD_VALIDATORS;
     int slot = 0;
     ResumeState state;
+};
+
+// The download failed at its address and goes on from `url`, another
+// address of the same file.
+struct DownloadSource {
+    static constexpr unsigned kMessage = WM_DOWNLOAD_SOURCE;
+    int slot = 0;
+    std::string url;
 };
 
 // A download's worker has ended.

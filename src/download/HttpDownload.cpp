@@ -120,6 +120,12 @@ void CHttpDownload::Transfer()
             return;
         }
         if (retry >= m_options.retry.nRetries) {
+            if (!m_item.strOtherSources.empty() && Checkpoint())
+                return;
+            if (NextSource()) {
+                retry = 0;
+                continue;
+            }
             Fail(m_pending.textId, m_pending.errorCode);
             return;
         }

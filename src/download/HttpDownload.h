@@ -90,6 +90,9 @@ private:
     };
 
     TryEnd TryOnce();
+    // Moves on to the next of the item's other sources, keeping the part
+    // file; false when none is left.
+    bool NextSource();
     platform::HttpRequestOptions RequestOptions(std::uint64_t from);
     // The answer to the request, after any logins; nothing when it is one
     // the try reads on, otherwise how the try ends.

@@ -11,6 +11,7 @@
 #include "platform/CaseInsensitive.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <utility>
 
@@ -29,6 +30,43 @@ constexpr int kProbeTimeoutMs = 30000;
 // next probe; a longer one (a server that sends the whole file) is abandoned
 // and its connection closed.
 constexpr std::size_t kDrainLimit = 64 * 1024;
+// A server that ignores the range sends the whole file: a tag that ends
+// within this many bytes is read past on the same connection to reach the
+// audio behind it; a longer one leaves the audio unknown.
+constexpr std::uint64_t kMaxSkippedTag = 1024 * 1024;
+
+// A server that trickles its bytes keeps a probe slot no longer than this
+// for the head: past it the file's size is still reported, its head not.
+constexpr auto kHeadTime = std::chrono::seconds(3);
+
+// Up to `size` bytes of the body; fewer when it ends or fails first, or when
+// `deadline` passes.
+std::string ReadBody(platform::HttpFile& file, std::size_t size, std::chrono::steady_clock::time_point deadline)
+{
+    std::string bytes(size, '\0');
+    std::size_t got = 0;
+    while (got < size && std::chrono::steady_clock::now() < deadline) {
+        const std::size_t n = file.ReadSome(bytes.data() + got, size - got);
+        if (n == 0)
+            break;
+        got += n;
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+bool SkipBody(platform::HttpFile& file, std::uint64_t count, std::chrono::steady_clock::time_point deadline)
+{
+    char scratch[16 * 1024];
+    while (count > 0 && std::chrono::steady_clock::now() < deadline) {
+        const std::size_t n =
+            file.ReadSome(scratch, static_cast<std::size_t>(std::min<std::uint64_t>(count, sizeof scratch)));
+        if (n == 0)
+            return false;
+        count -= n;
+    }
+    return count == 0;
+}
 
 // The whole length a 206 answer states in "Content-Range: bytes 0-0/N", held
 // to the same limits as a Content-Length; nothing when the answer does not
@@ -87,10 +125,10 @@ void CHttpDownloadInfo::Probe()
     platform::HttpRequestOptions options;
     options.headers = {"User-Agent: " + LoadBuiltinString(AFX_IDS_APP_TITLE), "Accept: */*",
                        "Accept-Encoding: identity"};
-    // The file's first byte only: a 206 states the whole length and its one
-    // byte leaves the connection free for the next probe. A server without
-    // ranges answers as it would a plain GET.
-    options.headers.push_back("Range: bytes=0-0");
+    // The file's first bytes: a 206 states the whole length, and its head
+    // says what the file holds. A server without ranges answers as it would
+    // a plain GET.
+    options.headers.push_back("Range: bytes=0-" + std::to_string(Mp3Head::kBytes - 1));
     options.useTls = m_dwServiceType == platform::AFX_INET_SERVICE_HTTPS;
     options.followRedirects = true;
     options.refuseHttpsToHttp = true;
@@ -105,6 +143,9 @@ void CHttpDownloadInfo::Probe()
     platform::HttpRequestOptions plainOptions = options;
     plainOptions.headers.pop_back();
     plainOptions.observer = nullptr;
+    // A second range where a long tag ends tells no steps either.
+    platform::HttpRequestOptions rangeOptions = options;
+    rangeOptions.observer = nullptr;
 
     // Only http and https URLs can be opened; any other service fails where
     // the connection would have been made.
@@ -121,7 +162,7 @@ void CHttpDownloadInfo::Probe()
     }
     if (aborted())
         return;
-    if (!m_pFile->SendRequest()) {
+    if (!SendRequest()) {
         if (aborted())
             return;
         if (m_pFile->CertificateFailed()) {
@@ -136,8 +177,8 @@ void CHttpDownloadInfo::Probe()
         return;
     }
 
-    // The status code is not looked at otherwise: whatever answer carries a
-    // length gives the file its size, as the answer to a plain GET would.
+    // A 206 states the whole length in its Content-Range; any other answer
+    // that carries a length gives the file its size, as a plain GET would.
     std::optional<std::uint64_t> length;
     bool plainAnswer = true;
     if (m_pFile->StatusCode() == 206) {
@@ -153,7 +194,7 @@ void CHttpDownloadInfo::Probe()
         m_pFile = std::make_unique<platform::HttpFile>(m_strServer, m_nPort, m_strObject, std::move(plainOptions));
         if (aborted())
             return;
-        if (!m_pFile->SendRequest()) {
+        if (!SendRequest()) {
             if (aborted())
                 return;
             Fail(IDS_CONNECT_ERROR, m_pFile->ErrorCode());
@@ -161,19 +202,95 @@ void CHttpDownloadInfo::Probe()
         }
         plainAnswer = true;
     }
+
+    // An error answer tells nothing of the file: its status shows, and the
+    // length of its page is no file's size.
+    const int status = m_pFile->StatusCode();
+    if (status < 200 || status > 299) {
+        if (m_pConnections != nullptr)
+            m_pFile->DrainBody(kDrainLimit);
+        platform::Post(FileStatus{m_item.nItem, m_item.nSearchId,
+                                  AfxFormatString1(LoadLanguageString(IDS_SERVER_ANSWERED), std::to_string(status))},
+                       m_stopToken);
+        CloseHandles();
+        return;
+    }
     if (plainAnswer) {
         const auto header = m_pFile->QueryInfo("Content-Length");
         length = header && header->size() < kQueryBufferSize ? platform::ParseContentLength(*header) : std::nullopt;
     }
-    if (m_pConnections != nullptr)
-        m_pFile->DrainBody(kDrainLimit);
-    if (length) {
-        // Posted: the probe goes on to the next file while the window
-        // takes these in its own time, in this order.
-        platform::Post(FileSizeProbed{m_item.nItem, m_item.nSearchId, *length}, m_stopToken);
-        platform::Post(FileStatus{m_item.nItem, m_item.nSearchId, LoadBuiltinString(IDS_AVALIABLE), true}, m_stopToken);
+    if (!length) {
+        if (m_pConnections != nullptr)
+            m_pFile->DrainBody(kDrainLimit);
+        CloseHandles();
+        return;
     }
+    FileSizeProbed probed{m_item.nItem, m_item.nSearchId, *length, {}};
+    probed.head = ReadHead(*length, plainAnswer, rangeOptions);
+    if (AbortRequested()) {
+        aborted();
+        return;
+    }
+    // Posted: the probe goes on to the next file while the window takes
+    // these in its own time, in this order.
+    const bool notMp3 = probed.head.notMp3;
+    platform::Post(std::move(probed), m_stopToken);
+    if (notMp3)
+        platform::Post(FileStatus{m_item.nItem, m_item.nSearchId, LoadLanguageString(IDS_STATUS_NOT_MP3), false},
+                       m_stopToken);
+    else
+        platform::Post(FileStatus{m_item.nItem, m_item.nSearchId, LoadBuiltinString(IDS_AVALIABLE), true}, m_stopToken);
     CloseHandles();
+}
+
+// Reads the first Mp3Head::kBytes of the answer to the first request and,
+// when an ID3v2 tag runs past them, the bytes where the tag ends: from the
+// same body when the server sends the whole file, else with one more range
+// request. A body longer than what is read is left unread, and its
+// connection is closed with it rather than kept for the next probe.
+Mp3Head CHttpDownloadInfo::ReadHead(std::uint64_t size, bool wholeBody, platform::HttpRequestOptions rangeOptions)
+{
+    const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, Mp3Head::kBytes));
+    const auto deadline = std::chrono::steady_clock::now() + kHeadTime;
+    std::string head = ReadBody(*m_pFile, wanted, deadline);
+    m_nBytesRead += head.size();
+    if (head.size() < wanted)
+        return {};  // cut short: nothing sure can be said
+    std::string afterTag;
+    const std::uint64_t tagEnd = Mp3Head::TagEnd(head);
+    if (tagEnd > head.size() && tagEnd < size && !AbortRequested()) {
+        const auto more = static_cast<std::size_t>(std::min<std::uint64_t>(Mp3Head::kAfterTagBytes, size - tagEnd));
+        if (wholeBody) {
+            // The whole file is coming anyway; the tag is skipped on the same
+            // connection, within reason.
+            if (tagEnd + more <= kMaxSkippedTag && SkipBody(*m_pFile, tagEnd - head.size(), deadline)) {
+                m_nBytesRead += tagEnd - head.size();
+                afterTag = ReadBody(*m_pFile, more, deadline);
+            }
+        } else {
+            m_pFile->DrainBody(Mp3Head::kBytes);
+            m_pFile->Close();
+            rangeOptions.headers.back() =
+                "Range: bytes=" + std::to_string(tagEnd) + "-" + std::to_string(tagEnd + more - 1);
+            m_pFile = std::make_unique<platform::HttpFile>(m_strServer, m_nPort, m_strObject, std::move(rangeOptions));
+            const std::string expected = "bytes " + std::to_string(tagEnd) + "-";
+            if (SendRequest() && m_pFile->StatusCode() == 206 &&
+                platform::StartsWithNoCase(m_pFile->QueryInfo("Content-Range").value_or(""), expected))
+                afterTag = ReadBody(*m_pFile, more, deadline);
+        }
+        m_nBytesRead += afterTag.size();
+        if (afterTag.size() < more)
+            afterTag.clear();
+    }
+    if (m_pConnections != nullptr)
+        m_pFile->DrainBody(Mp3Head::kBytes);
+    return Mp3Head::Read(head, afterTag, size);
+}
+
+bool CHttpDownloadInfo::SendRequest()
+{
+    ++m_nRequests;
+    return m_pFile->SendRequest();
 }
 
 void CHttpDownloadInfo::CloseHandles()

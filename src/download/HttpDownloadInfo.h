@@ -12,9 +12,10 @@
 #include <stop_token>
 #include <string>
 
-// One probe of a found file: opens the file's URL, learns the length of the
-// answer from its headers and reports status texts and the length to the main
-// frame. It never reads the body and never writes a file. A probe worker
+// One probe of a found file: opens the file's URL with a range request for its
+// first bytes, learns the file's length from the answer's headers and what it
+// holds from those bytes (download/Mp3Head), and reports status texts, the
+// length and the head to the main frame. It never writes a file. A probe worker
 // builds one on its own stack, runs Start and destroys it.
 class CHttpDownloadInfo final {
 public:
@@ -51,11 +52,15 @@ public:
     std::unique_ptr<platform::HttpFile> m_pFile;
     std::atomic<bool> m_bAbort{false};
     bool m_bSafeToClose = false;
+    int m_nRequests = 0;          // HTTP requests sent so far (redirects not counted)
+    std::uint64_t m_nBytesRead = 0;  // bytes of the files' bodies read for their heads
     // The probe worker's open connections; null: a connection of its own.
     platform::HttpConnections* m_pConnections = nullptr;
 
 private:
     bool AbortRequested() const;
+    bool SendRequest();  // m_pFile's, counted
+    Mp3Head ReadHead(std::uint64_t size, bool wholeBody, platform::HttpRequestOptions rangeOptions);
     void Fail(unsigned textId, int errorCode);
 
     std::stop_token m_stopToken;

@@ -8,6 +8,7 @@
 #include "platform/CRuntime.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
+#include "platform/Url.h"
 #include "platform/WorkerThreads.h"
 #include "download/DownloadMessages.h"
 #include "resources/Resource.h"
@@ -75,6 +76,35 @@ bool CHttpDownload::WaitBeforeRetry(int retry)
         return false;
     }
     return !Checkpoint();
+}
+
+bool CHttpDownload::NextSource()
+{
+    while (!m_item.strOtherSources.empty()) {
+        std::string url = m_item.strOtherSources.front();
+        m_item.strOtherSources.erase(m_item.strOtherSources.begin());
+        std::uint32_t service = 0;
+        std::string server;
+        std::string object;
+        std::uint16_t port = 0;
+        if (!platform::ParseUrlAssumingHttp(url, service, server, object, port) || !platform::IsHttpService(service))
+            continue;
+        CloseHandles();
+        m_strUrl = url;
+        m_dwServiceType = service;
+        m_strServer = server;
+        m_strObject = object;
+        m_nPort = port;
+        // The other server's validators mean nothing here: the part file goes
+        // on with a plain range request, whose answer must still start where
+        // the part file ends and state the same whole length.
+        m_state.strUrl = m_strUrl;
+        m_state.strETag.clear();
+        m_state.strLastModified.clear();
+        Send(DownloadSource{m_item.nSlot, m_strUrl});
+        return true;
+    }
+    return false;
 }
 
 CHttpDownload::TryEnd CHttpDownload::Retry(unsigned textId, int errorCode, std::string cause,

@@ -237,6 +237,11 @@ ProbeQueue::ProbeQueue(Runner runner)
     m_state->runner = std::move(runner);
 }
 
+void ProbeQueue::SetRunner(Runner runner)
+{
+    m_state->runner = std::move(runner);
+}
+
 ProbeQueue::~ProbeQueue()
 {
     m_state->closed = true;

@@ -30,6 +30,9 @@ public:
     using Runner = std::function<void(const DownloadItem&, std::stop_token)>;
 
     explicit ProbeQueue(Runner runner = {});
+    // Replaces the runner; only before the first Start (a benchmark compares
+    // probes of different kinds through the same window).
+    void SetRunner(Runner runner);
     // Queued probes are dropped; running ones go on to their end and idle
     // workers end at once.
     ~ProbeQueue();

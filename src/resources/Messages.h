@@ -57,6 +57,8 @@ inline constexpr unsigned WM_DOWNLOAD_VALIDATORS = platform::WM_USER + 244;
 // The download list's popup "Retry" (to the view; a plain message, as the
 // popup's other commands).
 inline constexpr unsigned WM_DOWNLOAD_RETRY_ITEM = platform::WM_USER + 245;
+// A download goes on from another address of the same file.
+inline constexpr unsigned WM_DOWNLOAD_SOURCE = platform::WM_USER + 246;
 
 // The play list's tag worker hands over a batch of read tags (an older
 // scan's batch is ignored).

@@ -279,6 +279,12 @@
 
 // A download or probe redirected from HTTPS to plain HTTP.
 #define IDS_HTTPS_TO_HTTP 61400
+// What a probe reads from a file's first bytes, and a file's other sources.
+#define IDS_STATUS_NOT_MP3 61450
+#define IDS_HEADER_SOURCES 61451
+#define IDS_SOURCES_TIP 61452
+#define IDS_HEADER_SOURCE 61453
+#define IDS_SOURCE_SWITCHED 61454
 
 // List column headers, translated by running number.
 #define IDS_HEADER_FIRST 40000

@@ -146,6 +146,12 @@ constexpr Entry kStrings[] = {
     {IDS_ENGINE_REMOVE_CONFIRM, "Remove the search engine %1?"},
     {IDS_ENGINE_NOT_ADDED, "The search engine could not be added: %1"},
     {IDS_HTTPS_TO_HTTP, "Refused: the secure address redirects to unencrypted HTTP"},
+    // A file's head and its sources.
+    {IDS_STATUS_NOT_MP3, "Not an MP3"},
+    {IDS_HEADER_SOURCES, "Sources"},
+    {IDS_SOURCES_TIP, "The same file at %1 addresses:"},
+    {IDS_HEADER_SOURCE, "Source"},
+    {IDS_SOURCE_SWITCHED, "Continuing from %1"},
 };
 
 constexpr bool IsSorted()

@@ -82,6 +82,7 @@ public:
     platform::LRESULT OnDownloadFailed(const DownloadFailed& message);
     platform::LRESULT OnDownloadRetrying(const DownloadRetrying& message);
     platform::LRESULT OnDownloadValidators(const DownloadValidators& message);
+    platform::LRESULT OnDownloadSource(const DownloadSource& message);
     platform::LRESULT OnPageFinished(const PageFinished& message);
     platform::LRESULT OnPageCapped(const PageCapped& message);
     platform::LRESULT OnPageBodyCapped(const PageBodyCapped& message);

@@ -27,6 +27,7 @@ constexpr platform::MessageMapEntry<CMainFrame> kMessageMap[] = {
     Entry<DownloadFailed, &CMainFrame::OnDownloadFailed>("OnDownloadFailed"),
     Entry<DownloadRetrying, &CMainFrame::OnDownloadRetrying>("OnDownloadRetrying"),
     Entry<DownloadValidators, &CMainFrame::OnDownloadValidators>("OnDownloadValidators"),
+    Entry<DownloadSource, &CMainFrame::OnDownloadSource>("OnDownloadSource"),
     Entry<PageFinished, &CMainFrame::OnPageFinished>("OnPageFinished"),
     Entry<PageCapped, &CMainFrame::OnPageCapped>("OnPageCapped"),
     Entry<PageBodyCapped, &CMainFrame::OnPageBodyCapped>("OnPageBodyCapped"),

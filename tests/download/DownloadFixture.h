@@ -62,6 +62,7 @@ protected:
         item.nSlot = 7;
         item.strUrl = url;
         item.strFileName = DownloadFileName(url);
+        item.strOtherSources = m_otherSources;
         ProbeReceiver receiver;
         DownloadThreadProc(item, m_dir.Str() + "/", control, m_options);
         EXPECT_TRUE(control->HasEnded());
@@ -95,6 +96,7 @@ protected:
             case WM_DOWNLOAD_RESTARTED: seen.push_back("restart " + r.text); break;
             case WM_DOWNLOAD_RETRYING: seen.push_back(r.text); break;
             case WM_DOWNLOAD_VALIDATORS: break;
+            case WM_DOWNLOAD_SOURCE: seen.push_back("source " + r.text); break;
             case WM_DOWNLOAD_FINISHED: seen.push_back("finished " + std::to_string(r.failed)); break;
             default: seen.push_back("message " + std::to_string(r.message));
             }
@@ -115,6 +117,7 @@ protected:
     // No retries unless a test asks for them: each failure shows at once.
     DownloadOptions m_options{RetryPolicy{0, 10}, nullptr};
     std::vector<ProbeReceiver::Record> m_records;
+    std::vector<std::string> m_otherSources;  // the item's other addresses
 };
 
 }  // namespace download_testing

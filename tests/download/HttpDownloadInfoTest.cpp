@@ -60,9 +60,10 @@ TEST_F(ProbeTest, ReportsTheConnectionStepsAndTheLengthWhateverTheStatus)
     };
     const std::vector<Case> cases{
         {"length 123", HttpResponse(200, std::string(123, 'x')), Connected({"size 123", "Avaliable"})},
-        {"404 with a length", HttpResponse(404, "not here"), Connected({"size 8", "Avaliable"})},
+        {"404 with a length", HttpResponse(404, "not here"), Connected({"The server answered 404"})},
         {"no length", HttpResponse(200, "body until close", {}, false), Connected({})},
-        {"length beyond 32 bits", "HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\nConnection: close\r\n\r\n",
+        {"length beyond 32 bits",
+         "HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\nConnection: close\r\n\r\n" + std::string(20000, 'x'),
          Connected({"size 5000000000", "Avaliable"})},
     };
     for (const Case& c : cases) {

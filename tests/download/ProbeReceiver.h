@@ -23,6 +23,7 @@ public:
         std::string text;
         int failed = 0;     // a worker's end: 1 after a failure
         std::uint64_t value = 0;
+        Mp3Head head;       // a probed size's head
     };
 
     ProbeReceiver() { platform::SetMainWindow(this); }
@@ -30,22 +31,25 @@ public:
 
     platform::LRESULT OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam) override
     {
-        Record record{message, {}, {}, 0, 0};
+        Record record{message, {}, {}, 0, 0, {}};
         const auto slot = [&](int nSlot) { record.item.nSlot = nSlot; };
         platform::Dispatch<FileStatus, FileSizeProbed, ProbeFinished, DownloadSize, DownloadProgress, DownloadRate,
                            DownloadTimeLeft, DownloadDone, DownloadDeclined, DownloadFailed, DownloadRetrying,
-                           DownloadResumed, DownloadRestarted, DownloadChecked, DownloadValidators, DownloadFinished>(
+                           DownloadResumed, DownloadRestarted, DownloadChecked, DownloadValidators, DownloadSource,
+                           DownloadFinished>(
             message, wParam, lParam,
             platform::Overloaded{
                 [&](const FileStatus& m) {
                     record.item.nItem = m.row;
                     record.item.nSearchId = m.searchId;
                     record.text = m.text;
+                    record.value = m.available ? 1 : 0;
                 },
                 [&](const FileSizeProbed& m) {
                     record.item.nItem = m.row;
                     record.item.nSearchId = m.searchId;
                     record.value = m.size;
+                    record.head = m.head;
                 },
                 [&](const ProbeFinished& m) { record.failed = m.failed ? 1 : 0; },
                 [&](const DownloadFinished& m) { record.failed = m.failed ? 1 : 0; },
@@ -55,6 +59,7 @@ public:
                 [&](const DownloadRate& m) { slot(m.slot), record.text = m.text; },
                 [&](const DownloadTimeLeft& m) { slot(m.slot), record.text = m.text; },
                 [&](const DownloadRestarted& m) { slot(m.slot), record.text = m.reason; },
+                [&](const DownloadSource& m) { slot(m.slot), record.text = m.url; },
                 [&](const DownloadRetrying& m) { slot(m.slot), record.text = m.notice.strText; },
                 [&](const DownloadFailed& m) {
                     slot(m.slot);

@@ -1,4 +1,5 @@
 #include "DemoEngine.h"
+#include "download/Mp3Head.h"
 
 #include "TempDir.h"
 #include "platform/Http.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <set>
 
 using namespace testing_support;
 
@@ -140,12 +142,15 @@ TEST_F(DemoEngineTest, BothEnginesPageThroughTheirResultsUntilTheChainEnds)
                                  "/index.asp?sartist=Abba Gold&ssong=Water%20Loo&searchtype=and&ref=&page=results"
                                  "&search=Search&Start=1");
     EXPECT_EQ(first.pages, 3);
-    ASSERT_EQ(first.mp3Links.size(), 12u);
+    // The first page's first two files also at the second engine's server.
+    ASSERT_EQ(first.mp3Links.size(), 14u);
     EXPECT_EQ(first.mp3Links[0],
               "http://127.0.0.1:" + std::to_string(m_engine->Port1()) + "/music/abba-gold-water-loo-track-01.mp3");
     EXPECT_EQ(first.mp3Links[1], "../music/abba-gold-water-loo-track-02.mp3");
+    EXPECT_EQ(first.mp3Links[4],
+              "http://127.0.0.1:" + std::to_string(m_engine->Port2()) + "/music/abba-gold-water-loo-track-01.mp3");
     // Keywords survive the lower-cased paging links.
-    EXPECT_EQ(first.mp3Links[11], "../music/abba-gold-water-loo-track-12.mp3");
+    EXPECT_EQ(first.mp3Links[13], "../music/abba-gold-water-loo-track-12.mp3");
 
     const Walk second =
         WalkChain(m_engine->Port2(), "/index.asp?s=Queen&ref=&page=results&resize=&zoektype=or&start=1");
@@ -182,6 +187,24 @@ TEST_F(DemoEngineTest, ServesPlayableClipsForAnyMp3NameAndNothingElse)
                                (static_cast<unsigned char>(clip.body[1]) & 0xE0) == 0xE0;
         EXPECT_TRUE(id3 || frameSync);
     }
+    // Each name its own tagged file, the same at both servers; the clips
+    // differ in bitrate, one of them variable.
+    std::set<int> bitrates;
+    bool vbr = false;
+    for (int track = 1; track <= 12; ++track) {
+        const std::string name = "/music/abba-track-" + std::string(track < 10 ? "0" : "") + std::to_string(track) + ".mp3";
+        const Page clip = Get(m_engine->Port1(), name);
+        EXPECT_EQ(Get(m_engine->Port2(), name).body, clip.body);
+        const Mp3Head head = Mp3Head::Read(clip.body.substr(0, Mp3Head::kBytes), {}, clip.body.size());
+        EXPECT_TRUE(head.mp3);
+        EXPECT_EQ(head.title, "Abba Track " + name.substr(name.size() - 6, 2));
+        EXPECT_FALSE(head.artist.empty());
+        EXPECT_GT(head.seconds, 1.0);
+        bitrates.insert(head.bitrate);
+        vbr = vbr || head.vbr;
+    }
+    EXPECT_GE(bitrates.size(), 3u);
+    EXPECT_TRUE(vbr);
     EXPECT_EQ(Get(m_engine->Port2(), "/music/notes.txt").status, 404);
     EXPECT_EQ(Get(m_engine->Port2(), "/").status, 200);
     EXPECT_EQ(Get(m_engine->Port1(), "/about").status, 200);

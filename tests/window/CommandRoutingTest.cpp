@@ -178,7 +178,7 @@ TEST_F(ShellTest, MessagesOfTheMapReachTheirHandlers)
     EXPECT_EQ(view.m_stcFilesCount->text(), QStringLiteral("1"));
     EXPECT_EQ(bar.GetPos(), 20);
 
-    deliver(FileSizeProbed{0, view.m_nFilesSearchId, 123});
+    deliver(FileSizeProbed{0, view.m_nFilesSearchId, 123, {}});
     deliver(FileStatus{0, view.m_nFilesSearchId, "Avaliable", true});
     EXPECT_EQ(view.m_lstFiles->GetItemText(0, CFoundFilesModel::Size), "123");
     EXPECT_EQ(view.m_lstFiles->GetItemText(0, CFoundFilesModel::Status), "Avaliable");

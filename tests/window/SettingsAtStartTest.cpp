@@ -28,7 +28,8 @@ protected:
         m_dir.Write("Tunorva.ini",
                     "[Tunorva]\nPlaySound=0\nMusicDir=/srv/music/\nnMaxHistoryItems=3x\nLanguage=Arabic\n"
                     "Foreign=gone after the save\n"
-                    // The URL first and wider; the file list's hidden slot column stays hidden.
+                    // The URL first and wider, saved before the head's columns came;
+                    // the download list's hidden slot column stays hidden.
                     "FileListColumns=4:300,0:43,1:100,2:200,3:90\n"
                     "DownloadListColumns=6:500,0:200,1:100,2:100,3:200,4:200,5:100\n"
                     // Not a layout of these columns: the built-in one stays.
@@ -42,8 +43,8 @@ TEST_F(StoredSettings, AreLoadedAtStartAndWrittenBackAtClose)
     EXPECT_EQ(m_view->m_strMusicDir, "/srv/music/");
     EXPECT_EQ(m_view->m_nMaxHistoryItems, 3);
     EXPECT_EQ(m_frame->m_strLanguage, "Arabic");
-    EXPECT_EQ(m_view->m_lstFiles->ColumnLayout(), "4:300,0:43,1:100,2:200,3:90");
-    EXPECT_EQ(m_view->m_lstDownloads->ColumnLayout(), "6:0,0:200,1:100,2:100,3:200,4:200,5:100");
+    EXPECT_EQ(m_view->m_lstFiles->ColumnLayout(), "4:300,0:43,1:100,2:200,3:90,5:45,6:45,7:105,8:95,9:55");
+    EXPECT_EQ(m_view->m_lstDownloads->ColumnLayout(), "6:0,0:200,1:100,2:100,3:200,4:200,5:100,7:150");
     EXPECT_EQ(m_view->m_lstPlayList->ColumnLayout(), "0:43,1:220,2:80,3:160,4:120,5:120,6:55,7:55");
     EXPECT_EQ(m_view->m_lstEngines->ColumnLayout(), "0:43,1:100,2:100,3:600,4:0");
 
@@ -62,7 +63,8 @@ TEST_F(StoredSettings, AreLoadedAtStartAndWrittenBackAtClose)
     EXPECT_FALSE(platform::ReadProfileValue("Tunorva", "Foreign", path));
     EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "PlayListColumns", "", path),
               "3:210,0:43,1:220,2:80,4:120,5:120,6:55,7:55");
-    EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "FileListColumns", "", path), "4:300,0:43,1:100,2:200,3:90");
+    EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "FileListColumns", "", path),
+              "4:300,0:43,1:100,2:200,3:90,5:45,6:45,7:105,8:95,9:55");
 }
 
 // A settings file and a keyword profile that are FIFOs and a language file of

@@ -5,6 +5,7 @@
 #include "Download.h"
 #include "Engines.h"
 #include "Field.h"
+#include "Probe.h"
 
 #include "platform/AppProfile.h"
 #include "platform/Files.h"
@@ -40,6 +41,9 @@ constexpr const char* kUsage =
     "                        [--retries N] [--retry-wait-ms MS] [--limit-rate KBPS]\n"
     "                        download one file into MUSIC-DIR as the window would;\n"
     "                        run again, it resumes from the part file left there\n"
+    "  probe URL...          probe each file as a found file's row is probed: records\n"
+    "                        size, mp3, bitrate, vbr, rate, length, title, artist,\n"
+    "                        album, head (SHA-256 of the bytes asked for), requests\n"
     "  engines               list every engine: engine, name, builtin|html|feed, template\n"
     "  search ARTIST SONG    search every engine in the window's order\n"
     "  add-engine ADDRESS|FILE [--replace]\n"
@@ -203,6 +207,10 @@ int main(int argc, char** argv)
     }
     if (command == "add-engine") {
         const int status = RunAddEngineCommand(enginesDir, {args.begin() + 1, args.end()});
+        return status == 2 ? Usage() : status;
+    }
+    if (command == "probe") {
+        const int status = RunProbeCommand({args.begin() + 1, args.end()});
         return status == 2 ? Usage() : status;
     }
     if (command == "download") {

@@ -3,6 +3,7 @@
 #include "search/SearchQuery.h"
 
 #include <httplib.h>
+#include <taglib/id3v2tag.h>
 
 #include <algorithm>
 #include <chrono>
@@ -53,6 +54,24 @@ std::uint32_t Fnv1a(const std::string& text)
         hash *= 16777619u;
     }
     return hash;
+}
+
+// The clips' performers, one per clip in the folder's order.
+constexpr const char* kArtists[] = {"The Sine Waves", "Square Root", "Pink Noise Choir", "Glissando"};
+
+// "abba-gold-track-01.mp3" -> "Abba Gold Track 01".
+std::string TitleOfName(const std::string& name)
+{
+    std::string title = name.substr(0, name.size() - 4);
+    bool wordStart = true;
+    for (char& c : title) {
+        if (c == '-' || c == '_')
+            c = ' ';
+        else if (wordStart)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        wordStart = c == ' ';
+    }
+    return title;
 }
 
 std::string Param(const httplib::Request& request, const char* name)
@@ -114,6 +133,20 @@ struct DemoEngine::Impl {
     DemoEngineOptions options;
     std::vector<std::string> clips;
     Engine engines[2];
+
+    // The file served under `name` (lower case, ending in ".mp3"): a clip
+    // chosen by the name, behind an ID3v2 tag whose title the name gives.
+    // It depends on the name alone, so both engines serve one name alike.
+    std::string Content(const std::string& name) const
+    {
+        const std::size_t clip = Fnv1a(name) % clips.size();
+        TagLib::ID3v2::Tag tag;
+        tag.setTitle(TagLib::String(TitleOfName(name), TagLib::String::UTF8));
+        tag.setArtist(kArtists[clip % std::size(kArtists)]);
+        tag.setAlbum("Tunorva Demo");
+        const TagLib::ByteVector header = tag.render();
+        return std::string(header.data(), header.size()) + clips[clip];
+    }
     std::mutex logMutex;
 
     std::string Base(const Engine& engine) const { return "http://127.0.0.1:" + std::to_string(engine.port); }
@@ -187,6 +220,15 @@ struct DemoEngine::Impl {
             const std::string href = i % 2 == 0 ? base + "/music/" + name : "../music/" + name;
             html << "<li><a href=\"" << href << "\">" << name << "</a> <small><a href='lyrics.html?t=" << track
                  << "'>lyrics</a></small></li>\n";
+        }
+        // The first engine's first page also finds its first two files on
+        // the second engine's server: one file at two addresses.
+        if (first && page == 1) {
+            for (int track = 1; track <= std::min(2, options.perPage); ++track) {
+                const std::string name = FileName(engine, artist, song, track);
+                html << "<li><a href=\"" << Base(engines[1]) << "/music/" << name << "\">" << name
+                     << "</a> <small>(mirror)</small></li>\n";
+            }
         }
         html << "</ol>\n<p>Pages:";
         for (int p = 1; p <= pages; ++p)
@@ -318,7 +360,9 @@ struct DemoEngine::Impl {
                 res.status = 404;
                 return;
             }
-            res.set_content(clips[Fnv1a(std::string(req.matches[1]) + ".mp3") % clips.size()], "audio/mpeg");
+            std::string name = std::string(req.matches[1]) + ".mp3";
+            std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+            res.set_content(Content(name), "audio/mpeg");
         });
         server.Get(R"(/music/(.+))", [this](const httplib::Request& req, httplib::Response& res) {
             std::string name = req.matches[1];
@@ -328,7 +372,7 @@ struct DemoEngine::Impl {
                 res.set_content("Not found", "text/plain");
                 return;
             }
-            res.set_content(clips[Fnv1a(name) % clips.size()], "audio/mpeg");
+            res.set_content(Content(name), "audio/mpeg");
         });
         server.set_logger([this, &engine](const httplib::Request& req, const httplib::Response& res) {
             Log(engine, req, res);

@@ -10,6 +10,7 @@
 #include "platform/CRuntime.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
+#include "platform/Url.h"
 #include "platform/WorkerThreads.h"
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
@@ -30,6 +31,20 @@ constexpr int kCountdownIntervalMs = 1000;
 void Message(unsigned id)
 {
     platform::AfxMessageBox(LoadLanguageString(id));
+}
+
+// What the download list's Source column shows of an address: its server.
+std::string SourceHost(const std::string& url)
+{
+    std::string address = url;
+    std::uint32_t service = 0;
+    std::string server;
+    std::string object;
+    std::uint16_t port = 0;
+    if (!platform::ParseUrlAssumingHttp(address, service, server, object, port))
+        return url;
+    const bool defaultPort = port == (service == platform::AFX_INET_SERVICE_HTTPS ? 443 : 80);
+    return defaultPort ? server : server + ':' + std::to_string(port);
 }
 
 DownloadRecord::State StateOf(const DownloadSlot& entry)
@@ -111,6 +126,7 @@ bool CDownloadController::StartDownload(DownloadItem& item, const Source& source
     download.slot = slot;
     download.fileName = source.name;
     download.size = source.size;
+    download.source = SourceHost(item.strUrl);
     const int row = m_model.AddDownload(download);
     item.nSlot = slot;
     item.nProgressColumn = CDownloadsModel::Progress;
@@ -439,6 +455,7 @@ void CDownloadController::RestoreDownloads(const std::string& listPath)
         if (record.validators.nLength > 0)
             download.range = static_cast<std::int64_t>(record.validators.nLength);
         download.timeLeft = status;
+        download.source = SourceHost(record.strUrl);
         m_model.AddDownload(download);
 
         DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
@@ -619,6 +636,22 @@ void CDownloadController::ShowRetryCountdowns()
 
 // The server's validators go into the saved list at once, so that a
 // restart resumes with them.
+void CDownloadController::OnSource(int slot, const std::string& url)
+{
+    DownloadSlot* entry = InUse(slot);
+    if (entry == nullptr)
+        return;
+    entry->item.strUrl = url;
+    entry->record.strUrl = url;
+    // The addresses tried before are not tried again by a Retry.
+    auto& others = entry->item.strOtherSources;
+    if (const auto at = std::find(others.begin(), others.end(), url); at != others.end())
+        others.erase(others.begin(), at + 1);
+    if (const int row = FindRowBySlot(slot); row >= 0)
+        m_model.SetText(row, CDownloadsModel::Source, QString::fromStdString(SourceHost(url)));
+    DownloadsChanged();
+}
+
 void CDownloadController::OnValidators(int slot, const ResumeState& validators)
 {
     DownloadSlot* entry = InUse(slot);

@@ -109,6 +109,7 @@ public:
     // The row counts the wait down, once a second, until the next try reports.
     void OnRetrying(int slot, const RetryNotice& notice);
     void OnValidators(int slot, const ResumeState& validators);
+    void OnSource(int slot, const std::string& url);
 
 private:
     std::string MusicFolder() const;

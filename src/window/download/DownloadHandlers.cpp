@@ -69,3 +69,11 @@ platform::LRESULT CMainFrame::OnDownloadValidators(const DownloadValidators& mes
     m_wndView->Downloads().OnValidators(message.slot, message.state);
     return 0;
 }
+
+// The download goes on from another address of the same file: the row shows
+// it, and a later Retry or start goes there too.
+platform::LRESULT CMainFrame::OnDownloadSource(const DownloadSource& message)
+{
+    m_wndView->Downloads().OnSource(message.slot, message.url);
+    return 0;
+}

@@ -26,6 +26,13 @@ void CPagesView::OnDownload()
     source.name = m_lstFiles->GetItemText(m_item.nItem, CFoundFilesModel::Name);
     source.size = m_lstFiles->GetItemText(m_item.nItem, CFoundFilesModel::Size);
     source.nameIsFileName = m_lstFiles->GetItemImage(m_item.nItem) == IMG_USER_ENGINE_FILE;
+    // The same file at other addresses, for a download that fails at this one.
+    std::vector<std::string> sources = m_pFoundFiles->SourcesOf(m_item.nItem);
+    m_item.strOtherSources.clear();
+    for (std::string& url : sources) {
+        if (url != m_item.strUrl)
+            m_item.strOtherSources.push_back(std::move(url));
+    }
     Downloads().StartDownload(m_item, source);
 }
 

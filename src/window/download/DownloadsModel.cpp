@@ -17,9 +17,9 @@ CDownloadsModel::CDownloadsModel(QObject* parent)
 
 int CDownloadsModel::AddDownload(const Download& download)
 {
-    const int row = InsertRow(Count(), 7, 0,
+    const int row = InsertRow(Count(), 8, 0,
                               {download.fileName, download.size, std::to_string(download.received), {},
-                               download.timeLeft, download.rate, std::to_string(download.slot)});
+                               download.timeLeft, download.rate, std::to_string(download.slot), download.source});
     Row& entry = m_rows[static_cast<std::size_t>(row)];
     entry.cells[Id].value = download.slot;
     entry.cells[Received].value = QVariant::fromValue(static_cast<qint64>(download.received));

@@ -11,7 +11,7 @@
 class CDownloadsModel final : public CListModel {
     Q_OBJECT
 public:
-    enum Column { FileName, FileSize, Received, Progress, TimeLeft, Rate, Id };
+    enum Column { FileName, FileSize, Received, Progress, TimeLeft, Rate, Id, Source };
 
     // The bar of a download whose size is not known yet spans this many bytes.
     static constexpr std::int64_t kDefaultRange = 100;
@@ -26,6 +26,7 @@ public:
         std::int64_t range = kDefaultRange;
         std::string timeLeft = "0";
         std::string rate = "0";
+        std::string source;  // the server the bytes come from
     };
     // Adds a row at the end; returns its index.
     int AddDownload(const Download& download);

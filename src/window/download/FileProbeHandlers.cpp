@@ -40,5 +40,6 @@ platform::LRESULT CMainFrame::OnFileSizeProbed(const FileSizeProbed& probed)
     if (IsStale(probed.searchId, view))
         return 0;
     view.m_pFoundFiles->SetSize(probed.row, probed.size);
+    view.m_pFoundFiles->SetHead(probed.row, probed.size, probed.head);
     return 0;
 }

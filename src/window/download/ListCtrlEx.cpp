@@ -7,6 +7,7 @@
 #include "resources/Messages.h"
 #include "settings/LanguagePack.h"
 
+#include <algorithm>
 #include <QApplication>
 #include <QHeaderView>
 #include <QMenu>
@@ -197,6 +198,15 @@ std::string CListCtrlEx::ColumnLayout() const
     return layout;
 }
 
+void CListCtrlEx::MoveColumnAfter(int column, int after)
+{
+    QHeaderView* header = horizontalHeader();
+    const int from = header->visualIndex(column);
+    const int to = header->visualIndex(after);
+    if (from >= 0 && to >= 0 && from != to)
+        header->moveSection(from, from < to ? to : to + 1);
+}
+
 bool CListCtrlEx::RestoreColumnLayout(const std::string& layout)
 {
     // Wider than any screen is no width a user chose.
@@ -217,14 +227,34 @@ bool CListCtrlEx::RestoreColumnLayout(const std::string& layout)
         seen[static_cast<std::size_t>(column)] = true;
         columns.emplace_back(column, width);
     }
-    if (static_cast<int>(columns.size()) != count)
+    if (columns.empty() || static_cast<int>(columns.size()) > count)
         return false;
     QHeaderView* header = horizontalHeader();
+    const int known = static_cast<int>(columns.size());
+    if (known < count) {
+        // Saved by a version with fewer columns: those it knew are the first
+        // ones of the model. Each newer column goes where it stands now,
+        // after the column it follows in the list's own order.
+        for (const auto& [column, width] : columns) {
+            if (column >= known)
+                return false;
+        }
+        for (int visual = 0; visual < count; ++visual) {
+            const int column = header->logicalIndex(visual);
+            if (column < known)
+                continue;
+            const int previous = visual > 0 ? header->logicalIndex(visual - 1) : -1;
+            const auto after = std::find_if(columns.begin(), columns.end(),
+                                            [previous](const auto& entry) { return entry.first == previous; });
+            columns.insert(after == columns.end() ? columns.begin() : after + 1, {column, -1});
+        }
+    }
     for (int visual = 0; visual < count; ++visual) {
         const auto [column, width] = columns[static_cast<std::size_t>(visual)];
         header->moveSection(header->visualIndex(column), visual);
-        // A hidden column (the slots) stays hidden whatever the file says.
-        if (!isColumnHidden(column))
+        // A hidden column (the slots) stays hidden whatever the file says;
+        // a column the file did not know keeps its width.
+        if (!isColumnHidden(column) && width >= 0)
             setColumnWidth(column, width);
     }
     return true;

@@ -69,9 +69,13 @@ public:
     bool IsSortable() const { return m_pSorted != nullptr; }
     // The columns' order and widths as the user left them ("column:width"
     // in the order shown), and back. A layout that does not fit the list's
-    // columns is ignored whole: the built-in one stays.
+    // columns is ignored whole: the built-in one stays. One saved before the
+    // list had its later columns keeps its order and widths for the columns
+    // it names; each later column stays after the one it follows now.
     std::string ColumnLayout() const;
     bool RestoreColumnLayout(const std::string& layout);
+    // Shows column `column` just after column `after`.
+    void MoveColumnAfter(int column, int after);
     // The view's row of model row `row` and back; -1 for none.
     int ViewRow(int row) const;
     int ModelRow(int viewRow) const;

@@ -1,5 +1,7 @@
 // The pages view's language pass: captions, menu, tab pictures and list headers.
 #include "window/PagesView.h"
+#include "window/search/FoundFilesModel.h"
+#include "window/download/DownloadsModel.h"
 
 #include "window/download/ListCtrlEx.h"
 #include "platform/CaseInsensitive.h"
@@ -67,6 +69,17 @@ void CPagesView::ApplyLanguage()
         if (m_lstPlayList != nullptr && column < m_lstPlayList->GetColumnCount())
             m_lstPlayList->SetColumnHeader(column, LoadLanguageString(tagHeaders[i]));
     }
+    // So are the columns of what a probe read from a found file's head.
+    const std::pair<int, unsigned> fileHeaders[] = {
+        {CFoundFilesModel::Bitrate, IDS_HEADER_BITRATE}, {CFoundFilesModel::Length, IDS_HEADER_LENGTH},
+        {CFoundFilesModel::Title, IDS_HEADER_TITLE},     {CFoundFilesModel::Artist, IDS_HEADER_ARTIST},
+        {CFoundFilesModel::Sources, IDS_HEADER_SOURCES}};
+    for (const auto& [column, id] : fileHeaders) {
+        if (m_lstFiles != nullptr && column < m_lstFiles->GetColumnCount())
+            m_lstFiles->SetColumnHeader(column, LoadLanguageString(id));
+    }
+    if (m_lstDownloads != nullptr && CDownloadsModel::Source < m_lstDownloads->GetColumnCount())
+        m_lstDownloads->SetColumnHeader(CDownloadsModel::Source, LoadLanguageString(IDS_HEADER_SOURCE));
     // Each list and its tab picture are named after their page, as the
     // page's toolbar button calls it, for the screen readers.
     const std::pair<CListCtrlEx*, unsigned> pages[] = {{m_lstEngines, ID_TB_ENGINES_PAGE},

@@ -1,0 +1,222 @@
+#include "download/Mp3Head.h"
+
+#include <mpg123.h>
+#include <openssl/evp.h>
+#include <taglib/id3v2framefactory.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tbytevectorstream.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+struct HandleDeleter {
+    void operator()(mpg123_handle* handle) const { mpg123_delete(handle); }
+};
+using Handle = std::unique_ptr<mpg123_handle, HandleDeleter>;
+
+// A decoder handle costs more to make than a head costs to read: each probe
+// worker keeps one, reopened for every head.
+mpg123_handle* ThreadDecoder()
+{
+    thread_local Handle handle = [] {
+        int error = MPG123_OK;
+        return mpg123_init() == MPG123_OK ? Handle(mpg123_new(nullptr, &error)) : Handle();
+    }();
+    return handle.get();
+}
+
+struct DecoderClose {
+    void operator()(mpg123_handle* handle) const { mpg123_close(handle); }
+};
+
+// SHA-256 in hex, by OpenSSL: Qt's own takes ten times as long, and every
+// probe hashes its head.
+std::string Sha256Hex(std::string_view first, std::string_view second)
+{
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1 ||
+        EVP_DigestUpdate(context.get(), first.data(), first.size()) != 1 ||
+        EVP_DigestUpdate(context.get(), second.data(), second.size()) != 1 ||
+        EVP_DigestFinal_ex(context.get(), digest, &length) != 1)
+        return {};
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(2 * length);
+    for (unsigned int i = 0; i < length; ++i) {
+        hex += kHex[digest[i] >> 4];
+        hex += kHex[digest[i] & 0xF];
+    }
+    return hex;
+}
+
+bool StartsWith(std::string_view bytes, std::string_view prefix)
+{
+    return bytes.size() >= prefix.size() && bytes.compare(0, prefix.size(), prefix) == 0;
+}
+
+// A Fraunhofer VBRI header sits 32 bytes after the first frame's header and
+// holds the stream's frame count; libmpg123 reads only the Xing/Info header.
+std::optional<std::uint32_t> VbriFrames(const unsigned char* body, std::size_t bytes)
+{
+    constexpr std::size_t kOffset = 32;
+    if (body == nullptr || bytes < kOffset + 18 || std::memcmp(body + kOffset, "VBRI", 4) != 0)
+        return std::nullopt;
+    const unsigned char* frames = body + kOffset + 14;
+    return (std::uint32_t{frames[0]} << 24) | (std::uint32_t{frames[1]} << 16) | (std::uint32_t{frames[2]} << 8) |
+           std::uint32_t{frames[3]};
+}
+
+// The format, bitrate and length from the stream's first frames, fed to
+// libmpg123 from memory. `streamSize` counts the bytes from the first of
+// `audio` to the end of the file.
+void ReadStream(std::string_view audio, std::optional<std::uint64_t> streamSize, Mp3Head& head)
+{
+    mpg123_handle* mh = audio.empty() ? nullptr : ThreadDecoder();
+    if (mh == nullptr)
+        return;
+    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    // Junk or padding before the first frame may fill the whole head.
+    mpg123_param(mh, MPG123_RESYNC_LIMIT, static_cast<long>(audio.size()), 0.0);
+    if (mpg123_open_feed(mh) != MPG123_OK)
+        return;
+    const std::unique_ptr<mpg123_handle, DecoderClose> open(mh);
+    if (streamSize && *streamSize <= static_cast<std::uint64_t>(INT64_MAX))
+        mpg123_set_filesize(mh, static_cast<off_t>(*streamSize));
+    if (mpg123_feed(mh, reinterpret_cast<const unsigned char*>(audio.data()), audio.size()) != MPG123_OK)
+        return;
+
+    bool first = true;
+    int firstBitrate = 0;
+    std::optional<std::uint32_t> vbriFrames;
+    // A few frames tell the format, and whether bitrates change without a
+    // header saying so; the rest of the head adds nothing.
+    constexpr int kFramesLookedAt = 16;
+    for (int frames = 0; frames < kFramesLookedAt; ++frames) {
+        const int rc = mpg123_framebyframe_next(mh);
+        if (rc != MPG123_OK && rc != MPG123_NEW_FORMAT)
+            break;
+        mpg123_frameinfo2 info{};
+        if (mpg123_info(mh, &info) != MPG123_OK)
+            break;
+        if (first) {
+            first = false;
+            head.mp3 = true;
+            head.version = info.version == MPG123_1_0 ? 1 : info.version == MPG123_2_0 ? 2 : 25;
+            head.layer = info.layer;
+            head.rate = info.rate;
+            head.channels = info.mode == MPG123_M_MONO ? 1 : 2;
+            head.bitrate = firstBitrate = info.bitrate;
+            head.vbr = info.vbr != MPG123_CBR;
+            unsigned long header = 0;
+            unsigned char* body = nullptr;
+            std::size_t bytes = 0;
+            if (mpg123_framedata(mh, &header, &body, &bytes) == MPG123_OK)
+                vbriFrames = VbriFrames(body, bytes);
+            if (vbriFrames)
+                head.vbr = true;
+        } else if (info.bitrate != firstBitrate && !vbriFrames) {
+            // No header says so, but the frames' bitrates differ.
+            head.vbr = true;
+        }
+    }
+    if (!head.mp3 || head.rate <= 0)
+        return;
+
+    off_t samples = -1;
+    if (vbriFrames)
+        samples = static_cast<off_t>(*vbriFrames) * mpg123_spf(mh);
+    else
+        samples = mpg123_length(mh);
+    if (samples > 0)
+        head.seconds = static_cast<double>(samples) / static_cast<double>(head.rate);
+    // The average of a variable bitrate: the stream's bytes over its length.
+    if (head.vbr && streamSize && head.seconds > 0)
+        head.bitrate = static_cast<int>(static_cast<double>(*streamSize) * 8.0 / head.seconds / 1000.0 + 0.5);
+}
+
+void ReadTags(std::string_view bytes, Mp3Head& head)
+{
+    // A tag cut off where the head ends still gives the frames before the cut.
+    TagLib::ByteVector data(bytes.data(), static_cast<unsigned>(bytes.size()));
+    TagLib::ByteVectorStream stream(data);
+    TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
+    TagLib::ID3v2::Tag* tag = file.ID3v2Tag(false);
+    if (tag == nullptr)
+        return;
+    head.title = tag->title().to8Bit(true);
+    head.artist = tag->artist().to8Bit(true);
+    head.album = tag->album().to8Bit(true);
+}
+
+}  // namespace
+
+std::uint64_t Mp3Head::TagEnd(std::string_view head)
+{
+    if (head.size() < 10 || !StartsWith(head, "ID3"))
+        return 0;
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(head[i]); };
+    // The size is four 7-bit bytes; a set top bit means no tag.
+    if (byte(3) == 0xFF || byte(4) == 0xFF || ((byte(6) | byte(7) | byte(8) | byte(9)) & 0x80) != 0)
+        return 0;
+    const std::uint64_t size = (std::uint64_t{byte(6)} << 21) | (std::uint64_t{byte(7)} << 14) |
+                               (std::uint64_t{byte(8)} << 7) | std::uint64_t{byte(9)};
+    const bool footer = byte(3) == 4 && (byte(5) & 0x10) != 0;
+    return 10 + size + (footer ? 10 : 0);
+}
+
+bool Mp3Head::PlainlyNotMp3(std::string_view head)
+{
+    static constexpr std::array<std::string_view, 14> kSignatures{
+        "\x89PNG", "GIF8", "\xFF\xD8\xFF", "%PDF", "PK\x03\x04", "PK\x05\x06", "Rar!",
+        std::string_view("7z\xBC\xAF\x27\x1C", 6), "\x1F\x8B", "RIFF", "OggS", "fLaC", "BZh", "MThd"};
+    for (std::string_view signature : kSignatures) {
+        if (StartsWith(head, signature))
+            return true;
+    }
+    if (head.size() >= 8 && head.compare(4, 4, "ftyp") == 0)
+        return true;
+    // Text: a page, an XML document or JSON, after blanks and a byte-order mark.
+    std::string_view text = head;
+    if (StartsWith(text, "\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    const std::size_t start = text.find_first_not_of(" \t\r\n");
+    if (start == std::string_view::npos)
+        return false;
+    const char c = text[start];
+    return c == '<' || c == '{' || c == '[';
+}
+
+Mp3Head Mp3Head::Read(std::string_view head, std::string_view afterTag, std::optional<std::uint64_t> fileSize)
+{
+    Mp3Head facts;
+    facts.known = true;
+    const std::string_view first = head.substr(0, std::min(head.size(), kBytes));
+    facts.digest = Sha256Hex(first, afterTag);
+
+    if (PlainlyNotMp3(first)) {
+        facts.notMp3 = true;
+        return facts;
+    }
+    const std::uint64_t tagEnd = TagEnd(first);
+    if (tagEnd > 0)
+        ReadTags(first.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(tagEnd, first.size()))), facts);
+    // The audio starts where the tag ends: in the head itself, or in the
+    // second range fetched from there.
+    std::string_view audio;
+    if (!afterTag.empty())
+        audio = afterTag;
+    else if (tagEnd < first.size())
+        audio = first.substr(static_cast<std::size_t>(tagEnd));
+    std::optional<std::uint64_t> streamSize;
+    if (fileSize && *fileSize >= tagEnd)
+        streamSize = *fileSize - tagEnd;
+    ReadStream(audio, streamSize, facts);
+    return facts;
+}

@@ -44,7 +44,7 @@ TEST_F(StoredSettings, AreLoadedAtStartAndWrittenBackAtClose)
     EXPECT_EQ(m_frame->m_strLanguage, "Arabic");
     EXPECT_EQ(m_view->m_lstFiles->ColumnLayout(), "4:300,0:43,1:100,2:200,3:90");
     EXPECT_EQ(m_view->m_lstDownloads->ColumnLayout(), "6:0,0:200,1:100,2:100,3:200,4:200,5:100");
-    EXPECT_EQ(m_view->m_lstPlayList->ColumnLayout(), "0:43,1:220,2:80,3:160,4:120,5:120,6:55,7:55");
+    EXPECT_EQ(m_view->m_lstPlayList->ColumnLayout(), "0:43,1:220,2:80,3:160,4:120,5:120,6:55,7:62");
     EXPECT_EQ(m_view->m_lstEngines->ColumnLayout(), "0:43,1:100,2:100,3:600,4:0");
 
     m_view->m_bPlaySound = 1;

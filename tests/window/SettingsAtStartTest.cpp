@@ -61,7 +61,7 @@ TEST_F(StoredSettings, AreLoadedAtStartAndWrittenBackAtClose)
     EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "Language", "", path), "Arabic");
     EXPECT_FALSE(platform::ReadProfileValue("Tunorva", "Foreign", path));
     EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "PlayListColumns", "", path),
-              "3:210,0:43,1:220,2:80,4:120,5:120,6:55,7:55");
+              "3:210,0:43,1:220,2:80,4:120,5:120,6:55,7:62");
     EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "FileListColumns", "", path), "4:300,0:43,1:100,2:200,3:90");
 }
 

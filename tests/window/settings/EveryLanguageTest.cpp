@@ -204,7 +204,8 @@ protected:
     // that was, a download's figures as its worker words them, a song.
     void FillLists()
     {
-        m_view->m_lstFiles->AddItem(0, 5, IMG_HTTP_FILE, {"HTTP", "Not Connected", "a.mp3", "0", "http://127.0.0.1/a.mp3"});
+        m_view->m_lstFiles->AddItem(0, 5, IMG_HTTP_FILE,
+                                    {"HTTP", "Not Connected", "a.mp3", "0", "http://127.0.0.1/a.mp3"});
         m_view->m_lstFiles->AddItem(1, 5, IMG_HTTP_FILE, {"HTTP", "Avaliable", "b.mp3", "0", "http://127.0.0.1/b.mp3"});
         m_view->m_lstDownloads->AddItem(0, 7, 0, {"a.mp3", "8388608", "0", "", "", "", "0"});
         std::filesystem::create_directories(m_view->m_strMusicDir);
@@ -234,6 +235,7 @@ protected:
         m_view->m_lstPlayList->Model().Flush();
         m_view->m_lstPlayList->SelectItem(0);
         WalkModal("rename", [this] { m_view->OnRenameFile(); }, out);
+        WalkModal("add engine", [this] { m_frame->OnCmdMsg(ID_POPUP_ADD_ENGINE); }, out);
         WalkModal("question", [] { platform::DesktopMessageBox().Show("?", platform::MB_YESNO); }, out);
         WalkModal("message", [] { platform::DesktopMessageBox().Show("!", platform::MB_OK); }, out);
         WalkModal("login", [] {
@@ -259,8 +261,11 @@ TEST_F(EveryLanguage, NoShippedLanguageLeavesAnEnglishTextOnScreen)
     Apply("English");
     const Texts english = Collect();
     // The walk reaches every kind of text.
-    for (const char* where : {"options", "language", "about", "rename", "question", "login", "files cell 0:1",
-                              "downloads popup 0", "play list cell 0:0"}) {
+    const char* const kinds[] = {"options",           "language",         "about",
+                                 "rename",            "add engine",       "question",
+                                 "login",             "files cell 0:1",   "downloads popup 0",
+                                 "play list cell 0:0"};
+    for (const char* where : kinds) {
         EXPECT_TRUE(std::any_of(english.begin(), english.end(), [&](const auto& entry) {
             return entry.first.rfind(where, 0) == 0;
         })) << where;

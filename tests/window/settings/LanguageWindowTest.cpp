@@ -354,7 +354,8 @@ TEST_F(LanguageWindow, EveryShippedListTextFitsItsColumnOrShowsWholeInTheTip)
             for (int column = 0; column < list->GetColumnCount(); ++column) {
                 const QString header = QString::fromStdString(list->GetColumnHeader(column));
                 if (!list->isColumnHidden(column))
-                    EXPECT_LE(fm.horizontalAdvance(header) + 2 * margin, list->columnWidth(column)) << header.toStdString();
+                    EXPECT_LE(fm.horizontalAdvance(header) + 2 * margin, list->columnWidth(column))
+                        << header.toStdString();
             }
         }
         // States fit whole: the found files' Status column...
@@ -377,7 +378,8 @@ TEST_F(LanguageWindow, EveryShippedListTextFitsItsColumnOrShowsWholeInTheTip)
         // ... and the download list's time left, states and rate.
         CListModel& rows = downloads->Model();
         for (const auto& [seconds, received, length] : figures) {
-            rows.SetText(0, CDownloadsModel::TimeLeft, QString::fromStdString(FormatTimeLeftText(seconds, received, length)));
+            const std::string left = FormatTimeLeftText(seconds, received, length);
+            rows.SetText(0, CDownloadsModel::TimeLeft, QString::fromStdString(left));
             expectFits(downloads, CDownloadsModel::TimeLeft);
         }
         for (unsigned state : {IDS_QUEUED, IDS_PAUSED}) {
@@ -406,7 +408,8 @@ TEST_F(LanguageWindow, EveryShippedListTextFitsItsColumnOrShowsWholeInTheTip)
         rows.SetText(0, CDownloadsModel::TimeLeft,
                      QString::fromStdString(FormatString(LoadLanguageString(IDS_RETRYING), {"4", "2", "5", cause})));
         expectWhole(downloads, CDownloadsModel::TimeLeft);
-        for (unsigned id : {IDS_OPEN_FILE_ERROR, IDS_READ_ERROR, IDS_CHECK_WEB_PAGE, IDS_CHECK_NOT_MP3, IDS_INVALID_RESPONSE}) {
+        for (unsigned id :
+             {IDS_OPEN_FILE_ERROR, IDS_READ_ERROR, IDS_CHECK_WEB_PAGE, IDS_CHECK_NOT_MP3, IDS_INVALID_RESPONSE}) {
             rows.SetText(0, CDownloadsModel::TimeLeft,
                          QString::fromStdString(AfxFormatString1(LoadLanguageString(id), "11")));
             expectWhole(downloads, CDownloadsModel::TimeLeft);

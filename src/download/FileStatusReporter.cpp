@@ -3,10 +3,11 @@
 #include "download/DownloadMessages.h"
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
+#include "settings/LanguagePack.h"
 
 void FileStatusReporter::Send(unsigned templateId, const std::string& info) const
 {
-    FileStatus status{m_item.nItem, m_item.nSearchId, AfxFormatString1(LoadBuiltinString(templateId), info)};
+    FileStatus status{m_item.nItem, m_item.nSearchId, AfxFormatString1(LoadLanguageString(templateId), info)};
     if (m_post) {
         platform::Post(std::move(status), m_token);
         return;

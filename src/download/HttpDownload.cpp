@@ -63,7 +63,7 @@ bool CHttpDownload::Start()
     // the new one is complete and checked.
     if (platform::FileExists(m_strLocalPath)) {
         if (!m_options.replaceConfirmed) {
-            const std::string question = AfxFormatString1(LoadBuiltinString(IDS_REPLACE_FILE), m_strLocalPath);
+            const std::string question = AfxFormatString1(LoadLanguageString(IDS_REPLACE_FILE), m_strLocalPath);
             if (platform::AfxMessageBox(question, platform::MB_YESNO, token) != platform::IDYES) {
                 CloseHandles();
                 Send(DownloadDeclined{m_item.nSlot});
@@ -77,7 +77,7 @@ bool CHttpDownload::Start()
 
     m_strPartPath = PartFilePath(m_strLocalPath);
     if (const int error = m_file.Open(m_strPartPath); error != 0) {
-        std::string text = AfxFormatString1(LoadBuiltinString(IDS_OPEN_FILE_ERROR), std::to_string(error));
+        std::string text = AfxFormatString1(LoadLanguageString(IDS_OPEN_FILE_ERROR), std::to_string(error));
         platform::AfxMessageBox(text, platform::MB_OK, token);
         EndFailed(std::move(text));
         return true;
@@ -279,7 +279,7 @@ CHttpDownload::TryEnd CHttpDownload::SendFailed()
     const unsigned textId = m_pFile->NoValidResponse() ? IDS_INVALID_RESPONSE : IDS_CONNECT_ERROR;
     const int code = textId == IDS_INVALID_RESPONSE ? 0 : m_pFile->ErrorCode();
     if (IsRetriableTransferError(m_pFile->ErrorCode()))
-        return Retry(textId, code, textId == IDS_INVALID_RESPONSE ? LoadBuiltinString(textId) : std::string());
+        return Retry(textId, code, textId == IDS_INVALID_RESPONSE ? LoadLanguageString(textId) : std::string());
     Fail(textId, code);
     return TryEnd::Ended;
 }
@@ -454,7 +454,7 @@ void CHttpDownload::Fail(unsigned textId, int errorCode)
 {
     if (errorCode == 0)
         errorCode = errno;
-    FailKeepingBytes(AfxFormatString1(LoadBuiltinString(textId), std::to_string(errorCode)));
+    FailKeepingBytes(AfxFormatString1(LoadLanguageString(textId), std::to_string(errorCode)));
 }
 
 // A failure whose text names its cause: the language's text with `cause`

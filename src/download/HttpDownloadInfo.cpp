@@ -303,7 +303,7 @@ void CHttpDownloadInfo::CloseHandles()
 
 void CHttpDownloadInfo::Fail(unsigned textId, int errorCode)
 {
-    m_strError = AfxFormatString1(LoadBuiltinString(textId), std::to_string(errorCode));
+    m_strError = AfxFormatString1(LoadLanguageString(textId), std::to_string(errorCode));
     platform::Post(ProbeFinished{true}, m_stopToken);
     CloseHandles();
 }

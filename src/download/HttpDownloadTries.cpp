@@ -111,7 +111,7 @@ CHttpDownload::TryEnd CHttpDownload::Retry(unsigned textId, int errorCode, std::
                                            std::optional<std::uint64_t> retryAfterMs)
 {
     if (cause.empty())
-        cause = AfxFormatString1(LoadBuiltinString(textId), std::to_string(errorCode));
+        cause = AfxFormatString1(LoadLanguageString(textId), std::to_string(errorCode));
     m_pending = PendingFailure{textId, errorCode, std::move(cause), retryAfterMs};
     return TryEnd::Retry;
 }
@@ -224,7 +224,7 @@ bool CHttpDownload::FinishFile()
     int error = m_bReplace ? (std::rename(m_strPartPath.c_str(), m_strLocalPath.c_str()) == 0 ? 0 : errno)
                            : platform::RenameNoReplace(m_strPartPath, m_strLocalPath);
     if (error == EEXIST) {
-        const std::string question = AfxFormatString1(LoadBuiltinString(IDS_REPLACE_FILE), m_strLocalPath);
+        const std::string question = AfxFormatString1(LoadLanguageString(IDS_REPLACE_FILE), m_strLocalPath);
         if (platform::AfxMessageBox(question, platform::MB_YESNO, m_control->Token()) != platform::IDYES) {
             RemovePartFile();
             CloseHandles();

@@ -2,6 +2,7 @@
 
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
+#include "settings/LanguagePack.h"
 
 #include <algorithm>
 #include <chrono>
@@ -67,32 +68,32 @@ FigureMessages ReportProgress(TransferFigures& f, std::uint64_t now)
 std::string FormatRateText(double x)
 {
     if (x < 1)
-        return AfxFormatString1(LoadBuiltinString(IDS_BYTES_PER_SEC), Printf("%0.0f", x * 1024));
-    return AfxFormatString1(LoadBuiltinString(IDS_KB_PER_SEC), Printf(x < 10 ? "%0.2f" : "%0.0f", x));
+        return AfxFormatString1(LoadLanguageString(IDS_BYTES_PER_SEC), Printf("%0.0f", x * 1024));
+    return AfxFormatString1(LoadLanguageString(IDS_KB_PER_SEC), Printf(x < 10 ? "%0.2f" : "%0.0f", x));
 }
 
 std::string FormatSizeText(std::uint64_t n)
 {
     if (n < 1024)
-        return AfxFormatString1(LoadBuiltinString(IDS_BYTES), std::to_string(n));
+        return AfxFormatString1(LoadLanguageString(IDS_BYTES), std::to_string(n));
     if (n < 1048576)
-        return AfxFormatString1(LoadBuiltinString(IDS_KILOBYTES), Printf("%0.1f", static_cast<double>(n) / 1024));
-    return AfxFormatString1(LoadBuiltinString(IDS_MEGABYTES), Printf("%0.2f", static_cast<double>(n) / 1048576));
+        return AfxFormatString1(LoadLanguageString(IDS_KILOBYTES), Printf("%0.1f", static_cast<double>(n) / 1024));
+    return AfxFormatString1(LoadLanguageString(IDS_MEGABYTES), Printf("%0.2f", static_cast<double>(n) / 1048576));
 }
 
 std::string FormatTimeText(std::uint64_t s)
 {
     if (s < 60)
-        return AfxFormatString1(LoadBuiltinString(IDS_SECONDS), std::to_string(s));
+        return AfxFormatString1(LoadLanguageString(IDS_SECONDS), std::to_string(s));
     if (s % 60 != 0)
-        return AfxFormatString2(LoadBuiltinString(IDS_MINUTES_SECONDS), std::to_string(s / 60), std::to_string(s % 60));
-    return AfxFormatString1(LoadBuiltinString(IDS_MINUTES), std::to_string(s / 60));
+        return AfxFormatString2(LoadLanguageString(IDS_MINUTES_SECONDS), std::to_string(s / 60), std::to_string(s % 60));
+    return AfxFormatString1(LoadLanguageString(IDS_MINUTES), std::to_string(s / 60));
 }
 
 std::string FormatTimeLeftText(std::uint64_t seconds, std::uint64_t received, std::uint64_t length)
 {
-    const std::string of = AfxFormatString2(LoadBuiltinString(IDS_OF), FormatSizeText(received), FormatSizeText(length));
-    return AfxFormatString2(LoadBuiltinString(IDS_TIME_LEFT), FormatTimeText(seconds), of);
+    const std::string of = AfxFormatString2(LoadLanguageString(IDS_OF), FormatSizeText(received), FormatSizeText(length));
+    return AfxFormatString2(LoadLanguageString(IDS_TIME_LEFT), FormatTimeText(seconds), of);
 }
 
 std::uint64_t TickCount()

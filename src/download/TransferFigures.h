@@ -30,7 +30,7 @@ struct FigureMessages {
 // is the tick count in milliseconds. Updates the report fields of `figures`.
 FigureMessages ReportProgress(TransferFigures& figures, std::uint64_t now);
 
-// The display texts, from the built-in string table.
+// The display texts in the language in force (English without a language file).
 std::string FormatRateText(double bytesPerMs);     // "512 Bytes/Sec", "2.50 KB/Sec"
 std::string FormatSizeText(std::uint64_t bytes);   // "1023 Bytes", "1.0 KB", "1.00 MB"
 std::string FormatTimeText(std::uint64_t seconds); // "59 sec", "1 min", "1 min 1 sec"

@@ -1,6 +1,7 @@
 #include "window/ListModel.h"
 
 #include "resources/Resource.h"
+#include "settings/LanguagePack.h"
 #include "window/Pictures.h"
 
 #include <QIcon>
@@ -19,6 +20,19 @@ Qt::Alignment AlignmentOf(int format)
 }
 
 }  // namespace
+
+QString ShownText(const QString& stored)
+{
+    // A few texts are kept in the rows as the program wrote them, because
+    // code compares them; they are shown in the language in force.
+    static const std::pair<const char16_t*, unsigned> kFixed[] = {
+        {u"Not Connected", IDS_NOT_CONNECTED}, {u"Avaliable", IDS_AVALIABLE}, {u"Audio", IDS_TYPE_AUDIO}};
+    for (const auto& [text, id] : kFixed) {
+        if (stored == QStringView(text))
+            return QString::fromStdString(LoadLanguageString(id));
+    }
+    return stored;
+}
 
 QIcon ListImage(int image)
 {
@@ -229,6 +243,10 @@ QVariant CListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= m_nShown || !IsCell(index.row(), index.column()))
         return {};
+    // Every cell offers its whole text as its tip; the list shows it only
+    // where the column is too narrow for the text.
+    if (role == Qt::ToolTipRole)
+        return CellData(index.row(), index.column(), Qt::DisplayRole);
     return CellData(index.row(), index.column(), role);
 }
 
@@ -237,8 +255,10 @@ QVariant CListModel::CellData(int row, int column, int role) const
     const Cell& cell = CellAt(row, column);
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::AccessibleTextRole: return cell.text;
-    case Qt::ToolTipRole: return QVariant();
+    case Qt::AccessibleTextRole:
+        // The first column holds a row's kind or state; other columns hold
+        // names, which show as they are whatever they spell.
+        return column == 0 ? ShownText(cell.text) : cell.text;
     case Qt::TextAlignmentRole: return QVariant::fromValue(AlignmentOf(Format(column)));
     case Qt::DecorationRole: {
         const int image = m_rows[static_cast<std::size_t>(row)].image;

@@ -112,5 +112,10 @@ private:
     QTimer m_flushTimer;
 };
 
+// What a cell holding `stored` shows: the texts the program keeps fixed in
+// its rows ("Not Connected", "Avaliable", "Audio") in the language in force,
+// any other text as it is.
+QString ShownText(const QString& stored);
+
 // The picture `image` of the list strip, cut once per image.
 QIcon ListImage(int image);

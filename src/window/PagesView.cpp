@@ -128,23 +128,24 @@ void CPagesView::CreateControls()
     m_stcPageFrame->setFrameStyle(QFrame::Box | QFrame::Plain);
     m_stcPageFrame->setLineWidth(1);
 
-    m_stcArtistLabel = CreateStatic(IDC_ARTIST_LABEL, "artistLabel", QStringLiteral("Artist: "), Ltrb(10, 65, 50, 80),
+    // The keyword labels leave room for the longest shipped caption ("Chanson :").
+    m_stcArtistLabel = CreateStatic(IDC_ARTIST_LABEL, "artistLabel", QStringLiteral("Artist: "), Ltrb(4, 65, 68, 80),
                                     Qt::AlignHCenter);
     m_cboArtist = new CHistoryCombo(false, this);
     MarkControl(m_cboArtist, IDC_ARTIST, "artist");
     m_cboArtist->setEditable(true);
     m_cboArtist->setInsertPolicy(QComboBox::NoInsert);
-    m_cboArtist->setGeometry(55, 65, 145, kComboHeight);
+    m_cboArtist->setGeometry(70, 65, 132, kComboHeight);
     m_cboArtist->ReadHistory("Artist Key Word", "TunorvaHistory_Artist");
     NameAfterCaption(m_cboArtist, m_stcArtistLabel);
 
     m_stcSongLabel =
-        CreateStatic(IDC_SONG_LABEL, "songLabel", QStringLiteral("Song: "), Ltrb(205, 65, 240, 85), Qt::AlignHCenter);
+        CreateStatic(IDC_SONG_LABEL, "songLabel", QStringLiteral("Song: "), Ltrb(204, 65, 268, 85), Qt::AlignHCenter);
     m_cboSong = new CHistoryCombo(false, this);
     MarkControl(m_cboSong, IDC_SONG, "song");
     m_cboSong->setEditable(true);
     m_cboSong->setInsertPolicy(QComboBox::NoInsert);
-    m_cboSong->setGeometry(245, 65, 255, kComboHeight);
+    m_cboSong->setGeometry(270, 65, 230, kComboHeight);
     m_cboSong->ReadHistory("Song Key Word", "TunorvaHistory_Song");
     NameAfterCaption(m_cboSong, m_stcSongLabel);
 
@@ -176,10 +177,12 @@ void CPagesView::CreateControls()
     m_lstDownloads->SetMenuName("DownloadFileOperations");
     m_lstDownloads->setIconSize(QSize());
     m_lstDownloads->InsertColumn(CDownloadsModel::FileName, "File Name", LVCFMT_LEFT, 200);
-    m_lstDownloads->InsertColumn(CDownloadsModel::FileSize, "File Size", LVCFMT_LEFT, 100);
-    m_lstDownloads->InsertColumn(CDownloadsModel::Received, "Receive", LVCFMT_CENTER, 100);
-    m_lstDownloads->InsertColumn(CDownloadsModel::Progress, "Progress", LVCFMT_LEFT, 200);
-    m_lstDownloads->InsertColumn(CDownloadsModel::TimeLeft, "Remaining Time", LVCFMT_LEFT, 200);
+    m_lstDownloads->InsertColumn(CDownloadsModel::FileSize, "File Size", LVCFMT_LEFT, 80);
+    m_lstDownloads->InsertColumn(CDownloadsModel::Received, "Receive", LVCFMT_CENTER, 80);
+    m_lstDownloads->InsertColumn(CDownloadsModel::Progress, "Progress", LVCFMT_LEFT, 140);
+    // The time left is the longest figure of a row ("59 min 59 sec (1024.0 KB of
+    // 999.00 MB copied)"); the sizes and the bar give it the room.
+    m_lstDownloads->InsertColumn(CDownloadsModel::TimeLeft, "Remaining Time", LVCFMT_LEFT, 300);
     m_lstDownloads->InsertColumn(CDownloadsModel::Rate, "Transfer Rate", LVCFMT_LEFT, 100);
     m_lstDownloads->InsertColumn(CDownloadsModel::Id, "ID", LVCFMT_LEFT, 0);
     m_lstDownloads->InsertColumn(CDownloadsModel::Source, "Source", LVCFMT_LEFT, 150);
@@ -218,7 +221,7 @@ void CPagesView::CreateControls()
     m_lstPlayList->InsertColumn(CPlayListModel::Artist, "Artist", LVCFMT_LEFT, 120);
     m_lstPlayList->InsertColumn(CPlayListModel::Album, "Album", LVCFMT_LEFT, 120);
     m_lstPlayList->InsertColumn(CPlayListModel::Length, "Length", LVCFMT_LEFT, 55);
-    m_lstPlayList->InsertColumn(CPlayListModel::Bitrate, "Bitrate", LVCFMT_LEFT, 55);
+    m_lstPlayList->InsertColumn(CPlayListModel::Bitrate, "Bitrate", LVCFMT_LEFT, 62);
     m_lstPlayList->SetSortable(true);
     // A double-click plays the row, as the toolbar's Play does.
     connect(m_lstPlayList, &CListCtrlEx::rowActivated, this, [this](int row) {

@@ -39,6 +39,15 @@ const TabSet kArabic{{QString::fromUtf8("محركات\nالبحث"), QString::fr
                       QString::fromUtf8("تحميل"), QString::fromUtf8("قائمة\nالتشغيل")},
                      true,
                      {{183, 184, 182}, {191, 189, 190}, {180, 181, 179}, {188, 187, 186}}};
+const TabSet kFrench{{QString::fromUtf8("Moteurs de\nrecherche"), QString::fromUtf8("Recherche"),
+                      QString::fromUtf8("Téléchar-\ngements"), QString::fromUtf8("Liste de\nlecture")},
+                     false,
+                     {{192, 193, 194}, {195, 196, 197}, {198, 199, 200}, {201, 202, 203}}};
+const TabSet kGerman{{QString::fromUtf8("Such-\nmaschinen"), QString::fromUtf8("Suche"),
+                      QString::fromUtf8("Downloads"), QString::fromUtf8("Wieder-\ngabeliste")},
+                     false,
+                     {{204, 205, 206}, {207, 208, 209}, {210, 211, 212}, {213, 214, 215}}};
+const TabSet* const kTabSets[] = {&kEnglish, &kArabic, &kFrench, &kGerman};
 
 // Outline of tab k without its bottom edge; the fill closes it.
 QPainterPath TabOutline(int k, bool selected)
@@ -175,7 +184,7 @@ void WriteTabStrip(Writer& out)
     out.Bitmap(138, Cut(RenderStrip(kEnglish, 2, -1), TabLeft(2) - 20, 20));
     out.Bitmap(164, DrawRule());
     out.Bitmap(151, DrawShadow());
-    for (const TabSet* set : {&kEnglish, &kArabic}) {
+    for (const TabSet* set : kTabSets) {
         for (int k = 0; k < 4; ++k) {
             out.Bitmap(set->ids[k][0], Cut(RenderStrip(*set, 4, -1), TabLeft(k), kTabW));
             out.Bitmap(set->ids[k][1], Cut(RenderStrip(*set, 4, k), TabLeft(k), kTabW));
@@ -300,9 +309,8 @@ private:
 bool WriteSheet(const QString& root, const QString& path)
 {
     Sheet sheet(root);
-    for (const TabSet* set : {&kEnglish, &kArabic}) {
-        sheet.Title(set->arabic ? "Arabic strip: selected 0, 1, 2, 3, none; hover on 2 with 0 selected"
-                                : "English strip: selected 0, 1, 2, 3, none; hover on 2 with 0 selected");
+    for (const TabSet* set : kTabSets) {
+        sheet.Title(set->captions[1] + " strip: selected 0, 1, 2, 3, none; hover on 2 with 0 selected");
         for (int s = 0; s <= 4; ++s) sheet.Put(sheet.Assemble(*set, s, -1));
         sheet.Put(sheet.Assemble(*set, 0, 2));
         sheet.Title("at 3x: selected 1, none");
@@ -310,7 +318,7 @@ bool WriteSheet(const QString& root, const QString& path)
         sheet.Put(sheet.Assemble(*set, 4, 3), 3);
     }
     sheet.Title("Tabs at 4x (normal, hover, selected), ends and separators 136 163 137 158 139 162 138");
-    for (const TabSet* set : {&kEnglish, &kArabic})
+    for (const TabSet* set : kTabSets)
         for (int k = 0; k < 4; ++k)
             for (int st = 0; st < 3; ++st) sheet.Put(sheet.Load(set->ids[k][st]), 4, QColor(0xefefef));
     for (int id : {136, 163, 137, 158, 139, 162, 138}) sheet.Put(sheet.Load(id), 4, QColor(0xefefef));

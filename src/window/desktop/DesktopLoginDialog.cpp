@@ -1,11 +1,15 @@
 #include "window/desktop/DesktopLoginDialog.h"
 
+#include "resources/Resource.h"
+#include "window/settings/Translate.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QThread>
 
 namespace platform {
@@ -18,22 +22,23 @@ bool DesktopLoginDialog::Ask(const std::string& server, bool forProxy, Credentia
 
     QDialog dialog(QApplication::activeWindow());
     dialog.setObjectName("loginDialog");
-    dialog.setWindowTitle(QObject::tr("Enter Network Password"));
+    dialog.setWindowTitle(LanguageText(IDS_LOGIN_TITLE));
     auto* layout = new QFormLayout(&dialog);
     const QString where = QString::fromStdString(server);
-    auto* prompt = new QLabel(forProxy ? QObject::tr("The proxy %1 asks for a login.").arg(where)
-                                       : QObject::tr("The server %1 asks for a login.").arg(where),
+    auto* prompt = new QLabel(LanguageText(forProxy ? IDS_LOGIN_PROXY : IDS_LOGIN_SERVER, {where}),
                               &dialog);
     prompt->setTextFormat(Qt::PlainText);
     layout->addRow(prompt);
     auto* user = new QLineEdit(&dialog);
     user->setObjectName("userName");
-    layout->addRow(QObject::tr("&User name:"), user);
+    layout->addRow(LanguageText(IDS_LOGIN_USER), user);
     auto* password = new QLineEdit(&dialog);
     password->setObjectName("password");
     password->setEchoMode(QLineEdit::Password);
-    layout->addRow(QObject::tr("&Password:"), password);
+    layout->addRow(LanguageText(IDS_LOGIN_PASSWORD), password);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(LanguageText(IDS_OK));
+    buttons->button(QDialogButtonBox::Cancel)->setText(LanguageText(IDS_CANCEL));
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addRow(buttons);

@@ -1,5 +1,10 @@
 #include "window/desktop/DesktopMessageBox.h"
 
+#include "resources/Resource.h"
+#include "window/settings/Translate.h"
+
+#include <QAbstractButton>
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QThread>
@@ -22,6 +27,13 @@ int DesktopMessageBox::Show(const std::string& text, unsigned type)
                     QString::fromStdString(text), question ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
                     QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
+    // The buttons speak the language in force, as every other text does.
+    const std::pair<QMessageBox::StandardButton, unsigned> captions[] = {
+        {QMessageBox::Ok, IDS_OK}, {QMessageBox::Yes, IDS_YES}, {QMessageBox::No, IDS_NO}};
+    for (const auto& [which, id] : captions) {
+        if (QAbstractButton* button = box.button(which))
+            button->setText(LanguageText(id));
+    }
     const int answer = box.exec();
     if (question)
         return answer == QMessageBox::Yes ? IDYES : IDNO;

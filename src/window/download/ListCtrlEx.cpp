@@ -6,6 +6,7 @@
 #include "resources/Resource.h"
 #include "resources/Messages.h"
 #include "settings/LanguagePack.h"
+#include "window/settings/Translate.h"
 
 #include <algorithm>
 #include <QApplication>
@@ -13,6 +14,8 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QSortFilterProxyModel>
+#include <QStyle>
+#include <QToolTip>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 
@@ -47,11 +50,16 @@ const std::vector<MenuResource>& MenuResources()
     return menus;
 }
 
-// The engine list's entries came with the user's engines and are in every
-// language file; the older menus keep their built-in captions.
+// Every entry's caption comes from the language in force; the table's
+// texts are the built-in English ones.
 std::string MenuText(const MenuItem& entry)
 {
     switch (entry.id) {
+    case ID_POPUP_CANCEL_DOWNLOAD: return LoadLanguageString(IDS_POPUP_CANCEL_DOWNLOAD);
+    case ID_POPUP_CLEAR_DOWNLOAD: return LoadLanguageString(IDS_POPUP_CLEAR_DOWNLOAD);
+    case ID_POPUP_RESUME_DOWNLOAD: return LoadLanguageString(IDS_POPUP_RESUME_DOWNLOAD);
+    case ID_DOWNLOAD: return LoadLanguageString(IDS_POPUP_DOWNLOAD);
+    case ID_COPY_URL: return LoadLanguageString(IDS_POPUP_COPY_URL);
     case ID_POPUP_ADD_ENGINE: return LoadLanguageString(IDS_POPUP_ADD_ENGINE);
     case ID_POPUP_REMOVE_ENGINE: return LoadLanguageString(IDS_POPUP_REMOVE_ENGINE);
     case ID_POPUP_EDIT_ENGINES_FOLDER: return LoadLanguageString(IDS_POPUP_EDIT_ENGINES_FOLDER);
@@ -362,6 +370,47 @@ void CListCtrlEx::SetSortable(bool sortable)
         delete m_pSorted;
         m_pSorted = nullptr;
     }
+}
+
+int CListCtrlEx::TextRoom(int column) const
+{
+    const int width = columnWidth(column);
+    // The owner-drawn rows keep two pixels each side (CProgressCellDelegate).
+    if (m_bOwnerDrawn)
+        return width - 4;
+    // The item delegate's margins each side of the text, and the row's
+    // picture in the first column.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    int room = width - 2 * margin;
+    if (column == 0 && iconSize().isValid())
+        room -= iconSize().width() + 2 * margin;
+    return room;
+}
+
+QString CListCtrlEx::CellToolTip(int row, int column) const
+{
+    if (row < 0 || row >= m_model->Count() || column < 0 || column >= m_model->ColumnCount())
+        return {};
+    const QString text = m_model->index(row, column).data(Qt::ToolTipRole).toString();
+    if (text.isEmpty() || fontMetrics().horizontalAdvance(text) <= TextRoom(column))
+        return {};
+    return text;
+}
+
+bool CListCtrlEx::viewportEvent(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QTableView::viewportEvent(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const QString tip = index.isValid() ? CellToolTip(ModelRow(index.row()), index.column()) : QString();
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    QToolTip::showText(help->globalPos(), PlainToolTip(tip), viewport(), visualRect(index));
+    return true;
 }
 
 std::unique_ptr<QMenu> CListCtrlEx::BuildPopupMenu()

@@ -80,6 +80,13 @@ public:
     int ViewRow(int row) const;
     int ModelRow(int viewRow) const;
 
+    // --- cells too narrow for their text
+    // The pixels a cell of `column` has for its text at the column's width.
+    int TextRoom(int column) const;
+    // The tip of model row `row`'s cell in `column`: its whole text when the
+    // column is too narrow to show it, else nothing.
+    QString CellToolTip(int row, int column) const;
+
     // --- popup menus
     void SetMenuName(const std::string& name) { m_strMenuName = name; }
     const std::string& GetMenuName() const { return m_strMenuName; }
@@ -118,6 +125,7 @@ signals:
     void rowActivated(int row);
 
 protected:
+    bool viewportEvent(QEvent* event) override;
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;

@@ -152,7 +152,7 @@ QVariant CFoundFilesModel::CellData(int row, int column, int role) const
         case Qt::DisplayRole:
         case Qt::AccessibleTextRole:
         case ListRole::Sort:
-            return state != 0 ? QString::fromStdString(LoadLanguageString(state)) : ProbeStatus(row);
+            return state != 0 ? QString::fromStdString(LoadLanguageString(state)) : ShownText(ProbeStatus(row));
         case ListRole::State: return state;
         case ListRole::Status: return ProbeStatus(row);
         default: break;

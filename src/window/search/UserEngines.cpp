@@ -20,6 +20,7 @@
 #include "window/desktop/DesktopServices.h"
 #include "window/desktop/Sound.h"
 #include "window/download/ListCtrlEx.h"
+#include "window/settings/Translate.h"
 
 #include <QInputDialog>
 #include <QLabel>
@@ -104,13 +105,15 @@ void CPagesView::OnEngineListRightClick(int row, const QPoint& point)
 
 void CPagesView::OnAddEngine()
 {
-    bool ok = false;
-    const std::string source = QInputDialog::getText(this, QString::fromStdString(LoadLanguageString(IDS_ADD_ENGINE_TITLE)),
-                                                     QString::fromStdString(LoadLanguageString(IDS_ADD_ENGINE_PROMPT)),
-                                                     QLineEdit::Normal, QString(), &ok)
-                                   .trimmed()
-                                   .toStdString();
-    if (!ok || source.empty())
+    QInputDialog dialog(this);
+    dialog.setWindowTitle(LanguageText(IDS_ADD_ENGINE_TITLE));
+    dialog.setLabelText(LanguageText(IDS_ADD_ENGINE_PROMPT));
+    dialog.setOkButtonText(LanguageText(IDS_OK));
+    dialog.setCancelButtonText(LanguageText(IDS_CANCEL));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const std::string source = dialog.textValue().trimmed().toStdString();
+    if (source.empty())
         return;
     AddEngineFrom(source, false);
 }

@@ -1,5 +1,8 @@
 #include "window/settings/HelpWindow.h"
 
+#include "resources/Resource.h"
+#include "window/settings/Translate.h"
+
 #include "settings/HelpContents.h"
 #include "window/desktop/WebBrowser.h"
 
@@ -33,9 +36,9 @@ std::optional<std::string> ObjectPath(const QUrl& url)
 
 QString ErrorPage(const std::string& path)
 {
-    return QStringLiteral("<h3>Cannot open the help file</h3><p>%1</p>"
-                          "<p>The file is missing or is not a compiled help file.</p>")
-        .arg(QString::fromStdString(path).toHtmlEscaped());
+    return QStringLiteral("<h3>%1</h3><p>%2</p><p>%3</p>")
+        .arg(LanguageText(IDS_HELP_CANNOT_OPEN).toHtmlEscaped(), QString::fromStdString(path).toHtmlEscaped(),
+             LanguageText(IDS_HELP_NOT_CHM).toHtmlEscaped());
 }
 
 }  // namespace
@@ -82,17 +85,17 @@ CHelpWindow::CHelpWindow(QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     // Closing the main window ends the program even while the manual is open.
     setAttribute(Qt::WA_QuitOnClose, false);
-    setWindowTitle(QStringLiteral("Tunorva Help"));
+    setWindowTitle(LanguageText(IDS_HELP_TITLE));
     resize(760, 520);
 
     auto* splitter = new QSplitter(this);
     m_treContents = new QTreeWidget(splitter);
     m_treContents->setObjectName(QStringLiteral("helpContents"));
     m_treContents->setHeaderHidden(true);
-    m_treContents->setAccessibleName(tr("Contents"));
+    m_treContents->setAccessibleName(LanguageText(IDS_HELP_CONTENTS));
     m_browser = new CHelpBrowser(m_file, splitter);
     m_browser->setObjectName(QStringLiteral("helpPage"));
-    m_browser->setAccessibleName(tr("Help page"));
+    m_browser->setAccessibleName(LanguageText(IDS_HELP_PAGE));
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({220, 540});
     auto* layout = new QHBoxLayout(this);
@@ -108,7 +111,7 @@ bool CHelpWindow::OpenFile(const std::string& path)
 {
     m_path = path;
     m_treContents->clear();
-    setWindowTitle(QStringLiteral("Tunorva Help"));
+    setWindowTitle(LanguageText(IDS_HELP_TITLE));
     if (!m_file.Open(path)) {
         m_browser->setHtml(ErrorPage(path));
         return false;

@@ -63,7 +63,7 @@ COptionsDlg::COptionsDlg(QWidget* parent)
     NameAfterCaption(m_edtSimultaneous, simultaneousLabel);
     NameAfterCaption(m_edtSpeedLimit, speedLimitLabel);
     // The browse button's dots say nothing when read out.
-    m_btnBrowse->setAccessibleName(tr("Browse"));
+    m_btnBrowse->setAccessibleName(LanguageText(IDS_BROWSE));
     for (QPushButton* button : {m_btnBrowse, m_btnClearLastSearches, cancel})
         button->setAutoDefault(false);
 

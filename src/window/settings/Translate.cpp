@@ -1,5 +1,6 @@
 #include "window/settings/Translate.h"
 
+#include "resources/Resource.h"
 #include "settings/LanguagePack.h"
 #include "window/CommandTables.h"
 
@@ -23,6 +24,8 @@ bool ShowsPicture(const QLabel* label)
     return !label->pixmap().isNull();
 }
 
+constexpr int kCancelId = 2;  // IDCANCEL
+
 // The caption a control is named after, kept on the control itself so that a
 // language pass over the window finds both.
 constexpr char kCaptionProperty[] = "accessibleCaption";
@@ -34,6 +37,28 @@ QString Lookup(int id, const QString& current)
 }
 
 }  // namespace
+
+QString LanguageText(unsigned id, std::initializer_list<QString> args)
+{
+    const QString text = QString::fromStdString(LoadLanguageString(id));
+    if (args.size() == 0)
+        return text;
+    // One pass, as FormatString does, so an argument holding "%2" stays as it is.
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'%' && i + 1 < text.size() && text[i + 1] >= u'1' && text[i + 1] <= u'9') {
+            const auto n = static_cast<std::size_t>(text[i + 1].unicode() - u'1');
+            if (n < args.size()) {
+                out += *(args.begin() + n);
+                ++i;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
 
 int ControlId(const QWidget* widget)
 {
@@ -100,7 +125,12 @@ void TranslateWindow(QWidget* window, int dialogId)
         const int id = ControlId(child);
         if (id < 0 || child->isWindow())
             continue;
-        const QString text = Lookup(id, WindowText(child));
+        // The artist box shares the Cancel buttons' id 2, so no language file
+        // has that key: a Cancel button takes its text from a string of its own.
+        QString current = WindowText(child);
+        if (id == kCancelId && qobject_cast<QAbstractButton*>(child) != nullptr)
+            current = LanguageText(IDS_CANCEL);
+        const QString text = Lookup(id, current);
         if (!text.isEmpty())
             SetWindowText(child, text);
     }

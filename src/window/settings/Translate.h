@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <initializer_list>
+
 class QMenuBar;
 class QWidget;
 
@@ -11,6 +13,10 @@ class QWidget;
 // which is kept but not drawn.
 QString WindowText(const QWidget* window);
 void SetWindowText(QWidget* window, const QString& text);
+
+// The text of string id `id` in the language in force (the built-in English
+// one when the language file has none), with %1, %2... replaced by `args`.
+QString LanguageText(unsigned id, std::initializer_list<QString> args = {});
 
 // The control id a widget carries ("controlId"); -1 when it carries none.
 int ControlId(const QWidget* widget);

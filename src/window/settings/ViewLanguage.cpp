@@ -27,6 +27,18 @@ constexpr std::array<int, 12> kArabicTabSet = {
     IDB_TAB_AR_DOWNLOAD, IDB_TAB_AR_DOWNLOAD_HOVER, IDB_TAB_AR_DOWNLOAD_SEL,
     IDB_TAB_AR_PLAYLIST, IDB_TAB_AR_PLAYLIST_HOVER, IDB_TAB_AR_PLAYLIST_SEL,
 };
+constexpr std::array<int, 12> kFrenchTabSet = {
+    IDB_TAB_FR_ENGINES, IDB_TAB_FR_ENGINES_HOVER, IDB_TAB_FR_ENGINES_SEL,
+    IDB_TAB_FR_SEARCH, IDB_TAB_FR_SEARCH_HOVER, IDB_TAB_FR_SEARCH_SEL,
+    IDB_TAB_FR_DOWNLOAD, IDB_TAB_FR_DOWNLOAD_HOVER, IDB_TAB_FR_DOWNLOAD_SEL,
+    IDB_TAB_FR_PLAYLIST, IDB_TAB_FR_PLAYLIST_HOVER, IDB_TAB_FR_PLAYLIST_SEL,
+};
+constexpr std::array<int, 12> kGermanTabSet = {
+    IDB_TAB_DE_ENGINES, IDB_TAB_DE_ENGINES_HOVER, IDB_TAB_DE_ENGINES_SEL,
+    IDB_TAB_DE_SEARCH, IDB_TAB_DE_SEARCH_HOVER, IDB_TAB_DE_SEARCH_SEL,
+    IDB_TAB_DE_DOWNLOAD, IDB_TAB_DE_DOWNLOAD_HOVER, IDB_TAB_DE_DOWNLOAD_SEL,
+    IDB_TAB_DE_PLAYLIST, IDB_TAB_DE_PLAYLIST_HOVER, IDB_TAB_DE_PLAYLIST_SEL,
+};
 
 // The headers a language file may replace: the hidden "ID" columns are left out.
 constexpr int kEngineHeaders = 4;
@@ -106,6 +118,10 @@ void CPagesView::SelectTabImages()
         m_nTabBitmaps = kArabicTabSet;
     if (platform::EqualsNoCase(language, "English"))
         m_nTabBitmaps = kEnglishTabSet;
+    if (platform::EqualsNoCase(language, "French"))
+        m_nTabBitmaps = kFrenchTabSet;
+    if (platform::EqualsNoCase(language, "German"))
+        m_nTabBitmaps = kGermanTabSet;
     if (m_nSelectedTab >= 0 && m_nSelectedTab < 4)
         SetTabImage(m_stcTab[static_cast<std::size_t>(m_nSelectedTab)], TabImage(m_nSelectedTab, 2));
     PaintTabs();

@@ -55,7 +55,10 @@ TEST_F(Help, EachShippedManualOpensOnItsFirstPageWithItsContents)
     const std::string shipped = TUNORVA_SHIPPED_DIR;
     std::filesystem::copy(shipped + "/Help", m_dir.Path() / "Help");
     const std::tuple<const char*, const char*, const char*> manuals[] = {
-        {"English", "Tunorva Help", "Welcome to Tunorva"}, {"Arabic", "مساعدة Tunorva", "مرحبًا بك في Tunorva"}};
+        {"English", "Tunorva Help", "Welcome to Tunorva"},
+        {"Arabic", "مساعدة Tunorva", "مرحبًا بك في Tunorva"},
+        {"French", "Aide de Tunorva", "Bienvenue dans Tunorva"},
+        {"German", "Tunorva-Hilfe", "Willkommen bei Tunorva"}};
     for (const auto& [language, windowTitle, title] : manuals) {
         m_frame->m_strLanguage = language;
         PressF1();

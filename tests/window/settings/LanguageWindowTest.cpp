@@ -14,8 +14,12 @@
 #include "window/settings/LanguageDlg.h"
 #include "window/settings/OptionsDlg.h"
 #include "window/ToolBar.h"
+#include "window/download/DownloadsModel.h"
+#include "window/search/FoundFilesModel.h"
+#include "download/TransferFigures.h"
 
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -27,6 +31,7 @@
 
 #include <functional>
 #include <optional>
+#include <tuple>
 
 using testing_support::ShellTest;
 
@@ -184,8 +189,11 @@ TEST_F(LanguageWindow, ArabicInAnyCapitalsShowsTheArabicTabsAndOtherNamesKeepThe
     const std::vector<int> arabic{IDB_TAB_AR_ENGINES_SEL, IDB_TAB_AR_SEARCH, IDB_TAB_AR_DOWNLOAD, IDB_TAB_AR_PLAYLIST};
     const std::vector<int> english{IDB_TAB_ENGINES_SEL, IDB_TAB_SEARCH, IDB_TAB_DOWNLOAD, IDB_TAB_PLAYLIST};
     EXPECT_EQ(tabs(), english);
+    const std::vector<int> french{IDB_TAB_FR_ENGINES_SEL, IDB_TAB_FR_SEARCH, IDB_TAB_FR_DOWNLOAD, IDB_TAB_FR_PLAYLIST};
+    const std::vector<int> german{IDB_TAB_DE_ENGINES_SEL, IDB_TAB_DE_SEARCH, IDB_TAB_DE_DOWNLOAD, IDB_TAB_DE_PLAYLIST};
     const std::pair<const char*, const std::vector<int>*> steps[] = {
-        {"ARABIC", &arabic}, {"Klingon", &arabic}, {"english", &english}, {"Klingon", &english}, {"arabic", &arabic}};
+        {"ARABIC", &arabic},  {"Klingon", &arabic}, {"english", &english}, {"Klingon", &english},
+        {"French", &french},  {"GERMAN", &german},  {"Klingon", &german},  {"arabic", &arabic}};
     for (const auto& [language, expected] : steps) {
         Apply(language);
         EXPECT_EQ(tabs(), *expected) << language;
@@ -306,6 +314,106 @@ TEST_F(LanguageWindow, EveryShippedTextFitsItsControl)
             }
         }
         languages.reject();
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The lists keep the widths they start with, so what the program writes into
+// a list has to fit its column: the headers, the found files' states, a
+// download's figures and states. A text that cannot be made short enough (a
+// failure's or a retry's reason, an address) shows whole in the cell's tip.
+TEST_F(LanguageWindow, EveryShippedListTextFitsItsColumnOrShowsWholeInTheTip)
+{
+    const std::string shipped = TUNORVA_SHIPPED_DIR;
+    std::filesystem::copy(shipped + "/Language", m_dir.Path() / "Language");
+    CListCtrlEx* files = m_view->m_lstFiles;
+    CListCtrlEx* downloads = m_view->m_lstDownloads;
+    files->AddItem(0, 5, IMG_HTTP_FILE, {"HTTP", "Not Connected", "a.mp3", "0", "http://127.0.0.1/a.mp3"});
+    downloads->AddItem(0, 7, 0, {"a.mp3", "8388608", "0", "", "", "", "0"});
+    auto& found = static_cast<CFoundFilesModel&>(files->Model());
+    const auto shown = [](CListCtrlEx* list, int column) {
+        list->Model().Flush();
+        return QString::fromStdString(list->GetItemText(0, column));
+    };
+    const auto fits = [](CListCtrlEx* list, int column, const QString& text) {
+        return list->fontMetrics().horizontalAdvance(text) <= list->TextRoom(column);
+    };
+    // The figures of a download as its worker words them, the longest first.
+    const std::tuple<std::uint64_t, std::uint64_t, std::uint64_t> figures[] = {
+        {3599, 1023 * 1024 + 1000, 999ULL * 1024 * 1024}, {49, 321 * 1024, 8 * 1024 * 1024}, {0, 1023, 1023}};
+    const double rates[] = {0.5, 9.99, 163, 99999};
+    for (const char* language : {"English", "French", "German", "Arabic"}) {
+        SCOPED_TRACE(language);
+        Apply(language);
+        for (CListCtrlEx* list : {m_view->m_lstEngines, files, downloads, m_view->m_lstPlayList}) {
+            const QFontMetrics fm(list->horizontalHeader()->font());
+            const int margin = list->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, list->horizontalHeader());
+            for (int column = 0; column < list->GetColumnCount(); ++column) {
+                const QString header = QString::fromStdString(list->GetColumnHeader(column));
+                if (!list->isColumnHidden(column))
+                    EXPECT_LE(fm.horizontalAdvance(header) + 2 * margin, list->columnWidth(column))
+                        << header.toStdString();
+            }
+        }
+        // States fit whole: the found files' Status column...
+        const auto expectFits = [&](CListCtrlEx* list, int column) {
+            const QString text = shown(list, column);
+            EXPECT_TRUE(fits(list, column, text)) << text.toStdString() << ": "
+                                                  << list->fontMetrics().horizontalAdvance(text) << " pixels in "
+                                                  << list->TextRoom(column);
+            EXPECT_EQ(list->CellToolTip(0, column), QString()) << text.toStdString();
+        };
+        for (const char* probe : {"Not Connected", "Avaliable"}) {
+            found.SetProbeStatus(0, probe);
+            expectFits(files, CFoundFilesModel::Status);
+        }
+        for (unsigned state : {IDS_STATUS_IN_LIBRARY, IDS_STATUS_DOWNLOADING, IDS_STATUS_QUEUED, IDS_STATUS_FAILED}) {
+            found.SetState(0, state);
+            expectFits(files, CFoundFilesModel::Status);
+        }
+        found.SetState(0, 0);
+        // ... and the download list's time left, states and rate.
+        CListModel& rows = downloads->Model();
+        for (const auto& [seconds, received, length] : figures) {
+            const std::string left = FormatTimeLeftText(seconds, received, length);
+            rows.SetText(0, CDownloadsModel::TimeLeft, QString::fromStdString(left));
+            expectFits(downloads, CDownloadsModel::TimeLeft);
+        }
+        for (unsigned state : {IDS_QUEUED, IDS_PAUSED}) {
+            rows.SetText(0, CDownloadsModel::TimeLeft, QString::fromStdString(LoadLanguageString(state)));
+            expectFits(downloads, CDownloadsModel::TimeLeft);
+        }
+        for (double rate : rates) {
+            rows.SetText(0, CDownloadsModel::Rate, QString::fromStdString(FormatRateText(rate)));
+            expectFits(downloads, CDownloadsModel::Rate);
+        }
+        // Reasons and addresses fit or show whole in the tip.
+        const auto expectWhole = [&](CListCtrlEx* list, int column) {
+            const QString text = shown(list, column);
+            ASSERT_FALSE(text.isEmpty());
+            if (!fits(list, column, text))
+                EXPECT_EQ(list->CellToolTip(0, column), text);
+            else
+                EXPECT_EQ(list->CellToolTip(0, column), QString());
+        };
+        for (unsigned id : {IDS_RESOLVING_NAME, IDS_CONNECTING, IDS_CONNECTED, IDS_REDIRECTING, IDS_GETTING_INFO,
+                            IDS_CONNECT_ERROR, IDS_DOWNLOAD_ERROR}) {
+            found.SetProbeStatus(0, AfxFormatString1(LoadLanguageString(id), "music.example.org:8080"));
+            expectWhole(files, CFoundFilesModel::Status);
+        }
+        const std::string cause = AfxFormatString1(LoadLanguageString(IDS_SERVER_ANSWERED), "503");
+        rows.SetText(0, CDownloadsModel::TimeLeft,
+                     QString::fromStdString(FormatString(LoadLanguageString(IDS_RETRYING), {"4", "2", "5", cause})));
+        expectWhole(downloads, CDownloadsModel::TimeLeft);
+        for (unsigned id :
+             {IDS_OPEN_FILE_ERROR, IDS_READ_ERROR, IDS_CHECK_WEB_PAGE, IDS_CHECK_NOT_MP3, IDS_INVALID_RESPONSE}) {
+            rows.SetText(0, CDownloadsModel::TimeLeft,
+                         QString::fromStdString(AfxFormatString1(LoadLanguageString(id), "11")));
+            expectWhole(downloads, CDownloadsModel::TimeLeft);
+        }
     }
 }
 

@@ -243,10 +243,6 @@ QVariant CListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= m_nShown || !IsCell(index.row(), index.column()))
         return {};
-    // Every cell offers its whole text as its tip; the list shows it only
-    // where the column is too narrow for the text.
-    if (role == Qt::ToolTipRole)
-        return CellData(index.row(), index.column(), Qt::DisplayRole);
     return CellData(index.row(), index.column(), role);
 }
 

@@ -192,13 +192,13 @@ void CPagesView::CreateControls()
     m_lstFiles = CreateList(IDC_FILE_LIST, "fileList", listRect, false, m_pFoundFiles);
     m_lstFiles->SetMenuName("FILE_POPUP_MENU");
     m_lstFiles->InsertColumn(CFoundFilesModel::Type, "Type", LVCFMT_CENTER, 43);
-    m_lstFiles->InsertColumn(CFoundFilesModel::Status, "Status", LVCFMT_LEFT, 75);
+    m_lstFiles->InsertColumn(CFoundFilesModel::Status, "Status", LVCFMT_LEFT, 100);
     m_lstFiles->InsertColumn(CFoundFilesModel::Name, "File Name", LVCFMT_LEFT, 165);
-    m_lstFiles->InsertColumn(CFoundFilesModel::Size, "File Size", LVCFMT_LEFT, 60);
+    m_lstFiles->InsertColumn(CFoundFilesModel::Size, "File Size", LVCFMT_LEFT, 62);
     m_lstFiles->InsertColumn(CFoundFilesModel::Url, "URL", LVCFMT_LEFT, 600);
     // What the probes read from each file's head, shown before the long URL
     // and narrow enough that the list shows them all beside the name.
-    m_lstFiles->InsertColumn(CFoundFilesModel::Bitrate, "Bitrate", LVCFMT_LEFT, 45);
+    m_lstFiles->InsertColumn(CFoundFilesModel::Bitrate, "Bitrate", LVCFMT_LEFT, 62);
     m_lstFiles->InsertColumn(CFoundFilesModel::Length, "Length", LVCFMT_LEFT, 45);
     m_lstFiles->InsertColumn(CFoundFilesModel::Title, "Title", LVCFMT_LEFT, 105);
     m_lstFiles->InsertColumn(CFoundFilesModel::Artist, "Artist", LVCFMT_LEFT, 95);

@@ -43,7 +43,7 @@ TEST_F(StoredSettings, AreLoadedAtStartAndWrittenBackAtClose)
     EXPECT_EQ(m_view->m_strMusicDir, "/srv/music/");
     EXPECT_EQ(m_view->m_nMaxHistoryItems, 3);
     EXPECT_EQ(m_frame->m_strLanguage, "Arabic");
-    EXPECT_EQ(m_view->m_lstFiles->ColumnLayout(), "4:300,0:43,1:100,2:200,3:90,5:45,6:45,7:105,8:95,9:55");
+    EXPECT_EQ(m_view->m_lstFiles->ColumnLayout(), "4:300,0:43,1:100,2:200,3:90,5:62,6:45,7:105,8:95,9:55");
     EXPECT_EQ(m_view->m_lstDownloads->ColumnLayout(), "6:0,0:200,1:100,2:100,3:200,4:200,5:100,7:150");
     EXPECT_EQ(m_view->m_lstPlayList->ColumnLayout(), "0:43,1:220,2:80,3:160,4:120,5:120,6:55,7:62");
     EXPECT_EQ(m_view->m_lstEngines->ColumnLayout(), "0:43,1:100,2:100,3:600,4:0");
@@ -64,7 +64,7 @@ TEST_F(StoredSettings, AreLoadedAtStartAndWrittenBackAtClose)
     EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "PlayListColumns", "", path),
               "3:210,0:43,1:220,2:80,4:120,5:120,6:55,7:62");
     EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "FileListColumns", "", path),
-              "4:300,0:43,1:100,2:200,3:90,5:45,6:45,7:105,8:95,9:55");
+              "4:300,0:43,1:100,2:200,3:90,5:62,6:45,7:105,8:95,9:55");
 }
 
 // A settings file and a keyword profile that are FIFOs and a language file of

@@ -391,7 +391,12 @@ QString CListCtrlEx::CellToolTip(int row, int column) const
 {
     if (row < 0 || row >= m_model->Count() || column < 0 || column >= m_model->ColumnCount())
         return {};
-    const QString text = m_model->index(row, column).data(Qt::ToolTipRole).toString();
+    const QModelIndex index = m_model->index(row, column);
+    // A row's own tip (a file's other sources) always shows; otherwise a
+    // cell shows its whole text where the column is too narrow for it.
+    if (const QString tip = index.data(Qt::ToolTipRole).toString(); !tip.isEmpty())
+        return tip;
+    const QString text = index.data(Qt::DisplayRole).toString();
     if (text.isEmpty() || fontMetrics().horizontalAdvance(text) <= TextRoom(column))
         return {};
     return text;

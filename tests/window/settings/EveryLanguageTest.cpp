@@ -59,7 +59,8 @@ const std::set<std::pair<std::string, QString>> kSameAsEnglish = {
     {"French", "Options"},  {"French", "&Options"},  // the dialog, its menu entry and its tip
     {"French", "&Page"},    {"French", "Page"},  // the menu and its tip
     {"German", "Status"},   // the lists' state column
-    {"German", "Bitrate"},  // the play list's column
+    {"German", "Bitrate"},  // the play list's and the found files' column
+    {"French", "Source"},   {"French", "Sources"},  // where a download and a found file come from
 };
 
 using Texts = std::map<std::string, QString>;  // where it shows -> text

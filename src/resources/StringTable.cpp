@@ -145,6 +145,13 @@ constexpr Entry kStrings[] = {
     {IDS_ENGINE_NOT_SAVED, "the engines folder %1 cannot be written to"},
     {IDS_ENGINE_REMOVE_CONFIRM, "Remove the search engine %1?"},
     {IDS_ENGINE_NOT_ADDED, "The search engine could not be added: %1"},
+    {IDS_POPUP_PREVIEW, "Pre&view"},
+    {IDS_POPUP_STOP_PREVIEW, "Stop preview"},
+    {IDS_PREVIEW_STATUS, "Preview: %1 \xE2\x80\x93 %2 / %3"},
+    {IDS_PREVIEW_STATUS_NO_LENGTH, "Preview: %1 \xE2\x80\x93 %2"},
+    {IDS_PREVIEW_NO_DEVICE, "No sound device for a preview"},
+    {IDS_PREVIEW_ENDED, "The preview has ended. %1"},
+    {IDS_PREVIEW_CONNECTION_LOST, "The connection to the server was lost, Error:%1"},
 };
 
 constexpr bool IsSorted()

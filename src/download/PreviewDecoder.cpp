@@ -158,14 +158,6 @@ PreviewDecoder::State PreviewDecoder::Decode(std::string& pcm, std::size_t maxBy
         case PreviewStream::State::Failed:
             return State::Failed;
         }
-        // The library estimates the length from the size only when it knows
-        // the size before the first frame; an answer states it before its
-        // first byte arrives.
-        if (!m_sizeSet) {
-            if (const auto size = m_stream.FileSize())
-                mpg123_set_filesize(mh, static_cast<off_t>(*size));
-            m_sizeSet = true;
-        }
         if (m_first.size() < 10) {
             m_first.append(chunk, 0, std::min(chunk.size(), 10 - m_first.size()));
             // An ID3v2 tag of any size comes before the first frame.
@@ -176,6 +168,15 @@ PreviewDecoder::State PreviewDecoder::Decode(std::string& pcm, std::size_t maxBy
                 if ((b[5] & 0x10) != 0)
                     m_tagEnd += 10;  // a footer
             }
+        }
+        // The library estimates the length from the size only when it knows
+        // the size before the first frame (an answer states it before its
+        // first byte arrives), and counts every byte as audio: a tag with a
+        // cover picture is left out of it.
+        if (!m_sizeSet && m_first.size() == 10) {
+            if (const auto size = m_stream.FileSize(); size && *size > m_tagEnd)
+                mpg123_set_filesize(mh, static_cast<off_t>(*size - m_tagEnd));
+            m_sizeSet = true;
         }
         if (mpg123_feed(mh, reinterpret_cast<const unsigned char*>(chunk.data()), chunk.size()) != MPG123_OK)
             return fail(ContentKind::Other);

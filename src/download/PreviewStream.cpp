@@ -25,6 +25,23 @@ constexpr std::size_t kReadChunk = 64u << 10;
 // How often a waiting worker looks whether it has been stopped.
 constexpr auto kStopCheck = std::chrono::milliseconds(100);
 
+// A 206's Content-Range. Some servers state the range as asked even where
+// the file ends before it ("bytes 0-65535/16578"); the range is then read
+// as ending with the file.
+std::optional<ContentRange> AnsweredRange(const std::string& value)
+{
+    std::string text = value;
+    const std::size_t dash = text.find('-');
+    const std::size_t slash = text.find('/');
+    if (dash != std::string::npos && slash != std::string::npos && dash < slash) {
+        const auto last = platform::ParseContentLength(text.substr(dash + 1, slash - dash - 1));
+        const auto total = platform::ParseContentLength(text.substr(slash + 1));
+        if (last && total && *total > 0 && *last >= *total)
+            text = text.substr(0, dash + 1) + std::to_string(*total - 1) + text.substr(slash);
+    }
+    return ParseContentRange(text);
+}
+
 }  // namespace
 
 struct PreviewStream::Shared {
@@ -210,7 +227,7 @@ private:
         }
         const int status = file->StatusCode();
         if (status == 206) {
-            const auto range = ParseContentRange(file->QueryInfo("Content-Range").value_or(""));
+            const auto range = AnsweredRange(file->QueryInfo("Content-Range").value_or(""));
             if (!range || range->nFirst != from) {
                 m_shared->Fail(PreviewFailure::ServerError, status);
                 return std::nullopt;

@@ -105,12 +105,15 @@ TEST_F(PreviewStreamTest, DecodesEachKindOfMpegStreamAtItsOwnRateWithTitleAndLen
         t.artist = "Tone Band";
         return t;
     };
+    ToneMp3 bigTag = tone(44100, 2, 128, -1, false);
+    bigTag.tagPadding = 200000;
     const Row rows[] = {
         {"MPEG-1 CBR with an Info frame", tone(44100, 2, 128, -1, true), 0.02},
         {"MPEG-1 CBR, length from the size", tone(48000, 2, 160, -1, false), 0.02},
         {"MPEG-1 VBR with a Xing header", tone(44100, 2, 0, 4, true), 0.01},
         {"MPEG-2 mono, length from the size", tone(24000, 1, 64, -1, false), 0.02},
         {"MPEG-2.5 mono", tone(11025, 1, 32, -1, true), 0.02},
+        {"CBR behind a 200 KB tag, length from the size", bigTag, 0.02},
     };
     TempDir root;
     for (std::size_t i = 0; i < std::size(rows); ++i)
@@ -242,18 +245,39 @@ TEST_F(PreviewStreamTest, AnswersThatAreNoMp3OrBreakOffEndTheStreamWithTheirReas
     }
 }
 
-TEST_F(PreviewStreamTest, AServerThatIgnoresRangesIsPlayedFromItsOneAnswer)
+TEST_F(PreviewStreamTest, ServersThatAnswerRangesLooselyArePlayedToTheEnd)
 {
     ToneMp3 tone;
     const std::string mp3 = EncodeToneMp3(tone);
-    ScriptedHttpServer server([&](const HttpExchange&) { return ScriptedReply{HttpResponse(200, mp3)}; });
-    PreviewDecoder decoder(server.Url("/song.mp3"));
-    ASSERT_TRUE(decoder.Start());
-    const Decoded decoded = DecodeUntil(decoder);
-    EXPECT_EQ(decoded.last, PreviewDecoder::State::End) << PreviewErrorText(decoder.Error());
-    EXPECT_NEAR(static_cast<double>(decoder.FramesDecoded()) / 44100, tone.seconds, 0.1);
-    EXPECT_EQ(server.RequestCount(), 1u);
-    EXPECT_EQ(decoder.Stream().FileSize(), mp3.size());
+    struct Row {
+        const char* name;
+        std::function<ScriptedReply(const HttpExchange&)> answer;
+        std::size_t requests;
+    };
+    const Row rows[] = {
+        {"the whole file for every range", [&](const HttpExchange&) { return ScriptedReply{HttpResponse(200, mp3)}; }, 1},
+        {"a range stated as asked, past the end of the file",
+         [&](const HttpExchange& request) {
+             ScriptedReply reply = ServeRange(request, mp3);
+             const std::string asked = request.Header("Range").substr(6);
+             const std::string stated = "Content-Range: bytes " + asked + "/" + std::to_string(mp3.size());
+             const std::size_t at = reply.bytes.find("Content-Range: ");
+             reply.bytes.replace(at, reply.bytes.find("\r\n", at) - at, stated);
+             return reply;
+         },
+         1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedHttpServer server(row.answer);
+        PreviewDecoder decoder(server.Url("/song.mp3"));
+        ASSERT_TRUE(decoder.Start());
+        const Decoded decoded = DecodeUntil(decoder);
+        EXPECT_EQ(decoded.last, PreviewDecoder::State::End) << PreviewErrorText(decoder.Error());
+        EXPECT_NEAR(static_cast<double>(decoder.FramesDecoded()) / 44100, tone.seconds, 0.1);
+        EXPECT_EQ(server.RequestCount(), row.requests);
+        EXPECT_EQ(decoder.Stream().FileSize(), mp3.size());
+    }
 }
 
 // A preview stopped while its server says nothing lets its worker go at once.

@@ -90,6 +90,8 @@ std::string EncodeToneMp3(const ToneMp3& tone)
         args.push_back("-t");
     if (!tone.title.empty() || !tone.artist.empty())
         args.insert(args.end(), {"--id3v2-only", "--tt", tone.title, "--ta", tone.artist});
+    if (tone.tagPadding > 0)
+        args.insert(args.end(), {"--pad-id3v2-size", std::to_string(tone.tagPadding)});
     args.insert(args.end(), {dir.File("tone.raw"), dir.File("tone.mp3")});
     if (RunQuietly(args) != 0)
         return {};

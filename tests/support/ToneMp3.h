@@ -17,6 +17,7 @@ struct ToneMp3 {
     bool infoTag = true;    // false: no Xing/Info frame, so length comes from the size
     std::string title;      // ID3v2 title and artist; none when both are empty
     std::string artist;
+    int tagPadding = 0;     // bytes of padding in the ID3v2 tag, as a cover picture would take
 };
 
 // The encoded file's bytes; empty when lame is missing or fails.

@@ -22,6 +22,9 @@ namespace {
 constexpr std::size_t kHeadLook = 1024;
 // What one read from the transfer takes at most.
 constexpr std::size_t kReadChunk = 64u << 10;
+// The error a body cut short reports when the transfer itself saw none
+// (libcurl's CURLE_PARTIAL_FILE).
+constexpr int kBodyCutShort = 18;
 // How often a waiting worker looks whether it has been stopped.
 constexpr auto kStopCheck = std::chrono::milliseconds(100);
 
@@ -287,7 +290,7 @@ private:
         // A body cut short ends with an error; one of no stated length ends
         // with the connection and is taken as whole.
         if (file.Failed() || skip > 0 || (count != UINT64_MAX && got < count && m_size)) {
-            m_shared->Fail(PreviewFailure::ConnectionLost, file.ErrorCode() != 0 ? file.ErrorCode() : 18,
+            m_shared->Fail(PreviewFailure::ConnectionLost, file.ErrorCode() != 0 ? file.ErrorCode() : kBodyCutShort,
                            file.ErrorText());
             return std::nullopt;
         }

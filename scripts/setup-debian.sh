@@ -9,7 +9,7 @@ packages=(
   libchm-dev fp-utils
   nginx openssl libssl-dev libxml2-dev libtag1-dev zlib1g-dev libmpg123-dev libglib2.0-dev
   dpkg-dev lintian appstream xdg-user-dirs
-  qt6-multimedia-dev pulseaudio pulseaudio-utils
+  qt6-multimedia-dev pulseaudio pulseaudio-utils lame
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -170,6 +170,9 @@
 #define ID_TB_COPY_URL 32842
 #define ID_ACCEL_DELETE 32843
 #define ID_MENU_SETTINGS 32844
+#define ID_POPUP_PREVIEW 32940
+#define ID_POPUP_STOP_PREVIEW 32941
+#define ID_ACCEL_PREVIEW 32942
 #define ID_APP_ABOUT 57664
 #define ID_APP_EXIT 57665
 
@@ -334,6 +337,15 @@
 #define IDS_HELP_CANNOT_OPEN 61519
 #define IDS_HELP_NOT_CHM 61520
 #define IDS_BROWSE 61521
+// Hearing a found file before downloading it: its popup entries, the status
+// bar while it plays, and why it stopped.
+#define IDS_POPUP_PREVIEW 61480
+#define IDS_POPUP_STOP_PREVIEW 61481
+#define IDS_PREVIEW_STATUS 61482
+#define IDS_PREVIEW_STATUS_NO_LENGTH 61483
+#define IDS_PREVIEW_NO_DEVICE 61484
+#define IDS_PREVIEW_ENDED 61485
+#define IDS_PREVIEW_CONNECTION_LOST 61486
 
 // List column headers, translated by running number.
 #define IDS_HEADER_FIRST 40000

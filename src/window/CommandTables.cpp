@@ -48,6 +48,7 @@ const std::vector<Accelerator>& Accelerators()
         {Qt::Key_Return, Qt::NoModifier, ID_ACCEL_FIND},
         {Qt::Key_Enter, Qt::KeypadModifier, ID_ACCEL_FIND},
         {Qt::Key_Tab, Qt::ControlModifier, ID_ACCEL_NEXT_PAGE},
+        {Qt::Key_Space, Qt::NoModifier, ID_ACCEL_PREVIEW},
     };
     return table;
 }

@@ -287,6 +287,10 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     const unsigned id = FindAccelerator(*key);
+    // Holding Space down would start and stop a preview over and over.
+    if (id == ID_ACCEL_PREVIEW && key->isAutoRepeat() && m_wndView != nullptr &&
+        m_wndView->TakesAccelerator(id, widget->window()->focusWidget()))
+        return true;
     const QWidget* focus = widget->window()->focusWidget();
     if (id == 0 || (m_wndView != nullptr && !m_wndView->TakesAccelerator(id, focus != nullptr ? focus : widget)))
         return QMainWindow::eventFilter(watched, event);

@@ -25,6 +25,7 @@ class CHistoryCombo;
 class CListCtrlEx;
 class CListModel;
 class CPlayListModel;
+class CPreviewPlayer;
 class CMainFrame;
 class CNavigateToMp3;
 class CUserEngineWalk;
@@ -47,6 +48,7 @@ class QTextEdit;
 //   window/PagesViewCommands.cpp      the command map and the messages sent to the view
 //   window/search/FindToggle.cpp      Find/Stop (OnFindIt) and the end of a search
 //   window/search/FoundFiles.cpp      Copy URL, the found-files list's right-click
+//   window/search/Preview.cpp         hearing a found file before downloading it
 //   window/search/UserEngines.cpp     the user's engines: rows, walks, the engine list's popup
 //   window/download/DownloadList.cpp  the download commands (start, Cancel, Resume,
 //                                     Retry, Clear, all), the download list's right-click,
@@ -95,6 +97,14 @@ public:
     void OnFindIt();
     void OnCopyUrl();
     void OnCopyContextUrl();
+    // The found files' preview (window/search/Preview.cpp): the popup's
+    // "Preview" and "Stop preview", and Space on the list, which starts the
+    // selected row's preview or stops the one that plays.
+    void OnPreview();
+    void OnStopPreview();
+    void OnTogglePreview();
+    CPreviewPlayer& Preview();
+    void PreviewRow(int row);
     void OnDownload();
     void OnDownloadFile();
     void OnCancelDownload();
@@ -233,6 +243,7 @@ public:
     // completed and handed to a new download worker by value.
     DownloadItem m_item;
     std::unique_ptr<CDownloadController> m_pDownloadController;
+    CPreviewPlayer* m_pPreview = nullptr;  // made on first use
 
     // --- play list tags
     std::stop_source m_playListTagsStop;

@@ -6,6 +6,7 @@
 #include "Engines.h"
 #include "Field.h"
 #include "Probe.h"
+#include "Preview.h"
 
 #include "platform/AppProfile.h"
 #include "platform/Files.h"
@@ -48,6 +49,9 @@ constexpr const char* kUsage =
     "  search ARTIST SONG    search every engine in the window's order\n"
     "  add-engine ADDRESS|FILE [--replace]\n"
     "                        add an engine from a site, a feed or a description file\n"
+    "  preview URL --wav FILE [--seconds N]\n"
+    "                        decode the first N seconds (10; at most 600) of an MP3\n"
+    "                        as the window's preview plays it, into a WAV file\n"
     "--engines-dir DIR replaces the folder of the user's own engines.\n"
     "Engines.ini is read from the settings folder (the program folder of a portable\n"
     "copy, $XDG_CONFIG_HOME/Tunorva when installed) unless --engines names a file.\n"
@@ -211,6 +215,10 @@ int main(int argc, char** argv)
     }
     if (command == "probe") {
         const int status = RunProbeCommand({args.begin() + 1, args.end()});
+        return status == 2 ? Usage() : status;
+    }
+    if (command == "preview") {
+        const int status = RunPreviewCommand({args.begin() + 1, args.end()});
         return status == 2 ? Usage() : status;
     }
     if (command == "download") {

@@ -41,7 +41,11 @@ const std::vector<MenuResource>& MenuResources()
          {{ID_POPUP_CANCEL_DOWNLOAD, "&Cancel Downloaded File"},
           {ID_POPUP_CLEAR_DOWNLOAD, "Cl&ear Downloaded File"},
           {ID_POPUP_RESUME_DOWNLOAD, "&Resume Downloaded File"}}},
-        {"FILE_POPUP_MENU", {{ID_DOWNLOAD, "&DownLoad"}, {ID_COPY_URL, "&Copy URL"}}},
+        {"FILE_POPUP_MENU",
+         {{ID_DOWNLOAD, "&DownLoad"},
+          {ID_COPY_URL, "&Copy URL"},
+          {ID_POPUP_PREVIEW, "Pre&view"},
+          {ID_POPUP_STOP_PREVIEW, "Stop preview"}}},
         {"ENGINE_POPUP_MENU",
          {{ID_POPUP_ADD_ENGINE, "Add engine..."},
           {ID_POPUP_REMOVE_ENGINE, "Remove engine"},
@@ -63,6 +67,8 @@ std::string MenuText(const MenuItem& entry)
     case ID_POPUP_ADD_ENGINE: return LoadLanguageString(IDS_POPUP_ADD_ENGINE);
     case ID_POPUP_REMOVE_ENGINE: return LoadLanguageString(IDS_POPUP_REMOVE_ENGINE);
     case ID_POPUP_EDIT_ENGINES_FOLDER: return LoadLanguageString(IDS_POPUP_EDIT_ENGINES_FOLDER);
+    case ID_POPUP_PREVIEW: return LoadLanguageString(IDS_POPUP_PREVIEW);
+    case ID_POPUP_STOP_PREVIEW: return LoadLanguageString(IDS_POPUP_STOP_PREVIEW);
     default: return entry.text;
     }
 }
@@ -427,6 +433,8 @@ std::unique_ptr<QMenu> CListCtrlEx::BuildPopupMenu()
     for (const MenuItem& entry : resource->items) {
         QAction* action = menu->addAction(QString::fromStdString(MenuText(entry)));
         action->setData(entry.id);
+        if (entry.id == ID_POPUP_STOP_PREVIEW)
+            action->setEnabled(m_bPreviewPlaying);
     }
     if (IsDownloadMenu(m_strMenuName)) {
         const auto enable = [&](unsigned id, bool on) {

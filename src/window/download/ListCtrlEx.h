@@ -109,6 +109,7 @@ public:
     bool m_bItemRunning = false;
     bool m_bItemPaused = false;
     bool m_bItemFailed = false;  // the row's download failed: "Retry" is offered
+    bool m_bPreviewPlaying = false;  // the found files' menu offers "Stop preview"
     QColor m_crText;
     QColor m_crBackground;
     QColor m_crHighlightText;

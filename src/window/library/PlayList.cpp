@@ -316,6 +316,9 @@ void CPagesView::OnRenameFile()
 
 bool CPagesView::TakesAccelerator(unsigned id, const QWidget* focus) const
 {
+    // Space previews only on the found-files list; elsewhere it stays a blank or a press.
+    if (id == ID_ACCEL_PREVIEW)
+        return m_lstFiles != nullptr && focus == m_lstFiles && m_lstFiles->isVisible();
     if (id != ID_ACCEL_DELETE && id != ID_ACCEL_RENAME)
         return true;
     // Delete and F2 change files: they reach the play list only while it is

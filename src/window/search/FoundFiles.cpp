@@ -5,6 +5,7 @@
 #include "window/download/DownloadController.h"
 #include "window/download/ListCtrlEx.h"
 #include "window/search/FoundFilesModel.h"
+#include "window/search/PreviewPlayer.h"
 #include "download/FileNameFromUrl.h"
 #include "download/ProbeQueue.h"
 #include "platform/MessageBox.h"
@@ -188,6 +189,7 @@ void CPagesView::OnListRightClick(CListCtrlEx* list, int row, int column, const 
         m_item.nItem = row;
         m_item.nSubItem = column;
         m_item.nSearchId = m_nFilesSearchId;
+        list->m_bPreviewPlaying = m_pPreview != nullptr && m_pPreview->IsPlaying();
         list->ShowPopupMenu(point);
     } else if (list == m_lstDownloads) {
         OnDownloadListRightClick(row, point);

@@ -166,7 +166,7 @@ TEST_F(DownloadListTest, FilesDownloadFromThePopupAndTheToolbarAndLandInTheMusic
     Files().clearSelection();
     EXPECT_TRUE(RightClick(Files(), quick, 0).empty());
     Files().SelectItem(quick);
-    EXPECT_EQ(RightClick(Files(), quick, ID_DOWNLOAD).size(), 2u);
+    EXPECT_EQ(RightClick(Files(), quick, ID_DOWNLOAD).size(), 4u);  // DownLoad, Copy URL, Preview, Stop preview
     ASSERT_EQ(Downloads().GetItemCount(), 1);
     EXPECT_EQ(Downloads().GetItemText(0, CDownloadsModel::FileName), "quick.mp3");
     EXPECT_EQ(Downloads().GetItemText(0, CDownloadsModel::FileSize), "20000");

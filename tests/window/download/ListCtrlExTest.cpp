@@ -232,12 +232,18 @@ TEST(ListCtrlEx, DownloadMenuFollowsTheRowsRunningPausedAndFailedFlags)
             EXPECT_EQ(enabled.at(ID_POPUP_RESUME_DOWNLOAD), c.resume);
         }
     }
-    // The found-files menu has no such rules; the play list has no menu at all.
+    // The found-files menu follows only whether a preview plays; the play
+    // list has no menu at all.
     list.SetMenuName("file_popup_menu");
     list.m_bItemPaused = true;
     std::unique_ptr<QMenu> files = list.BuildPopupMenu();
     ASSERT_TRUE(files);
-    EXPECT_EQ(Enabled(files.get()), (std::map<unsigned, bool>{{ID_DOWNLOAD, true}, {ID_COPY_URL, true}}));
+    EXPECT_EQ(Enabled(files.get()), (std::map<unsigned, bool>{{ID_DOWNLOAD, true},
+                                                               {ID_COPY_URL, true},
+                                                               {ID_POPUP_PREVIEW, true},
+                                                               {ID_POPUP_STOP_PREVIEW, false}}));
+    list.m_bPreviewPlaying = true;
+    EXPECT_TRUE(Enabled(list.BuildPopupMenu().get()).at(ID_POPUP_STOP_PREVIEW));
     EXPECT_EQ(files->actions().at(0)->text(), QStringLiteral("&DownLoad"));
     list.SetMenuName("PlayListOperations");
     EXPECT_FALSE(list.BuildPopupMenu());

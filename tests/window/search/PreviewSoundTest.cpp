@@ -1,0 +1,210 @@
+// A preview heard for real: the window plays a found file through a sound
+// server of the test's own (PulseAudio with a null sink), and what reached
+// the sink is recorded from its monitor.
+#include "ShellFixture.h"
+
+#include "resources/Resource.h"
+#include "window/download/ListCtrlEx.h"
+#include "window/search/PreviewPlayer.h"
+
+#include "ScriptedHttpServer.h"
+#include "ToneMp3.h"
+
+#include <QStatusBar>
+#include <QTest>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kSink = "tunorva_test";
+
+pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::string& out)
+{
+    std::vector<char*> argv;
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    std::vector<std::string> envText;
+    for (char** e = environ; *e != nullptr; ++e)
+        envText.emplace_back(*e);
+    envText.insert(envText.end(), env.begin(), env.end());
+    std::vector<char*> envp;
+    for (std::string& e : envText)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return spawned == 0 ? pid : -1;
+}
+
+void End(pid_t& pid)
+{
+    if (pid <= 0)
+        return;
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    pid = -1;
+}
+
+// PulseAudio with one null sink, reached over its own socket only; stopped
+// (by its process id) when the object goes.
+class SoundServer {
+public:
+    SoundServer()
+    {
+        const std::string runtime = m_dir.File("runtime");
+        fs::create_directories(runtime);
+        chmod(runtime.c_str(), 0700);
+        m_socket = m_dir.File("native");
+        m_pid = Spawn({"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+                       "--disable-shm=yes", "--load=module-null-sink sink_name=" + std::string(kSink),
+                       "--load=module-native-protocol-unix auth-anonymous=1 socket=" + m_socket},
+                      {"XDG_RUNTIME_DIR=" + runtime, "HOME=" + m_dir.Str()}, m_dir.File("server.log"));
+        if (m_pid <= 0) {
+            m_problem = "pulseaudio could not be started (is it installed?)";
+            return;
+        }
+        for (int i = 0; i < 100; ++i) {
+            int status = 0;
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_pid = -1;
+                m_problem = "pulseaudio ended at start";
+                return;
+            }
+            const pid_t info = Spawn({"pactl", "-s", Server(), "info"}, {}, "/dev/null");
+            if (info > 0 && waitpid(info, &status, 0) == info && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        m_problem = "pulseaudio did not answer within 5 seconds";
+        End(m_pid);
+    }
+    ~SoundServer() { End(m_pid); }
+
+    bool Running() const { return m_pid > 0; }
+    const std::string& Problem() const { return m_problem; }
+    std::string Server() const { return "unix:" + m_socket; }
+    const TempDir& Dir() const { return m_dir; }
+
+private:
+    TempDir m_dir;
+    std::string m_socket;
+    std::string m_problem;
+    pid_t m_pid = -1;
+};
+
+// The loudest 100 ms of a recording of 16-bit stereo at 44.1 kHz.
+double LoudestRms(const std::string& pcm)
+{
+    constexpr std::size_t kWindow = 4410 * 4;
+    double loudest = 0.0;
+    for (std::size_t at = 0; at + kWindow <= pcm.size(); at += kWindow)
+        loudest = std::max(loudest, Rms(pcm.substr(at, kWindow)));
+    return loudest;
+}
+
+class PreviewSoundTest : public ShellTest {
+protected:
+    void BeforeStart() override
+    {
+        m_server = std::make_unique<SoundServer>();
+        // The window's sound output finds this server, and only this one.
+        setenv("PULSE_SERVER", m_server->Server().c_str(), 1);
+    }
+    void TearDown() override
+    {
+        ShellTest::TearDown();
+        unsetenv("PULSE_SERVER");
+        m_server.reset();
+    }
+
+    CListCtrlEx& Files() const { return *m_view->m_lstFiles; }
+    QString Status() const { return m_frame->m_wndStatusBar->currentMessage(); }
+
+    std::unique_ptr<SoundServer> m_server;
+};
+
+TEST_F(PreviewSoundTest, PlaysWhileItStreamsShowsTitleAndPositionAndSpaceStopsIt)
+{
+    if (!m_server->Running())
+        GTEST_SKIP() << "no sound server for the test: " << m_server->Problem();
+    if (!LameAvailable())
+        GTEST_SKIP() << "lame is not installed (scripts/setup-debian.sh installs it)";
+    ToneMp3 tone;
+    tone.seconds = 6.0;
+    tone.title = "Waterloo";
+    const std::string first = EncodeToneMp3(tone);
+    tone.seconds = 4.0;
+    tone.title = "Second";
+    const std::string second = EncodeToneMp3(tone);
+    ScriptedHttpServer files([&](const HttpExchange& request) {
+        return ServeRange(request, request.target == "/second.mp3" ? second : first);
+    });
+
+    const std::string recording = m_server->Dir().File("monitor.raw");
+    pid_t recorder = Spawn({"parec", "-s", m_server->Server(), "-d", std::string(kSink) + ".monitor", "--raw",
+                            "--format=s16le", "--rate=44100", "--channels=2"},
+                           {}, recording);
+    ASSERT_GT(recorder, 0);
+
+    m_view->m_bPlaySound = 0;
+    m_view->ShowSearchPage();
+    m_frame->AddFoundFile(files.Url("/waterloo.mp3"), "waterloo.mp3", IMG_HTTP_FILE);
+    m_frame->AddFoundFile(files.Url("/second.mp3"), "second.mp3", IMG_HTTP_FILE);
+    const auto musicBefore = std::distance(fs::directory_iterator(m_view->m_strMusicDir), fs::directory_iterator());
+
+    Files().SelectItem(0);
+    Files().setFocus();
+    QTest::keyClick(&Files(), Qt::Key_Space);
+    // The title from the file's tag, the position as it plays, the length.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Status() == QStringLiteral("Preview: Waterloo \u2013 0:01 / 0:06"); }, 10000))
+        << Status().toStdString() << " / " << m_responder.Texts().size();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Status() == QStringLiteral("Preview: Waterloo \u2013 0:02 / 0:06"); }, 5000))
+        << Status().toStdString();
+
+    // Another row's preview takes over; Space on that row stops it.
+    Files().SelectItem(1);
+    QTest::keyClick(&Files(), Qt::Key_Space);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Status().startsWith(QStringLiteral("Preview: Second \u2013 0:0")); }, 10000))
+        << Status().toStdString();
+    ASSERT_NE(m_view->m_pPreview, nullptr);
+    EXPECT_EQ(m_view->m_pPreview->Url(), files.Url("/second.mp3"));
+    QTest::keyClick(&Files(), Qt::Key_Space);
+    EXPECT_FALSE(m_view->m_pPreview->IsPlaying());
+    EXPECT_TRUE(Status().isEmpty()) << Status().toStdString();
+    EXPECT_TRUE(m_responder.Texts().empty());
+
+    End(recorder);
+    std::ifstream in(recording, std::ios::binary);
+    const std::string pcm((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_GT(pcm.size(), 44100u * 4);
+    EXPECT_GT(LoudestRms(pcm), 0.1) << pcm.size();
+
+    // Heard, not saved: the music folder and the temporary folder are as they were.
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_view->m_strMusicDir), fs::directory_iterator()), musicBefore);
+    EXPECT_TRUE(fs::is_empty(m_view->m_strTempDir));
+}
+
+}  // namespace

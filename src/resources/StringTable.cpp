@@ -145,6 +145,14 @@ constexpr Entry kStrings[] = {
     {IDS_ENGINE_NOT_SAVED, "the engines folder %1 cannot be written to"},
     {IDS_ENGINE_REMOVE_CONFIRM, "Remove the search engine %1?"},
     {IDS_ENGINE_NOT_ADDED, "The search engine could not be added: %1"},
+    {IDS_ENGINE_POST_ONLY, "its result pages are asked for with POST, and Tunorva searches with GET"},
+    {IDS_ENGINE_NO_SEARCH_TERMS, "the address of its result pages has no {searchTerms} for the keywords"},
+    {IDS_XML_TOO_MANY_ATTRIBUTES, "an element has more than %1 attributes"},
+    {IDS_FEED_NOT_READ, "The feed of the search engine %1 could not be read: %2"},
+    {IDS_FEED_TOO_LARGE, "it is larger than %1 MiB"},
+    {IDS_FEED_NOT_A_FEED, "it is neither an RSS nor an Atom feed"},
+    {IDS_FEED_HTTP_STATUS, "the server answered %1"},
+    {IDS_FEED_NO_ANSWER, "its server did not answer"},
 };
 
 constexpr bool IsSorted()

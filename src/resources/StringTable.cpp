@@ -147,7 +147,7 @@ constexpr Entry kStrings[] = {
     {IDS_ENGINE_NOT_ADDED, "The search engine could not be added: %1"},
     {IDS_ENGINE_POST_ONLY, "its result pages are asked for with POST, and Tunorva searches with GET"},
     {IDS_ENGINE_NO_SEARCH_TERMS, "the address of its result pages has no {searchTerms} for the keywords"},
-    {IDS_XML_TOO_MANY_ATTRIBUTES, "an element has more than %1 attributes"},
+    {IDS_XML_TOO_MANY_ATTRIBUTES, "it has more attributes than Tunorva reads"},
     {IDS_FEED_NOT_READ, "The feed of the search engine %1 could not be read: %2"},
     {IDS_FEED_TOO_LARGE, "it is larger than %1 MiB"},
     {IDS_FEED_NOT_A_FEED, "it is neither an RSS nor an Atom feed"},

@@ -161,7 +161,7 @@ std::string FeedProblemText(FeedProblem problem, int status)
     case FeedProblem::NotXml: return LoadLanguageString(IDS_ENGINE_NOT_XML);
     case FeedProblem::DeclaresEntities: return LoadLanguageString(IDS_ENGINE_ENTITIES);
     case FeedProblem::TooManyAttributes:
-        return AfxFormatString1(LoadLanguageString(IDS_XML_TOO_MANY_ATTRIBUTES), std::to_string(safexml::kMaxAttributes));
+        return LoadLanguageString(IDS_XML_TOO_MANY_ATTRIBUTES);
     case FeedProblem::NotAFeed: return LoadLanguageString(IDS_FEED_NOT_A_FEED);
     }
     return {};

@@ -333,7 +333,7 @@ std::string EngineProblemText(EngineProblem problem, const std::string& detail)
     case EngineProblem::PostOnly: return LoadLanguageString(IDS_ENGINE_POST_ONLY);
     case EngineProblem::NoSearchTerms: return LoadLanguageString(IDS_ENGINE_NO_SEARCH_TERMS);
     case EngineProblem::TooManyAttributes:
-        return AfxFormatString1(LoadLanguageString(IDS_XML_TOO_MANY_ATTRIBUTES), std::to_string(safexml::kMaxAttributes));
+        return LoadLanguageString(IDS_XML_TOO_MANY_ATTRIBUTES);
     }
     return {};
 }

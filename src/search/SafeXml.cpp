@@ -85,8 +85,9 @@ void InitOnce()
 
 }  // namespace
 
-bool HasElementWithMoreAttributes(std::string_view bytes, std::size_t limit)
+bool HasTooManyAttributes(std::string_view bytes, std::size_t perElement, std::uint64_t work)
 {
+    std::uint64_t total = 0;
     std::size_t i = 0;
     while ((i = bytes.find('<', i)) != std::string_view::npos) {
         const std::string_view rest = bytes.substr(i);
@@ -108,7 +109,7 @@ bool HasElementWithMoreAttributes(std::string_view bytes, std::size_t limit)
                 if (quote != 0) {
                     if (c == quote) {
                         quote = 0;
-                        if (++values > limit)
+                        if (++values > perElement)
                             return true;
                     }
                 } else if (c == '"' || c == '\'') {
@@ -117,6 +118,9 @@ bool HasElementWithMoreAttributes(std::string_view bytes, std::size_t limit)
                     break;
                 }
             }
+            total += std::uint64_t{values} * values;
+            if (total > work)
+                return true;
         }
     }
     return false;
@@ -135,7 +139,7 @@ DocPtr Parse(std::string_view bytes, std::size_t maxBytes, Status& status)
         return nullptr;
     }
     bytes = SkipLeadingBlanks(bytes);
-    if (HasElementWithMoreAttributes(bytes, kMaxAttributes)) {
+    if (HasTooManyAttributes(bytes, kMaxAttributes, kMaxAttributeWork)) {
         status = Status::TooManyAttributes;
         return nullptr;
     }

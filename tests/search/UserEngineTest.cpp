@@ -292,6 +292,12 @@ TEST(UserEngine, AnElementWithTooManyAttributesIsRefusedBeforeParsing)
     EXPECT_EQ(ParseFeed("<rss><channel><item><enclosure" + attributes(300) + "/></item></channel></rss>", "http://c/")
                   .problem,
               FeedProblem::TooManyAttributes);
+    // Elements each under the limit, but so many that together they would
+    // keep the parser busy for seconds.
+    std::string wide = "<rss><channel>";
+    for (int i = 0; i < 300; ++i)
+        wide += "<item><enclosure" + attributes(250) + "/></item>";
+    EXPECT_EQ(ParseFeed(wide + "</channel></rss>", "http://c/").problem, FeedProblem::TooManyAttributes);
     // Quotes in text, comments, CDATA and instructions are no attributes;
     // many elements with a few each are fine.
     std::string many = "<rss><channel>";

@@ -63,6 +63,36 @@ std::size_t Utf8Length(std::string_view text, std::size_t i)
     return length;
 }
 
+// The invisible marks that reorder the text around them (U+061C, U+200E,
+// U+200F, U+202A-U+202E, U+2066-U+2069): "song\u202Egpj.mp3" would show as
+// another name, with another ending.
+bool IsBidiControl(std::string_view text, std::size_t i, std::size_t length)
+{
+    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
+    if (length == 2)
+        return at(0) == 0xD8 && at(1) == 0x9C;
+    if (length != 3 || at(0) != 0xE2)
+        return false;
+    if (at(1) == 0x80)
+        return at(2) == 0x8E || at(2) == 0x8F || (at(2) >= 0xAA && at(2) <= 0xAE);
+    return at(1) == 0x81 && at(2) >= 0xA6 && at(2) <= 0xA9;
+}
+
+// The name's extension (".mp3"): from its last dot, when that is short.
+std::string_view ExtensionOf(std::string_view name)
+{
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || name.size() - dot > 16)
+        return {};
+    return name.substr(dot);
+}
+
+bool IsMp3Extension(std::string_view extension)
+{
+    return extension.size() == 4 && extension[0] == '.' && (extension[1] | 0x20) == 'm' &&
+           (extension[2] | 0x20) == 'p' && extension[3] == '3';
+}
+
 // Every byte that is not part of a file name of its own becomes '_'.
 std::string Clean(std::string_view decoded)
 {
@@ -74,13 +104,24 @@ std::string Clean(std::string_view decoded)
         if (length == 0 || byte < 0x20 || byte == 0x7F || byte == '/' || byte == '\\') {
             out += '_';
             ++i;
+        } else if (IsBidiControl(decoded, i, length)) {
+            out += '_';
+            i += length;
         } else {
             out.append(decoded.substr(i, length));
             i += length;
         }
     }
     const std::size_t start = out.find_first_not_of(". ");
-    return start == std::string::npos ? std::string() : out.substr(start);
+    if (start == std::string::npos)
+        return {};
+    // Leading dots and blanks go, but an MP3 keeps its ending even when they
+    // were all of its stem ("...mp3" is "mp3.mp3", not "mp3").
+    const std::string_view extension = ExtensionOf(out);
+    std::string name = out.substr(start);
+    if (IsMp3Extension(extension) && !IsMp3Extension(ExtensionOf(name)))
+        name += extension;
+    return name;
 }
 
 // Cuts `name` to the byte limit at a character boundary, keeping a short
@@ -89,9 +130,7 @@ std::string Shorten(const std::string& name)
 {
     if (name.size() <= kMaxFileNameBytes)
         return name;
-    std::string extension;
-    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && name.size() - dot <= 16)
-        extension = name.substr(dot);
+    const std::string extension(ExtensionOf(name));
     std::size_t cut = kMaxFileNameBytes - extension.size();
     while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
         --cut;

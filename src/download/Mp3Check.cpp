@@ -1,5 +1,6 @@
 #include "download/Mp3Check.h"
 
+#include "platform/MpegAudioDecoder.h"
 #include "resources/Resource.h"
 
 #include <unistd.h>
@@ -7,24 +8,25 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 namespace {
 
-// Kilobits per second by [version is 1][layer 1..3][index].
-constexpr std::uint16_t kBitrates[2][3][16] = {
-    {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}},
-    {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
-     {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
-     {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0}},
-};
-constexpr std::uint32_t kSampleRates[3] = {44100, 48000, 32000};
-
-// Junk some encoders leave between the tag and the first frame is tolerated
-// this far; two frames in a row in the right places rule out chance.
-constexpr std::size_t kSyncWindow = 4096;
+// Junk that encoders and tag writers leave between the tags and the first
+// frame is passed over this far.
+constexpr std::size_t kJunkBytes = 64 * 1024;
+// A stream is audio when the decoder makes this many frames of it (noise
+// rarely gives two in a row), or when it is shorter and its frames run to
+// its end.
+constexpr int kFramesNeeded = 4;
+// Bytes handed to the decoder at a time; after the junk, this much more is
+// enough for kFramesNeeded frames of any bitrate, free format included.
+constexpr std::size_t kFeedBlock = 16 * 1024;
+constexpr std::size_t kFrameBytes = 32 * 1024;
+// The first bytes that name a format.
+constexpr std::size_t kSignatureBytes = 1024;
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix)
 {
@@ -56,34 +58,81 @@ bool ReadAt(int fd, std::uint64_t offset, unsigned char* out, std::size_t size)
     return true;
 }
 
-}  // namespace
-
-std::uint32_t MpegFrameLength(const unsigned char* p, std::uint32_t* signature)
+// Archives, other audio containers, documents and pictures. An MP3 inside
+// one of them (a stored zip, a RIFF wave of MPEG audio) is still no MP3 file.
+bool IsOtherContainer(std::string_view head)
 {
-    if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0)
-        return 0;
-    const int version = (p[1] >> 3) & 3;  // 0: 2.5, 1: reserved, 2: 2, 3: 1
-    const int layerBits = (p[1] >> 1) & 3;  // 1: III, 2: II, 3: I
-    const int bitrateIndex = p[2] >> 4;
-    const int rateIndex = (p[2] >> 2) & 3;
-    const int padding = (p[2] >> 1) & 1;
-    if (version == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3)
-        return 0;
-    const int layer = 4 - layerBits;
-    const bool v1 = version == 3;
-    const std::uint32_t bitrate = kBitrates[v1 ? 1 : 0][layer - 1][bitrateIndex] * 1000u;
-    std::uint32_t sampleRate = kSampleRates[rateIndex];
-    if (version == 2)
-        sampleRate /= 2;
-    else if (version == 0)
-        sampleRate /= 4;
-    if (signature != nullptr)
-        *signature = static_cast<std::uint32_t>(version << 4 | layerBits << 2 | rateIndex);
-    if (layer == 1)
-        return (12 * bitrate / sampleRate + static_cast<std::uint32_t>(padding)) * 4;
-    const std::uint32_t factor = layer == 3 && !v1 ? 72 : 144;
-    return factor * bitrate / sampleRate + static_cast<std::uint32_t>(padding);
+    const auto starts = [&](std::string_view magic) { return head.substr(0, magic.size()) == magic; };
+    constexpr std::string_view kMagic[] = {
+        std::string_view("PK\x03\x04", 4), std::string_view("PK\x05\x06", 4), std::string_view("PK\x07\x08", 4),
+        "RIFF", "RIFX", "OggS", "fLaC", "%PDF", "\x89PNG", "GIF87a", "GIF89a", "\xFF\xD8\xFF", "Rar!",
+        std::string_view("7z\xBC\xAF\x27\x1C", 6), std::string_view("\x1F\x8B", 2), "FORM",
+        std::string_view("\x30\x26\xB2\x75", 4),  // ASF (WMA)
+    };
+    for (const std::string_view magic : kMagic) {
+        if (starts(magic))
+            return true;
+    }
+    // MP4 and its kin (M4A): a box of type "ftyp" first.
+    return head.size() >= 8 && head.substr(4, 4) == "ftyp";
 }
+
+// The length of the ID3v2 tag (with its footer) whose header is `p`, or
+// nothing when there is none.
+std::optional<std::uint64_t> Id3v2TagBytes(const unsigned char* p)
+{
+    if (p[0] != 'I' || p[1] != 'D' || p[2] != '3' || p[3] == 0xFF || p[4] == 0xFF || (p[6] | p[7] | p[8] | p[9]) >= 0x80)
+        return std::nullopt;
+    const std::uint64_t size =
+        std::uint64_t{p[6]} << 21 | std::uint64_t{p[7]} << 14 | std::uint64_t{p[8]} << 7 | std::uint64_t{p[9]};
+    return 10 + size + ((p[5] & 0x10) != 0 ? 10 : 0);
+}
+
+// Whether libmpg123 plays the stream that starts at `offset`: kFramesNeeded
+// frames, or all of a shorter stream. Reads a block at a time and at most the junk allowance and a
+// few frames, whatever the file's size.
+bool DecodesAsMpegAudio(int fd, std::uint64_t offset, std::uint64_t fileSize)
+{
+    platform::MpegAudioDecoder::Options options;
+    options.resyncLimit = static_cast<long>(kJunkBytes);
+    platform::MpegAudioDecoder decoder(options);
+    if (!decoder.IsOpen())
+        return false;
+    const std::uint64_t end = std::min(fileSize, offset + kJunkBytes + kFrameBytes);
+    std::vector<unsigned char> block(kFeedBlock);
+    std::uint64_t fed = offset;
+    int frames = 0;
+    std::int64_t lastFrameEnd = 0;
+    for (;;) {
+        const platform::MpegAudioDecoder::Step step = decoder.DecodeFrame();
+        if (step == platform::MpegAudioDecoder::Step::Frame) {
+            lastFrameEnd = decoder.FramePosition() + decoder.FrameBytes();
+            if (++frames == kFramesNeeded)
+                return true;
+            continue;
+        }
+        if (step == platform::MpegAudioDecoder::Step::Error || fed >= end)
+            break;
+        const std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), end - fed));
+        if (!ReadAt(fd, fed, block.data(), size) || !decoder.Feed(block.data(), size))
+            return false;
+        fed += size;
+    }
+    // A stream shorter than kFramesNeeded frames, read to its end: two
+    // frames in a row, or one that runs to the end or to an ID3v1 tag.
+    if (frames == 0 || fed < fileSize)
+        return false;
+    if (frames >= 2)
+        return true;
+    const std::uint64_t streamEnd = offset + static_cast<std::uint64_t>(std::max<std::int64_t>(lastFrameEnd, 0));
+    if (streamEnd >= fileSize)
+        return true;
+    std::array<unsigned char, 3> tag{};
+    return fileSize - streamEnd == 128 && ReadAt(fd, streamEnd, tag.data(), tag.size()) && tag[0] == 'T' &&
+           tag[1] == 'A' && tag[2] == 'G';
+}
+
+}  // namespace
 
 ContentKind EarlyContentKind(std::string_view head)
 {
@@ -110,45 +159,35 @@ ContentKind CheckMp3File(int fd, std::uint64_t fileSize)
 {
     if (fileSize == 0)
         return ContentKind::Empty;
-    std::array<unsigned char, 10> id3{};
+    std::array<unsigned char, kSignatureBytes> head{};
+    const std::size_t headSize = static_cast<std::size_t>(std::min<std::uint64_t>(head.size(), fileSize));
+    if (!ReadAt(fd, 0, head.data(), headSize))
+        return ContentKind::Other;
+    const std::string_view headText(reinterpret_cast<const char*>(head.data()), headSize);
+    if (const ContentKind early = EarlyContentKind(headText); early != ContentKind::Mp3)
+        return early;
+    if (IsOtherContainer(headText))
+        return ContentKind::Other;
+
+    // Tags are passed over by their declared sizes, so that a tag of any
+    // size (a cover picture of megabytes) costs nothing to read.
     std::uint64_t offset = 0;
-    if (fileSize >= 10 && ReadAt(fd, 0, id3.data(), id3.size()) && id3[0] == 'I' && id3[1] == 'D' && id3[2] == '3' &&
-        id3[3] != 0xFF && id3[4] != 0xFF && (id3[6] | id3[7] | id3[8] | id3[9]) < 0x80) {
-        const std::uint64_t size = std::uint64_t{id3[6]} << 21 | std::uint64_t{id3[7]} << 14 |
-                                   std::uint64_t{id3[8]} << 7 | std::uint64_t{id3[9]};
-        offset = 10 + size + ((id3[5] & 0x10) != 0 ? 10 : 0);
+    std::array<unsigned char, 10> id3{};
+    while (offset + id3.size() <= fileSize && ReadAt(fd, offset, id3.data(), id3.size())) {
+        const std::optional<std::uint64_t> tag = Id3v2TagBytes(id3.data());
+        if (!tag)
+            break;
+        offset += *tag;
     }
     if (offset >= fileSize)
         return ContentKind::Other;
-
-    std::vector<unsigned char> window(static_cast<std::size_t>(std::min<std::uint64_t>(kSyncWindow + 4, fileSize - offset)));
-    if (!ReadAt(fd, offset, window.data(), window.size()))
-        return ContentKind::Other;
-    if (offset == 0) {
-        const ContentKind early =
-            EarlyContentKind(std::string_view(reinterpret_cast<const char*>(window.data()), window.size()));
-        if (early != ContentKind::Mp3)
-            return early;
+    if (offset > 0) {
+        const std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(head.size(), fileSize - offset));
+        if (!ReadAt(fd, offset, head.data(), size) ||
+            IsOtherContainer(std::string_view(reinterpret_cast<const char*>(head.data()), size)))
+            return ContentKind::Other;
     }
-    for (std::size_t i = 0; i + 4 <= window.size(); ++i) {
-        std::uint32_t first = 0;
-        const std::uint32_t length = MpegFrameLength(&window[i], &first);
-        if (length == 0)
-            continue;
-        const std::uint64_t next = offset + i + length;
-        // A stream of one frame ends exactly there, or in a 128-byte ID3v1 tag.
-        if (next == fileSize)
-            return ContentKind::Mp3;
-        std::array<unsigned char, 4> header{};
-        if (next + 4 > fileSize || !ReadAt(fd, next, header.data(), header.size()))
-            continue;
-        if (fileSize - next == 128 && header[0] == 'T' && header[1] == 'A' && header[2] == 'G')
-            return ContentKind::Mp3;
-        std::uint32_t second = 0;
-        if (MpegFrameLength(header.data(), &second) != 0 && second == first)
-            return ContentKind::Mp3;
-    }
-    return ContentKind::Other;
+    return DecodesAsMpegAudio(fd, offset, fileSize) ? ContentKind::Mp3 : ContentKind::Other;
 }
 
 unsigned ContentKindTextId(ContentKind kind)

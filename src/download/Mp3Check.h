@@ -13,17 +13,12 @@ enum class ContentKind { Mp3, WebPage, Json, Xml, Empty, Other };
 // fetch the rest. Mp3 while nothing plainly says otherwise.
 ContentKind EarlyContentKind(std::string_view head);
 
-// The check of a complete file: an ID3v2 tag or none (skipped by its declared
-// size), then an MPEG audio frame header, then a second one where the first
-// frame's bitrate, sample rate and padding put it. Reads only the few places
-// it needs, so a tag of any size costs nothing.
+// The check of a complete file: not a web page or any other format known by
+// its first bytes (archives, containers, documents, pictures), then any
+// number of ID3v2 tags (skipped by their declared sizes), then what a real
+// decoder (libmpg123) plays: a few frames, after up to 64 KiB of junk.
+// Reads a few blocks from the start only, whatever the file's size.
 ContentKind CheckMp3File(int fd, std::uint64_t fileSize);
 
 // The failure text id for a kind that is not Mp3.
 unsigned ContentKindTextId(ContentKind kind);
-
-// Length in bytes of the MPEG audio frame whose header starts at `p` (at
-// least 4 bytes), or 0 when the bytes are no valid header. `signature`
-// receives version, layer and sample rate, which every frame of a stream
-// shares.
-std::uint32_t MpegFrameLength(const unsigned char* p, std::uint32_t* signature = nullptr);

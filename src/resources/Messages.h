@@ -77,3 +77,5 @@ inline constexpr unsigned WM_USER_ENGINE_PAGE = platform::WM_USER + 291;
 inline constexpr unsigned WM_USER_ENGINE_FIRST_PAGE = platform::WM_USER + 292;
 // The engine's walk has ended.
 inline constexpr unsigned WM_USER_ENGINE_ENDED = platform::WM_USER + 293;
+// The engines folder has been read on a worker (an older reading is ignored).
+inline constexpr unsigned WM_USER_ENGINES_READ = platform::WM_USER + 298;

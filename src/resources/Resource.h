@@ -346,6 +346,16 @@
 #define IDS_PREVIEW_NO_DEVICE 61484
 #define IDS_PREVIEW_ENDED 61485
 #define IDS_PREVIEW_CONNECTION_LOST 61486
+// Descriptions and feeds that cannot be used: POST, no keywords, attribute
+// bombs, feeds that cannot be read.
+#define IDS_ENGINE_POST_ONLY 61425
+#define IDS_ENGINE_NO_SEARCH_TERMS 61426
+#define IDS_XML_TOO_MANY_ATTRIBUTES 61427
+#define IDS_FEED_NOT_READ 61428
+#define IDS_FEED_TOO_LARGE 61429
+#define IDS_FEED_NOT_A_FEED 61430
+#define IDS_FEED_HTTP_STATUS 61431
+#define IDS_FEED_NO_ANSWER 61432
 
 // List column headers, translated by running number.
 #define IDS_HEADER_FIRST 40000

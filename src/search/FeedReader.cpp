@@ -2,7 +2,10 @@
 
 #include "download/FileNameFromUrl.h"
 #include "search/LinkExtractor.h"
+#include "resources/Resource.h"
+#include "resources/StringTable.h"
 #include "search/SafeXml.h"
+#include "settings/LanguagePack.h"
 
 #include <libxml/tree.h>
 
@@ -121,19 +124,23 @@ FeedPage ParseFeed(std::string_view bytes, const std::string& feedUrl)
     FeedPage page;
     safexml::Status status = safexml::Status::Ok;
     const safexml::DocPtr doc = safexml::Parse(bytes, kMaxFeedBytes, status);
-    if (!doc)
-        return page;
+    switch (status) {
+    case safexml::Status::Ok: break;
+    case safexml::Status::TooLarge: page.problem = FeedProblem::TooLarge; return page;
+    case safexml::Status::NotXml: page.problem = FeedProblem::NotXml; return page;
+    case safexml::Status::DeclaresEntities: page.problem = FeedProblem::DeclaresEntities; return page;
+    case safexml::Status::TooManyAttributes: page.problem = FeedProblem::TooManyAttributes; return page;
+    }
     const xmlNode* root = xmlDocGetRootElement(doc.get());
     const std::string_view rootName = safexml::LocalName(root);
-    if (rootName == "rss") {
-        const xmlNode* channel = FirstChild(root, "channel");
-        if (channel == nullptr)
-            return page;
+    const xmlNode* channel = rootName == "rss" ? FirstChild(root, "channel") : nullptr;
+    if (channel != nullptr) {
         ReadRss(page, channel, feedUrl);
     } else if (rootName == "feed") {
         page.atom = true;
         ReadAtom(page, root, feedUrl);
     } else {
+        page.problem = FeedProblem::NotAFeed;
         return page;
     }
     page.ok = true;
@@ -141,4 +148,21 @@ FeedPage ParseFeed(std::string_view bytes, const std::string& feedUrl)
     if (page.next == feedUrl)
         page.next.clear();
     return page;
+}
+
+std::string FeedProblemText(FeedProblem problem, int status)
+{
+    switch (problem) {
+    case FeedProblem::None: return {};
+    case FeedProblem::NoAnswer: return LoadLanguageString(IDS_FEED_NO_ANSWER);
+    case FeedProblem::HttpStatus: return AfxFormatString1(LoadLanguageString(IDS_FEED_HTTP_STATUS), std::to_string(status));
+    case FeedProblem::TooLarge:
+        return AfxFormatString1(LoadLanguageString(IDS_FEED_TOO_LARGE), std::to_string(kMaxFeedBytes / (1024 * 1024)));
+    case FeedProblem::NotXml: return LoadLanguageString(IDS_ENGINE_NOT_XML);
+    case FeedProblem::DeclaresEntities: return LoadLanguageString(IDS_ENGINE_ENTITIES);
+    case FeedProblem::TooManyAttributes:
+        return LoadLanguageString(IDS_XML_TOO_MANY_ATTRIBUTES);
+    case FeedProblem::NotAFeed: return LoadLanguageString(IDS_FEED_NOT_A_FEED);
+    }
+    return {};
 }

@@ -13,8 +13,12 @@ struct FeedFile {
     std::string fileName;  // the name it is saved under; always ends in ".mp3"
 };
 
+// Why a feed's page cannot be read; each has a text of its own.
+enum class FeedProblem { None, NoAnswer, HttpStatus, TooLarge, NotXml, DeclaresEntities, TooManyAttributes, NotAFeed };
+
 struct FeedPage {
     bool ok = false;   // a well-formed RSS or Atom document
+    FeedProblem problem = FeedProblem::None;  // when not ok
     bool atom = false;
     std::string title;
     std::vector<FeedFile> files;  // in document order, duplicates kept
@@ -33,3 +37,7 @@ bool IsMp3Enclosure(const std::string& url, const std::string& type);
 
 // `feedUrl` is where the feed came from; relative addresses resolve against it.
 FeedPage ParseFeed(std::string_view bytes, const std::string& feedUrl);
+
+// The user's text for a problem, in the current language; `status` is the
+// server's answer of HttpStatus.
+std::string FeedProblemText(FeedProblem problem, int status = 0);

@@ -91,6 +91,61 @@ bool IsFeedType(const std::string& type)
     return type == "application/rss+xml" || type == "application/atom+xml";
 }
 
+// The part of a <Param>'s name or value that is no template parameter:
+// percent-encoded as a form's field would be.
+void AppendEncodedQueryText(std::string& out, std::string_view text)
+{
+    out += EncodeKeyword(std::string(text));
+}
+
+// `text` percent-encoded with its template parameters kept, so that they are
+// filled like those of the template itself.
+void AppendParamText(std::string& out, std::string_view text)
+{
+    std::size_t last = 0;
+    ForEachParameter(text, [&](const Parameter& p) {
+        AppendEncodedQueryText(out, text.substr(last, p.begin - last));
+        out.append(text.substr(p.begin, p.end - p.begin));
+        last = p.end;
+    });
+    AppendEncodedQueryText(out, text.substr(std::min(last, text.size())));
+}
+
+// The template with the Url's <Param name value> children appended to its
+// query, in order, as a browser sends a GET form's fields.
+std::string WithParams(std::string templ, const xmlNode* url)
+{
+    std::string query;
+    for (const xmlNode* child = url->children; child != nullptr; child = child->next) {
+        const std::string_view name = safexml::LocalName(child);
+        std::string key;
+        std::string value;
+        if ((name != "Param" && name != "Parameter") || !safexml::Attribute(child, "name", key) ||
+            !safexml::Attribute(child, "value", value) || key.empty())
+            continue;
+        if (!query.empty())
+            query += '&';
+        AppendParamText(query, key);
+        query += '=';
+        AppendParamText(query, value);
+    }
+    if (query.empty())
+        return templ;
+    const std::size_t fragment = std::min(templ.find('#'), templ.size());
+    std::string head = templ.substr(0, fragment);
+    if (head.find('?') == std::string::npos)
+        head += '?';
+    else if (head.back() != '?' && head.back() != '&')
+        head += '&';
+    return head + query + templ.substr(fragment);
+}
+
+bool IsGet(const xmlNode* url)
+{
+    std::string method;
+    return !safexml::Attribute(url, "method", method) || ToLower(safexml::Trim(method)) == "get";
+}
+
 std::string HomePageOf(const std::string& templ)
 {
     platform::ParsedUrl parsed;
@@ -173,6 +228,7 @@ DescriptionResult ParseOpenSearchDescription(std::string_view bytes)
     case safexml::Status::TooLarge: result.problem = EngineProblem::TooLarge; return result;
     case safexml::Status::NotXml: result.problem = EngineProblem::NotXml; return result;
     case safexml::Status::DeclaresEntities: result.problem = EngineProblem::DeclaresEntities; return result;
+    case safexml::Status::TooManyAttributes: result.problem = EngineProblem::TooManyAttributes; return result;
     }
     const xmlNode* root = xmlDocGetRootElement(doc.get());
     if (safexml::LocalName(root) != "OpenSearchDescription") {
@@ -183,6 +239,7 @@ DescriptionResult ParseOpenSearchDescription(std::string_view bytes)
     UserEngine engine;
     const xmlNode* html = nullptr;
     const xmlNode* feed = nullptr;
+    EngineProblem refused = EngineProblem::None;
     for (const xmlNode* child = root->children; child != nullptr; child = child->next) {
         const std::string_view name = safexml::LocalName(child);
         if (name == "ShortName" && engine.shortName.empty()) {
@@ -208,9 +265,26 @@ DescriptionResult ParseOpenSearchDescription(std::string_view bytes)
             if (!platform::ParseUrl(safexml::Trim(templ), parsed) || !platform::IsHttpService(parsed.service))
                 continue;
             type = ToLower(safexml::Trim(type.substr(0, type.find(';'))));
-            if (type == "text/html" && html == nullptr)
+            const bool isHtml = type == "text/html";
+            if (!isHtml && !IsFeedType(type))
+                continue;
+            // A Url Tunorva cannot use is passed over for the next one; when
+            // none is left, the first reason is the description's.
+            if (!IsGet(child)) {
+                if (refused == EngineProblem::None)
+                    refused = EngineProblem::PostOnly;
+                continue;
+            }
+            // Result pages are searched for the keywords; a feed of its own
+            // (a podcast) is read whole without them.
+            if (isHtml && !HasParameter(WithParams(safexml::Trim(templ), child), "searchTerms")) {
+                if (refused == EngineProblem::None)
+                    refused = EngineProblem::NoSearchTerms;
+                continue;
+            }
+            if (isHtml && html == nullptr)
                 html = child;
-            else if (IsFeedType(type) && feed == nullptr)
+            else if (!isHtml && feed == nullptr)
                 feed = child;
         }
     }
@@ -227,12 +301,12 @@ DescriptionResult ParseOpenSearchDescription(std::string_view bytes)
     }
     const xmlNode* url = html != nullptr ? html : feed;
     if (url == nullptr) {
-        result.problem = EngineProblem::NoUsableUrl;
+        result.problem = refused != EngineProblem::None ? refused : EngineProblem::NoUsableUrl;
         return result;
     }
     engine.kind = html != nullptr ? UserEngine::Kind::Html : UserEngine::Kind::Feed;
     safexml::Attribute(url, "template", engine.templ);
-    engine.templ = safexml::Trim(engine.templ);
+    engine.templ = WithParams(safexml::Trim(engine.templ), url);
     engine.indexOffset = ParseOffset(url, "indexOffset", 1);
     engine.pageOffset = ParseOffset(url, "pageOffset", 1);
     engine.homePage = HomePageOf(engine.templ);
@@ -256,6 +330,10 @@ std::string EngineProblemText(EngineProblem problem, const std::string& detail)
     case EngineProblem::NoName: return LoadLanguageString(IDS_ENGINE_NO_NAME);
     case EngineProblem::NoUsableUrl: return LoadLanguageString(IDS_ENGINE_NO_URL);
     case EngineProblem::UnknownParameter: return AfxFormatString1(LoadLanguageString(IDS_ENGINE_UNKNOWN_PARAM), detail);
+    case EngineProblem::PostOnly: return LoadLanguageString(IDS_ENGINE_POST_ONLY);
+    case EngineProblem::NoSearchTerms: return LoadLanguageString(IDS_ENGINE_NO_SEARCH_TERMS);
+    case EngineProblem::TooManyAttributes:
+        return LoadLanguageString(IDS_XML_TOO_MANY_ATTRIBUTES);
     }
     return {};
 }

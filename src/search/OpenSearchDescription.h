@@ -13,7 +13,7 @@ struct UserEngine {
 
     std::string shortName;
     Kind kind = Kind::Html;
-    std::string templ;       // the Url's template, as written (entities decoded)
+    std::string templ;       // the Url's template (entities decoded), its <Param>s appended to the query
     int indexOffset = 1;     // the first {startIndex}
     int pageOffset = 1;      // the first {startPage}
     int count = 20;          // results a page is asked for ({count})
@@ -34,6 +34,9 @@ enum class EngineProblem {
     NoName,           // no ShortName, or one that makes no file name
     NoUsableUrl,      // no Url of type text/html, RSS or Atom with an http(s) template
     UnknownParameter, // the template needs a parameter Tunorva cannot fill
+    PostOnly,         // the only result pages are asked for with POST; Tunorva searches with GET
+    NoSearchTerms,    // the result pages' address, with its <Param>s, has no {searchTerms}
+    TooManyAttributes,// an element has more attributes than any description needs
 };
 
 struct DescriptionResult {

@@ -56,6 +56,27 @@ private:
     void* m_context;
 };
 
+// Where `end` is found in `bytes` from `from`, past it; the end of the bytes
+// when it is not there.
+std::size_t After(std::string_view bytes, std::size_t from, std::string_view end)
+{
+    const std::size_t at = bytes.find(end, from);
+    return at == std::string_view::npos ? bytes.size() : at + end.size();
+}
+
+std::string_view SkipLeadingBlanks(std::string_view bytes)
+{
+    for (;;) {
+        if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+            bytes.remove_prefix(3);
+        else if (!bytes.empty() && (bytes.front() == ' ' || bytes.front() == '\t' || bytes.front() == '\r' ||
+                                    bytes.front() == '\n'))
+            bytes.remove_prefix(1);
+        else
+            return bytes;
+    }
+}
+
 void InitOnce()
 {
     static std::once_flag once;
@@ -63,6 +84,47 @@ void InitOnce()
 }
 
 }  // namespace
+
+bool HasTooManyAttributes(std::string_view bytes, std::size_t perElement, std::uint64_t work)
+{
+    std::uint64_t total = 0;
+    std::size_t i = 0;
+    while ((i = bytes.find('<', i)) != std::string_view::npos) {
+        const std::string_view rest = bytes.substr(i);
+        if (rest.substr(0, 4) == "<!--") {
+            i = After(bytes, i + 4, "-->");
+        } else if (rest.substr(0, 9) == "<![CDATA[") {
+            i = After(bytes, i + 9, "]]>");
+        } else if (rest.substr(0, 2) == "<?") {
+            i = After(bytes, i + 2, "?>");
+        } else if (rest.substr(0, 2) == "<!" || rest.substr(0, 2) == "</") {
+            i = After(bytes, i + 2, ">");
+        } else {
+            // A start tag: each quoted value is one attribute; a '>' inside
+            // quotes does not end the tag.
+            std::size_t values = 0;
+            char quote = 0;
+            for (++i; i < bytes.size(); ++i) {
+                const char c = bytes[i];
+                if (quote != 0) {
+                    if (c == quote) {
+                        quote = 0;
+                        if (++values > perElement)
+                            return true;
+                    }
+                } else if (c == '"' || c == '\'') {
+                    quote = c;
+                } else if (c == '>' || c == '<') {
+                    break;
+                }
+            }
+            total += std::uint64_t{values} * values;
+            if (total > work)
+                return true;
+        }
+    }
+    return false;
+}
 
 void DocFree::operator()(_xmlDoc* doc) const
 {
@@ -74,6 +136,11 @@ DocPtr Parse(std::string_view bytes, std::size_t maxBytes, Status& status)
     InitOnce();
     if (bytes.size() > maxBytes) {
         status = Status::TooLarge;
+        return nullptr;
+    }
+    bytes = SkipLeadingBlanks(bytes);
+    if (HasTooManyAttributes(bytes, kMaxAttributes, kMaxAttributeWork)) {
+        status = Status::TooManyAttributes;
         return nullptr;
     }
     if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT32_MAX)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "resources/Messages.h"
+#include "search/UserEngineFolder.h"
 
 #include <string>
 
@@ -71,8 +72,18 @@ struct UserEngineFirstPage {
     int engine = 0;
 };
 
-// The engine's walk has ended.
+// The engine's walk has ended; `problem`, when not empty, says why it ended
+// early (a feed that cannot be read), naming the engine.
 struct UserEngineEnded {
     static constexpr unsigned kMessage = WM_USER_ENGINE_ENDED;
     int engine = 0;
+    std::string problem;
+};
+
+// The engines folder as a worker read it; `reading` tells the window's
+// readings apart, so that only the latest is shown.
+struct UserEnginesRead {
+    static constexpr unsigned kMessage = WM_USER_ENGINES_READ;
+    int reading = 0;
+    UserEngineList list;
 };

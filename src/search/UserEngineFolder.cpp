@@ -2,6 +2,7 @@
 
 #include "platform/AppProfile.h"
 #include "platform/Files.h"
+#include "platform/WorkerThreads.h"
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
 #include "settings/LanguagePack.h"
@@ -16,7 +17,7 @@ std::string UserEnginesDir()
     return platform::GetAppFolders().enginesDir;
 }
 
-UserEngineList LoadUserEngines(const std::string& dir)
+UserEngineList LoadUserEngines(const std::string& dir, std::stop_token stop)
 {
     UserEngineList list;
     std::vector<std::string> names;
@@ -31,6 +32,8 @@ UserEngineList LoadUserEngines(const std::string& dir)
     if (!base.empty() && base.back() != '/')
         base += '/';
     for (const std::string& name : names) {
+        if (stop.stop_requested() || platform::IsShuttingDown())
+            break;
         if (list.engines.size() == kMaxUserEngines) {
             list.problems.push_back(
                 AfxFormatString1(LoadLanguageString(IDS_ENGINE_TOO_MANY), std::to_string(kMaxUserEngines)));

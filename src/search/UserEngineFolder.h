@@ -2,6 +2,7 @@
 
 #include "search/OpenSearchDescription.h"
 
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,9 @@ struct UserEngineList {
 std::string UserEnginesDir();
 
 // Every "*.xml" file of `dir` (a missing folder holds none). A description
-// that cannot be used is skipped with a problem line naming its file.
-UserEngineList LoadUserEngines(const std::string& dir);
+// that cannot be used is skipped with a problem line naming its file. Once
+// `stop` is stopped or the program shuts down, no further file is read.
+UserEngineList LoadUserEngines(const std::string& dir, std::stop_token stop = {});
 
 // A file name for an engine called `shortName`: letters, digits, '-', '_'
 // and '.' kept (other bytes as '_', runs of them as one), no leading dot,

@@ -3,6 +3,8 @@
 #include "download/FileNameFromUrl.h"
 #include "platform/MessageChannel.h"
 #include "platform/WorkerThreads.h"
+#include "resources/Resource.h"
+#include "resources/StringTable.h"
 #include "search/SearchMessages.h"
 #include "search/FeedReader.h"
 #include "search/FetchBody.h"
@@ -10,6 +12,7 @@
 #include "search/LinkExtractor.h"
 #include "search/NavigateToMp3.h"
 #include "search/SearchQuery.h"
+#include "settings/LanguagePack.h"
 
 #include <condition_variable>
 #include <mutex>
@@ -59,7 +62,7 @@ public:
         if (!m_firstReported)
             platform::Send(UserEngineFirstPage{m_number}, m_stop);
         m_state->running.store(false);
-        platform::Send(UserEngineEnded{m_number}, m_stop);
+        platform::Send(UserEngineEnded{m_number, m_problem}, m_stop);
     }
 
 private:
@@ -149,12 +152,27 @@ private:
             const FetchedBody body = FetchBody(url, kMaxFeedBytes, m_stop);
             SetFirstPage(body.fetched && body.status == 200);
             FeedPage feed;
-            if (body.fetched && !body.capped)
+            if (m_stop.stop_requested())
+                return;
+            if (!body.fetched)
+                feed.problem = FeedProblem::NoAnswer;
+            else if (body.status != 200)
+                feed.problem = FeedProblem::HttpStatus;
+            else if (body.capped)
+                feed.problem = FeedProblem::TooLarge;
+            else
                 feed = ParseFeed(body.body, body.pageUrl);
             std::vector<Found> files;
             for (FeedFile& file : feed.files)
                 files.push_back({std::move(file.url), std::move(file.fileName)});
             Report(url, files);
+            // A page that came but is no feed Tunorva can read would
+            // otherwise end the walk without a word.
+            if (feed.problem != FeedProblem::None) {
+                m_problem = AfxFormatString2(LoadLanguageString(IDS_FEED_NOT_READ), m_engine.shortName,
+                                             FeedProblemText(feed.problem, body.status));
+                return;
+            }
             if (feed.next.empty() || !sent.insert(feed.next).second)
                 return;
             url = feed.next;
@@ -166,6 +184,7 @@ private:
     std::stop_token m_stop;
     std::shared_ptr<CUserEngineWalk::State> m_state;
     bool m_firstReported = false;
+    std::string m_problem;
 };
 
 }  // namespace

@@ -72,8 +72,10 @@ bool CMainFrame::LoadFrame(int resourceId)
     m_bCreated = true;
     platform::SetMainWindow(this, this);
     // Only now can the restored transfers report: before, their first
-    // messages (the length among them) would find no window.
+    // messages (the length among them) would find no window. The same goes
+    // for the user engines' rows, read on a worker.
     m_wndView->Downloads().RestoreDownloads();
+    m_wndView->LoadUserEngineRows();
     return true;
 }
 
@@ -103,9 +105,6 @@ int CMainFrame::OnCreate()
     }
 
     CreateStatusBar();
-    // An engine file of the user's that cannot be used is named, not fatal.
-    if (!m_wndView->m_strUserEngineProblems.empty())
-        SetStatusText(m_wndView->m_strUserEngineProblems);
 
     move(0, 0);
     resize(640, 480);

@@ -91,6 +91,7 @@ public:
     platform::LRESULT OnUserEnginePage(const UserEnginePage& message);
     platform::LRESULT OnUserEngineFirstPage(const UserEngineFirstPage& message);
     platform::LRESULT OnUserEngineEnded(const UserEngineEnded& message);
+    platform::LRESULT OnUserEnginesRead(const UserEnginesRead& message);
     // Rows one search adds at most: enough for any real search, and a bound
     // on the rows, probes and memory a flood of links can cost.
     static constexpr int kMaxFoundFiles = 50000;

@@ -35,6 +35,7 @@ constexpr platform::MessageMapEntry<CMainFrame> kMessageMap[] = {
     Entry<UserEnginePage, &CMainFrame::OnUserEnginePage>("OnUserEnginePage"),
     Entry<UserEngineFirstPage, &CMainFrame::OnUserEngineFirstPage>("OnUserEngineFirstPage"),
     Entry<UserEngineEnded, &CMainFrame::OnUserEngineEnded>("OnUserEngineEnded"),
+    Entry<UserEnginesRead, &CMainFrame::OnUserEnginesRead>("OnUserEnginesRead"),
     Entry<ApplyLanguage, &CMainFrame::OnApplyLanguage>("OnApplyLanguage"),
     Entry<LanguageChosen, &CMainFrame::OnLanguageChosen>("OnLanguageChosen"),
 };

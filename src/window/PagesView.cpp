@@ -168,7 +168,6 @@ void CPagesView::CreateControls()
         m_lstEngines->AddItem(row, 4, IMG_ENGINE_RESTING, {"Not Connected", site.name, "0", site.homePage});
     }
     m_lstEngines->SetMenuName("ENGINE_POPUP_MENU");
-    LoadUserEngineRows();
 
     m_lstDownloads = CreateList(IDC_DOWNLOAD_LIST, "downloadList", listRect, false, m_pDownloads);
     m_lstDownloads->SetSingleSelection(true);

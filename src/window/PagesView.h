@@ -4,6 +4,7 @@
 #include "platform/Files.h"
 #include "platform/MessageChannel.h"
 #include "search/OpenSearchDescription.h"
+#include "search/SearchMessages.h"
 #include "window/library/PlayListMessages.h"
 
 #include <QRect>
@@ -13,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <unordered_set>
@@ -130,8 +132,12 @@ public:
     void OnListRightClick(CListCtrlEx* list, int row, int column, const QPoint& point);
     // The user's engines (window/search/UserEngines.cpp). Their rows follow
     // the three built-in rows; walk k reports as user engine k, row 3 + k.
+    // The folder is read on a worker; its rows arrive as UserEnginesRead.
     static constexpr int kFirstUserEngineRow = 3;
     void LoadUserEngineRows();
+    void OnUserEnginesRead(UserEnginesRead read);
+    // True from LoadUserEngineRows until its rows are shown.
+    bool UserEngineRowsPending() const { return m_nUserEngineReading != m_nUserEngineRowsShown; }
     void ResetUserEngineRows();
     void StartUserEngine(std::size_t index);
     void StopUserEngines();
@@ -234,6 +240,12 @@ public:
     std::vector<std::unique_ptr<CUserEngineWalk>> m_userWalks;
     std::vector<int> m_userEngineCounts;
     std::string m_strUserEngineProblems;
+    // The latest reading of the folder asked for and the one shown; a
+    // reading that arrives while walks run waits for them to be released.
+    int m_nUserEngineReading = 0;
+    int m_nUserEngineRowsShown = 0;
+    std::optional<UserEnginesRead> m_pendingUserEngines;
+    void ShowUserEngineRows(UserEngineList list);
     // The found-files list's current content. Emptying the list for a new
     // search stops it, so the probes of the old rows fall silent, and bumps the
     // id that every row's DownloadItem carries.

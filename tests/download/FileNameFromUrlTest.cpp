@@ -2,7 +2,17 @@
 #include "download/HttpDownload.h"
 #include "search/LinkExtractor.h"
 
+#include "TempDir.h"
+
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+using testing_support::TempDir;
 
 namespace {
 
@@ -24,6 +34,16 @@ TEST(FileNameFromUrl, CutsDecodesAndCleansTheLastSegment)
         {"http://h/a%00b%0A%7F.mp3", "a_b__.mp3"},
         {"http://h/%FF%C3.mp3", "__.mp3"},  // bytes that are not UTF-8
         {"http://h/..%20.hidden.mp3", "hidden.mp3"},
+        // Names whose cleaning ate their stem keep their ending.
+        {"http://h/...mp3", "mp3.mp3"},
+        {"http://h/%20%20.mp3", "mp3.mp3"},
+        {"http://h/.%20.MP3", "MP3.MP3"},
+        {"http://h/..x", "x"},
+        // Marks that reorder the text would show another name.
+        {"http://h/song%E2%80%AEgpj.mp3", "song_gpj.mp3"},
+        {"http://h/%E2%80%8E%E2%80%8Fa%E2%80%AA%E2%80%ABb%E2%80%AC%E2%80%AD.mp3", "__a__b__.mp3"},
+        {"http://h/%E2%81%A6x%E2%81%A7%E2%81%A8%E2%81%A9%D8%9C.mp3", "_x____.mp3"},
+        {"http://h/%E2%80%90%E2%81%A5.mp3", "\xE2\x80\x90\xE2\x81\xA5.mp3"},  // neighbours stay
         {"http://h/100%25.mp3", "100%.mp3"},
         {"http://h/50%.mp3", "50%.mp3"},  // a '%' without two hex digits stays
         {"http://[::1]:8931/x.mp3", "x.mp3"},
@@ -49,7 +69,14 @@ TEST(FileNameFromUrl, LongNamesKeepTheirExtensionAndWholeCharacters)
     const std::string stem(300, 'a');
     const std::string name = FileNameFromUrl("http://h/" + stem + ".mp3");
     EXPECT_EQ(name.size(), kMaxFileNameBytes);
-    EXPECT_EQ(name, std::string(251, 'a') + ".mp3");
+    EXPECT_EQ(name, std::string(kMaxFileNameBytes - 4, 'a') + ".mp3");
+    // The part file's record beside it can be made on a real file system.
+    const TempDir dir;
+    const std::string record = dir.File("." + name + ".part.info");
+    const int fd = ::open(record.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+    EXPECT_GE(fd, 0) << std::strerror(errno);
+    if (fd >= 0)
+        ::close(fd);
 
     // Two-byte letters: the cut never splits one.
     std::string umlauts;

@@ -112,15 +112,16 @@ TEST(UserEngine, TemplatesExpandEveryParameterTheWayTheDescriptionAsks)
         {"http://x/?q={searchTerms}", "", "", 0, "http://x/?q=abba%20gold%2B%26"},
         {"http://x/?q={searchTerms}&p={startPage}", "", "", 0, "http://x/?q=abba%20gold%2B%26&p=1"},
         {"http://x/?q={searchTerms}&p={startPage}", "", "", 2, "http://x/?q=abba%20gold%2B%26&p=3"},
-        {"http://x/?p={startPage?}", "pageOffset=\"0\"", "", 2, "http://x/?p=2"},
-        {"http://x/?i={startIndex}&n={count}", "", "", 0, "http://x/?i=1&n=20"},
-        {"http://x/?i={startIndex}&n={count}", "", "", 3, "http://x/?i=61&n=20"},
-        {"http://x/?i={startIndex}", "indexOffset=\"0\"", "<Query role=\"request\" count=\"50\"/>", 2,
-         "http://x/?i=100"},
-        {"http://x/?i={startIndex}", "indexOffset=\"junk\"", "", 1, "http://x/?i=21"},
-        {"http://x/?l={language}&e={inputEncoding?}&o={outputEncoding}", "", "", 0, "http://x/?l=*&e=UTF-8&o=UTF-8"},
+        {"http://x/{searchTerms}?p={startPage?}", "pageOffset=\"0\"", "", 2, "http://x/abba%20gold%2B%26?p=2"},
+        {"http://x/?i={startIndex}&n={count}&q={searchTerms}", "", "", 0, "http://x/?i=1&n=20&q=abba%20gold%2B%26"},
+        {"http://x/?i={startIndex}&n={count}&q={searchTerms}", "", "", 3, "http://x/?i=61&n=20&q=abba%20gold%2B%26"},
+        {"http://x/{searchTerms}?i={startIndex}", "indexOffset=\"0\"", "<Query role=\"request\" count=\"50\"/>", 2,
+         "http://x/abba%20gold%2B%26?i=100"},
+        {"http://x/{searchTerms}?i={startIndex}", "indexOffset=\"junk\"", "", 1, "http://x/abba%20gold%2B%26?i=21"},
+        {"http://x/{searchTerms}?l={language}&e={inputEncoding?}&o={outputEncoding}", "", "", 0,
+         "http://x/abba%20gold%2B%26?l=*&e=UTF-8&o=UTF-8"},
         {"http://x/?q={searchTerms}&g={geo:box?}&t={time:start?}", "", "", 0, "http://x/?q=abba%20gold%2B%26&g=&t="},
-        {"http://x/{unclosed", "", "", 0, "http://x/{unclosed"},
+        {"http://x/{searchTerms}/{unclosed", "", "", 0, "http://x/abba%20gold%2B%26/{unclosed"},
     };
     for (const auto& c : cases) {
         const std::string bytes =
@@ -142,6 +143,58 @@ TEST(UserEngine, TemplatesExpandEveryParameterTheWayTheDescriptionAsks)
     EXPECT_FALSE(engine.PagesByTemplate());
     engine.templ = "http://x/?q={searchTerms}&z={zoom}";
     EXPECT_FALSE(ExpandTemplate(engine, "a", 0));
+}
+
+TEST(UserEngine, ParamsJoinTheQueryAndUrlsThatCannotBeSearchedWithGetAreRefused)
+{
+    const auto withParams = [](const std::string& templ, const std::string& params, const std::string& extra = "") {
+        return Description("<Url type=\"text/html\" template=\"" + templ + "\" " + extra + ">" + params + "</Url>");
+    };
+    const struct {
+        const char* name;
+        std::string bytes;
+        EngineProblem problem;
+        std::string want;  // page 1 for "abba" / "gold & co"
+    } cases[] = {
+        {"params in order, encoded, filled", withParams("https://s/search",
+             "<Param name=\"q\" value=\"{searchTerms}\"/><Param name=\"a b\" value=\"x&amp;y=z\"/>"
+             "<Param name=\"p\" value=\"{startPage}\"/><Param name=\"lang\" value=\"{language}-\u00e9\"/>"),
+         EngineProblem::None, "https://s/search?q=abba%20gold%20%26%20co&a%20b=x%26y%3Dz&p=1&lang=*-%C3%A9"},
+        {"after a query of its own", withParams("https://s/find?src=os", "<Param name=\"q\" value=\"{searchTerms}\"/>"),
+         EngineProblem::None, "https://s/find?src=os&q=abba%20gold%20%26%20co"},
+        {"before a fragment", withParams("https://s/find?#top", "<Param name=\"q\" value=\"{searchTerms}\"/>"),
+         EngineProblem::None, "https://s/find?q=abba%20gold%20%26%20co#top"},
+        {"an explicit GET, a Param without value skipped",
+         withParams("https://s/f", "<Param name=\"x\"/><Param name=\"q\" value=\"{searchTerms}\"/>", "method=\"GET\""),
+         EngineProblem::None, "https://s/f?q=abba%20gold%20%26%20co"},
+        {"a Param needing an unknown parameter", withParams("https://s/f?q={searchTerms}", "<Param name=\"g\" value=\"{geo:box}\"/>"),
+         EngineProblem::UnknownParameter, ""},
+        {"POST only", withParams("https://s/f", "<Param name=\"q\" value=\"{searchTerms}\"/>", "method=\"post\""),
+         EngineProblem::PostOnly, ""},
+        {"no keywords anywhere", withParams("https://s/search", "<Param name=\"q\" value=\"music\"/>"),
+         EngineProblem::NoSearchTerms, ""},
+        {"no keywords, then a usable Url",
+         Description(Url("text/html", "https://s/all") + Url("text/html", "https://s/find?q={searchTerms}")),
+         EngineProblem::None, "https://s/find?q=abba%20gold%20%26%20co"},
+    };
+    for (const auto& c : cases) {
+        const DescriptionResult result = ParseOpenSearchDescription(c.bytes);
+        EXPECT_EQ(result.problem, c.problem) << c.name;
+        if (c.problem != EngineProblem::None) {
+            EXPECT_FALSE(result.engine) << c.name;
+            EXPECT_FALSE(EngineProblemText(result.problem).empty()) << c.name;
+            continue;
+        }
+        ASSERT_TRUE(result.engine) << c.name;
+        EXPECT_EQ(ExpandTemplate(*result.engine, SearchTermsOf("abba", "gold & co"), 0), c.want) << c.name;
+    }
+    // A feed of its own (a podcast) needs no keywords; a POST result page
+    // does not hide it.
+    const DescriptionResult feed = ParseOpenSearchDescription(
+        Description("<Url type=\"text/html\" method=\"post\" template=\"https://s/f\"/>" +
+                    Url("application/rss+xml", "https://s/podcast.xml")));
+    ASSERT_TRUE(feed.engine);
+    EXPECT_EQ(feed.engine->templ, "https://s/podcast.xml");
 }
 
 TEST(UserEngine, FeedsGiveTheirMp3EnclosuresAndTheirNextPage)
@@ -191,6 +244,68 @@ TEST(UserEngine, FeedsGiveTheirMp3EnclosuresAndTheirNextPage)
                      .ok);
     EXPECT_FALSE(ParseFeed("<rss><channel><item>", "http://a/").ok);
     EXPECT_FALSE(ParseFeed("<html><body/></html>", "http://a/").ok);
+}
+
+TEST(UserEngine, FeedsAfterBlanksOrAByteOrderMarkAreReadAndOthersSayWhyNot)
+{
+    const std::string rss = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel><title>S</title>"
+                            "<item><enclosure url=\"http://c/1.mp3\" type=\"audio/mpeg\"/></item></channel></rss>";
+    for (const std::string& lead : {std::string("\n"), std::string("\r\n \t\n"), std::string("\xEF\xBB\xBF"),
+                                    std::string("\xEF\xBB\xBF\n  "), std::string("\n\xEF\xBB\xBF")}) {
+        const FeedPage page = ParseFeed(lead + rss, "http://c/f");
+        EXPECT_TRUE(page.ok) << testing::PrintToString(lead);
+        EXPECT_EQ(page.files.size(), 1u) << testing::PrintToString(lead);
+    }
+    const struct {
+        std::string bytes;
+        FeedProblem problem;
+    } broken[] = {
+        {"\x01" + rss, FeedProblem::NotXml},
+        {"<html><body/></html>", FeedProblem::NotAFeed},
+        {"<rss><nochannel/></rss>", FeedProblem::NotAFeed},
+        {"<!DOCTYPE r [<!ENTITY x 'y'>]><rss><channel>&x;</channel></rss>", FeedProblem::DeclaresEntities},
+        {std::string(kMaxFeedBytes + 1, ' '), FeedProblem::TooLarge},
+    };
+    for (const auto& b : broken) {
+        const FeedPage page = ParseFeed(b.bytes, "http://c/f");
+        EXPECT_FALSE(page.ok) << b.bytes.substr(0, 40);
+        EXPECT_EQ(page.problem, b.problem) << b.bytes.substr(0, 40);
+        EXPECT_FALSE(FeedProblemText(page.problem).empty());
+    }
+}
+
+TEST(UserEngine, AnElementWithTooManyAttributesIsRefusedBeforeParsing)
+{
+    const auto attributes = [](std::size_t n, char quote = '"') {
+        std::string out;
+        for (std::size_t i = 0; i < n; ++i)
+            out += " a" + std::to_string(i) + "=" + quote + ">" + quote;
+        return out;
+    };
+    const std::string templ = "template=\"http://s/?q={searchTerms}\" type=\"text/html\"";
+    EXPECT_TRUE(ParseOpenSearchDescription(Description("<Url " + templ + attributes(254) + "/>")).engine);
+    EXPECT_EQ(ParseOpenSearchDescription(Description("<Url " + templ + attributes(255, '\'') + "/>")).problem,
+              EngineProblem::TooManyAttributes);
+    // The bomb of the field: tens of thousands on one element.
+    EXPECT_EQ(ParseOpenSearchDescription(Description("<Url " + templ + attributes(40000) + "/>")).problem,
+              EngineProblem::TooManyAttributes);
+    EXPECT_EQ(ParseFeed("<rss><channel><item><enclosure" + attributes(300) + "/></item></channel></rss>", "http://c/")
+                  .problem,
+              FeedProblem::TooManyAttributes);
+    // Elements each under the limit, but so many that together they would
+    // keep the parser busy for seconds.
+    std::string wide = "<rss><channel>";
+    for (int i = 0; i < 300; ++i)
+        wide += "<item><enclosure" + attributes(250) + "/></item>";
+    EXPECT_EQ(ParseFeed(wide + "</channel></rss>", "http://c/").problem, FeedProblem::TooManyAttributes);
+    // Quotes in text, comments, CDATA and instructions are no attributes;
+    // many elements with a few each are fine.
+    std::string many = "<rss><channel>";
+    for (int i = 0; i < 2000; ++i)
+        many += "<item a='1' b=\"2\">\"'\"'</item>";
+    many += "<!--" + attributes(300) + "--><![CDATA[<x" + attributes(300) + ">]]><?pi" + attributes(300) +
+            "?></channel></rss>";
+    EXPECT_TRUE(ParseFeed(many, "http://c/").ok);
 }
 
 TEST(UserEngine, TheFolderIsReadInNameOrderAndSkipsWhatItCannotUse)

@@ -139,3 +139,33 @@ TEST_F(UserEngineWalkTest, LinkedPagesFollowTheStartLinkAndFeedsTheirNextPage)
     EXPECT_EQ(missing.Count(WM_USER_ENGINE_FIRST_PAGE), 1u);
     EXPECT_EQ(missing.Count(WM_USER_ENGINE_FOUND), 0u);
 }
+
+TEST_F(UserEngineWalkTest, AFeedAfterABlankLineIsWalkedAndOneThatCannotBeReadSaysSo)
+{
+    ScriptedHttpServer server([&](const HttpExchange& r) {
+        if (r.target == "/blank")
+            return ScriptedReply{HttpResponse(200, "\n\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<rss><channel><item>"
+                                                   "<enclosure url='/e/1.mp3' type='audio/mpeg'/></item></channel></rss>")};
+        if (r.target == "/page")
+            return ScriptedReply{HttpResponse(200, "<html><body>Moved</body></html>")};
+        return ScriptedReply{HttpResponse(404, "")};
+    });
+    UserEngine blank = Engine(UserEngine::Kind::Feed, server.Url("/blank"));
+    Walk(blank);
+    EXPECT_EQ(Texts(WM_USER_ENGINE_FOUND), (std::vector<std::string>{server.Url("/e/1.mp3")}));
+    ASSERT_EQ(m_receiver.Records(WM_USER_ENGINE_ENDED).size(), 1u);
+    EXPECT_EQ(m_receiver.Records(WM_USER_ENGINE_ENDED)[0].text, "");
+
+    for (const char* target : {"/page", "/gone"}) {
+        RecordingReceiver receiver;
+        UserEngine engine = Engine(UserEngine::Kind::Feed, server.Url(target));
+        engine.shortName = "Pod Show";
+        CUserEngineWalk walk(0, engine);
+        ASSERT_TRUE(walk.Start("abba", ""));
+        ASSERT_TRUE(receiver.WaitFor(WM_USER_ENGINE_ENDED, 1, kWait));
+        const std::string problem = receiver.Records(WM_USER_ENGINE_ENDED)[0].text;
+        EXPECT_NE(problem.find("Pod Show"), std::string::npos) << target << ": " << problem;
+        EXPECT_NE(problem.find(std::string(target) == "/page" ? "RSS" : "404"), std::string::npos)
+            << target << ": " << problem;
+    }
+}

@@ -21,7 +21,7 @@ class RecordingReceiver final : public platform::MessageReceiver {
 public:
     struct Record {
         unsigned message = 0;
-        std::string text;      // the URL of a found file or a page
+        std::string text;      // the URL of a found file or a page; why a user engine's walk ended early
         platform::LPARAM value = 0;  // a page: 1 with MP3 links, else -1; otherwise the engine's number
         std::string name;      // a user engine's found file: the name it is saved under
     };
@@ -43,7 +43,7 @@ public:
                 [&](const UserEngineFind& m) { record = {message, m.url, m.engine, m.fileName}; },
                 [&](const UserEnginePage& m) { record = {message, m.url, m.found ? 1 : -1, {}}; },
                 [&](const UserEngineFirstPage& m) { record = {message, {}, m.engine, {}}; },
-                [&](const UserEngineEnded& m) { record = {message, {}, m.engine, {}}; },
+                [&](const UserEngineEnded& m) { record = {message, m.problem, m.engine, {}}; },
             });
         if (onMessage)
             onMessage(record);

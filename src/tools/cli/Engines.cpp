@@ -65,7 +65,8 @@ public:
     platform::LRESULT OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam) override
     {
         std::lock_guard lock(m_mutex);
-        platform::Dispatch<Mp3Found, PageResult, PageFinished, UserEngineFind, UserEnginePage, UserEngineFirstPage>(
+        platform::Dispatch<Mp3Found, PageResult, PageFinished, UserEngineFind, UserEnginePage, UserEngineFirstPage,
+                           UserEngineEnded>(
             message, wParam, lParam,
             platform::Overloaded{
                 [this](const Mp3Found& found) { Found(static_cast<std::size_t>(found.engine) - 1, found.url.c_str()); },
@@ -90,6 +91,10 @@ public:
                 [this](const UserEngineFirstPage& first) {
                     if (2 + static_cast<std::size_t>(first.engine) < m_engines.size())
                         m_engines[2 + static_cast<std::size_t>(first.engine)]->firstDone = true;
+                },
+                [](const UserEngineEnded& ended) {
+                    if (!ended.problem.empty())
+                        std::fprintf(stderr, "ended\t%s\n", Field(ended.problem).c_str());
                 },
             });
         return 0;

@@ -38,9 +38,37 @@ int RowOf(std::size_t index)
 
 void CPagesView::LoadUserEngineRows()
 {
+    // A folder of large descriptions takes a while to read: the window
+    // shows at once and the rows follow.
+    const int reading = ++m_nUserEngineReading;
+    const std::string dir = UserEnginesDir();
+    const bool started = platform::AfxBeginThread([reading, dir] {
+        platform::Post(UserEnginesRead{reading, LoadUserEngines(dir)});
+        return 0u;
+    });
+    if (!started)
+        ShowUserEngineRows(LoadUserEngines(dir));
+}
+
+void CPagesView::OnUserEnginesRead(UserEnginesRead read)
+{
+    if (read.reading != m_nUserEngineReading)
+        return;
+    // The walks of a search in progress go by their engines' numbers: the
+    // rows change once they are released.
+    if (!m_userWalks.empty()) {
+        m_pendingUserEngines = std::move(read);
+        return;
+    }
+    ShowUserEngineRows(std::move(read.list));
+}
+
+void CPagesView::ShowUserEngineRows(UserEngineList list)
+{
+    m_nUserEngineRowsShown = m_nUserEngineReading;
+    m_pendingUserEngines.reset();
     while (m_lstEngines->GetItemCount() > kFirstUserEngineRow)
         m_lstEngines->DeleteItem(m_lstEngines->GetItemCount() - 1);
-    UserEngineList list = LoadUserEngines(UserEnginesDir());
     m_userEngines = std::move(list.engines);
     m_userEngineCounts.assign(m_userEngines.size(), 0);
     for (std::size_t i = 0; i < m_userEngines.size(); ++i) {
@@ -51,7 +79,7 @@ void CPagesView::LoadUserEngineRows()
     m_strUserEngineProblems.clear();
     for (const std::string& problem : list.problems)
         m_strUserEngineProblems += (m_strUserEngineProblems.empty() ? "" : "; ") + problem;
-    // At start the frame shows them once its status bar exists.
+    // A description that cannot be used is named, not fatal.
     if (CMainFrame* frame = Frame(); frame != nullptr && frame->m_wndStatusBar != nullptr &&
                                      !m_strUserEngineProblems.empty())
         frame->SetStatusText(m_strUserEngineProblems);
@@ -85,6 +113,8 @@ void CPagesView::StopUserEngines()
 {
     // Releasing a walk stops it; its last messages are dropped.
     m_userWalks.clear();
+    if (m_pendingUserEngines)
+        OnUserEnginesRead(std::move(*m_pendingUserEngines));
 }
 
 bool CPagesView::UserEnginesRunning() const
@@ -207,12 +237,20 @@ platform::LRESULT CMainFrame::OnUserEngineFirstPage(const UserEngineFirstPage& m
     return 0;
 }
 
+platform::LRESULT CMainFrame::OnUserEnginesRead(const UserEnginesRead& message)
+{
+    m_wndView->OnUserEnginesRead(message);
+    return 0;
+}
+
 platform::LRESULT CMainFrame::OnUserEngineEnded(const UserEngineEnded& message)
 {
     CPagesView& view = *m_wndView;
     const std::size_t engine = static_cast<std::size_t>(message.engine);
     if (engine < view.m_userEngines.size() && view.m_userEngineCounts[engine] == 0)
         view.m_lstEngines->SetItemImage(RowOf(engine), IMG_ENGINE_NO_RESULTS);
+    if (!message.problem.empty())
+        SetStatusText(message.problem);
     view.OnSearchChainEnded();
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "window/search/FoundFilesModel.h"
 #include "resources/Resource.h"
 #include "search/EngineConfig.h"
+#include "search/UserEngineFolder.h"
 
 #include "DownloadTestData.h"
 #include "ScriptedHttpServer.h"
@@ -113,6 +114,13 @@ protected:
                     Description("Zeta Pages", "text/html", m_pages.Url("/s?q={searchTerms}&amp;p={startPage}")));
         m_dir.Write("Engines/2-feed.xml", Description("Alpha Feed", "application/rss+xml", m_feed.Url("/f?q={searchTerms}")));
         m_dir.Write("Engines/3-last.xml", Description("Last", "text/html", m_last.Url("/s?q={searchTerms}")));
+    }
+
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        if (!HasFatalFailure())
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !m_view->UserEngineRowsPending(); }, 10000));
     }
 
     void TearDown() override
@@ -255,7 +263,7 @@ TEST_F(UserEngineWindowTest, ThePopupAddsAndRemovesEnginesAndOpensTheirFolder)
     boxes.QueueAnswer(platform::IDYES);
     engines.SelectItem(6);
     ASSERT_TRUE(m_frame->OnCmdMsg(ID_POPUP_REMOVE_ENGINE));
-    EXPECT_EQ(engines.GetItemCount(), 6);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return engines.GetItemCount() == 6; }, 10000));
     EXPECT_FALSE(std::filesystem::exists(m_dir.Path() / "Engines/Added.xml"));
     EXPECT_EQ(boxes.Texts().size(), 3u);
 
@@ -282,4 +290,37 @@ TEST_F(BrokenUserEngine, IsSkippedWithAMessage)
     const std::string status = m_frame->m_wndStatusBar->currentMessage().toStdString();
     EXPECT_NE(status.find("0-broken.xml"), std::string::npos) << status;
     EXPECT_NE(status.find("entities"), std::string::npos) << status;
+}
+
+// A folder of large descriptions is read on a worker: the window is there
+// before its rows, and closing it while the folder is read neither hangs nor
+// crashes.
+class LargeEnginesFolder : public ShellTest {
+protected:
+    void BeforeStart() override
+    {
+        const std::string padding(kMaxDescriptionBytes - 4096, 'x');
+        for (std::size_t i = 0; i < kMaxUserEngines; ++i) {
+            m_dir.Write("Engines/" + std::to_string(10 + i) + ".xml",
+                        "<OpenSearchDescription><ShortName>E" + std::to_string(i) + "</ShortName><Description>" +
+                            padding + "</Description><Url type=\"text/html\" template=\"http://127.0.0.1:9/?q={searchTerms}\"/>"
+                            "</OpenSearchDescription>");
+        }
+    }
+};
+
+TEST_F(LargeEnginesFolder, TheWindowShowsAtOnceAndTheRowsFollow)
+{
+    EXPECT_TRUE(m_frame->isVisible());
+    EXPECT_EQ(m_view->m_lstEngines->GetItemCount(), CPagesView::kFirstUserEngineRow);
+    EXPECT_TRUE(m_view->UserEngineRowsPending());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_view->UserEngineRowsPending(); }, 20000));
+    ASSERT_EQ(m_view->m_lstEngines->GetItemCount(), CPagesView::kFirstUserEngineRow + static_cast<int>(kMaxUserEngines));
+    EXPECT_EQ(m_view->m_lstEngines->GetItemText(CPagesView::kFirstUserEngineRow, CPagesView::EngineName), "E0");
+}
+
+TEST_F(LargeEnginesFolder, ClosingWhileTheFolderIsReadNeitherHangsNorCrashes)
+{
+    m_app.reset();
+    EXPECT_TRUE(platform::WaitForWorkers(std::chrono::seconds(10)));
 }

@@ -1,6 +1,7 @@
 // `tunorva-cli download` across runs: a kill -9 in the middle leaves only the
 // part file, and the next run asks for the missing bytes and completes the
 // song byte for byte; waits before retries are printed as records.
+#include "CliRun.h"
 #include "DownloadTestData.h"
 #include "ScriptedHttpServer.h"
 #include "TempDir.h"
@@ -19,31 +20,6 @@ using namespace testing_support;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-};
-
-CliRun RunCli(const QStringList& args)
-{
-    QProcess process;
-    process.start(QStringLiteral(TUNORVA_CLI), args);
-    CliRun run;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput().toStdString();
-    return run;
-}
-
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
 
 bool Has(const std::string& out, const std::string& line)
 {

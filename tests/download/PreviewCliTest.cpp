@@ -1,4 +1,5 @@
 // `tunorva-cli preview`: the window's streaming path written to a WAV file.
+#include "CliRun.h"
 #include "NginxServer.h"
 #include "ScriptedHttpServer.h"
 #include "TempDir.h"
@@ -20,31 +21,6 @@ using namespace testing_support;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-};
-
-CliRun RunCli(const QStringList& args)
-{
-    QProcess process;
-    process.start(QStringLiteral(TUNORVA_CLI), args);
-    CliRun run;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput().toStdString();
-    return run;
-}
-
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
 
 // The value of the record `name` in the tool's output; "" when missing.
 std::string Record(const std::string& out, const std::string& name)

@@ -1,0 +1,38 @@
+#pragma once
+
+// Runs the command-line tool built beside the tests (TUNORVA_CLI) and keeps
+// its exit code and standard output.
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <string>
+
+namespace testing_support {
+
+struct CliRun {
+    int exitCode = -1;  // -1: it crashed or did not end within a minute
+    std::string out;
+};
+
+inline CliRun RunCli(const QStringList& args)
+{
+    QProcess process;
+    process.start(QStringLiteral(TUNORVA_CLI), args);
+    CliRun run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput().toStdString();
+    return run;
+}
+
+inline QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+}  // namespace testing_support

@@ -337,6 +337,12 @@
 #define IDS_HELP_CANNOT_OPEN 61519
 #define IDS_HELP_NOT_CHM 61520
 #define IDS_BROWSE 61521
+// What a failed rename and a row that cannot be found say.
+#define IDS_RENAME_FAILED_BECAUSE 61530
+#define IDS_DRAWING_RANGE_NOT_HANDLED 61531
+#define IDS_SIZE_NOT_HANDLED 61532
+#define IDS_PROGRESS_NOT_HANDLED 61533
+#define IDS_TIME_LEFT_NOT_HANDLED 61534
 // Hearing a found file before downloading it: its popup entries, the status
 // bar while it plays, and why it stopped.
 #define IDS_POPUP_PREVIEW 61480

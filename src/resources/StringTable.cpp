@@ -189,6 +189,11 @@ constexpr Entry kStrings[] = {
     {IDS_HELP_CANNOT_OPEN, "Cannot open the help file"},
     {IDS_HELP_NOT_CHM, "The file is missing or is not a compiled help file."},
     {IDS_BROWSE, "Browse"},
+    {IDS_RENAME_FAILED_BECAUSE, "not found, becuase "},
+    {IDS_DRAWING_RANGE_NOT_HANDLED, "Drawing range can not be handled"},
+    {IDS_SIZE_NOT_HANDLED, "Set progress rage can not be handled. Where ID= "},
+    {IDS_PROGRESS_NOT_HANDLED, "Step progreass can not be handled."},
+    {IDS_TIME_LEFT_NOT_HANDLED, "Setting Time remaining can not be handled."},
 };
 
 constexpr bool IsSorted()

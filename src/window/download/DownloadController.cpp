@@ -519,7 +519,7 @@ int CDownloadController::RowOrSay(int slot, const std::string& what) const
 
 void CDownloadController::OnSize(int slot, std::uint64_t length)
 {
-    const int row = RowOrSay(slot, "Set progress rage can not be handled. Where ID= " + std::to_string(slot));
+    const int row = RowOrSay(slot, LoadLanguageString(IDS_SIZE_NOT_HANDLED) + std::to_string(slot));
     if (row < 0)
         return;
     m_model.SetSize(row, length);
@@ -529,7 +529,7 @@ void CDownloadController::OnSize(int slot, std::uint64_t length)
 
 void CDownloadController::OnProgress(int slot, std::int64_t received)
 {
-    const int row = RowOrSay(slot, "Step progreass can not be handled.");
+    const int row = RowOrSay(slot, LoadLanguageString(IDS_PROGRESS_NOT_HANDLED));
     if (row < 0)
         return;
     m_model.SetReceived(row, received);
@@ -542,7 +542,7 @@ void CDownloadController::OnProgress(int slot, std::int64_t received)
 
 void CDownloadController::OnTimeLeft(int slot, const char* text)
 {
-    const int row = RowOrSay(slot, "Setting Time remaining can not be handled.");
+    const int row = RowOrSay(slot, LoadLanguageString(IDS_TIME_LEFT_NOT_HANDLED));
     if (row >= 0 && text != nullptr) {
         StopCountdown(slot);
         m_model.SetText(row, CDownloadsModel::TimeLeft, QString::fromStdString(text));

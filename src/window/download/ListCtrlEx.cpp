@@ -515,7 +515,7 @@ void CListCtrlEx::ReportBadRange() const
     QTimer::singleShot(0, const_cast<CListCtrlEx*>(this), [this] {
         m_bRangeReportPending = false;
         m_bRangeReported = true;
-        platform::AfxMessageBox("Drawing range can not be handled");
+        platform::AfxMessageBox(LoadLanguageString(IDS_DRAWING_RANGE_NOT_HANDLED));
     });
 }
 

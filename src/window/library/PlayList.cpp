@@ -309,7 +309,7 @@ void CPagesView::OnRenameFile()
                 cause = platform::ErrorText(error);
         }
         if (!cause.empty())
-            platform::AfxMessageBox(LoadLanguageString(IDS_THE_FILE) + source + "not found, becuase " + cause);
+            platform::AfxMessageBox(LoadLanguageString(IDS_THE_FILE) + source + LoadLanguageString(IDS_RENAME_FAILED_BECAUSE) + cause);
     }
     RefreshPlayList();
 }

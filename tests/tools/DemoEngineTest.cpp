@@ -205,6 +205,37 @@ TEST_F(DemoEngineTest, ServesPlayableClipsForAnyMp3NameAndNothingElse)
     }
     EXPECT_GE(bitrates.size(), 3u);
     EXPECT_TRUE(vbr);
+
+    // A range that passes the end of a clip ends with it; one past the end is
+    // refused.
+    const std::string whole = Get(m_engine->Port1(), "/music/abba-track-01.mp3").body;
+    const std::string size = std::to_string(whole.size());
+    struct Case {
+        std::string range;
+        int status;
+        std::string contentRange;
+        std::size_t bytes;
+    };
+    for (const Case& c : {Case{"bytes=0-65535", 206, "bytes 0-" + std::to_string(whole.size() - 1) + "/" + size,
+                               whole.size()},
+                          Case{"bytes=100-", 206, "bytes 100-" + std::to_string(whole.size() - 1) + "/" + size,
+                               whole.size() - 100},
+                          Case{"bytes=" + size + "-", 416, "bytes */" + size, 0}}) {
+        SCOPED_TRACE(c.range);
+        platform::HttpRequestOptions options;
+        options.stallTimeoutMs = 5000;
+        options.headers = {"Range: " + c.range};
+        platform::HttpFile file("127.0.0.1", m_engine->Port1(), "/music/abba-track-01.mp3", options);
+        ASSERT_TRUE(file.SendRequest());
+        EXPECT_EQ(file.StatusCode(), c.status);
+        EXPECT_EQ(file.QueryInfo("Content-Range").value_or(""), c.contentRange);
+        std::string body;
+        char buffer[4096];
+        while (const std::size_t n = file.Read(buffer, sizeof buffer))
+            body.append(buffer, n);
+        if (c.status == 206)
+            EXPECT_EQ(body, whole.substr(whole.size() - c.bytes));
+    }
     EXPECT_EQ(Get(m_engine->Port2(), "/music/notes.txt").status, 404);
     EXPECT_EQ(Get(m_engine->Port2(), "/").status, 200);
     EXPECT_EQ(Get(m_engine->Port1(), "/about").status, 200);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -72,6 +73,25 @@ std::string TitleOfName(const std::string& name)
         wordStart = c == ' ';
     }
     return title;
+}
+
+// The HTTP library states a range that passes the end of the body as it was
+// asked ("bytes 0-65535/16578"): a range ends with the file here, and one
+// that starts past it is answered 416. False when the answer is made.
+bool FitRanges(const httplib::Request& request, httplib::Response& response, std::size_t size)
+{
+    auto& ranges = const_cast<httplib::Request&>(request).ranges;
+    for (auto& range : ranges) {
+        if (range.first >= 0 && static_cast<std::size_t>(range.first) >= size) {
+            ranges.clear();
+            response.status = 416;
+            response.set_header("Content-Range", "bytes */" + std::to_string(size));
+            return false;
+        }
+        if (range.first >= 0 && (range.second < 0 || static_cast<std::size_t>(range.second) >= size))
+            range.second = static_cast<std::int64_t>(size) - 1;
+    }
+    return true;
 }
 
 std::string Param(const httplib::Request& request, const char* name)
@@ -362,7 +382,10 @@ struct DemoEngine::Impl {
             }
             std::string name = std::string(req.matches[1]) + ".mp3";
             std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-            res.set_content(Content(name), "audio/mpeg");
+            std::string content = Content(name);
+            if (!FitRanges(req, res, content.size()))
+                return;
+            res.set_content(std::move(content), "audio/mpeg");
         });
         server.Get(R"(/music/(.+))", [this](const httplib::Request& req, httplib::Response& res) {
             std::string name = req.matches[1];
@@ -372,7 +395,10 @@ struct DemoEngine::Impl {
                 res.set_content("Not found", "text/plain");
                 return;
             }
-            res.set_content(Content(name), "audio/mpeg");
+            std::string content = Content(name);
+            if (!FitRanges(req, res, content.size()))
+                return;
+            res.set_content(std::move(content), "audio/mpeg");
         });
         server.set_logger([this, &engine](const httplib::Request& req, const httplib::Response& res) {
             Log(engine, req, res);

@@ -497,6 +497,19 @@ void CDownloadController::StopDownloadsForExit()
     m_model.Clear();
 }
 
+void CDownloadController::ShowStatesInLanguage()
+{
+    for (int row = 0; row < m_model.Count(); ++row) {
+        const DownloadSlot* entry = InUse(GetRowSlot(row));
+        if (entry == nullptr || entry->failed)
+            continue;
+        if (entry->queued)
+            m_model.SetText(row, CDownloadsModel::TimeLeft, QString::fromStdString(LoadLanguageString(IDS_QUEUED)));
+        else if (entry->paused)
+            m_model.SetText(row, CDownloadsModel::TimeLeft, QString::fromStdString(LoadLanguageString(IDS_PAUSED)));
+    }
+}
+
 void CDownloadController::SetLimits(int simultaneous, int speedLimitKBps)
 {
     m_nSimultaneousDownloads = std::clamp(simultaneous, 1, Settings::kMaxSimultaneousDownloads);

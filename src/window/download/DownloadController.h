@@ -88,6 +88,10 @@ public:
     // their part files for the next start.
     void StopDownloadsForExit();
 
+    // After a change of language: the rows that show a state (queued,
+    // paused) say it in the new one.
+    void ShowStatesInLanguage();
+
     // --- limits: both take effect at once
     int SimultaneousDownloads() const { return m_nSimultaneousDownloads; }
     int SpeedLimitKBps() const { return m_nSpeedLimitKBps; }

@@ -7,6 +7,7 @@
 #include "platform/CaseInsensitive.h"
 #include "resources/Resource.h"
 #include "settings/LanguagePack.h"
+#include "window/download/DownloadController.h"
 #include "window/settings/Translate.h"
 #include "window/MainFrame.h"
 
@@ -105,6 +106,9 @@ void CPagesView::ApplyLanguage()
         if (m_stcTab[k] != nullptr)
             m_stcTab[k]->setAccessibleName(name);
     }
+    // So are a download's queued and paused states.
+    if (m_pDownloadController)
+        m_pDownloadController->ShowStatesInLanguage();
     // The found files' library states are texts of the language too.
     if (m_pMusicWatcher != nullptr)
         UpdateFoundFileStates(false);

@@ -12,6 +12,7 @@
 #include "platform/MessageChannel.h"
 #include "platform/WorkerThreads.h"
 #include "resources/Messages.h"
+#include "settings/LanguagePack.h"
 #include "settings/SettingsStore.h"
 #include "window/download/DownloadsModel.h"
 
@@ -330,7 +331,16 @@ TEST_F(DownloadControllerTest, AResumedTransferWaitsForAPlaceAndAQueuedOneAsksAb
     m_downloads.Pause(SlotOfRow(0));
     EXPECT_EQ(TimeLeft(0), "Paused");
     EXPECT_FALSE(m_downloads.Slot(SlotOfRow(0)).queued);
+    // A change of language says the waiting states in the new one.
+    m_dir.Write("Language/Test.ini", "[Tunorva]\n61287=In der Warteschlange\n61292=Angehalten\n");
+    platform::SetProgramDirForTesting(m_dir.Str());
+    SetLanguage("Test");
+    m_downloads.ShowStatesInLanguage();
+    SetLanguage("");
+    platform::SetProgramDirForTesting("");
+    EXPECT_EQ(TimeLeft(0), "Angehalten");
     m_downloads.Resume(SlotOfRow(0));
+    EXPECT_EQ(TimeLeft(0), "Queued");
     m_downloads.Clear(SlotOfRow(1));
     EXPECT_TRUE(m_downloads.Slot(SlotOfRow(0)).running);
     EXPECT_FALSE(m_downloads.Slot(SlotOfRow(0)).paused);

@@ -76,7 +76,9 @@ std::optional<std::uint32_t> VbriFrames(const unsigned char* body, std::size_t b
 // The format, bitrate and length from the stream's first frames, fed to
 // libmpg123 from memory. `streamSize` counts the bytes from the first of
 // `audio` to the end of the file.
-void ReadStream(std::string_view audio, std::optional<std::uint64_t> streamSize, Mp3Head& head)
+// `readTags`: `audio` starts with a whole ID3v2 tag, whose title, artist and
+// album are taken as the decoder reads past it.
+void ReadStream(std::string_view audio, std::optional<std::uint64_t> streamSize, bool readTags, Mp3Head& head)
 {
     mpg123_handle* mh = audio.empty() ? nullptr : ThreadDecoder();
     if (mh == nullptr)
@@ -121,9 +123,29 @@ void ReadStream(std::string_view audio, std::optional<std::uint64_t> streamSize,
                 vbriFrames = VbriFrames(body, bytes);
             if (vbriFrames)
                 head.vbr = true;
+            // A VBR header, or the encoder's Info frame (its delay is known),
+            // speaks for the whole stream: the frames after it add nothing.
+            long delay = -1;
+            if (head.vbr || (mpg123_getstate(mh, MPG123_ENC_DELAY, &delay, nullptr) == MPG123_OK && delay >= 0))
+                break;
         } else if (info.bitrate != firstBitrate && !vbriFrames) {
             // No header says so, but the frames' bitrates differ.
             head.vbr = true;
+        }
+    }
+    if (readTags) {
+        // The tag came whole with the stream: the decoder has read it already.
+        mpg123_id3v1* v1 = nullptr;
+        mpg123_id3v2* v2 = nullptr;
+        if ((mpg123_meta_check(mh) & MPG123_ID3) != 0 && mpg123_id3(mh, &v1, &v2) == MPG123_OK && v2 != nullptr) {
+            const auto text = [](const mpg123_string* field) {
+                // The text ends at its first NUL, whatever the fill counts.
+                return field != nullptr && field->p != nullptr ? std::string(field->p, ::strnlen(field->p, field->fill))
+                                                               : std::string();
+            };
+            head.title = text(v2->title);
+            head.artist = text(v2->artist);
+            head.album = text(v2->album);
         }
     }
     if (!head.mp3 || head.rate <= 0)
@@ -205,18 +227,24 @@ Mp3Head Mp3Head::Read(std::string_view head, std::string_view afterTag, std::opt
         return facts;
     }
     const std::uint64_t tagEnd = TagEnd(first);
-    if (tagEnd > 0)
+    // A tag that the head holds whole is read by the decoder on its way to
+    // the audio; one cut off where the head ends (a cover picture) by TagLib,
+    // which still gives the frames before the cut.
+    const bool tagInHead = tagEnd > 0 && tagEnd < first.size() && afterTag.empty();
+    if (tagEnd > 0 && !tagInHead)
         ReadTags(first.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(tagEnd, first.size()))), facts);
     // The audio starts where the tag ends: in the head itself, or in the
     // second range fetched from there.
     std::string_view audio;
     if (!afterTag.empty())
         audio = afterTag;
+    else if (tagInHead)
+        audio = first;
     else if (tagEnd < first.size())
         audio = first.substr(static_cast<std::size_t>(tagEnd));
     std::optional<std::uint64_t> streamSize;
     if (fileSize && *fileSize >= tagEnd)
         streamSize = *fileSize - tagEnd;
-    ReadStream(audio, streamSize, facts);
+    ReadStream(audio, streamSize, tagInHead, facts);
     return facts;
 }

@@ -237,6 +237,33 @@ TEST(ProbeHead, ReadsWhatTheWholeFileGivesFromItsHead)
 // A server that sends the whole file for a range: the head is read from the
 // body, past a long tag too, and the connection is given up rather than read
 // to the end of the file.
+TEST(ProbeHead, TagTextsInEveryEncodingComeOutAsUtf8)
+{
+    // An ID3v2.3 tag as older taggers write it: a UTF-16 title with its
+    // byte-order mark, a Latin-1 artist, each text ended by a NUL.
+    const auto syncsafe = [](std::size_t n) {
+        return std::string{static_cast<char>((n >> 21) & 0x7F), static_cast<char>((n >> 14) & 0x7F),
+                           static_cast<char>((n >> 7) & 0x7F), static_cast<char>(n & 0x7F)};
+    };
+    const auto frame = [](const char* id, const std::string& body) {
+        const std::size_t n = body.size();
+        return std::string(id) + std::string{0, static_cast<char>(n >> 16), static_cast<char>(n >> 8),
+                                             static_cast<char>(n)} + std::string(2, '\0') + body;
+    };
+    // "Café ☃" in UTF-16LE, and "Björk" in Latin-1.
+    const std::string title = std::string("\x01\xFF\xFE" "C\0a\0f\0\xE9\0 \0\x03\x26\0\0", 17);
+    const std::string artist = std::string("\0Bj\xF6rk\0", 7);
+    const std::string frames = frame("TIT2", title) + frame("TPE1", artist);
+    const std::string tagged = "ID3" + std::string{3, 0, 0} + syncsafe(frames.size()) + frames;
+    const std::string song = Mp3("cbr64.mp3");
+    const std::string file = tagged + song.substr(static_cast<std::size_t>(Mp3Head::TagEnd(song)));
+
+    const Mp3Head head = Mp3Head::Read(file.substr(0, Mp3Head::kBytes), {}, file.size());
+    EXPECT_TRUE(head.mp3);
+    EXPECT_EQ(head.title, "Caf\xC3\xA9 \xE2\x98\x83");
+    EXPECT_EQ(head.artist, "Bj\xC3\xB6rk");
+}
+
 TEST(ProbeHead, AServerWithoutRangesIsReadNoFurtherThanTheHead)
 {
     ClearProxyEnvironment();

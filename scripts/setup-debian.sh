@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libbenchmark-dev libcpp-httplib-dev
   xvfb xdotool imagemagick x11-utils xdg-utils fonts-dejavu-core
   libchm-dev fp-utils
-  nginx openssl libssl-dev libxml2-dev libtag1-dev zlib1g-dev libmpg123-dev libglib2.0-dev
+  nginx openssl libssl-dev libxml2-dev libtag1-dev zlib1g-dev libmpg123-dev libglib2.0-dev libxxhash-dev
   dpkg-dev lintian appstream xdg-user-dirs
   qt6-multimedia-dev pulseaudio pulseaudio-utils lame
 )

@@ -284,7 +284,7 @@ Mp3Head CHttpDownloadInfo::ReadHead(std::uint64_t size, bool wholeBody, platform
     }
     if (m_pConnections != nullptr)
         m_pFile->DrainBody(Mp3Head::kBytes);
-    return Mp3Head::Read(head, afterTag, size);
+    return Mp3Head::Read(head, afterTag, size, m_bHeadDigest);
 }
 
 bool CHttpDownloadInfo::SendRequest()

@@ -54,6 +54,7 @@ public:
     bool m_bSafeToClose = false;
     int m_nRequests = 0;          // HTTP requests sent so far (redirects not counted)
     std::uint64_t m_nBytesRead = 0;  // bytes of the files' bodies read for their heads
+    bool m_bHeadDigest = false;      // the head's SHA-256 too (Mp3Head::digest)
     // The probe worker's open connections; null: a connection of its own.
     platform::HttpConnections* m_pConnections = nullptr;
 

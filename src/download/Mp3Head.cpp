@@ -6,6 +6,7 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tbytevectorstream.h>
+#include <xxhash.h>
 
 #include <algorithm>
 #include <array>
@@ -34,8 +35,19 @@ struct DecoderClose {
     void operator()(mpg123_handle* handle) const { mpg123_close(handle); }
 };
 
-// SHA-256 in hex, by OpenSSL: Qt's own takes ten times as long, and every
-// probe hashes its head.
+std::string Hex(const unsigned char* bytes, std::size_t count)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(2 * count);
+    for (std::size_t i = 0; i < count; ++i) {
+        hex += kHex[bytes[i] >> 4];
+        hex += kHex[bytes[i] & 0xF];
+    }
+    return hex;
+}
+
+// SHA-256 in hex, by OpenSSL: Qt's own takes ten times as long.
 std::string Sha256Hex(std::string_view first, std::string_view second)
 {
     std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
@@ -46,14 +58,27 @@ std::string Sha256Hex(std::string_view first, std::string_view second)
         EVP_DigestUpdate(context.get(), second.data(), second.size()) != 1 ||
         EVP_DigestFinal_ex(context.get(), digest, &length) != 1)
         return {};
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string hex;
-    hex.reserve(2 * length);
-    for (unsigned int i = 0; i < length; ++i) {
-        hex += kHex[digest[i] >> 4];
-        hex += kHex[digest[i] & 0xF];
+    return Hex(digest, length);
+}
+
+// XXH3's 128-bit hash of both parts in turn, in hex, in its canonical
+// (big-endian) byte order.
+std::string Xxh128Hex(std::string_view first, std::string_view second)
+{
+    XXH128_hash_t hash{};
+    if (second.empty()) {
+        hash = XXH3_128bits(first.data(), first.size());
+    } else {
+        std::unique_ptr<XXH3_state_t, decltype(&XXH3_freeState)> state(XXH3_createState(), &XXH3_freeState);
+        if (!state || XXH3_128bits_reset(state.get()) != XXH_OK ||
+            XXH3_128bits_update(state.get(), first.data(), first.size()) != XXH_OK ||
+            XXH3_128bits_update(state.get(), second.data(), second.size()) != XXH_OK)
+            return {};
+        hash = XXH3_128bits_digest(state.get());
     }
-    return hex;
+    XXH128_canonical_t canonical;
+    XXH128_canonicalFromHash(&canonical, hash);
+    return Hex(canonical.digest, sizeof canonical.digest);
 }
 
 bool StartsWith(std::string_view bytes, std::string_view prefix)
@@ -215,12 +240,15 @@ bool Mp3Head::PlainlyNotMp3(std::string_view head)
     return c == '<' || c == '{' || c == '[';
 }
 
-Mp3Head Mp3Head::Read(std::string_view head, std::string_view afterTag, std::optional<std::uint64_t> fileSize)
+Mp3Head Mp3Head::Read(std::string_view head, std::string_view afterTag, std::optional<std::uint64_t> fileSize,
+                      bool withDigest)
 {
     Mp3Head facts;
     facts.known = true;
     const std::string_view first = head.substr(0, std::min(head.size(), kBytes));
-    facts.digest = Sha256Hex(first, afterTag);
+    facts.fingerprint = Xxh128Hex(first, afterTag);
+    if (withDigest)
+        facts.digest = Sha256Hex(first, afterTag);
 
     if (PlainlyNotMp3(first)) {
         facts.notMp3 = true;

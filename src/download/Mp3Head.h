@@ -27,9 +27,15 @@ struct Mp3Head {
     std::string title;     // UTF-8
     std::string artist;
     std::string album;
-    // SHA-256 in hex of the bytes asked for: the first kBytes (fewer when the
-    // file is shorter), then the second range when one was read. One file at
-    // two URLs has one digest, whatever else the servers sent.
+    // A 128-bit XXH3 in hex of the bytes asked for: the first kBytes (fewer
+    // when the file is shorter), then the second range when one was read. One
+    // file at two URLs has one fingerprint, whatever else the servers sent;
+    // the window finds mirrors by it. Every probe makes one, so it is the
+    // quick hash: no server can pass off another file by it anyway, since
+    // any server can copy a head.
+    std::string fingerprint;
+    // SHA-256 in hex of the same bytes, made only when asked for (the
+    // command-line tool prints it): it takes twenty times as long.
     std::string digest;
 
     // Where the ID3v2 tag at the start of `head` ends (header, frames and any
@@ -43,5 +49,7 @@ struct Mp3Head {
     // Reads the facts from `head`, the file's first bytes, and `afterTag`, the
     // bytes that start at the tag's end when they were fetched separately.
     // `fileSize`, when known, gives the length of a constant-bitrate stream.
-    static Mp3Head Read(std::string_view head, std::string_view afterTag, std::optional<std::uint64_t> fileSize);
+    // `withDigest` adds the SHA-256 digest.
+    static Mp3Head Read(std::string_view head, std::string_view afterTag, std::optional<std::uint64_t> fileSize,
+                        bool withDigest = false);
 };

@@ -55,6 +55,7 @@ int RunProbeCommand(const std::vector<std::string>& args)
         CHttpDownloadInfo info;
         info.m_item.strUrl = url;
         info.m_strUrl = url;
+        info.m_bHeadDigest = true;
         info.Start();
         const std::optional<FileSizeProbed>& probed = recorder.Probed();
         const Mp3Head head = probed ? probed->head : Mp3Head{};

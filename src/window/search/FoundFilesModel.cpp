@@ -65,9 +65,9 @@ void CFoundFilesModel::SetHead(int row, std::uint64_t size, const Mp3Head& head)
     }
     // Only audio counts as the same file elsewhere: two addresses that give
     // the same error page are not mirrors of anything.
-    if (!head.mp3 || head.digest.empty() || CellAt(row, Sources).value.isValid())
+    if (!head.mp3 || head.fingerprint.empty() || CellAt(row, Sources).value.isValid())
         return;
-    const std::string key = std::to_string(size) + ':' + head.digest;
+    const std::string key = std::to_string(size) + ':' + head.fingerprint;
     SetCell(row, Sources, QString(), QString::fromStdString(key));
     std::vector<int>& rows = m_rowsOfFile[key];
     rows.push_back(row);

@@ -1,5 +1,7 @@
 #include "download/Mp3Head.h"
 
+#include "platform/MpegAudioDecoder.h"
+
 #include <mpg123.h>
 #include <openssl/evp.h>
 #include <taglib/id3v2framefactory.h>
@@ -15,25 +17,15 @@
 
 namespace {
 
-struct HandleDeleter {
-    void operator()(mpg123_handle* handle) const { mpg123_delete(handle); }
-};
-using Handle = std::unique_ptr<mpg123_handle, HandleDeleter>;
-
-// A decoder handle costs more to make than a head costs to read: each probe
-// worker keeps one, reopened for every head.
-mpg123_handle* ThreadDecoder()
+// A decoder costs more to make than a head costs to read: each probe worker
+// keeps one, restarted for every head. Junk or padding before the first
+// frame may fill the whole head.
+platform::MpegAudioDecoder* ThreadDecoder()
 {
-    thread_local Handle handle = [] {
-        int error = MPG123_OK;
-        return mpg123_init() == MPG123_OK ? Handle(mpg123_new(nullptr, &error)) : Handle();
-    }();
-    return handle.get();
+    thread_local platform::MpegAudioDecoder decoder(
+        {.resyncLimit = static_cast<long>(Mp3Head::kBytes), .readTags = true});
+    return decoder.Restart() ? &decoder : nullptr;
 }
-
-struct DecoderClose {
-    void operator()(mpg123_handle* handle) const { mpg123_close(handle); }
-};
 
 std::string Hex(const unsigned char* bytes, std::size_t count)
 {
@@ -105,18 +97,13 @@ std::optional<std::uint32_t> VbriFrames(const unsigned char* body, std::size_t b
 // album are taken as the decoder reads past it.
 void ReadStream(std::string_view audio, std::optional<std::uint64_t> streamSize, bool readTags, Mp3Head& head)
 {
-    mpg123_handle* mh = audio.empty() ? nullptr : ThreadDecoder();
-    if (mh == nullptr)
+    platform::MpegAudioDecoder* decoder = audio.empty() ? nullptr : ThreadDecoder();
+    if (decoder == nullptr)
         return;
-    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
-    // Junk or padding before the first frame may fill the whole head.
-    mpg123_param(mh, MPG123_RESYNC_LIMIT, static_cast<long>(audio.size()), 0.0);
-    if (mpg123_open_feed(mh) != MPG123_OK)
-        return;
-    const std::unique_ptr<mpg123_handle, DecoderClose> open(mh);
+    mpg123_handle* mh = decoder->Handle();
     if (streamSize && *streamSize <= static_cast<std::uint64_t>(INT64_MAX))
         mpg123_set_filesize(mh, static_cast<off_t>(*streamSize));
-    if (mpg123_feed(mh, reinterpret_cast<const unsigned char*>(audio.data()), audio.size()) != MPG123_OK)
+    if (!decoder->Feed(audio.data(), audio.size()))
         return;
 
     bool first = true;
@@ -158,19 +145,12 @@ void ReadStream(std::string_view audio, std::optional<std::uint64_t> streamSize,
             head.vbr = true;
         }
     }
+    // The tag came whole with the stream: the decoder has read it already.
     if (readTags) {
-        // The tag came whole with the stream: the decoder has read it already.
-        mpg123_id3v1* v1 = nullptr;
-        mpg123_id3v2* v2 = nullptr;
-        if ((mpg123_meta_check(mh) & MPG123_ID3) != 0 && mpg123_id3(mh, &v1, &v2) == MPG123_OK && v2 != nullptr) {
-            const auto text = [](const mpg123_string* field) {
-                // The text ends at its first NUL, whatever the fill counts.
-                return field != nullptr && field->p != nullptr ? std::string(field->p, ::strnlen(field->p, field->fill))
-                                                               : std::string();
-            };
-            head.title = text(v2->title);
-            head.artist = text(v2->artist);
-            head.album = text(v2->album);
+        if (auto tags = decoder->Id3v2Tags()) {
+            head.title = std::move(tags->title);
+            head.artist = std::move(tags->artist);
+            head.album = std::move(tags->album);
         }
     }
     if (!head.mp3 || head.rate <= 0)

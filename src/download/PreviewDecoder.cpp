@@ -1,5 +1,8 @@
 #include "download/PreviewDecoder.h"
 
+#include "download/Mp3Head.h"
+#include "platform/MpegAudioDecoder.h"
+
 #include <mpg123.h>
 
 #include <algorithm>
@@ -16,42 +19,20 @@ constexpr std::size_t kReadBytes = 64u << 10;
 
 }  // namespace
 
-struct PreviewDecoder::Handle {
-    mpg123_handle* mh = nullptr;
-    ~Handle()
-    {
-        if (mh != nullptr)
-            mpg123_delete(mh);
-    }
-};
-
 PreviewDecoder::PreviewDecoder(std::string url, PreviewStream::Options options)
-    : m_stream(std::move(url), options), m_handle(std::make_unique<Handle>())
+    : m_stream(std::move(url), options),
+      // Every rate the library decodes, kept as the file has it; always
+      // 16-bit signed samples, mono or stereo as the file is.
+      m_decoder(std::make_unique<platform::MpegAudioDecoder>(
+          platform::MpegAudioDecoder::Options{.readTags = true, .signed16Samples = true}))
 {
-    int error = MPG123_OK;
-    mpg123_handle* mh = mpg123_new(nullptr, &error);
-    if (mh == nullptr)
-        return;
-    m_handle->mh = mh;
-    // Every rate the library decodes, kept as the file has it; always 16-bit
-    // signed samples, mono or stereo as the file is.
-    bool ok = mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0) == MPG123_OK && mpg123_format_none(mh) == MPG123_OK;
-    const long* rates = nullptr;
-    std::size_t count = 0;
-    mpg123_rates(&rates, &count);
-    for (std::size_t i = 0; ok && i < count; ++i)
-        ok = mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16) == MPG123_OK;
-    if (!ok || mpg123_open_feed(mh) != MPG123_OK) {
-        mpg123_delete(mh);
-        m_handle->mh = nullptr;
-    }
 }
 
 PreviewDecoder::~PreviewDecoder() = default;
 
 bool PreviewDecoder::Start()
 {
-    if (m_handle->mh == nullptr) {
+    if (!m_decoder->IsOpen()) {
         m_error = PreviewError{PreviewFailure::NotMp3, 0, ContentKind::Other, "libmpg123 could not be set up"};
         return false;
     }
@@ -65,32 +46,19 @@ PreviewError PreviewDecoder::Error() const
 
 std::optional<double> PreviewDecoder::LengthSeconds() const
 {
-    if (m_handle->mh == nullptr || m_format.rate <= 0)
+    if (!m_decoder->IsOpen() || m_format.rate <= 0)
         return std::nullopt;
-    const off_t samples = mpg123_length(m_handle->mh);
+    const off_t samples = mpg123_length(m_decoder->Handle());
     if (samples <= 0)
         return std::nullopt;
     return static_cast<double>(samples) / static_cast<double>(m_format.rate);
 }
 
-void PreviewDecoder::ReadMeta()
-{
-    mpg123_handle* mh = m_handle->mh;
-    if ((mpg123_meta_check(mh) & MPG123_NEW_ID3) == 0)
-        return;
-    mpg123_id3v1* v1 = nullptr;
-    mpg123_id3v2* v2 = nullptr;
-    if (mpg123_id3(mh, &v1, &v2) != MPG123_OK || v2 == nullptr || v2->title == nullptr || v2->title->p == nullptr)
-        return;
-    // A text frame may hold several strings, each ending in a zero byte.
-    m_title.assign(v2->title->p, strnlen(v2->title->p, v2->title->fill));
-}
-
 PreviewDecoder::State PreviewDecoder::Decode(std::string& pcm, std::size_t maxBytes, std::chrono::milliseconds wait)
 {
-    if (m_error.kind != PreviewFailure::None || m_handle->mh == nullptr)
+    if (m_error.kind != PreviewFailure::None || !m_decoder->IsOpen())
         return State::Failed;
-    mpg123_handle* mh = m_handle->mh;
+    mpg123_handle* mh = m_decoder->Handle();
     const std::size_t start = pcm.size();
     bool waited = false;
     const auto fail = [this](ContentKind kind) {
@@ -125,7 +93,8 @@ PreviewDecoder::State PreviewDecoder::Decode(std::string& pcm, std::size_t maxBy
                 return produced > 0 ? State::Pcm : State::Failed;
             }
             m_format = Format{rate, channels};
-            ReadMeta();
+            if (auto tags = m_decoder->Id3v2Tags(); tags && !tags->title.empty())
+                m_title = std::move(tags->title);
             continue;
         }
         case MPG123_OK:
@@ -161,13 +130,8 @@ PreviewDecoder::State PreviewDecoder::Decode(std::string& pcm, std::size_t maxBy
         if (m_first.size() < 10) {
             m_first.append(chunk, 0, std::min(chunk.size(), 10 - m_first.size()));
             // An ID3v2 tag of any size comes before the first frame.
-            const auto* b = reinterpret_cast<const unsigned char*>(m_first.data());
-            if (m_first.size() == 10 && std::memcmp(b, "ID3", 3) == 0 && (b[6] | b[7] | b[8] | b[9]) < 0x80) {
-                m_tagEnd = 10 + (std::uint64_t{b[6]} << 21 | std::uint64_t{b[7]} << 14 | std::uint64_t{b[8]} << 7 |
-                                 std::uint64_t{b[9]});
-                if ((b[5] & 0x10) != 0)
-                    m_tagEnd += 10;  // a footer
-            }
+            if (m_first.size() == 10)
+                m_tagEnd = Mp3Head::TagEnd(m_first);
         }
         // The library estimates the length from the size only when it knows
         // the size before the first frame (an answer states it before its
@@ -178,7 +142,7 @@ PreviewDecoder::State PreviewDecoder::Decode(std::string& pcm, std::size_t maxBy
                 mpg123_set_filesize(mh, static_cast<off_t>(*size - m_tagEnd));
             m_sizeSet = true;
         }
-        if (mpg123_feed(mh, reinterpret_cast<const unsigned char*>(chunk.data()), chunk.size()) != MPG123_OK)
+        if (!m_decoder->Feed(chunk.data(), chunk.size()))
             return fail(ContentKind::Other);
         m_fed += chunk.size();
         if (m_format.rate == 0 && m_fed > m_tagEnd + kMaxJunkBytes)

@@ -9,6 +9,10 @@
 #include <optional>
 #include <string>
 
+namespace platform {
+class MpegAudioDecoder;
+}
+
 // A found file's sound as it streams: the PreviewStream's bytes decoded by
 // libmpg123 into interleaved signed 16-bit samples at the file's own sample
 // rate and channel count. The window plays what it gives; tunorva-cli writes
@@ -57,11 +61,8 @@ public:
     static constexpr std::size_t kMaxJunkBytes = 64u << 10;
 
 private:
-    struct Handle;
-    void ReadMeta();
-
     PreviewStream m_stream;
-    std::unique_ptr<Handle> m_handle;
+    std::unique_ptr<platform::MpegAudioDecoder> m_decoder;
     Format m_format;
     std::string m_title;
     std::uint64_t m_frames = 0;

@@ -2,6 +2,7 @@
 
 #include <mpg123.h>
 
+#include <cstring>
 #include <mutex>
 
 namespace platform {
@@ -37,10 +38,30 @@ MpegAudioDecoder::MpegAudioDecoder(const Options& options)
     if (!options.readTags)
         flags |= MPG123_SKIP_ID3V2;
     if (mpg123_param(handle.get(), MPG123_ADD_FLAGS, flags, 0) != MPG123_OK ||
-        mpg123_param(handle.get(), MPG123_RESYNC_LIMIT, options.resyncLimit, 0) != MPG123_OK ||
-        mpg123_open_feed(handle.get()) != MPG123_OK)
+        mpg123_param(handle.get(), MPG123_RESYNC_LIMIT, options.resyncLimit, 0) != MPG123_OK)
+        return;
+    if (options.signed16Samples) {
+        if (mpg123_format_none(handle.get()) != MPG123_OK)
+            return;
+        const long* rates = nullptr;
+        std::size_t count = 0;
+        mpg123_rates(&rates, &count);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (mpg123_format(handle.get(), rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16) != MPG123_OK)
+                return;
+        }
+    }
+    if (mpg123_open_feed(handle.get()) != MPG123_OK)
         return;
     m_handle = std::move(handle);
+}
+
+bool MpegAudioDecoder::Restart()
+{
+    if (!m_handle)
+        return false;
+    mpg123_close(m_handle.get());
+    return mpg123_open_feed(m_handle.get()) == MPG123_OK;
 }
 
 MpegAudioDecoder::~MpegAudioDecoder() = default;
@@ -88,6 +109,20 @@ long MpegAudioDecoder::SampleRate() const
 {
     mpg123_frameinfo info{};
     return m_handle && mpg123_info(m_handle.get(), &info) == MPG123_OK ? info.rate : 0;
+}
+
+std::optional<MpegAudioDecoder::Tags> MpegAudioDecoder::Id3v2Tags() const
+{
+    mpg123_id3v1* v1 = nullptr;
+    mpg123_id3v2* v2 = nullptr;
+    if (!m_handle || (mpg123_meta_check(m_handle.get()) & MPG123_ID3) == 0 ||
+        mpg123_id3(m_handle.get(), &v1, &v2) != MPG123_OK || v2 == nullptr)
+        return std::nullopt;
+    const auto text = [](const mpg123_string* field) {
+        return field != nullptr && field->p != nullptr ? std::string(field->p, ::strnlen(field->p, field->fill))
+                                                       : std::string();
+    };
+    return Tags{text(v2->title), text(v2->artist), text(v2->album)};
 }
 
 }  // namespace platform

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 
 struct mpg123_handle_struct;
 
@@ -20,6 +22,9 @@ public:
         // ID3v2 tags in the stream are read (for their frames) rather than
         // only skipped.
         bool readTags = false;
+        // Samples come out as 16-bit signed integers at the stream's own
+        // rate and channels, rather than as the library likes best.
+        bool signed16Samples = false;
     };
 
     enum class Step {
@@ -37,6 +42,10 @@ public:
     // False when libmpg123 could not make a decoder; every other call then fails.
     bool IsOpen() const { return m_handle != nullptr; }
 
+    // Forgets the stream fed so far, to be fed another from its first byte:
+    // much cheaper than a new decoder.
+    bool Restart();
+
     // Hands over the next bytes of the stream; the decoder keeps a copy.
     bool Feed(const void* bytes, std::size_t size);
     // Decodes the next frame of what has been fed (a change of format on the
@@ -51,6 +60,15 @@ public:
     // Its bitrate in kbit/s (0 for a free-format stream) and sample rate.
     int Bitrate() const;
     long SampleRate() const;
+
+    // The texts of the ID3v2 tag read so far (with Options::readTags), in
+    // UTF-8; each ends at its first NUL, whatever the tag says of its length.
+    struct Tags {
+        std::string title;
+        std::string artist;
+        std::string album;
+    };
+    std::optional<Tags> Id3v2Tags() const;
 
     // The libmpg123 handle, for the library's other readers (tags, length).
     mpg123_handle_struct* Handle() const { return m_handle.get(); }

@@ -1,5 +1,6 @@
 #include "download/Mp3Check.h"
 
+#include "download/Mp3Head.h"
 #include "platform/MpegAudioDecoder.h"
 #include "resources/Resource.h"
 
@@ -8,7 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -60,34 +60,6 @@ bool ReadAt(int fd, std::uint64_t offset, unsigned char* out, std::size_t size)
 
 // Archives, other audio containers, documents and pictures. An MP3 inside
 // one of them (a stored zip, a RIFF wave of MPEG audio) is still no MP3 file.
-bool IsOtherContainer(std::string_view head)
-{
-    const auto starts = [&](std::string_view magic) { return head.substr(0, magic.size()) == magic; };
-    constexpr std::string_view kMagic[] = {
-        std::string_view("PK\x03\x04", 4), std::string_view("PK\x05\x06", 4), std::string_view("PK\x07\x08", 4),
-        "RIFF", "RIFX", "OggS", "fLaC", "%PDF", "\x89PNG", "GIF87a", "GIF89a", "\xFF\xD8\xFF", "Rar!",
-        std::string_view("7z\xBC\xAF\x27\x1C", 6), std::string_view("\x1F\x8B", 2), "FORM",
-        std::string_view("\x30\x26\xB2\x75", 4),  // ASF (WMA)
-    };
-    for (const std::string_view magic : kMagic) {
-        if (starts(magic))
-            return true;
-    }
-    // MP4 and its kin (M4A): a box of type "ftyp" first.
-    return head.size() >= 8 && head.substr(4, 4) == "ftyp";
-}
-
-// The length of the ID3v2 tag (with its footer) whose header is `p`, or
-// nothing when there is none.
-std::optional<std::uint64_t> Id3v2TagBytes(const unsigned char* p)
-{
-    if (p[0] != 'I' || p[1] != 'D' || p[2] != '3' || p[3] == 0xFF || p[4] == 0xFF || (p[6] | p[7] | p[8] | p[9]) >= 0x80)
-        return std::nullopt;
-    const std::uint64_t size =
-        std::uint64_t{p[6]} << 21 | std::uint64_t{p[7]} << 14 | std::uint64_t{p[8]} << 7 | std::uint64_t{p[9]};
-    return 10 + size + ((p[5] & 0x10) != 0 ? 10 : 0);
-}
-
 // Whether libmpg123 plays the stream that starts at `offset`: kFramesNeeded
 // frames, or all of a shorter stream. Reads a block at a time and at most the junk allowance and a
 // few frames, whatever the file's size.
@@ -134,6 +106,23 @@ bool DecodesAsMpegAudio(int fd, std::uint64_t offset, std::uint64_t fileSize)
 
 }  // namespace
 
+bool IsOtherFormat(std::string_view head)
+{
+    const auto starts = [&](std::string_view magic) { return head.substr(0, magic.size()) == magic; };
+    constexpr std::string_view kMagic[] = {
+        std::string_view("PK\x03\x04", 4), std::string_view("PK\x05\x06", 4), std::string_view("PK\x07\x08", 4),
+        "RIFF", "RIFX", "OggS", "fLaC", "%PDF", "\x89PNG", "GIF87a", "GIF89a", "\xFF\xD8\xFF", "Rar!",
+        std::string_view("7z\xBC\xAF\x27\x1C", 6), std::string_view("\x1F\x8B", 2), "BZh", "FORM", "MThd",
+        std::string_view("\x30\x26\xB2\x75", 4),  // ASF (WMA)
+    };
+    for (const std::string_view magic : kMagic) {
+        if (starts(magic))
+            return true;
+    }
+    // MP4 and its kin (M4A): a box of type "ftyp" first.
+    return head.size() >= 8 && head.substr(4, 4) == "ftyp";
+}
+
 ContentKind EarlyContentKind(std::string_view head)
 {
     // A byte-order mark and leading blanks come before markup and JSON alike.
@@ -166,7 +155,7 @@ ContentKind CheckMp3File(int fd, std::uint64_t fileSize)
     const std::string_view headText(reinterpret_cast<const char*>(head.data()), headSize);
     if (const ContentKind early = EarlyContentKind(headText); early != ContentKind::Mp3)
         return early;
-    if (IsOtherContainer(headText))
+    if (IsOtherFormat(headText))
         return ContentKind::Other;
 
     // Tags are passed over by their declared sizes, so that a tag of any
@@ -174,17 +163,18 @@ ContentKind CheckMp3File(int fd, std::uint64_t fileSize)
     std::uint64_t offset = 0;
     std::array<unsigned char, 10> id3{};
     while (offset + id3.size() <= fileSize && ReadAt(fd, offset, id3.data(), id3.size())) {
-        const std::optional<std::uint64_t> tag = Id3v2TagBytes(id3.data());
-        if (!tag)
+        const std::string_view header(reinterpret_cast<const char*>(id3.data()), id3.size());
+        const std::uint64_t tag = Mp3Head::TagEnd(header);
+        if (tag == 0)
             break;
-        offset += *tag;
+        offset += tag;
     }
     if (offset >= fileSize)
         return ContentKind::Other;
     if (offset > 0) {
         const std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(head.size(), fileSize - offset));
         if (!ReadAt(fd, offset, head.data(), size) ||
-            IsOtherContainer(std::string_view(reinterpret_cast<const char*>(head.data()), size)))
+            IsOtherFormat(std::string_view(reinterpret_cast<const char*>(head.data()), size)))
             return ContentKind::Other;
     }
     return DecodesAsMpegAudio(fd, offset, fileSize) ? ContentKind::Mp3 : ContentKind::Other;

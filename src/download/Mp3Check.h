@@ -13,6 +13,10 @@ enum class ContentKind { Mp3, WebPage, Json, Xml, Empty, Other };
 // fetch the rest. Mp3 while nothing plainly says otherwise.
 ContentKind EarlyContentKind(std::string_view head);
 
+// Whether the first bytes are the signature of another format: an archive,
+// a container (RIFF, Ogg, MP4), a document, a picture, MIDI.
+bool IsOtherFormat(std::string_view head);
+
 // The check of a complete file: not a web page or any other format known by
 // its first bytes (archives, containers, documents, pictures), then any
 // number of ID3v2 tags (skipped by their declared sizes), then what a real

@@ -1,5 +1,6 @@
 #include "download/Mp3Head.h"
 
+#include "download/Mp3Check.h"
 #include "platform/MpegAudioDecoder.h"
 
 #include <mpg123.h>
@@ -11,7 +12,6 @@
 #include <xxhash.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <memory>
 
@@ -200,14 +200,7 @@ std::uint64_t Mp3Head::TagEnd(std::string_view head)
 
 bool Mp3Head::PlainlyNotMp3(std::string_view head)
 {
-    static constexpr std::array<std::string_view, 14> kSignatures{
-        "\x89PNG", "GIF8", "\xFF\xD8\xFF", "%PDF", "PK\x03\x04", "PK\x05\x06", "Rar!",
-        std::string_view("7z\xBC\xAF\x27\x1C", 6), "\x1F\x8B", "RIFF", "OggS", "fLaC", "BZh", "MThd"};
-    for (std::string_view signature : kSignatures) {
-        if (StartsWith(head, signature))
-            return true;
-    }
-    if (head.size() >= 8 && head.compare(4, 4, "ftyp") == 0)
+    if (IsOtherFormat(head))
         return true;
     // Text: a page, an XML document or JSON, after blanks and a byte-order mark.
     std::string_view text = head;

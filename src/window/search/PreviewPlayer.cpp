@@ -1,5 +1,6 @@
 #include "window/search/PreviewPlayer.h"
 
+#include "library/TrackTags.h"
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
 #include "settings/LanguagePack.h"
@@ -9,8 +10,9 @@
 #include <QAudioSink>
 #include <QMediaDevices>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
-#include <cstdio>
 
 namespace {
 
@@ -45,13 +47,9 @@ CPreviewPlayer::~CPreviewPlayer()
 
 std::string CPreviewPlayer::FormatTime(double seconds)
 {
-    const auto whole = static_cast<long long>(std::max(0.0, std::floor(seconds)));
-    char text[32];
-    if (whole >= 3600)
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60, whole % 60);
-    else
-        std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
-    return text;
+    // The whole seconds gone by (none for a negative or NaN).
+    const double whole = seconds > 0 ? std::min(std::floor(seconds), static_cast<double>(INT_MAX)) : 0.0;
+    return FormatLength(static_cast<int>(whole));
 }
 
 void CPreviewPlayer::Play(const std::string& url, const std::string& fileName)

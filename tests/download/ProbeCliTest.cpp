@@ -1,11 +1,11 @@
 // `tunorva-cli probe`: one block of records per URL, in order; one file at two
 // addresses has one head, whatever else its servers send.
+#include "CliRun.h"
 #include "ScriptedHttpServer.h"
 
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
-#include <QProcess>
 #include <QStringList>
 
 #include <fstream>
@@ -14,20 +14,6 @@
 using namespace testing_support;
 
 namespace {
-
-std::string RunCli(const QStringList& args, int& exitCode)
-{
-    QProcess process;
-    process.start(QStringLiteral(TUNORVA_CLI), args);
-    exitCode = -1;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return process.readAllStandardOutput().toStdString();
-}
 
 TEST(ProbeCli, PrintsEachFilesHeadInOrder)
 {
@@ -44,12 +30,10 @@ TEST(ProbeCli, PrintsEachFilesHeadInOrder)
         return ScriptedReply{HttpResponse(206, file.substr(0, 16384), "Content-Range: " + range + "\r\n")};
     });
     ::setenv("no_proxy", "*", 1);
-    int exitCode = -1;
-    const std::string out = RunCli({"probe", QString::fromStdString(server.Url("/ranged.mp3")),
-                                 QString::fromStdString(server.Url("/page.mp3")),
-                                 QString::fromStdString(server.Url("/whole.mp3"))},
-                                exitCode);
-    EXPECT_EQ(exitCode, 0) << out;
+    const CliRun run =
+        RunCli({"probe", Q(server.Url("/ranged.mp3")), Q(server.Url("/page.mp3")), Q(server.Url("/whole.mp3"))});
+    const std::string& out = run.out;
+    EXPECT_EQ(run.exitCode, 0) << out;
     std::vector<std::vector<std::string>> blocks(1);
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);) {
@@ -84,8 +68,7 @@ TEST(ProbeCli, PrintsEachFilesHeadInOrder)
     EXPECT_EQ(whole[0], "size\t" + std::to_string(file.size() + 100000));
 
     for (const QStringList& bad : {QStringList{"probe"}, QStringList{"probe", "--wav"}}) {
-        RunCli(bad, exitCode);
-        EXPECT_EQ(exitCode, 2);
+        EXPECT_EQ(RunCli(bad).exitCode, 2);
     }
 }
 

@@ -1,10 +1,10 @@
+#include "CliRun.h"
 #include "DownloadTestData.h"
 #include "ScriptedHttpServer.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <QStringList>
 
 #include <algorithm>
@@ -12,28 +12,6 @@
 using namespace testing_support;
 
 namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-CliRun RunCli(const QStringList& args)
-{
-    QProcess process;
-    process.start(QStringLiteral(TUNORVA_CLI), args);
-    CliRun run;
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput().toStdString();
-    run.err = process.readAllStandardError().toStdString();
-    return run;
-}
 
 std::vector<std::string> Lines(const std::string& text)
 {
@@ -46,10 +24,6 @@ std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
 
 TEST(Cli, QueryUsesTheEnginesFile)
 {

@@ -1,12 +1,12 @@
 // tunorva-cli's engine commands against a real web server (nginx), over
 // HTTP and HTTPS: adding engines from a site, a feed and a file, listing
 // them and searching them all in the window's order.
+#include "CliRun.h"
 #include "NginxServer.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
 
@@ -15,11 +15,6 @@
 using namespace testing_support;
 
 namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-};
 
 class EngineCliTest : public ::testing::Test {
 protected:
@@ -57,23 +52,10 @@ protected:
         args = QStringList{"--engines", QString::fromStdString(m_config.File("Engines.ini")), "--engines-dir",
                            QString::fromStdString(m_engines.Str())} +
                args;
-        QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("SSL_CERT_FILE", QString::fromStdString(m_server->CaFile()));
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(TUNORVA_CLI), args);
-        CliRun run;
-        if (!process.waitForFinished(30000)) {
-            process.kill();
-            process.waitForFinished();
-            return run;
-        }
-        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = process.readAllStandardOutput().toStdString();
-        return run;
+        return RunCli(args, env);
     }
-
-    static QString Q(const std::string& text) { return QString::fromStdString(text); }
 
     TempDir m_root;
     TempDir m_config;

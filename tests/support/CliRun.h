@@ -1,8 +1,9 @@
 #pragma once
 
 // Runs the command-line tool built beside the tests (TUNORVA_CLI) and keeps
-// its exit code and standard output.
+// its exit code, standard output and standard error.
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -13,11 +14,14 @@ namespace testing_support {
 struct CliRun {
     int exitCode = -1;  // -1: it crashed or did not end within a minute
     std::string out;
+    std::string err;
 };
 
-inline CliRun RunCli(const QStringList& args)
+inline CliRun RunCli(const QStringList& args,
+                     const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(TUNORVA_CLI), args);
     CliRun run;
     if (!process.waitForFinished(60000)) {
@@ -27,6 +31,7 @@ inline CliRun RunCli(const QStringList& args)
     }
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.out = process.readAllStandardOutput().toStdString();
+    run.err = process.readAllStandardError().toStdString();
     return run;
 }
 

@@ -233,8 +233,9 @@ TEST_F(DemoEngineTest, ServesPlayableClipsForAnyMp3NameAndNothingElse)
         char buffer[4096];
         while (const std::size_t n = file.Read(buffer, sizeof buffer))
             body.append(buffer, n);
-        if (c.status == 206)
+        if (c.status == 206) {
             EXPECT_EQ(body, whole.substr(whole.size() - c.bytes));
+        }
     }
     EXPECT_EQ(Get(m_engine->Port2(), "/music/notes.txt").status, 404);
     EXPECT_EQ(Get(m_engine->Port2(), "/").status, 200);

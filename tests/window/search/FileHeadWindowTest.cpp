@@ -62,7 +62,7 @@ protected:
           m_second([this](const HttpExchange& e) { return Ranged(m_cbr, e); }),
           m_engine([this](const HttpExchange&) {
               std::string page = "<html><body>";
-              for (const std::string url : {m_first.Url("/a/steady.mp3"), m_first.Url("/page.mp3"),
+              for (const std::string& url : {m_first.Url("/a/steady.mp3"), m_first.Url("/page.mp3"),
                                             m_first.Url("/vbr.mp3"), m_second.Url("/b/steady.mp3")})
                   page += "<a href=\"" + url + "\">x</a>\n";
               return ScriptedReply{HttpResponse(200, page + "</body></html>")};

@@ -119,8 +119,9 @@ protected:
     void SetUp() override
     {
         ShellTest::SetUp();
-        if (!HasFatalFailure())
+        if (!HasFatalFailure()) {
             ASSERT_TRUE(QTest::qWaitFor([&] { return !m_view->UserEngineRowsPending(); }, 10000));
+        }
     }
 
     void TearDown() override

@@ -353,9 +353,10 @@ TEST_F(LanguageWindow, EveryShippedListTextFitsItsColumnOrShowsWholeInTheTip)
             const int margin = list->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, list->horizontalHeader());
             for (int column = 0; column < list->GetColumnCount(); ++column) {
                 const QString header = QString::fromStdString(list->GetColumnHeader(column));
-                if (!list->isColumnHidden(column))
+                if (!list->isColumnHidden(column)) {
                     EXPECT_LE(fm.horizontalAdvance(header) + 2 * margin, list->columnWidth(column))
                         << header.toStdString();
+                }
             }
         }
         // States fit whole: the found files' Status column...

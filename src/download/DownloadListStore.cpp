@@ -16,6 +16,8 @@ namespace {
 
 constexpr const char* kHeader = "Tunorva download list 1";
 constexpr const char* kEnd = "end";
+// A row's fields; the file's other addresses, when it has any, follow as
+// one field each.
 constexpr std::size_t kFields = 10;
 // A list longer than the slot table was never written by us.
 constexpr std::size_t kMaxRecords = 500;
@@ -119,7 +121,10 @@ std::string SerializeDownloadList(const std::vector<DownloadRecord>& records)
                                              Escape(r.validators.strLastModified),
                                              Escape(r.strStatus)};
         for (std::size_t i = 0; i < kFields; ++i)
-            text += fields[i] + (i + 1 < kFields ? "\t" : "\n");
+            text += fields[i] + (i + 1 < kFields ? "\t" : "");
+        for (const std::string& url : r.otherSources)
+            text += "\t" + Escape(url);
+        text += "\n";
     }
     // The last line says the list was written to its end.
     return text + kEnd + "\n";
@@ -149,11 +154,17 @@ bool ParseDownloadList(const std::string& text, std::vector<DownloadRecord>& rec
         }
         const std::vector<std::string> f = Split(line);
         DownloadRecord r;
-        if (f.size() != kFields || records.size() >= kMaxRecords || !ParseState(f[0], r.state) || !Number(f[1], r.nSlot) ||
+        if (f.size() < kFields || records.size() >= kMaxRecords || !ParseState(f[0], r.state) || !Number(f[1], r.nSlot) ||
             !Number(f[2], r.nReceived) || !Number(f[3], r.validators.nLength) || !Unescape(f[4], r.strUrl) ||
             !Unescape(f[5], r.strFileName) || !Unescape(f[6], r.strSize) || !Unescape(f[7], r.validators.strETag) ||
             !Unescape(f[8], r.validators.strLastModified) || !Unescape(f[9], r.strStatus) || r.strUrl.empty())
             return false;
+        for (std::size_t i = kFields; i < f.size(); ++i) {
+            std::string url;
+            if (!Unescape(f[i], url) || url.empty())
+                return false;
+            r.otherSources.push_back(std::move(url));
+        }
         r.validators.strUrl = r.strUrl;
         records.push_back(std::move(r));
     }

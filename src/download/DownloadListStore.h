@@ -19,6 +19,7 @@ struct DownloadRecord {
     State state = State::Running;
     ResumeState validators;   // ETag, Last-Modified and length
     int nSlot = -1;
+    std::vector<std::string> otherSources;  // the same file's other addresses, tried in turn
 };
 
 // The download list kept in the user's data folder, so that a closed or

@@ -29,6 +29,7 @@ std::vector<DownloadRecord> SampleList()
     running.nReceived = 4000000000;
     running.validators = {running.strUrl, "\"tab\there\"", "Tue, 14 Nov 2023 22:13:20 GMT", 5000000000};
     running.nSlot = 499;
+    running.otherSources = {"http://127.0.0.1:8081/b c/song%20one.mp3", "https://127.0.0.1/\tsong.mp3"};
     DownloadRecord failed;
     failed.strUrl = "http://127.0.0.1/x.mp3";
     failed.strFileName = "x.mp3";
@@ -57,6 +58,7 @@ void ExpectSame(const std::vector<DownloadRecord>& a, const std::vector<Download
         EXPECT_EQ(a[i].state, b[i].state);
         EXPECT_EQ(a[i].validators, b[i].validators);
         EXPECT_EQ(a[i].nSlot, b[i].nSlot);
+        EXPECT_EQ(a[i].otherSources, b[i].otherSources);
     }
 }
 
@@ -109,10 +111,13 @@ TEST(DownloadListStoreTest, ADamagedListIsSetAsideAndNeverHalfTaken)
     badNumber.replace(badNumber.find("4000000000"), 10, "4x00000000");
     std::string badEscape = whole;
     badEscape.replace(badEscape.find("%09"), 3, "%G9");
+    std::string emptySource = whole;  // a tab at the end of the first row
+    emptySource.insert(emptySource.find('\n', emptySource.find('\n') + 1), "\t");
     const std::pair<const char*, std::string> cases[] = {
         {"cut short", cut},
         {"bad number", badNumber},
         {"bad escape", badEscape},
+        {"empty other address", emptySource},
         {"other file", "[Tunorva]\nMusicDir=/tmp\n"},
         {"binary", std::string("\0\x01\xFF", 3)},
         {"empty", ""},

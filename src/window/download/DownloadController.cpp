@@ -411,6 +411,7 @@ void CDownloadController::SaveDownloadList()
         DownloadRecord record = entry.record;
         record.state = StateOf(entry);
         record.nSlot = slot;
+        record.otherSources = entry.item.strOtherSources;
         records.push_back(std::move(record));
     }
     m_pDownloadStore->SaveInBackground(std::move(records));
@@ -465,6 +466,7 @@ void CDownloadController::RestoreDownloads(const std::string& listPath)
         entry.item.nSlot = slot;
         entry.item.strUrl = record.strUrl;
         entry.item.strFileName = record.strFileName;
+        entry.item.strOtherSources = record.otherSources;
         // A restored row belongs to no found-files list: its status texts go nowhere.
         entry.item.nSearchId = std::numeric_limits<std::uint64_t>::max();
         record.nSlot = slot;

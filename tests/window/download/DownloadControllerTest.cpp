@@ -201,7 +201,9 @@ TEST_F(DownloadControllerTest, TheSavedListComesBackWithClashingSlotsMovedAndIsW
         r.nSlot = slot;
         return r;
     };
-    ASSERT_TRUE(DownloadListStore(list).Save({record("failed.mp3", DownloadRecord::State::Failed, 5),
+    DownloadRecord mirrored = record("failed.mp3", DownloadRecord::State::Failed, 5);
+    mirrored.otherSources = {m_server.Url("/mirror/failed.mp3")};
+    ASSERT_TRUE(DownloadListStore(list).Save({mirrored,
                                               record("held-paused.mp3", DownloadRecord::State::Paused, 5),
                                               record("../escape.mp3", DownloadRecord::State::Queued, 6),
                                               record("held-queued.mp3", DownloadRecord::State::Queued, 900),
@@ -223,6 +225,7 @@ TEST_F(DownloadControllerTest, TheSavedListComesBackWithClashingSlotsMovedAndIsW
         EXPECT_EQ(m_model.ReceivedOf(row), 1000) << row;
     }
     EXPECT_TRUE(m_downloads.Slot(5).failed);
+    EXPECT_EQ(m_downloads.Slot(5).item.strOtherSources, mirrored.otherSources);
     EXPECT_TRUE(m_downloads.Slot(0).paused);
     EXPECT_TRUE(m_downloads.Slot(1).running) << "a queued row starts while there is room";
     EXPECT_GE(m_nListChanged, 1);
@@ -246,6 +249,7 @@ TEST_F(DownloadControllerTest, TheSavedListComesBackWithClashingSlotsMovedAndIsW
         EXPECT_EQ(saved[i].state, states[i].second) << i;
     }
     EXPECT_EQ(saved[0].strStatus, "Failed to receive");
+    EXPECT_EQ(saved[0].otherSources, mirrored.otherSources);
     EXPECT_EQ(saved[1].strFileName, "held-paused.mp3");
 }
 

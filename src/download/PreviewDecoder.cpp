@@ -6,7 +6,6 @@
 #include <mpg123.h>
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 namespace {

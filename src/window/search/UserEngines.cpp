@@ -172,9 +172,8 @@ void CPagesView::OnEngineAdded(const std::string& source, const AddEngineResult&
         platform::AfxMessageBox(result.error);
         return;
     }
-    // A search in progress keeps its engines; the rows follow at the next one.
-    if (m_userWalks.empty())
-        LoadUserEngineRows();
+    // A search in progress keeps its engines; the rows follow once it ends.
+    LoadUserEngineRows();
 }
 
 void CPagesView::OnRemoveEngine()
@@ -189,9 +188,8 @@ void CPagesView::OnRemoveEngine()
                                 platform::MB_YESNO) != platform::IDYES)
         return;
     platform::DeleteFile(UserEnginesDir() + engine.fileName);
-    // A search in progress keeps its engines; the rows follow at the next one.
-    if (m_userWalks.empty())
-        LoadUserEngineRows();
+    // A search in progress keeps its engines; the rows follow once it ends.
+    LoadUserEngineRows();
 }
 
 void CPagesView::OnEditEnginesFolder()

@@ -238,6 +238,24 @@ TEST_F(HeldLastEngine, StopStopsTheUserEnginesToo)
     EXPECT_EQ(m_view->m_lstEngines->GetItemText(5, CPagesView::EngineFiles), "0");
 }
 
+TEST_F(HeldLastEngine, AnEngineRemovedDuringASearchLeavesItsRowWhenTheSearchEnds)
+{
+    ScriptedResponder boxes;
+    Search();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_last.RequestCount() == std::size_t{1}; }, 10000));
+    CListCtrlEx& engines = *m_view->m_lstEngines;
+    engines.SelectItem(3);
+    boxes.QueueAnswer(platform::IDYES);
+    ASSERT_TRUE(m_frame->OnCmdMsg(ID_POPUP_REMOVE_ENGINE));
+    EXPECT_FALSE(std::filesystem::exists(m_dir.Path() / "Engines/1-pages.xml"));
+    // The search goes on with the engines it started with.
+    QTest::qWait(200);
+    EXPECT_EQ(engines.GetItemCount(), 6);
+    QTest::mouseClick(m_view->m_btnFind, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engines.GetItemCount() == 5; }, 10000));
+    EXPECT_EQ(engines.GetItemText(3, CPagesView::EngineName), "Alpha Feed");
+}
+
 TEST_F(UserEngineWindowTest, ThePopupAddsAndRemovesEnginesAndOpensTheirFolder)
 {
     ScriptedResponder boxes;

@@ -194,6 +194,7 @@ constexpr Entry kStrings[] = {
     {IDS_SIZE_NOT_HANDLED, "Set progress rage can not be handled. Where ID= "},
     {IDS_PROGRESS_NOT_HANDLED, "Step progreass can not be handled."},
     {IDS_TIME_LEFT_NOT_HANDLED, "Setting Time remaining can not be handled."},
+    {IDS_ENGINES_FOLDER_NOT_OPENED, "No program could open the folder %1."},
 };
 
 constexpr bool IsSorted()

@@ -197,7 +197,9 @@ void CPagesView::OnEditEnginesFolder()
     const std::string dir = UserEnginesDir();
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
-    platform::ShellExecuteOpen(dir);
+    // Without a file manager the user is told where the folder is.
+    if (platform::ShellExecuteOpen(dir) != platform::SE_OPENED)
+        platform::AfxMessageBox(AfxFormatString1(LoadLanguageString(IDS_ENGINES_FOLDER_NOT_OPENED), dir));
 }
 
 platform::LRESULT CMainFrame::OnUserEngineFound(const UserEngineFind& find)

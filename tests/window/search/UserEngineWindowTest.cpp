@@ -53,9 +53,10 @@ public:
     Result OpenDocument(const std::string& path) override
     {
         opened.push_back(path);
-        return Result::Started;
+        return answer;
     }
     std::vector<std::string> opened;
+    Result answer = Result::Started;
 
 private:
     platform::Launcher* m_previous = nullptr;
@@ -290,6 +291,12 @@ TEST_F(UserEngineWindowTest, ThePopupAddsAndRemovesEnginesAndOpensTheirFolder)
     ASSERT_EQ(launcher.opened.size(), 1u);
     EXPECT_EQ(std::filesystem::path(launcher.opened[0]).lexically_normal(),
               (m_dir.Path() / "Engines/").lexically_normal());
+    EXPECT_EQ(boxes.Texts().size(), 3u);
+    // With nothing to open it, the user learns where the folder is.
+    launcher.answer = platform::Launcher::Result::NoApplication;
+    ASSERT_TRUE(m_frame->OnCmdMsg(ID_POPUP_EDIT_ENGINES_FOLDER));
+    ASSERT_EQ(boxes.Texts().size(), 4u);
+    EXPECT_EQ(boxes.Texts()[3], "No program could open the folder " + launcher.opened[1] + ".");
 }
 
 // A description that cannot be used is skipped and named in the status bar;

@@ -122,8 +122,10 @@ std::string SerializeDownloadList(const std::vector<DownloadRecord>& records)
                                              Escape(r.strStatus)};
         for (std::size_t i = 0; i < kFields; ++i)
             text += fields[i] + (i + 1 < kFields ? "\t" : "");
-        for (const std::string& url : r.otherSources)
-            text += "\t" + Escape(url);
+        for (const std::string& url : r.otherSources) {
+            text += '\t';
+            text += Escape(url);
+        }
         text += "\n";
     }
     // The last line says the list was written to its end.

@@ -113,6 +113,16 @@ void CHttpDownload::Transfer()
         const TryEnd end = TryOnce();
         if (end == TryEnd::Ended)
             return;
+        if (end == TryEnd::NextSource) {
+            if (Checkpoint())
+                return;
+            if (NextSource()) {
+                retry = 0;
+                continue;
+            }
+            Fail(m_pending.textId, m_pending.errorCode);
+            return;
+        }
         if (end == TryEnd::Restart) {
             if (++restarts <= kMaxRestarts)
                 continue;
@@ -161,8 +171,16 @@ CHttpDownload::TryEnd CHttpDownload::TryOnce()
     }
     case AnswerClass::RangeNotSatisfied:
         return RangeNotSatisfied(from);
-    case AnswerClass::Login:  // SendWithLogins has answered every login request
     case AnswerClass::Fail:
+        // A file gone from this server (404, 410) may still be at another
+        // of its addresses; no try here would change the answer.
+        if (!m_item.strOtherSources.empty()) {
+            m_pending = PendingFailure{IDS_INVALID_HTTP_RESPONSE, status, {}, {}};
+            return TryEnd::NextSource;
+        }
+        Fail(IDS_INVALID_HTTP_RESPONSE, status);
+        return TryEnd::Ended;
+    case AnswerClass::Login:  // SendWithLogins has answered every login request
         Fail(IDS_INVALID_HTTP_RESPONSE, status);
         return TryEnd::Ended;
     case AnswerClass::Body:

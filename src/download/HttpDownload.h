@@ -79,7 +79,9 @@ public:
     static constexpr int kMaxRestarts = 3;
 
 private:
-    enum class TryEnd { Ended, Retry, Restart };
+    // NextSource: this server will not give the file (m_pending says why);
+    // another of its addresses may.
+    enum class TryEnd { Ended, Retry, Restart, NextSource };
     // A failure that another try may cure: the cause shown during the wait,
     // and the failure reported when no try is left.
     struct PendingFailure {

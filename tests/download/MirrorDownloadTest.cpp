@@ -25,8 +25,10 @@ TEST_F(DownloadTest, AFailedSourceHandsThePartFileToTheNextOne)
         reply.resetAfterSend = true;
         return reply;
     });
-    // A server that is down: the download passes it by.
+    // A server that is down, and one that no longer has the file: the
+    // download passes both by, the second without a retry.
     ScriptedHttpServer down([](const HttpExchange&) { return Dropped(); });
+    ScriptedHttpServer gone([](const HttpExchange&) { return ScriptedReply{HttpResponse(404, "gone")}; });
     ScriptedHttpServer second([&](const HttpExchange& e) {
         std::size_t from = 0;
         if (std::sscanf(e.Header("Range").c_str(), "bytes=%zu-", &from) != 1)
@@ -37,12 +39,15 @@ TEST_F(DownloadTest, AFailedSourceHandsThePartFileToTheNextOne)
                                               "\r\n")};
     });
     m_options.retry = RetryPolicy{1, 10};
-    m_otherSources = {"ftp://127.0.0.1/song.mp3", down.Url("/song.mp3"), second.Url("/mirror/song.mp3")};
+    m_otherSources = {"ftp://127.0.0.1/song.mp3", down.Url("/song.mp3"), gone.Url("/song.mp3"),
+                      second.Url("/mirror/song.mp3")};
     const auto seen = Download(first.Url("/song.mp3"));
 
     EXPECT_EQ(ReadWhole(m_dir.Path() / "song.mp3"), body);
     const auto at = [&](const std::string& line) { return std::find(seen.begin(), seen.end(), line) - seen.begin(); };
-    ASSERT_LT(at("source " + down.Url("/song.mp3")), at("source " + second.Url("/mirror/song.mp3")));
+    ASSERT_LT(at("source " + down.Url("/song.mp3")), at("source " + gone.Url("/song.mp3")));
+    ASSERT_LT(at("source " + gone.Url("/song.mp3")), at("source " + second.Url("/mirror/song.mp3")));
+    EXPECT_EQ(gone.RequestCount(), 1u);
     EXPECT_LT(at("source " + second.Url("/mirror/song.mp3")), at("done"));
     EXPECT_EQ(std::count_if(seen.begin(), seen.end(), [](const std::string& s) { return s.rfind("restart", 0) == 0; }),
               0);

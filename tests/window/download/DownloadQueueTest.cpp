@@ -73,6 +73,7 @@ protected:
     void Start(const std::string& name)
     {
         m_view->m_item = DownloadItem{};
+        m_view->m_item.nItem = -1;  // no found file: no name and no other addresses from a row
         m_view->m_item.strUrl = m_server.Url("/files/" + name);
         const int rows = Downloads().GetItemCount();
         m_view->OnDownload();

@@ -113,23 +113,15 @@ void CHttpDownload::Transfer()
         const TryEnd end = TryOnce();
         if (end == TryEnd::Ended)
             return;
-        if (end == TryEnd::NextSource) {
-            if (Checkpoint())
-                return;
-            if (NextSource()) {
-                retry = 0;
-                continue;
-            }
-            Fail(m_pending.textId, m_pending.errorCode);
-            return;
-        }
         if (end == TryEnd::Restart) {
             if (++restarts <= kMaxRestarts)
                 continue;
             Fail(IDS_INVALID_HTTP_RESPONSE, 206);
             return;
         }
-        if (retry >= m_options.retry.nRetries) {
+        // A final answer from this server, or its last try spent: the file's
+        // next address, else the failure.
+        if (end == TryEnd::NextSource || retry >= m_options.retry.nRetries) {
             if (!m_item.strOtherSources.empty() && Checkpoint())
                 return;
             if (NextSource()) {

@@ -65,8 +65,7 @@ public:
     // --- the numbered messages of workers and dialogs
     platform::LRESULT OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam) override;
     platform::LRESULT OnMp3Found(const Mp3Found& message);
-    // A found file's row, probe and sound, for every engine's files; the
-    // result is the sound's completion the page worker waits for, or 0.
+    // A found file's row, probe and sound, for every engine's files.
     platform::LRESULT AddFoundFile(const std::string& url, const std::string& fileName, int image);
     platform::LRESULT OnDownloadProgress(const DownloadProgress& message);
     platform::LRESULT OnDownloadSize(const DownloadSize& message);

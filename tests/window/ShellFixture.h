@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <ostream>
 #include <memory>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -34,9 +35,28 @@ inline void PrintTo(const QString& text, std::ostream* out)
 namespace testing_support {
 
 // Records what would have been played; the test machines have no sound card.
+// Held, a sound file "plays" until it is released, as a sound server's
+// latency can hold one for seconds.
 class RecordingSound final : public platform::SoundBackend {
 public:
-    bool PlayFile(const std::string& path) override { return Add("file:" + path); }
+    bool PlayFile(const std::string& path) override
+    {
+        Add("file:" + path);
+        std::unique_lock lock(m_mutex);
+        m_released.wait(lock, [this] { return !m_held; });
+        return true;
+    }
+    void Hold()
+    {
+        std::lock_guard lock(m_mutex);
+        m_held = true;
+    }
+    void Release()
+    {
+        std::lock_guard lock(m_mutex);
+        m_held = false;
+        m_released.notify_all();
+    }
     bool PlayEvent(const std::string& eventId) override { return Add("event:" + eventId); }
     std::vector<std::string> Played() const
     {
@@ -52,6 +72,8 @@ private:
         return true;
     }
     mutable std::mutex m_mutex;
+    std::condition_variable m_released;
+    bool m_held = false;
     std::vector<std::string> m_played;
 };
 

@@ -120,15 +120,30 @@ bool PlaySound(const std::string& path, unsigned flags)
 bool PlaySoundAsync(const std::string& path, unsigned flags, std::function<void()> played)
 {
     static std::mutex oneAtATime;
-    return AfxBeginThread([path, flags, played = std::move(played)] {
+    // Sounds started here and not yet over. A sound server's latency can
+    // make one sound last seconds; a caller that asks with SND_NOWAIT is not
+    // queued behind it.
+    static std::atomic<int> pending{0};
+    if ((flags & SND_NOWAIT) != 0) {
+        int none = 0;
+        if (!pending.compare_exchange_strong(none, 1))
+            return false;
+    } else {
+        ++pending;
+    }
+    const bool started = AfxBeginThread([path, flags, played = std::move(played)] {
         {
             std::lock_guard lock(oneAtATime);
             PlaySound(path, flags);
         }
+        --pending;
         if (played)
             played();
         return 0u;
     });
+    if (!started)
+        --pending;
+    return started;
 }
 
 SoundBackend* SetSoundBackend(SoundBackend* backend)

@@ -31,8 +31,10 @@ bool PlaySound(const std::string& path, unsigned flags);
 
 // PlaySound on a worker of its own: returns at once and calls `played` on
 // that worker when the sound has played (or failed). Sounds started this way
-// play one after another, as they would from one thread. False when no worker
-// could be started; `played` is never called then.
+// play one after another, as they would from one thread. With SND_NOWAIT a
+// sound asked for while one of these still plays (or waits) is skipped, as a
+// busy device skips it. False when the sound is skipped or no worker could
+// be started; `played` is never called then.
 bool PlaySoundAsync(const std::string& path, unsigned flags, std::function<void()> played);
 
 // Installs a backend (null restores the desktop one); returns the previous.

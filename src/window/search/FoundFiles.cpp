@@ -64,18 +64,13 @@ platform::LRESULT CMainFrame::AddFoundFile(const std::string& url, const std::st
     view.m_ctlProgress->StepIt();
     // The queue keeps its own copy of the record.
     view.Downloads().Probes().Start(m_item, view.m_filesListStop.get_token());
-    if (view.m_bPlaySound == 0)
-        return 0;
-    // The sound plays on a worker of its own, so the window paints and takes
-    // Stop meanwhile; the page worker that sent the message waits for it.
-    const platform::LRESULT played = platform::BeginCompletion();
-    if (!platform::PlaySoundAsync(view.m_strSoundsDir + "NewMp3Found.wav",
-                                  platform::SND_NOWAIT | platform::SND_APPLICATION,
-                                  [played] { platform::EndCompletion(played); })) {
-        platform::EndCompletion(played);
-        return 0;
-    }
-    return played;
+    // The sound never holds the search back: it plays on a worker of its
+    // own, and while the last one still plays (a sound server may take
+    // seconds) the new one is skipped.
+    if (view.m_bPlaySound != 0)
+        platform::PlaySoundAsync(view.m_strSoundsDir + "NewMp3Found.wav",
+                                 platform::SND_NOWAIT | platform::SND_APPLICATION, {});
+    return 0;
 }
 
 platform::LRESULT CMainFrame::OnPageCapped(const PageCapped& message)

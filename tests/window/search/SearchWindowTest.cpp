@@ -169,12 +169,30 @@ TEST_F(SearchWindowTest, AWholeSearchFillsTheListProbesEveryRowAndEndsByItself)
     EXPECT_EQ(m_engine2.Requests()[0].target, "/index.asp?s=abba&ref=&page=results&resize=&zoektype=or&start=1");
     EXPECT_EQ(m_view->m_lstEngines->GetItemImage(2), IMG_ENGINE_NO_RESULTS);
 
-    // One found-file sound per row, and the keyword went into the history.
+    // A found-file sound for the rows (one that comes while the last still
+    // plays is skipped), and the keyword went into the history.
     const auto played = m_sound.Played();
-    EXPECT_EQ(std::count(played.begin(), played.end(), "file:" + m_view->m_strSoundsDir + "NewMp3Found.wav"), 5);
+    const auto sounds = std::count(played.begin(), played.end(), "file:" + m_view->m_strSoundsDir + "NewMp3Found.wav");
+    EXPECT_GE(sounds, 1);
+    EXPECT_LE(sounds, 5);
     ASSERT_GE(m_view->m_cboArtist->count(), 1);
     EXPECT_EQ(m_view->m_cboArtist->itemText(0), QStringLiteral("abba"));
     EXPECT_TRUE(m_responder.Texts().empty());
+}
+
+// A sound server may take seconds to play the found-file sound: the search
+// never waits for it, and the sounds asked for meanwhile are skipped.
+TEST_F(SearchWindowTest, ASoundThatTakesLongNeverHoldsTheSearchBack)
+{
+    m_sound.Hold();
+    Search(QStringLiteral("abba"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Caption() == QStringLiteral("Find It!"); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_view->m_stcAvailableCount->text() == QStringLiteral("4"); }, 10000));
+    EXPECT_EQ(Files().GetItemCount(), 5);
+    const auto played = m_sound.Played();
+    EXPECT_EQ(std::count(played.begin(), played.end(), "file:" + m_view->m_strSoundsDir + "NewMp3Found.wav"), 1)
+        << "the first sound is still playing: every later one is skipped";
+    m_sound.Release();
 }
 
 class OnePagePerEngine : public SearchWindowTest {
@@ -335,52 +353,6 @@ TEST_F(SlowFirstPage, FindWithEmptyBoxesLeavesTheRunningSearchAlone)
 }
 
 // A sound that plays until the test lets it end.
-class GatedSound final : public platform::SoundBackend {
-public:
-    bool PlayFile(const std::string&) override
-    {
-        std::unique_lock lock(m_mutex);
-        m_playing = true;
-        m_changed.wait_for(lock, std::chrono::seconds(5), [this] { return m_open; });
-        m_playing = false;
-        return true;
-    }
-    bool PlayEvent(const std::string&) override { return true; }
-    bool Playing() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_playing;
-    }
-    void Open()
-    {
-        std::lock_guard lock(m_mutex);
-        m_open = true;
-        m_changed.notify_all();
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_playing = false;
-    bool m_open = false;
-};
-
-TEST_F(SearchWindowTest, TheWindowTakesStopWhileAFoundFileSoundPlays)
-{
-    GatedSound sound;
-    platform::SetSoundBackend(&sound);
-    Search(QStringLiteral("abba"));
-    // Seen from this thread only when the sound does not play on it.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sound.Playing(); }, 3000));
-    EXPECT_EQ(Files().GetItemCount(), 1) << "the page waits for its sound before it reports the next file";
-    QTest::mouseClick(m_view->m_btnFind, Qt::LeftButton);
-    EXPECT_EQ(Caption(), QStringLiteral("Find It!"));
-    sound.Open();
-    ASSERT_TRUE(QTest::qWaitFor([] { return platform::RunningWorkerCount() == 0; }, 10000));
-    EXPECT_EQ(Files().GetItemCount(), 1) << "nothing more after Stop";
-    platform::SetSoundBackend(&m_sound);
-}
-
 TEST_F(SearchWindowTest, TheFileNameColumnShowsTheNameTheDownloadWillHave)
 {
     m_view->m_bPlaySound = 0;

@@ -141,7 +141,7 @@ unsigned CNavigateToMp3::PageWorkerProc(const std::string& url, std::stop_token 
         page.NavigatePage(pageUrl);
         found = page.m_nFound == 1;
     }
-    platform::Send(PageResult{pageUrl, found}, stopToken);
+    platform::Send(PageResult{pageUrl, found, chain->engine}, stopToken);
     pending->fetch_sub(1);
     platform::Send(PageFinished{chain->engine}, stopToken);
     return 0;

@@ -17,11 +17,12 @@ struct Mp3Found {
     int engine = 0;
 };
 
-// A built-in engine's page has been walked.
+// A built-in engine's page has been walked; `engine` is 1 or 2.
 struct PageResult {
     static constexpr unsigned kMessage = WM_PAGE_RESULT;
     std::string url;
     bool found = false;  // the page held at least one MP3 link
+    int engine = 0;
 };
 
 // A page worker has ended; `engine` is 1 or 2.
@@ -47,8 +48,8 @@ struct FetchStep {
     static constexpr unsigned kMessage = WM_FETCH_STEP;
 };
 
-// A user engine's walk (search/UserEngineWalk.h). `engine` is the engine's
-// number among the user engines, 0 for the first.
+// A user engine's walk (search/UserEngineWalk.h). `engine` is the number the
+// walk was made with: its engine's index in the search.
 
 // A found file; the result may be a completion the walk waits for.
 struct UserEngineFind {

@@ -6,25 +6,18 @@
 #include "platform/WorkerThreads.h"
 #include "search/EngineAdder.h"
 #include "search/EngineConfig.h"
-#include "search/NavigateToMp3.h"
-#include "search/SearchMessages.h"
-#include "search/SearchQuery.h"
+#include "search/EngineReports.h"
+#include "search/SearchEngines.h"
 #include "search/UserEngineFolder.h"
-#include "search/UserEngineWalk.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <variant>
 
 namespace {
-
-const char* KindName(const UserEngine& engine)
-{
-    return engine.kind == UserEngine::Kind::Feed ? "feed" : "html";
-}
 
 UserEngineList LoadAndWarn(const std::string& dir)
 {
@@ -34,29 +27,12 @@ UserEngineList LoadAndWarn(const std::string& dir)
     return list;
 }
 
-// One engine of a whole search: the built-in ones run as chains of page
-// workers, the user's as walks; both report through the receiver below.
-struct SearchEngine {
-    std::string name;
-    std::string host;  // built-in engines: their pages are told apart by host
-    std::unique_ptr<CNavigateToMp3> chain;
-    std::unique_ptr<CUserEngineWalk> walk;
-    std::atomic<int> count{0};
-    std::atomic<bool> firstDone{false};
-    bool started = false;
-    bool ended = false;
-
-    bool Running() const { return chain ? chain->IsRunning() : walk && walk->IsRunning(); }
-    bool Read() const
-    {
-        const std::optional<bool> read = chain ? chain->FirstPageRead() : walk ? walk->FirstPageRead() : std::nullopt;
-        return read.value_or(false);
-    }
-};
-
+// A whole search's engines as the window runs them, and what each has
+// reported; every engine is heard through the same typed reports.
 class SearchReceiver final : public platform::MessageReceiver {
 public:
-    explicit SearchReceiver(std::vector<std::unique_ptr<SearchEngine>>& engines) : m_engines(engines)
+    explicit SearchReceiver(const std::vector<std::unique_ptr<CSearchEngine>>& engines)
+        : m_engines(engines), m_counts(engines.size(), 0), m_firstDone(engines.size(), false)
     {
         platform::SetMainWindow(this);
     }
@@ -64,86 +40,73 @@ public:
 
     platform::LRESULT OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam) override
     {
+        const std::optional<EngineReport> report = ReadEngineReport(message, wParam, lParam);
+        if (!report)
+            return 0;
         std::lock_guard lock(m_mutex);
-        platform::Dispatch<Mp3Found, PageResult, PageFinished, UserEngineFind, UserEnginePage, UserEngineFirstPage,
-                           UserEngineEnded>(
-            message, wParam, lParam,
-            platform::Overloaded{
-                [this](const Mp3Found& found) { Found(static_cast<std::size_t>(found.engine) - 1, found.url.c_str()); },
-                [this](const PageResult& page) {
-                    for (std::size_t i = 0; i < 2 && i < m_engines.size(); ++i) {
-                        if (page.url.find(m_engines[i]->host) != std::string::npos) {
-                            Page(i, page.url, page.found);
-                            break;
-                        }
-                    }
-                },
-                [this](const PageFinished& finished) {
-                    if (finished.engine >= 1 && static_cast<std::size_t>(finished.engine) <= m_engines.size())
-                        m_engines[static_cast<std::size_t>(finished.engine) - 1]->firstDone = true;
-                },
-                [this](const UserEngineFind& find) {
-                    Found(2 + static_cast<std::size_t>(find.engine), find.url.c_str());
-                },
-                [this](const UserEnginePage& page) {
-                    Page(2 + static_cast<std::size_t>(page.engine), page.url, page.found);
-                },
-                [this](const UserEngineFirstPage& first) {
-                    if (2 + static_cast<std::size_t>(first.engine) < m_engines.size())
-                        m_engines[2 + static_cast<std::size_t>(first.engine)]->firstDone = true;
-                },
-                [](const UserEngineEnded& ended) {
-                    if (!ended.problem.empty())
-                        std::fprintf(stderr, "ended\t%s\n", Field(ended.problem).c_str());
-                },
-            });
+        std::visit(platform::Overloaded{
+                       [this](const EngineFileFound& found) {
+                           if (!Known(found.engine))
+                               return;
+                           ++m_counts[static_cast<std::size_t>(found.engine)];
+                           Line("mp3\t" + Field(NameOf(found.engine)) + "\t" + Field(found.url) + "\n");
+                       },
+                       [this](const EnginePageRead& page) {
+                           if (Known(page.engine))
+                               Line("page\t" + Field(NameOf(page.engine)) + "\t" + Field(page.url) + "\t" +
+                                    (page.found ? "1" : "-1") + "\n");
+                       },
+                       [this](const EnginePageDone& done) {
+                           if (Known(done.engine))
+                               m_firstDone[static_cast<std::size_t>(done.engine)] = true;
+                       },
+                       [](const EngineEnded& ended) {
+                           if (!ended.problem.empty())
+                               std::fprintf(stderr, "ended\t%s\n", Field(ended.problem).c_str());
+                       },
+                   },
+                   *report);
         return 0;
     }
 
     void Print(const std::string& line)
     {
         std::lock_guard lock(m_mutex);
+        Line(line);
+    }
+    int Count(std::size_t engine) const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_counts[engine];
+    }
+    bool FirstPageDone(std::size_t engine) const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_firstDone[engine];
+    }
+
+private:
+    bool Known(int engine) const { return engine >= 0 && static_cast<std::size_t>(engine) < m_engines.size(); }
+    const std::string& NameOf(int engine) const { return m_engines[static_cast<std::size_t>(engine)]->Name(); }
+    static void Line(const std::string& line)
+    {
         std::fputs(line.c_str(), stdout);
         std::fflush(stdout);
     }
 
-private:
-    void Found(std::size_t index, const char* url)
-    {
-        if (index >= m_engines.size())
-            return;
-        ++m_engines[index]->count;
-        std::printf("mp3\t%s\t%s\n", Field(m_engines[index]->name).c_str(), Field(url).c_str());
-        std::fflush(stdout);
-    }
-
-    void Page(std::size_t index, const std::string& url, bool found)
-    {
-        if (index >= m_engines.size())
-            return;
-        std::printf("page\t%s\t%s\t%d\n", Field(m_engines[index]->name).c_str(), Field(url).c_str(), found ? 1 : -1);
-        std::fflush(stdout);
-    }
-
-    std::vector<std::unique_ptr<SearchEngine>>& m_engines;
-    std::mutex m_mutex;
+    const std::vector<std::unique_ptr<CSearchEngine>>& m_engines;
+    std::vector<int> m_counts;
+    std::vector<bool> m_firstDone;
+    mutable std::mutex m_mutex;
 };
 
 }  // namespace
 
 int RunEnginesCommand(const std::string& enginesDir)
 {
-    const EngineConfig config = Engines();
-    std::printf("engine\t%s\tbuiltin\t%s\n", Field(config.sites[0].name).c_str(),
-                Field(config.FirstBaseUrl() +
-                      "?sartist={artist}&ssong={song}&searchtype={searchType}&ref=&page=results&search=Search&Start=1")
-                    .c_str());
-    std::printf("engine\t%s\tbuiltin\t%s\n", Field(config.sites[1].name).c_str(),
-                Field(config.SecondBaseUrl() + "?s={artist}&ref=&page=results&resize=&zoektype={searchType}&start=1")
-                    .c_str());
-    for (const UserEngine& engine : LoadAndWarn(enginesDir).engines)
-        std::printf("engine\t%s\t%s\t%s\n", Field(engine.shortName).c_str(), KindName(engine),
-                    Field(engine.templ).c_str());
+    for (const auto& engine : MakeSearchEngines(LoadAndWarn(enginesDir).engines))
+        std::printf("engine\t%s\t%s\t%s\n", Field(engine->Name()).c_str(), KindName(engine->EngineKind()),
+                    Field(engine->Template()).c_str());
     return 0;
 }
 
@@ -151,58 +114,35 @@ int RunSearchCommand(const std::string& enginesDir, const std::vector<std::strin
 {
     if (args.size() != 2 || (args[0].empty() && args[1].empty()))
         return 2;
-    const std::string& artist = args[0];
-    const std::string& song = args[1];
-    const EngineConfig config = Engines();
-    const std::string type = DeriveSearchType(artist, song);
-
-    std::vector<std::unique_ptr<SearchEngine>> engines;
-    for (std::size_t i = 0; i < 2; ++i) {
-        auto engine = std::make_unique<SearchEngine>();
-        engine->name = config.sites[i].name;
-        engine->host = config.sites[i].host;
-        engine->chain = std::make_unique<CNavigateToMp3>();
-        engines.push_back(std::move(engine));
-    }
-    const UserEngineList users = LoadAndWarn(enginesDir);
-    for (std::size_t i = 0; i < users.engines.size(); ++i) {
-        auto engine = std::make_unique<SearchEngine>();
-        engine->name = users.engines[i].shortName;
-        engine->walk = std::make_unique<CUserEngineWalk>(static_cast<int>(i), users.engines[i]);
-        engines.push_back(std::move(engine));
-    }
-
+    const SearchKeys keys{args[0], args[1]};
+    const std::vector<std::unique_ptr<CSearchEngine>> engines = MakeSearchEngines(LoadAndWarn(enginesDir).engines);
     SearchReceiver receiver(engines);
-    // Each engine starts once the one before it has finished its first page,
-    // as in the window.
+    std::vector<bool> started(engines.size(), false);
+    std::vector<bool> ended(engines.size(), false);
+    // Each engine starts once the one before it has finished its first page
+    // (or ended without one), as in the window.
     const auto start = [&](std::size_t index) {
-        SearchEngine& engine = *engines[index];
-        engine.started = true;
-        if (index < 2) {
-            const std::string base = index == 0 ? config.FirstBaseUrl() : config.SecondBaseUrl();
-            engine.chain->StartNavigation(BuildEngineUrl(base, type, artist, song), static_cast<int>(index) + 1);
-        } else {
-            engine.walk->Start(artist, song);
-        }
+        started[index] = true;
+        engines[index]->Start(keys);
     };
     start(0);
     bool anyRead = false;
     for (;;) {
         bool allEnded = true;
         for (std::size_t i = 0; i < engines.size(); ++i) {
-            SearchEngine& engine = *engines[i];
-            if (!engine.started) {
+            CSearchEngine& engine = *engines[i];
+            if (!started[i]) {
                 allEnded = false;
                 continue;
             }
-            if (i + 1 < engines.size() && !engines[i + 1]->started && (engine.firstDone || !engine.Running()))
+            if (i + 1 < engines.size() && !started[i + 1] && (receiver.FirstPageDone(i) || !engine.IsRunning()))
                 start(i + 1);
-            if (!engine.ended && !engine.Running()) {
-                engine.ended = true;
-                anyRead = anyRead || engine.Read();
-                receiver.Print("engine\t" + Field(engine.name) + "\t" + std::to_string(engine.count.load()) + "\n");
+            if (!ended[i] && !engine.IsRunning()) {
+                ended[i] = true;
+                anyRead = anyRead || engine.FirstPageRead().value_or(false);
+                receiver.Print("engine\t" + Field(engine.Name()) + "\t" + std::to_string(receiver.Count(i)) + "\n");
             }
-            allEnded = allEnded && engine.ended;
+            allEnded = allEnded && ended[i];
         }
         if (allEnded)
             break;

@@ -21,19 +21,6 @@ Qt::Alignment AlignmentOf(int format)
 
 }  // namespace
 
-QString ShownText(const QString& stored)
-{
-    // A few texts are kept in the rows as the program wrote them, because
-    // code compares them; they are shown in the language in force.
-    static const std::pair<const char16_t*, unsigned> kFixed[] = {
-        {u"Not Connected", IDS_NOT_CONNECTED}, {u"Avaliable", IDS_AVALIABLE}, {u"Audio", IDS_TYPE_AUDIO}};
-    for (const auto& [text, id] : kFixed) {
-        if (stored == QStringView(text))
-            return QString::fromStdString(LoadLanguageString(id));
-    }
-    return stored;
-}
-
 QIcon ListImage(int image)
 {
     static std::unordered_map<int, QIcon> icons;
@@ -64,8 +51,10 @@ int CListModel::InsertColumn(int column, const QString& header, int format)
     Flush();
     beginInsertColumns(QModelIndex(), column, column);
     m_columns.insert(m_columns.begin() + column, Column{header, format});
-    for (Row& row : m_rows)
-        row.cells.insert(row.cells.begin() + column, Cell{});
+    for (Row& row : m_rows) {
+        if (row.cells.size() > static_cast<std::size_t>(column))
+            row.cells.insert(row.cells.begin() + column, Cell{});
+    }
     endInsertColumns();
     return column;
 }
@@ -95,8 +84,9 @@ int CListModel::InsertRow(int index, int count, int image, const std::vector<std
     index = std::min(index, Count());
     Row row;
     row.image = image;
-    row.cells.resize(m_columns.size());
+    // Cells are made as far as texts are given; the rest are made when set.
     const std::size_t given = std::min({static_cast<std::size_t>(std::max(count, 0)), texts.size(), m_columns.size()});
+    row.cells.resize(given);
     for (std::size_t column = 0; column < given; ++column)
         row.cells[column].text = QString::fromStdString(texts[column]);
     if (index == Count()) {
@@ -117,7 +107,7 @@ int CListModel::InsertRow(int index, int count, int image, const std::vector<std
 
 QString CListModel::Text(int row, int column) const
 {
-    return IsCell(row, column) ? CellData(row, column, Qt::DisplayRole).toString() : QString();
+    return IsCell(row, column) ? CellData(row, column, Qt::AccessibleTextRole).toString() : QString();
 }
 
 bool CListModel::SetText(int row, int column, const QString& text)
@@ -125,17 +115,36 @@ bool CListModel::SetText(int row, int column, const QString& text)
     return SetCell(row, column, text, QVariant());
 }
 
+bool CListModel::SetTextId(int row, int column, unsigned textId)
+{
+    if (!IsCell(row, column))
+        return false;
+    Cell& cell = MutableCell(row, column);
+    if (cell.textId == textId && cell.text.isEmpty() && !cell.value.isValid())
+        return true;
+    cell = Cell{{}, {}, textId};
+    Changed(row, column);
+    return true;
+}
+
 bool CListModel::SetCell(int row, int column, const QString& text, const QVariant& value)
 {
     if (!IsCell(row, column))
         return false;
-    Cell& cell = m_rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
-    if (cell.text == text && cell.value == value)
+    Cell& cell = MutableCell(row, column);
+    if (cell.text == text && cell.value == value && cell.textId == 0)
         return true;
-    cell.text = text;
-    cell.value = value;
+    cell = Cell{text, value, 0};
     Changed(row, column);
     return true;
+}
+
+CListModel::Cell& CListModel::MutableCell(int row, int column)
+{
+    std::vector<Cell>& cells = m_rows[static_cast<std::size_t>(row)].cells;
+    if (cells.size() <= static_cast<std::size_t>(column))
+        cells.resize(static_cast<std::size_t>(column) + 1);
+    return cells[static_cast<std::size_t>(column)];
 }
 
 int CListModel::Image(int row) const
@@ -162,6 +171,7 @@ bool CListModel::RemoveRows(int row, int count)
     Flush();
     beginRemoveRows(QModelIndex(), row, row + count - 1);
     m_rows.erase(m_rows.begin() + row, m_rows.begin() + row + count);
+    RowsRemoved(row, count);
     m_nShown -= count;
     endRemoveRows();
     RowsMoved();
@@ -172,6 +182,7 @@ void CListModel::Clear()
 {
     m_flushTimer.stop();
     beginResetModel();
+    RowsRemoved(0, Count());
     m_rows.clear();
     m_nShown = 0;
     m_nDirtyFirstRow = m_nDirtyLastRow = -1;
@@ -194,6 +205,13 @@ void CListModel::Flush()
         m_nShown = Count();
         endInsertRows();
     }
+}
+
+void CListModel::LanguageChanged()
+{
+    Flush();
+    if (m_nShown > 0 && ColumnCount() > 0)
+        emit dataChanged(index(0, 0), index(m_nShown - 1, ColumnCount() - 1));
 }
 
 void CListModel::Changed(int row, int column)
@@ -226,7 +244,9 @@ bool CListModel::IsCell(int row, int column) const
 
 const CListModel::Cell& CListModel::CellAt(int row, int column) const
 {
-    return m_rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
+    static const Cell kEmpty;
+    const std::vector<Cell>& cells = m_rows[static_cast<std::size_t>(row)].cells;
+    return static_cast<std::size_t>(column) < cells.size() ? cells[static_cast<std::size_t>(column)] : kEmpty;
 }
 
 int CListModel::rowCount(const QModelIndex& parent) const
@@ -252,16 +272,19 @@ QVariant CListModel::CellData(int row, int column, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
-        // The first column holds a row's kind or state; other columns hold
-        // names, which show as they are whatever they spell.
-        return column == 0 ? ShownText(cell.text) : cell.text;
+        // Names show as they are, whatever they spell; the program's own
+        // fixed texts are kept as ids.
+        return cell.textId != 0 ? QString::fromStdString(LoadLanguageString(cell.textId)) : cell.text;
     case Qt::TextAlignmentRole: return QVariant::fromValue(AlignmentOf(Format(column)));
     case Qt::DecorationRole: {
         const int image = m_rows[static_cast<std::size_t>(row)].image;
         return column == 0 && image >= 0 ? QVariant(ListImage(image)) : QVariant();
     }
     case ListRole::Image: return column == 0 ? QVariant(m_rows[static_cast<std::size_t>(row)].image) : QVariant();
-    case ListRole::Sort: return cell.value.isValid() ? cell.value : QVariant(cell.text);
+    case ListRole::Sort:
+        if (cell.textId != 0)
+            return QString::fromStdString(LoadLanguageString(cell.textId));
+        return cell.value.isValid() ? cell.value : QVariant(cell.text);
     default: return {};
     }
 }

@@ -31,7 +31,9 @@ inline constexpr int LVCFMT_CENTER = 2;
 
 // The rows of one list: texts per column, a picture per row and, where a
 // column holds a number, the number itself. Rows are addressed by their
-// index in the model; a sorted view maps its own rows onto these.
+// index in the model; a sorted view maps its own rows onto these. Models
+// whose rows are records of their own keep no cells and answer CellData
+// from the record.
 //
 // Rows added at the end reach the views in batches, at most one frame
 // apart, with one insertion per batch; changes of cells are told the same
@@ -56,15 +58,19 @@ public:
     // first `count` of `texts`; the other columns stay empty. Returns the
     // row's index, -1 for a negative index.
     int InsertRow(int index, int count, int image, const std::vector<std::string>& texts);
-    // The text a cell shows.
+    // The text a cell shows (without the marks that only order it on screen).
     QString Text(int row, int column) const;
     bool SetText(int row, int column, const QString& text);
+    // A cell that shows string `textId` in the language in force.
+    bool SetTextId(int row, int column, unsigned textId);
     int Image(int row) const;  // -1 when the row has none or there is no such row
     bool SetImage(int row, int image);
     bool RemoveRows(int row, int count);
     void Clear();
     // Tells the views of everything added or changed since the last batch.
     void Flush();
+    // Every cell is drawn again: its texts follow the language in force.
+    void LanguageChanged();
 
     // --- QAbstractTableModel
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -75,7 +81,8 @@ public:
 protected:
     struct Cell {
         QString text;
-        QVariant value;  // the number (or bytes) behind the text, where there is one
+        QVariant value;      // the number (or bytes) behind the text, where there is one
+        unsigned textId = 0; // a string id shown in the language in force instead of `text`
     };
     struct Row {
         std::vector<Cell> cells;
@@ -84,12 +91,16 @@ protected:
 
     // What `role` gives for a cell; models with typed columns add theirs.
     virtual QVariant CellData(int row, int column, int role) const;
+    // A model that keeps records of its own drops those of rows [row, row + count).
+    virtual void RowsRemoved(int row, int count) {}
     // A model that keeps an index of its rows by key rebuilds it.
     virtual void RowsMoved() {}
 
     bool IsCell(int row, int column) const;
     const Cell& CellAt(int row, int column) const;
-    // Sets a cell's text and value in one change of the cell.
+    Cell& MutableCell(int row, int column);
+    // Sets a cell's text and value in one change of the cell (its text id
+    // goes).
     bool SetCell(int row, int column, const QString& text, const QVariant& value);
     // Marks a cell as changed; the views hear of it with the next batch.
     void Changed(int row, int column);
@@ -111,11 +122,6 @@ private:
     int m_nDirtyLastColumn = 0;
     QTimer m_flushTimer;
 };
-
-// What a cell holding `stored` shows: the texts the program keeps fixed in
-// its rows ("Not Connected", "Avaliable", "Audio") in the language in force,
-// any other text as it is.
-QString ShownText(const QString& stored);
 
 // The picture `image` of the list strip, cut once per image.
 QIcon ListImage(int image);

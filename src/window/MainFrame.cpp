@@ -9,6 +9,7 @@
 #include "search/UserEngineWalk.h"
 #include "window/CommandTables.h"
 #include "window/PagesView.h"
+#include "window/search/SearchController.h"
 #include "window/download/DownloadController.h"
 #include "window/ToolBar.h"
 #include "window/CommandTarget.h"
@@ -230,9 +231,7 @@ void CMainFrame::OnClose()
         // The page workers spool into Temp/: they are stopped and waited for
         // (a stopped worker gives up its waits within a fraction of a second),
         // so that none writes a page file after the folder has been emptied.
-        m_wndView->m_pNavigator1.reset();
-        m_wndView->m_pNavigator2.reset();
-        m_wndView->StopUserEngines();
+        m_wndView->Search().Stop();
         CNavigateToMp3::WaitForPageWorkers(kPageWorkersShutdownWait);
         CUserEngineWalk::WaitForWalks(kPageWorkersShutdownWait);
         step("StopSearch");

@@ -27,8 +27,9 @@ class QStatusBar;
 // Where its handlers live:
 //   window/MainFrame.cpp                   creation, layout, routing, shut-down
 //   window/MainFrameMessages.cpp           the message map, language and history messages
-//   window/search/FoundFiles.cpp           found files, page results, the second engine
-//   window/download/FileProbeHandlers.cpp  probe status texts and sizes
+//   window/search/FoundFiles.cpp           the built-in engines' reports, to the search controller
+//   window/search/UserEngines.cpp          the user's engines' reports, to the search controller
+//   window/download/FileProbeHandlers.cpp  probe status texts and sizes, to the search controller
 //   window/download/DownloadHandlers.cpp   a download's figures, end and failure
 //   window/settings/FrameLanguage.cpp      prompts, tips and the language command
 class CMainFrame final : public QMainWindow, public platform::MessageReceiver {
@@ -65,8 +66,6 @@ public:
     // --- the numbered messages of workers and dialogs
     platform::LRESULT OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam) override;
     platform::LRESULT OnMp3Found(const Mp3Found& message);
-    // A found file's row, probe and sound, for every engine's files.
-    platform::LRESULT AddFoundFile(const std::string& url, const std::string& fileName, int image);
     platform::LRESULT OnDownloadProgress(const DownloadProgress& message);
     platform::LRESULT OnDownloadSize(const DownloadSize& message);
     platform::LRESULT OnFileStatus(const FileStatus& message);
@@ -91,9 +90,6 @@ public:
     platform::LRESULT OnUserEngineFirstPage(const UserEngineFirstPage& message);
     platform::LRESULT OnUserEngineEnded(const UserEngineEnded& message);
     platform::LRESULT OnUserEnginesRead(const UserEnginesRead& message);
-    // Rows one search adds at most: enough for any real search, and a bound
-    // on the rows, probes and memory a flood of links can cost.
-    static constexpr int kMaxFoundFiles = 50000;
     // A note in the status bar's message pane.
     void SetStatusText(const std::string& text);
     platform::LRESULT OnApplyLanguage(const ApplyLanguage& message);
@@ -108,8 +104,6 @@ public:
     QStatusBar* m_wndStatusBar = nullptr;
     CToolBar* m_wndToolBar = nullptr;
     CPagesView* m_wndView = nullptr;
-    // Filled for each found file and handed to its probe, which keeps a copy.
-    DownloadItem m_item;
 
     // Told the name of each shut-down step as it is taken (tests follow the order).
     std::function<void(const char*)> m_onCloseStep;

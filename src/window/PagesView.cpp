@@ -4,15 +4,15 @@
 #include "window/download/DownloadsModel.h"
 #include "window/download/ListCtrlEx.h"
 #include "window/library/PlayListModel.h"
+#include "window/search/EnginesModel.h"
 #include "window/search/FoundFilesModel.h"
+#include "window/search/SearchController.h"
+#include "download/ProbeQueue.h"
 #include "library/TagScan.h"
 #include "platform/AppProfile.h"
 #include "platform/Files.h"
 #include "window/desktop/Sound.h"
 #include "resources/Resource.h"
-#include "search/EngineConfig.h"
-#include "search/NavigateToMp3.h"
-#include "search/UserEngineWalk.h"
 #include "window/settings/SplashDlg.h"
 #include "window/HistoryCombo.h"
 #include "window/MainFrame.h"
@@ -67,18 +67,54 @@ CPagesView::CPagesView(QWidget* parent)
     // view's child, the controller writes into it.
     m_pDownloads = new CDownloadsModel(this);
     m_pDownloadController = std::make_unique<CDownloadController>(
-        *m_pDownloads, CDownloadController::Owner{[this] { UpdateFoundFileStates(true); },
+        *m_pDownloads, CDownloadController::Owner{[this] { Search().UpdateFoundFileStates(true); },
                                                   [this] { return m_strMusicDir; }});
+    m_pSearchController = std::make_unique<CSearchController>(this, SearchOwner());
+    m_pFoundFiles = &m_pSearchController->Files();
     setMouseTracking(true);
     setAutoFillBackground(true);
 }
 
-// Releasing the navigators stops their chains; the download controller's
-// probe queue drops what still waits, and its transfers are let go (their
-// part files stay). Nothing of these reports into this view afterwards.
+// Releasing the search controller stops its engines; the download
+// controller's probe queue drops what still waits, and its transfers are let
+// go (their part files stay). Nothing of these reports into this view
+// afterwards.
 CPagesView::~CPagesView()
 {
     StopPlayListTags();
+    m_pSearchController.reset();
+}
+
+// What a search shows: counts, progress, the Find toggle, the found-file
+// sound and notes in the status bar.
+CSearchController::Owner CPagesView::SearchOwner()
+{
+    CSearchController::Owner owner;
+    owner.statusText = [this](const std::string& text) {
+        if (CMainFrame* frame = Frame(); frame != nullptr && frame->m_wndStatusBar != nullptr)
+            frame->SetStatusText(text);
+    };
+    owner.counts = [this](int found, int available) {
+        m_stcFilesCount->setText(QString::number(found));
+        m_stcAvailableCount->setText(QString::number(available));
+    };
+    owner.progressStep = [this] { m_ctlProgress->StepIt(); };
+    owner.progressPos = [this](int pos) { m_ctlProgress->SetPos(pos); };
+    owner.fileFound = [this] {
+        // The sound never holds the search back: it plays on a worker of its
+        // own, and while the last one still plays (a sound server may take
+        // seconds) the new one is skipped.
+        if (m_bPlaySound != 0)
+            platform::PlaySoundAsync(m_strSoundsDir + "NewMp3Found.wav",
+                                     platform::SND_NOWAIT | platform::SND_APPLICATION, {});
+    };
+    owner.searchingChanged = [this](bool searching) { SetFindCaption(searching); };
+    owner.musicDir = [this] { return m_strMusicDir; };
+    owner.probe = [this](const DownloadItem& item, std::stop_token stop) {
+        Downloads().Probes().Start(item, std::move(stop));
+    };
+    owner.downloadSlots = [this]() -> const CDownloadController::Slots& { return Downloads().AllSlots(); };
+    return owner;
 }
 
 CMainFrame* CPagesView::Frame() const
@@ -156,17 +192,13 @@ void CPagesView::CreateControls()
     connect(m_btnFind, &QPushButton::clicked, this, [this] { OnCmdMsg(IDC_FIND); });
 
     const QRect listRect = Ltrb(10, 100, 623, 354);
-    m_lstEngines = CreateList(IDC_ENGINE_LIST, "engineList", listRect, true);
-    m_lstEngines->InsertColumn(EngineStatus, "Status", LVCFMT_CENTER, 43);
-    m_lstEngines->InsertColumn(EngineName, "Engine", LVCFMT_LEFT, 100);
-    m_lstEngines->InsertColumn(EngineFiles, "Files", LVCFMT_LEFT, 100);
-    m_lstEngines->InsertColumn(EngineHomePage, "Home Page", LVCFMT_LEFT, 600);
-    m_lstEngines->InsertColumn(EngineId, "ID", LVCFMT_LEFT, 0);
+    m_lstEngines = CreateList(IDC_ENGINE_LIST, "engineList", listRect, true, &Search().EngineRows());
+    m_lstEngines->InsertColumn(CEnginesModel::Status, "Status", LVCFMT_CENTER, 43);
+    m_lstEngines->InsertColumn(CEnginesModel::Name, "Engine", LVCFMT_LEFT, 100);
+    m_lstEngines->InsertColumn(CEnginesModel::Files, "Files", LVCFMT_LEFT, 100);
+    m_lstEngines->InsertColumn(CEnginesModel::HomePage, "Home Page", LVCFMT_LEFT, 600);
+    m_lstEngines->InsertColumn(CEnginesModel::Id, "ID", LVCFMT_LEFT, 0);
     m_lstEngines->UseListImages();
-    for (int row = 0; row < 3; ++row) {
-        const EngineSite site = Engines().sites[static_cast<std::size_t>(row)];
-        m_lstEngines->AddItem(row, 4, IMG_ENGINE_RESTING, {"Not Connected", site.name, "0", site.homePage});
-    }
     m_lstEngines->SetMenuName("ENGINE_POPUP_MENU");
 
     m_lstDownloads = CreateList(IDC_DOWNLOAD_LIST, "downloadList", listRect, false, m_pDownloads);
@@ -187,7 +219,6 @@ void CPagesView::CreateControls()
     m_lstDownloads->InsertColumn(CDownloadsModel::Source, "Source", LVCFMT_LEFT, 150);
     m_lstDownloads->MoveColumnAfter(CDownloadsModel::Source, CDownloadsModel::Rate);
 
-    m_pFoundFiles = new CFoundFilesModel(this);
     m_lstFiles = CreateList(IDC_FILE_LIST, "fileList", listRect, false, m_pFoundFiles);
     m_lstFiles->SetMenuName("FILE_POPUP_MENU");
     m_lstFiles->InsertColumn(CFoundFilesModel::Type, "Type", LVCFMT_CENTER, 43);

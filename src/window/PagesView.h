@@ -6,6 +6,7 @@
 #include "search/OpenSearchDescription.h"
 #include "search/SearchMessages.h"
 #include "window/library/PlayListMessages.h"
+#include "window/search/SearchController.h"
 
 #include <QRect>
 #include <QTimer>
@@ -23,14 +24,13 @@
 class CDownloadController;
 class CDownloadsModel;
 class CFoundFilesModel;
+class CSearchController;
 class CHistoryCombo;
 class CListCtrlEx;
 class CListModel;
 class CPlayListModel;
 class CPreviewPlayer;
 class CMainFrame;
-class CNavigateToMp3;
-class CUserEngineWalk;
 
 struct AddEngineResult;
 class CProgressCtrl;
@@ -48,10 +48,10 @@ class QTextEdit;
 //   window/PagesView.cpp              creation, controls, page switching, toolbar groups
 //   window/PagesViewTabs.cpp          the tab strip (pictures, hover, clicks)
 //   window/PagesViewCommands.cpp      the command map and the messages sent to the view
-//   window/search/FindToggle.cpp      Find/Stop (OnFindIt) and the end of a search
+//   window/search/FindToggle.cpp      Find/Stop (OnFindIt), a forward to the CSearchController
 //   window/search/FoundFiles.cpp      Copy URL, the found-files list's right-click
 //   window/search/Preview.cpp         hearing a found file before downloading it
-//   window/search/UserEngines.cpp     the user's engines: rows, walks, the engine list's popup
+//   window/search/UserEngines.cpp     the engine list's popup: add, remove, the engines folder
 //   window/download/DownloadList.cpp  the download commands (start, Cancel, Resume,
 //                                     Retry, Clear, all), the download list's right-click,
 //                                     each a forward to the CDownloadController
@@ -130,18 +130,11 @@ public:
     void OnHelpInfo();
     void OnHomePage();
     void OnListRightClick(CListCtrlEx* list, int row, int column, const QPoint& point);
-    // The user's engines (window/search/UserEngines.cpp). Their rows follow
-    // the three built-in rows; walk k reports as user engine k, row 3 + k.
-    // The folder is read on a worker; its rows arrive as UserEnginesRead.
-    static constexpr int kFirstUserEngineRow = 3;
+    // The user's engines (window/search/UserEngines.cpp): their rows follow
+    // the three built-in rows; the folder is read on a worker.
     void LoadUserEngineRows();
-    void OnUserEnginesRead(UserEnginesRead read);
     // True from LoadUserEngineRows until its rows are shown.
-    bool UserEngineRowsPending() const { return m_nUserEngineReading != m_nUserEngineRowsShown; }
-    void ResetUserEngineRows();
-    void StartUserEngine(std::size_t index);
-    void StopUserEngines();
-    bool UserEnginesRunning() const;
+    bool UserEngineRowsPending() const;
     void OnEngineListRightClick(int row, const QPoint& point);
     void OnAddEngine();
     void OnRemoveEngine();
@@ -158,17 +151,6 @@ public:
     platform::LRESULT OnPlayListListed(const PlayListListed& message);
     void ContinuePlayListFill(std::uint64_t fill);
     platform::LRESULT OnPlayListTags(const PlayListTags& message);
-    // What a found file's Status column says about the music folder and the
-    // download list (window/search/FoundFileStates.cpp): all rows after a
-    // change of either, one row when it is added or probed.
-    void UpdateFoundFileStates(bool rereadFolder);
-    // The same with the music folder's listing already at hand.
-    void UpdateFoundFileStates(std::unordered_set<std::string> libraryNames);
-    void UpdateFoundFileState(int row);
-    // A probe's text for a found file's Status column, shown unless the
-    // library or the download list has more to say.
-    void SetProbeStatus(int row, const std::string& text);
-    void WatchMusicFolder();
     platform::LRESULT OnDownloadCancelItem(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnDownloadClearItem(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnDownloadResumeItem(platform::WPARAM wParam, platform::LPARAM lParam);
@@ -181,6 +163,10 @@ public:
     // probes (window/download/DownloadController.h).
     CDownloadController& Downloads() { return *m_pDownloadController; }
     const CDownloadController& Downloads() const { return *m_pDownloadController; }
+    // The search: its engines, found files, engine rows and their states
+    // (window/search/SearchController.h).
+    CSearchController& Search() { return *m_pSearchController; }
+    const CSearchController& Search() const { return *m_pSearchController; }
     // Language pass (settings/ViewLanguage.cpp); help and home page (settings/ViewHelp.cpp).
     void ApplyLanguage();
     void SelectTabImages();
@@ -198,11 +184,11 @@ public:
     CListCtrlEx* m_lstFiles = nullptr;
     CListCtrlEx* m_lstPlayList = nullptr;
     CListCtrlEx* m_lstDownloads = nullptr;
-    // The rows behind the lists (the engine list keeps plain texts).
+    // The rows behind the lists; the found files and the engine rows are the
+    // search controller's.
     CFoundFilesModel* m_pFoundFiles = nullptr;
     CDownloadsModel* m_pDownloads = nullptr;  // written by the download controller
     CPlayListModel* m_pPlayList = nullptr;
-    enum EngineListColumn { EngineStatus, EngineName, EngineFiles, EngineHomePage, EngineId };
     CProgressCtrl* m_ctlProgress = nullptr;
     QTextEdit* m_edtClipboard = nullptr;
     QLabel* m_stcFilesLabel = nullptr;
@@ -215,8 +201,6 @@ public:
     CToolBar* m_pToolBar = nullptr;
 
     // --- shared state
-    int m_nFoundFiles = 0;
-    int m_nAvailableFiles = 0;
     std::string m_strMusicDir;
     std::string m_strSoundsDir;
     std::string m_strTempDir;
@@ -224,37 +208,12 @@ public:
     int m_nMaxHistoryItems = 10;
     int m_bPlaySound = 1;
     int m_nPageCycle = 1;
-    int m_bSecondEngineStarted = 0;
-    std::string m_strArtist;
-    std::string m_strSearchType;
-    std::string m_strSong;
-    std::string m_strSearchUrl;
-    std::string m_strFindButtonText;
 
-    // --- search
-    std::unique_ptr<CNavigateToMp3> m_pNavigator1;
-    std::unique_ptr<CNavigateToMp3> m_pNavigator2;
-    // The user's engines as the engines folder held them, and the walks of
-    // the search in progress (one per engine that has started).
-    std::vector<UserEngine> m_userEngines;
-    std::vector<std::unique_ptr<CUserEngineWalk>> m_userWalks;
-    std::vector<int> m_userEngineCounts;
-    std::string m_strUserEngineProblems;
-    // The latest reading of the folder asked for and the one shown; a
-    // reading that arrives while walks run waits for them to be released.
-    int m_nUserEngineReading = 0;
-    int m_nUserEngineRowsShown = 0;
-    std::optional<UserEnginesRead> m_pendingUserEngines;
-    void ShowUserEngineRows(UserEngineList list);
-    // The found-files list's current content. Emptying the list for a new
-    // search stops it, so the probes of the old rows fall silent, and bumps the
-    // id that every row's DownloadItem carries.
-    std::stop_source m_filesListStop;
-    std::uint64_t m_nFilesSearchId = 1;
     // The record the right-click on the found-files list fills (row and URL),
     // completed and handed to a new download worker by value.
     DownloadItem m_item;
     std::unique_ptr<CDownloadController> m_pDownloadController;
+    std::unique_ptr<CSearchController> m_pSearchController;
     CPreviewPlayer* m_pPreview = nullptr;  // made on first use
 
     // --- play list tags
@@ -270,19 +229,9 @@ public:
     // Where the tag cache lives; empty for none (tests that must read every time).
     std::string m_strTagCacheFile;
 
-    // --- the found files' library states
-    std::unordered_set<std::string> m_libraryNames;  // *.mp3 names in the music folder
-    QFileSystemWatcher* m_pMusicWatcher = nullptr;
-    QTimer* m_pLibraryRescan = nullptr;  // gathers the watcher's bursts
-
-    // After a chain has reported its last page: when no chain of the current
-    // search runs any more, the toggle returns to "Find It!" by itself.
-    void OnSearchChainEnded();
-    // Whether a search runs; the Find toggle's caption follows it.
-    void SetSearching(bool searching);
-    bool IsSearching() const { return m_bSearching; }
-    bool m_bSearching = false;
     CMainFrame* Frame() const;
+    // The Find toggle's caption follows whether a search runs.
+    void SetFindCaption(bool searching);
     void CopyToClipboard(const std::string& text);
 
     // --- tab strip
@@ -306,6 +255,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    CSearchController::Owner SearchOwner();
     void CreateControls();
     QLabel* CreateStatic(int id, const char* name, const QString& text, const QRect& rect, Qt::Alignment align);
     CListCtrlEx* CreateList(int id, const char* name, const QRect& rect, bool visible, CListModel* model = nullptr);

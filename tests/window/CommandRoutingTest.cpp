@@ -1,4 +1,5 @@
 #include "ShellFixture.h"
+#include "window/search/SearchController.h"
 
 #include "window/download/ListCtrlEx.h"
 #include "window/download/DownloadsModel.h"
@@ -165,7 +166,7 @@ TEST_F(ShellTest, MessagesOfTheMapReachTheirHandlers)
     deliver(FetchStep{});
     EXPECT_EQ(bar.GetPos(), 10);
     const std::string page = "http://nowhere.test/index.asp?start=1";
-    deliver(PageResult{page, false});
+    deliver(PageResult{page, false, 1});
     EXPECT_EQ(bar.GetPos(), 1000) << "a page result fills the bar";
     EXPECT_EQ(view.m_lstEngines->GetItemImage(0), IMG_ENGINE_NO_RESULTS);
     deliver(FetchStep{});
@@ -178,8 +179,8 @@ TEST_F(ShellTest, MessagesOfTheMapReachTheirHandlers)
     EXPECT_EQ(view.m_stcFilesCount->text(), QStringLiteral("1"));
     EXPECT_EQ(bar.GetPos(), 20);
 
-    deliver(FileSizeProbed{0, view.m_nFilesSearchId, 123, {}});
-    deliver(FileStatus{0, view.m_nFilesSearchId, "Avaliable", true});
+    deliver(FileSizeProbed{0, view.Search().SearchId(), 123, {}});
+    deliver(FileStatus{0, view.Search().SearchId(), "Avaliable", true});
     EXPECT_EQ(view.m_lstFiles->GetItemText(0, CFoundFilesModel::Size), "123");
     EXPECT_EQ(view.m_lstFiles->GetItemText(0, CFoundFilesModel::Status), "Avaliable");
     EXPECT_EQ(view.m_stcAvailableCount->text(), QStringLiteral("1"));

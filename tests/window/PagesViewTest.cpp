@@ -1,4 +1,5 @@
 #include "ShellFixture.h"
+#include "window/search/EnginesModel.h"
 
 #include "window/download/ListCtrlEx.h"
 #include "resources/Resource.h"
@@ -70,10 +71,10 @@ TEST_F(ShellTest, StartsWithTheEnginePageAndTabZeroSelected)
     ASSERT_EQ(m_view->m_lstEngines->GetItemCount(), 3);
     for (int row = 0; row < 3; ++row) {
         const EngineSite site = Engines().sites[static_cast<std::size_t>(row)];
-        EXPECT_EQ(m_view->m_lstEngines->GetItemText(row, CPagesView::EngineStatus), "Not Connected");
-        EXPECT_EQ(m_view->m_lstEngines->GetItemText(row, CPagesView::EngineName), site.name);
-        EXPECT_EQ(m_view->m_lstEngines->GetItemText(row, CPagesView::EngineFiles), "0");
-        EXPECT_EQ(m_view->m_lstEngines->GetItemText(row, CPagesView::EngineHomePage), site.homePage);
+        EXPECT_EQ(m_view->m_lstEngines->GetItemText(row, CEnginesModel::Status), "Not Connected");
+        EXPECT_EQ(m_view->m_lstEngines->GetItemText(row, CEnginesModel::Name), site.name);
+        EXPECT_EQ(m_view->m_lstEngines->GetItemText(row, CEnginesModel::Files), "0");
+        EXPECT_EQ(m_view->m_lstEngines->GetItemText(row, CEnginesModel::HomePage), site.homePage);
         EXPECT_EQ(m_view->m_lstEngines->GetItemImage(row), IMG_ENGINE_RESTING);
     }
 

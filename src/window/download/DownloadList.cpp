@@ -6,6 +6,7 @@
 #include "window/download/DownloadController.h"
 #include "window/download/ListCtrlEx.h"
 #include "window/search/FoundFilesModel.h"
+#include "window/search/SearchController.h"
 #include "platform/MessageBox.h"
 #include "resources/Resource.h"
 #include "settings/LanguagePack.h"
@@ -21,11 +22,14 @@ void Message(unsigned id)
 
 void CPagesView::OnDownload()
 {
-    // The row the right click (or the toolbar) named, as the list shows it.
+    // The found file the right click (or the toolbar) named; without one the
+    // name comes from the address.
     CDownloadController::Source source;
-    source.name = m_lstFiles->GetItemText(m_item.nItem, CFoundFilesModel::Name);
-    source.size = m_lstFiles->GetItemText(m_item.nItem, CFoundFilesModel::Size);
-    source.nameIsFileName = m_lstFiles->GetItemImage(m_item.nItem) == IMG_USER_ENGINE_FILE;
+    if (const FoundFile* file = m_pFoundFiles->File(m_item.nItem)) {
+        source.name = file->fileName;
+        source.size = std::to_string(file->size.value_or(0));
+        source.nameIsFileName = file->image == IMG_USER_ENGINE_FILE;
+    }
     // The same file at other addresses, for a download that fails at this one.
     std::vector<std::string> sources = m_pFoundFiles->SourcesOf(m_item.nItem);
     m_item.strOtherSources.clear();
@@ -43,10 +47,13 @@ void CPagesView::OnDownloadFile()
         Message(IDS_NO_FILE_TO_DOWNLOAD);
         return;
     }
-    m_item.strUrl = m_lstFiles->GetItemText(row, CFoundFilesModel::Url);
+    const FoundFile* file = m_pFoundFiles->File(row);
+    if (file == nullptr)
+        return;
+    m_item.strUrl = file->url;
     m_item.nItem = row;
     m_item.nSubItem = CFoundFilesModel::Url;
-    m_item.nSearchId = m_nFilesSearchId;
+    m_item.nSearchId = Search().SearchId();
     OnDownload();
 }
 

@@ -19,6 +19,7 @@
 #include "resources/StringTable.h"
 #include "settings/LanguagePack.h"
 #include "window/PagesView.h"
+#include "window/search/SearchController.h"
 
 #include <QAbstractSpinBox>
 #include <QComboBox>
@@ -124,7 +125,7 @@ platform::LRESULT CPagesView::OnPlayListListed(const PlayListListed& message)
     m_nPlayListPendingNext = 0;
     m_playListNames.reserve(m_playListPending.size());
     // A file renamed or deleted here changes what the found files say.
-    UpdateFoundFileStates(listing.names);
+    Search().UpdateFoundFileStates(listing.names);
     // A small folder is in before the refresh returns; a large one's first
     // slice waits for the next turn of the event loop, as the others do.
     if (!FillPlayListSlice()) {

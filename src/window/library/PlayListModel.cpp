@@ -13,7 +13,8 @@ void CPlayListModel::SetFile(int row, const std::string& name, std::uint64_t siz
     if (row < 0 || row > Count())
         return;
     if (row == Count()) {
-        InsertRow(row, 1, IMG_AUDIO_FILE, {"Audio"});
+        InsertRow(row, 0, IMG_AUDIO_FILE, {});
+        SetTextId(row, Type, IDS_TYPE_AUDIO);
     } else {
         const std::string old = FileNameOf(row);
         if (const auto known = m_rowOfName.find(old); known != m_rowOfName.end() && known->second == row)

@@ -2,9 +2,7 @@
 // is already in the music folder says "In library", one whose URL is in the
 // download list says "Downloading", "Queued" or "Failed". The probe's own
 // text is kept beside the cell and shows again when none of these holds.
-#include "window/PagesView.h"
-
-#include "window/download/DownloadController.h"
+#include "window/search/SearchController.h"
 
 #include "platform/Files.h"
 #include "resources/Resource.h"
@@ -13,8 +11,9 @@
 #include "window/search/FoundFilesModel.h"
 
 #include <QFileSystemWatcher>
+#include <QTimer>
 
-#include <optional>
+#include <array>
 #include <unordered_map>
 
 namespace {
@@ -46,11 +45,12 @@ unsigned SlotStateText(const DownloadSlot& slot)
 }
 
 using DownloadStates = std::unordered_map<std::string, unsigned>;
+using Slots = std::array<DownloadSlot, kDownloadSlots>;
 
-DownloadStates DownloadStatesByUrl(const CPagesView& view)
+DownloadStates DownloadStatesByUrl(const Slots& table)
 {
     DownloadStates states;
-    for (const DownloadSlot& slot : view.Downloads().AllSlots()) {
+    for (const DownloadSlot& slot : table) {
         if (!slot.inUse || slot.item.strUrl.empty())
             continue;
         unsigned& known = states[slot.item.strUrl];
@@ -63,35 +63,29 @@ DownloadStates DownloadStatesByUrl(const CPagesView& view)
 // the map above says of it, without building the map for a single row.
 class OneDownloadState {
 public:
-    explicit OneDownloadState(const CPagesView& view) : m_view(view) {}
-    unsigned StateOf(const CFoundFilesModel& files, int row) const
+    explicit OneDownloadState(const Slots& table) : m_slots(table) {}
+    unsigned StateOf(const FoundFile& file) const
     {
         unsigned best = 0;
-        std::optional<QString> url;  // read from the row once a download is in the list
-        for (const DownloadSlot& slot : m_view.Downloads().AllSlots()) {
-            if (!slot.inUse)
-                continue;
-            if (!url)
-                url = files.Text(row, CFoundFilesModel::Url);
-            if (QString::fromStdString(slot.item.strUrl) != *url)
-                continue;
-            best = Stronger(best, SlotStateText(slot));
+        for (const DownloadSlot& slot : m_slots) {
+            if (slot.inUse && slot.item.strUrl == file.url)
+                best = Stronger(best, SlotStateText(slot));
         }
         return best;
     }
 
 private:
-    const CPagesView& m_view;
+    const Slots& m_slots;
 };
 
 class AllDownloadStates {
 public:
-    explicit AllDownloadStates(const CPagesView& view) : m_states(DownloadStatesByUrl(view)) {}
-    unsigned StateOf(const CFoundFilesModel& files, int row) const
+    explicit AllDownloadStates(const Slots& table) : m_states(DownloadStatesByUrl(table)) {}
+    unsigned StateOf(const FoundFile& file) const
     {
         if (m_states.empty())
             return 0;
-        const auto it = m_states.find(files.Text(row, CFoundFilesModel::Url).toStdString());
+        const auto it = m_states.find(file.url);
         return it != m_states.end() ? it->second : 0;
     }
 
@@ -101,76 +95,62 @@ private:
 
 // The state the library or the download list gives a row, 0 for none.
 template <typename Downloads>
-unsigned StateOf(const CFoundFilesModel& files, int row, const Downloads& downloads,
-                 const std::unordered_set<std::string>& libraryNames)
+unsigned StateOf(const FoundFile& file, const Downloads& downloads, const std::unordered_set<std::string>& libraryNames)
 {
     // A download of the URL says more than a file of the name: it may be
     // the very download that is replacing that file.
-    unsigned id = downloads.StateOf(files, row);
-    if (id == 0 && !libraryNames.empty() &&
-        libraryNames.count(files.Text(row, CFoundFilesModel::Name).toStdString()) != 0)
+    unsigned id = downloads.StateOf(file);
+    if (id == 0 && !libraryNames.empty() && libraryNames.count(file.fileName) != 0)
         id = IDS_STATUS_IN_LIBRARY;
     return id;
 }
 
 }  // namespace
 
-void CPagesView::UpdateFoundFileStates(bool rereadFolder)
+void CSearchController::UpdateFoundFileStates(bool rereadFolder)
 {
-    if (m_pFoundFiles == nullptr)
-        return;
     if (rereadFolder) {
-        UpdateFoundFileStates(ListMusicFolder(m_strMusicDir).names);
+        UpdateFoundFileStates(ListMusicFolder(m_owner.musicDir()).names);
         return;
     }
-    const AllDownloadStates downloads(*this);
-    for (int row = 0; row < m_pFoundFiles->Count(); ++row)
-        m_pFoundFiles->SetState(row, StateOf(*m_pFoundFiles, row, downloads, m_libraryNames));
+    const AllDownloadStates downloads(m_owner.downloadSlots());
+    for (int row = 0; row < m_pFiles->Count(); ++row)
+        m_pFiles->SetState(row, StateOf(*m_pFiles->File(row), downloads, m_libraryNames));
 }
 
-void CPagesView::UpdateFoundFileStates(std::unordered_set<std::string> libraryNames)
+void CSearchController::UpdateFoundFileStates(std::unordered_set<std::string> libraryNames)
 {
-    if (m_pFoundFiles == nullptr)
-        return;
     WatchMusicFolder();
     m_libraryNames = std::move(libraryNames);
     UpdateFoundFileStates(false);
 }
 
-void CPagesView::UpdateFoundFileState(int row)
+void CSearchController::UpdateFoundFileState(int row)
 {
     // The folder is read once before the first row needs it, then follows
     // the watcher and the download list.
     if (m_pMusicWatcher == nullptr)
         UpdateFoundFileStates(true);
-    if (m_pFoundFiles != nullptr && row >= 0 && row < m_pFoundFiles->Count())
-        m_pFoundFiles->SetState(row, StateOf(*m_pFoundFiles, row, OneDownloadState(*this), m_libraryNames));
+    if (const FoundFile* file = m_pFiles->File(row))
+        m_pFiles->SetState(row, StateOf(*file, OneDownloadState(m_owner.downloadSlots()), m_libraryNames));
 }
 
-void CPagesView::SetProbeStatus(int row, const std::string& text)
-{
-    if (m_pFoundFiles == nullptr || row < 0 || row >= m_pFoundFiles->Count())
-        return;
-    if (m_pMusicWatcher == nullptr)
-        UpdateFoundFileStates(true);
-    // Kept in the row and shown unless the row's state says more.
-    m_pFoundFiles->SetProbeStatus(row, text);
-}
-
-void CPagesView::WatchMusicFolder()
+void CSearchController::WatchMusicFolder()
 {
     if (m_pMusicWatcher == nullptr) {
-        m_pMusicWatcher = new QFileSystemWatcher(this);
-        m_pLibraryRescan = new QTimer(this);
+        m_pMusicWatcher = std::make_unique<QFileSystemWatcher>();
+        m_pLibraryRescan = std::make_unique<QTimer>();
         m_pLibraryRescan->setSingleShot(true);
         m_pLibraryRescan->setInterval(kRescanDelayMs);
-        connect(m_pLibraryRescan, &QTimer::timeout, this, [this] { UpdateFoundFileStates(true); });
-        connect(m_pMusicWatcher, &QFileSystemWatcher::directoryChanged, this, [this] {
-            if (!m_pLibraryRescan->isActive())
-                m_pLibraryRescan->start();
-        });
+        QObject::connect(m_pLibraryRescan.get(), &QTimer::timeout, m_pLibraryRescan.get(),
+                         [this] { UpdateFoundFileStates(true); });
+        QObject::connect(m_pMusicWatcher.get(), &QFileSystemWatcher::directoryChanged, m_pLibraryRescan.get(),
+                         [this] {
+                             if (!m_pLibraryRescan->isActive())
+                                 m_pLibraryRescan->start();
+                         });
     }
-    const QString folder = QString::fromStdString(m_strMusicDir);
+    const QString folder = QString::fromStdString(m_owner.musicDir());
     const QStringList watched = m_pMusicWatcher->directories();
     if (watched.size() == 1 && watched.front() == folder)
         return;

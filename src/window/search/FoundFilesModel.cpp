@@ -8,157 +8,226 @@
 
 #include <cmath>
 
+namespace {
+
+// Tags come from anyone's files: a title in another script or with
+// direction marks of its own keeps them inside its cell.
+QString Isolated(const std::string& text)
+{
+    if (text.empty())
+        return {};
+    return QChar(0x2068) + QString::fromStdString(text) + QChar(0x2069);
+}
+
+}  // namespace
+
 CFoundFilesModel::CFoundFilesModel(QObject* parent)
     : CListModel(parent)
 {
 }
 
+int CFoundFilesModel::AddFile(FoundFile file)
+{
+    const int image = file.image;
+    m_files.push_back(std::move(file));
+    const int row = InsertRow(Count(), 0, image, {});
+    return row;
+}
+
+const FoundFile* CFoundFilesModel::File(int row) const
+{
+    return row >= 0 && static_cast<std::size_t>(row) < m_files.size() ? &m_files[static_cast<std::size_t>(row)]
+                                                                      : nullptr;
+}
+
 void CFoundFilesModel::SetSize(int row, std::uint64_t size)
 {
-    SetCell(row, Size, QString::number(size), QVariant::fromValue(static_cast<qint64>(size)));
+    if (File(row) == nullptr)
+        return;
+    m_files[static_cast<std::size_t>(row)].size = size;
+    Changed(row, Size);
 }
 
 std::int64_t CFoundFilesModel::SizeOf(int row) const
 {
-    if (!IsCell(row, Size))
-        return -1;
-    const QVariant value = CellAt(row, Size).value;
-    return value.isValid() ? value.toLongLong() : -1;
+    const FoundFile* file = File(row);
+    return file != nullptr && file->size ? static_cast<std::int64_t>(*file->size) : -1;
 }
 
-// The Status cell keeps the probe's text and the state's id side by side;
-// what it shows follows from both (and from the language in force).
-void CFoundFilesModel::SetProbeStatus(int row, const std::string& text)
+void CFoundFilesModel::SetProbeStatus(int row, unsigned textId, const std::string& text, bool final)
 {
-    if (IsCell(row, Status))
-        SetCell(row, Status, QString::fromStdString(text), CellAt(row, Status).value);
-}
-
-QString CFoundFilesModel::ProbeStatus(int row) const
-{
-    return IsCell(row, Status) ? CellAt(row, Status).text : QString();
+    if (File(row) == nullptr)
+        return;
+    FoundFile& file = m_files[static_cast<std::size_t>(row)];
+    file.probeTextId = textId;
+    file.probeText = textId != 0 ? std::string() : text;
+    file.probeEnded = file.probeEnded || final;
+    Changed(row, Status);
+    Changed(row, Size);
 }
 
 void CFoundFilesModel::SetState(int row, unsigned stateId)
 {
-    if (IsCell(row, Status))
-        SetCell(row, Status, CellAt(row, Status).text, stateId != 0 ? QVariant(stateId) : QVariant());
+    if (File(row) == nullptr || m_files[static_cast<std::size_t>(row)].state == stateId)
+        return;
+    m_files[static_cast<std::size_t>(row)].state = stateId;
+    Changed(row, Status);
 }
 
 unsigned CFoundFilesModel::StateOf(int row) const
 {
-    return IsCell(row, Status) ? CellAt(row, Status).value.toUInt() : 0;
+    const FoundFile* file = File(row);
+    return file != nullptr ? file->state : 0;
 }
 
 void CFoundFilesModel::SetHead(int row, std::uint64_t size, const Mp3Head& head)
 {
-    if (!IsCell(row, Sources) || !head.known)
+    if (File(row) == nullptr || !head.known)
         return;
+    FoundFile& file = m_files[static_cast<std::size_t>(row)];
     if (head.mp3) {
-        const int seconds = static_cast<int>(std::lround(head.seconds));
         if (head.bitrate > 0)
-            SetCell(row, Bitrate, QString::fromStdString(FormatBitrate(head.bitrate)), head.bitrate);
+            file.bitrate = head.bitrate;
         if (head.seconds > 0)
-            SetCell(row, Length, QString::fromStdString(FormatLength(seconds)), seconds);
-        SetCell(row, Title, QString::fromStdString(head.title), {});
-        SetCell(row, Artist, QString::fromStdString(head.artist), {});
+            file.seconds = static_cast<int>(std::lround(head.seconds));
+        file.title = head.title;
+        file.artist = head.artist;
+        Changed(row, Bitrate);
+        Changed(row, Artist);
     }
     // Only audio counts as the same file elsewhere: two addresses that give
     // the same error page are not mirrors of anything.
-    if (!head.mp3 || head.fingerprint.empty() || CellAt(row, Sources).value.isValid())
+    if (!head.mp3 || head.fingerprint.empty() || !file.mirrorKey.empty())
         return;
-    const std::string key = std::to_string(size) + ':' + head.fingerprint;
-    SetCell(row, Sources, QString(), QString::fromStdString(key));
-    std::vector<int>& rows = m_rowsOfFile[key];
-    rows.push_back(row);
-    for (const int same : rows)
-        Changed(same, Sources);
+    file.mirrorKey = std::to_string(size) + ':' + head.fingerprint;
+    SameFile& same = m_sameFiles[file.mirrorKey];
+    same.rows.push_back(row);
+    ++same.urls[file.url];
+    for (const int other : same.rows)
+        Changed(other, Sources);
 }
 
-const std::vector<int>* CFoundFilesModel::RowsOfSameFile(int row) const
+const CFoundFilesModel::SameFile* CFoundFilesModel::SameFileOf(int row) const
 {
-    if (!IsCell(row, Sources))
+    const FoundFile* file = File(row);
+    if (file == nullptr || file->mirrorKey.empty())
         return nullptr;
-    const QVariant key = CellAt(row, Sources).value;
-    if (!key.isValid())
-        return nullptr;
-    const auto found = m_rowsOfFile.find(key.toString().toStdString());
-    return found != m_rowsOfFile.end() ? &found->second : nullptr;
+    const auto found = m_sameFiles.find(file->mirrorKey);
+    return found != m_sameFiles.end() ? &found->second : nullptr;
 }
 
 std::vector<std::string> CFoundFilesModel::SourcesOf(int row) const
 {
     std::vector<std::string> urls;
-    if (!IsCell(row, Url))
+    const FoundFile* file = File(row);
+    if (file == nullptr)
         return urls;
-    urls.push_back(CellAt(row, Url).text.toStdString());
-    if (const std::vector<int>* rows = RowsOfSameFile(row)) {
-        for (const int same : *rows) {
-            const std::string url = CellAt(same, Url).text.toStdString();
-            if (same != row && std::find(urls.begin(), urls.end(), url) == urls.end())
+    urls.push_back(file->url);
+    if (const SameFile* same = SameFileOf(row)) {
+        for (const int other : same->rows) {
+            const std::string& url = m_files[static_cast<std::size_t>(other)].url;
+            if (std::find(urls.begin(), urls.end(), url) == urls.end())
                 urls.push_back(url);
         }
     }
     return urls;
 }
 
-void CFoundFilesModel::RowsMoved()
+int CFoundFilesModel::SourceCount(int row) const
 {
-    m_rowsOfFile.clear();
-    for (int row = 0; row < Count(); ++row) {
-        const QVariant key = CellAt(row, Sources).value;
-        if (key.isValid())
-            m_rowsOfFile[key.toString().toStdString()].push_back(row);
+    const SameFile* same = SameFileOf(row);
+    return same != nullptr ? static_cast<int>(same->urls.size()) : 0;
+}
+
+void CFoundFilesModel::RowsRemoved(int row, int count)
+{
+    m_files.erase(m_files.begin() + row, m_files.begin() + row + count);
+    // Rows go only all at once (a new search); anything else renumbers them.
+    m_sameFiles.clear();
+    for (std::size_t i = 0; i < m_files.size(); ++i) {
+        FoundFile& file = m_files[i];
+        if (file.mirrorKey.empty())
+            continue;
+        SameFile& same = m_sameFiles[file.mirrorKey];
+        same.rows.push_back(static_cast<int>(i));
+        ++same.urls[file.url];
+    }
+}
+
+QString CFoundFilesModel::StatusText(const FoundFile& file) const
+{
+    if (file.state != 0)
+        return QString::fromStdString(LoadLanguageString(file.state));
+    if (file.probeTextId != 0)
+        return QString::fromStdString(LoadLanguageString(file.probeTextId));
+    return QString::fromStdString(file.probeText);
+}
+
+// The cell's text as it is, before any isolation for display.
+QString CFoundFilesModel::ShownText(const FoundFile& file, int column) const
+{
+    switch (column) {
+    case Type: return QStringLiteral("HTTP");
+    case Status: return StatusText(file);
+    case Name: return QString::fromStdString(file.fileName);
+    case Size:
+        // "0" while the probe may still find a size; nothing once it cannot.
+        if (file.size)
+            return QString::number(*file.size);
+        return file.probeEnded ? QString() : QStringLiteral("0");
+    case Url: return QString::fromStdString(file.url);
+    case Bitrate: return file.bitrate > 0 ? QString::fromStdString(FormatBitrate(file.bitrate)) : QString();
+    case Length: return file.seconds > 0 ? QString::fromStdString(FormatLength(file.seconds)) : QString();
+    case Title: return QString::fromStdString(file.title);
+    case Artist: return QString::fromStdString(file.artist);
+    case Sources: {
+        const int count = SourceCount(static_cast<int>(&file - m_files.data()));
+        return count > 0 ? QString::number(count) : QString();
+    }
+    default: return {};
     }
 }
 
 QVariant CFoundFilesModel::CellData(int row, int column, int role) const
 {
-    // Only the roles that show the sources look them up: a view asks each
-    // cell for many more while it paints.
-    const bool sourcesRole = role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == ListRole::Sort;
-    if ((column == Sources && sourcesRole) || role == Qt::ToolTipRole) {
-        const std::vector<std::string> urls = SourcesOf(row);
-        const int count = RowsOfSameFile(row) != nullptr ? static_cast<int>(urls.size()) : 0;
-        switch (role) {
-        case Qt::DisplayRole:
-        case Qt::AccessibleTextRole:
-            if (column == Sources)
-                return count > 0 ? QString::number(count) : QString();
-            break;
-        case ListRole::Sort:
-            if (column == Sources)
-                return count;
-            break;
-        case Qt::ToolTipRole: {
-            if (count < 2)
-                return {};
-            QString tip = QString::fromStdString(
-                AfxFormatString1(LoadLanguageString(IDS_SOURCES_TIP), std::to_string(count)));
-            for (const std::string& url : urls)
-                tip += QLatin1Char('\n') + QString::fromStdString(url);
-            return tip;
-        }
-        default: break;
-        }
+    const FoundFile* file = File(row);
+    if (file == nullptr)
+        return CListModel::CellData(row, column, role);
+    switch (role) {
+    case Qt::DisplayRole:
+        if (column == Title)
+            return Isolated(file->title);
+        if (column == Artist)
+            return Isolated(file->artist);
+        return ShownText(*file, column);
+    case Qt::AccessibleTextRole: return ShownText(*file, column);
+    case Qt::ToolTipRole: {
+        const int count = SourceCount(row);
+        if (count < 2)
+            return {};
+        QString tip =
+            QString::fromStdString(AfxFormatString1(LoadLanguageString(IDS_SOURCES_TIP), std::to_string(count)));
+        for (const std::string& url : SourcesOf(row))
+            tip += QLatin1Char('\n') + QString::fromStdString(url);
+        return tip;
     }
-    if (role == ListRole::Length && column == Length)
-        return CellAt(row, Length).value;
-    if (role == ListRole::Bitrate && column == Bitrate)
-        return CellAt(row, Bitrate).value;
-    if (column == Status) {
-        const unsigned state = StateOf(row);
-        switch (role) {
-        case Qt::DisplayRole:
-        case Qt::AccessibleTextRole:
-        case ListRole::Sort:
-            return state != 0 ? QString::fromStdString(LoadLanguageString(state)) : ShownText(ProbeStatus(row));
-        case ListRole::State: return state;
-        case ListRole::Status: return ProbeStatus(row);
-        default: break;
+    case ListRole::Sort:
+        switch (column) {
+        case Size: return QVariant::fromValue(static_cast<qint64>(SizeOf(row)));
+        case Bitrate: return file->bitrate;
+        case Length: return file->seconds;
+        case Sources: return SourceCount(row);
+        default: return ShownText(*file, column);
         }
-    } else if (column == Size && role == ListRole::Size) {
-        return QVariant::fromValue(static_cast<qint64>(SizeOf(row)));
+    case ListRole::Size: return column == Size ? QVariant::fromValue(static_cast<qint64>(SizeOf(row))) : QVariant();
+    case ListRole::Length: return column == Length && file->seconds > 0 ? QVariant(file->seconds) : QVariant();
+    case ListRole::Bitrate: return column == Bitrate && file->bitrate > 0 ? QVariant(file->bitrate) : QVariant();
+    case ListRole::State: return column == Status ? QVariant(file->state) : QVariant();
+    case ListRole::Status:
+        return column == Status ? QVariant(file->probeTextId != 0
+                                               ? QString::fromStdString(LoadLanguageString(file->probeTextId))
+                                               : QString::fromStdString(file->probeText))
+                                : QVariant();
+    default: return CListModel::CellData(row, column, role);
     }
-    return CListModel::CellData(row, column, role);
 }

@@ -3,15 +3,40 @@
 #include "window/ListModel.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 struct Mp3Head;
 
-// The found files of one search. A row's index is its number in the
-// search: probes and downloads name their row by it, whatever order a
-// sorted view shows the rows in.
+// One found file of a search: what its engine said and what its probe and
+// the library have told since. The list shows it through CFoundFilesModel,
+// formatted for the language in force.
+struct FoundFile {
+    std::string url;
+    std::string fileName;  // the name the download will have
+    int engine = 0;        // the engine's index in the search
+    int image = -1;        // the picture of the engine's kind
+    // What the probe said so far: a fixed text by its id, or its own text.
+    unsigned probeTextId = 0;
+    std::string probeText;
+    bool probeEnded = false;             // no size is coming any more
+    std::optional<std::uint64_t> size;   // bytes, from the probe
+    int bitrate = 0;                     // kbit/s, 0 while unknown
+    int seconds = 0;                     // length, 0 while unknown
+    std::string title;
+    std::string artist;
+    // Files of the same size and head are one file at several addresses.
+    std::string mirrorKey;
+    // What the library or the download list says of it (a string id), 0 for nothing.
+    unsigned state = 0;
+};
+
+// The found files of one search, one record per row. A row's index is its
+// number in the search: probes and downloads name their row by it, whatever
+// order a sorted view shows the rows in. Rows are only appended, or all
+// cleared for a new search.
 //
 // Rows whose files have the same size and the same first bytes are one file
 // at several addresses: each such row counts them in its Sources column,
@@ -23,12 +48,17 @@ public:
 
     explicit CFoundFilesModel(QObject* parent = nullptr);
 
+    // Appends a found file; returns its row.
+    int AddFile(FoundFile file);
+    // The record of `row`, null for no such row.
+    const FoundFile* File(int row) const;
+
     // The size a probe found: shown in bytes, sorted as a number.
     void SetSize(int row, std::uint64_t size);
     std::int64_t SizeOf(int row) const;  // -1 while unknown
-    // The probe's own text, shown unless the row's state says more.
-    void SetProbeStatus(int row, const std::string& text);
-    QString ProbeStatus(int row) const;
+    // The probe's text (a fixed one by its id, else `text`), shown unless the
+    // row's state says more. `final`: the probe has nothing more to say.
+    void SetProbeStatus(int row, unsigned textId, const std::string& text, bool final);
     // What the library or the download list says of the row (a string id),
     // 0 for nothing.
     void SetState(int row, unsigned stateId);
@@ -38,13 +68,24 @@ public:
     // The addresses of the row's file, the row's own first; just its own
     // while no other row is known to hold the same file.
     std::vector<std::string> SourcesOf(int row) const;
+    // How many addresses the row's file is known at; 0 without a head.
+    int SourceCount(int row) const;
 
 protected:
     QVariant CellData(int row, int column, int role) const override;
-    void RowsMoved() override;
+    void RowsRemoved(int row, int count) override;
 
 private:
-    // The rows of each file known by its size and head, in the order found.
-    std::unordered_map<std::string, std::vector<int>> m_rowsOfFile;
-    const std::vector<int>* RowsOfSameFile(int row) const;
+    QString ShownText(const FoundFile& file, int column) const;
+    QString StatusText(const FoundFile& file) const;
+
+    std::vector<FoundFile> m_files;
+    // The rows of each file known by its size and head, in the order found,
+    // and its distinct addresses, so that a count is one look-up.
+    struct SameFile {
+        std::vector<int> rows;
+        std::unordered_map<std::string, int> urls;
+    };
+    std::unordered_map<std::string, SameFile> m_sameFiles;
+    const SameFile* SameFileOf(int row) const;
 };

@@ -25,10 +25,8 @@ CPreviewPlayer& CPagesView::Preview()
 
 void CPagesView::PreviewRow(int row)
 {
-    if (row < 0 || row >= m_lstFiles->GetItemCount())
-        return;
-    Preview().Play(m_lstFiles->GetItemText(row, CFoundFilesModel::Url),
-                   m_lstFiles->GetItemText(row, CFoundFilesModel::Name));
+    if (const FoundFile* file = m_pFoundFiles->File(row))
+        Preview().Play(file->url, file->fileName);
 }
 
 // The popup's entry, for the row the right-click chose.
@@ -46,8 +44,8 @@ void CPagesView::OnStopPreview()
 void CPagesView::OnTogglePreview()
 {
     const int row = m_lstFiles->GetFirstSelectedItem();
-    if (m_pPreview != nullptr && m_pPreview->IsPlaying() &&
-        (row < 0 || m_pPreview->Url() == m_lstFiles->GetItemText(row, CFoundFilesModel::Url))) {
+    const FoundFile* file = m_pFoundFiles->File(row);
+    if (m_pPreview != nullptr && m_pPreview->IsPlaying() && (file == nullptr || m_pPreview->Url() == file->url)) {
         m_pPreview->Stop();
         return;
     }

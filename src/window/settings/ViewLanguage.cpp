@@ -109,9 +109,11 @@ void CPagesView::ApplyLanguage()
     // So are a download's queued and paused states.
     if (m_pDownloadController)
         m_pDownloadController->ShowStatesInLanguage();
-    // The found files' library states are texts of the language too.
-    if (m_pMusicWatcher != nullptr)
-        UpdateFoundFileStates(false);
+    // The rows keep ids and numbers: they are drawn again in the new language.
+    for (CListCtrlEx* list : {m_lstEngines, m_lstFiles, m_lstPlayList}) {
+        if (list != nullptr)
+            list->Model().LanguageChanged();
+    }
 }
 
 void CPagesView::SelectTabImages()

@@ -157,7 +157,7 @@ TEST(ListCtrlEx, ASortedListKeepsItsModelRowsAndMovesByKey)
     list->SetSortable(true);
     const std::uint64_t sizes[] = {900, 10000, 25};
     for (int row = 0; row < 3; ++row) {
-        files->InsertRow(row, 5, 0, {"HTTP", "x", "song" + std::to_string(row) + ".mp3", "0", "u"});
+        files->AddFile(FoundFile{"u", "song" + std::to_string(row) + ".mp3"});
         files->SetSize(row, sizes[row]);
     }
     files->Flush();

@@ -1,4 +1,5 @@
 #include "ShellFixture.h"
+#include "window/search/SearchController.h"
 
 #include "Mp3Fixture.h"
 #include "ScopedEnv.h"
@@ -412,6 +413,6 @@ TEST_F(PlayListTest, ALargeFolderGoesInOverSeveralTurnsAndARefreshWritesOverItsR
     for (int row = 0; row < List()->GetItemCount(); ++row)
         ASSERT_EQ(List()->GetItemText(row, CPlayListModel::Title), "") << row;
     // The found files learnt the same listing.
-    EXPECT_EQ(m_view->m_libraryNames.size(), 601u);
-    EXPECT_TRUE(m_view->m_libraryNames.count(name(900)));
+    EXPECT_EQ(m_view->Search().LibraryNames().size(), 601u);
+    EXPECT_TRUE(m_view->Search().LibraryNames().count(name(900)));
 }

@@ -3,6 +3,9 @@
 // the sink is recorded from its monitor.
 #include "ShellFixture.h"
 
+#include "platform/MessageChannel.h"
+#include "search/SearchMessages.h"
+
 #include "resources/Resource.h"
 #include "window/download/ListCtrlEx.h"
 #include "window/search/PreviewPlayer.h"
@@ -171,8 +174,8 @@ TEST_F(PreviewSoundTest, PlaysWhileItStreamsShowsTitleAndPositionAndSpaceStopsIt
 
     m_view->m_bPlaySound = 0;
     m_view->ShowSearchPage();
-    m_frame->AddFoundFile(files.Url("/waterloo.mp3"), "waterloo.mp3", IMG_HTTP_FILE);
-    m_frame->AddFoundFile(files.Url("/second.mp3"), "second.mp3", IMG_HTTP_FILE);
+    platform::Deliver(*m_frame, Mp3Found{files.Url("/waterloo.mp3"), 1});
+    platform::Deliver(*m_frame, Mp3Found{files.Url("/second.mp3"), 1});
     const auto musicBefore = std::distance(fs::directory_iterator(m_view->m_strMusicDir), fs::directory_iterator());
 
     Files().SelectItem(0);

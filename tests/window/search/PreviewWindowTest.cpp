@@ -3,6 +3,9 @@
 // nothing plays.
 #include "ShellFixture.h"
 
+#include "platform/MessageChannel.h"
+#include "search/SearchMessages.h"
+
 #include "resources/Resource.h"
 #include "window/download/ListCtrlEx.h"
 #include "window/search/PreviewPlayer.h"
@@ -38,7 +41,7 @@ TEST_F(PreviewWindowTest, WithoutASoundDeviceThePopupAndSpaceSaySoAndTheKeyboxes
 {
     m_view->m_bPlaySound = 0;
     m_view->ShowSearchPage();
-    m_frame->AddFoundFile("http://127.0.0.1:9/song.mp3", "song.mp3", IMG_HTTP_FILE);
+    platform::Deliver(*m_frame, Mp3Found{"http://127.0.0.1:9/song.mp3", 1});
     Files().SelectItem(0);
 
     // The popup offers the preview; "Stop preview" only while one plays.

@@ -1,6 +1,9 @@
 // A whole search through the real window against scripted engines on 127.0.0.1.
 #include "ShellFixture.h"
 
+#include "window/search/EnginesModel.h"
+#include "window/search/SearchController.h"
+
 #include "window/download/ListCtrlEx.h"
 #include "window/download/DownloadsModel.h"
 #include "window/search/FoundFilesModel.h"
@@ -210,9 +213,9 @@ TEST_F(OnePagePerEngine, EngineListShowsEachEnginesStateAndCount)
     ASSERT_TRUE(QTest::qWaitFor([&] { return Caption() == QStringLiteral("Find It!"); }, 10000)) << "still " << ::testing::PrintToString(Caption());
     CListCtrlEx& engines = *m_view->m_lstEngines;
     EXPECT_EQ(engines.GetItemImage(0), IMG_ENGINE_RESULTS);
-    EXPECT_EQ(engines.GetItemText(0, CPagesView::EngineFiles), "2");
+    EXPECT_EQ(engines.GetItemText(0, CEnginesModel::Files), "2");
     EXPECT_EQ(engines.GetItemImage(1), IMG_ENGINE_RESULTS);
-    EXPECT_EQ(engines.GetItemText(1, CPagesView::EngineFiles), "3");
+    EXPECT_EQ(engines.GetItemText(1, CEnginesModel::Files), "3");
     EXPECT_EQ(engines.GetItemImage(2), IMG_ENGINE_NO_RESULTS);
     EXPECT_NE(m_engine1.Requests()[0].target.find("&ssong=waterloo&searchtype=and&"), std::string::npos);
     const auto played = m_sound.Played();
@@ -368,14 +371,15 @@ TEST_F(SearchWindowTest, TheFileNameColumnShowsTheNameTheDownloadWillHave)
 TEST_F(SearchWindowTest, ASearchStopsAddingRowsAtItsBoundAndSaysSo)
 {
     m_view->m_bPlaySound = 0;
-    m_view->m_nFoundFiles = CMainFrame::kMaxFoundFiles - 1;
-    for (const char* name : {"/last.mp3", "/more.mp3", "/most.mp3"}) {
+    m_view->Search().SetMaxFoundFiles(2);
+    for (const char* name : {"/first.mp3", "/last.mp3", "/more.mp3", "/most.mp3"}) {
         const std::string url = m_files.Url(name);
         platform::Deliver(*m_frame, Mp3Found{url, 1});
     }
-    EXPECT_EQ(Column(2), (std::vector<std::string>{"last.mp3"}));
+    EXPECT_EQ(Column(2), (std::vector<std::string>{"first.mp3", "last.mp3"}));
     EXPECT_EQ(m_frame->m_wndStatusBar->currentMessage(),
-              QStringLiteral("The search has found 50000 files; no more are added to the list."));
+              QStringLiteral("The search has found 2 files; no more are added to the list."));
+    EXPECT_EQ(CSearchController::kMaxFoundFiles, 50000);
 
     const std::string page = "http://engine.test/index.asp?start=1";
     platform::Deliver(*m_frame, PageCapped{page});

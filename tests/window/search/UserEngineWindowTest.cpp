@@ -2,6 +2,8 @@
 // of the user's, each started after the previous engine's first page, each
 // counted on its own row, and all stopped by Stop.
 #include "ShellFixture.h"
+#include "window/search/SearchController.h"
+#include "window/search/EnginesModel.h"
 
 #include "window/download/ListCtrlEx.h"
 #include "window/download/DownloadsModel.h"
@@ -177,10 +179,10 @@ TEST_F(UserEngineWindowTest, UserEnginesFollowTheBuiltInOnesInFileOrderWithRowsC
 {
     CListCtrlEx& engines = *m_view->m_lstEngines;
     ASSERT_EQ(engines.GetItemCount(), 6);
-    EXPECT_EQ(engines.GetItemText(3, CPagesView::EngineName), "Zeta Pages");
-    EXPECT_EQ(engines.GetItemText(4, CPagesView::EngineName), "Alpha Feed");
-    EXPECT_EQ(engines.GetItemText(5, CPagesView::EngineName), "Last");
-    EXPECT_EQ(engines.GetItemText(4, CPagesView::EngineHomePage), "http://" + m_feed.HostPort() + "/");
+    EXPECT_EQ(engines.GetItemText(3, CEnginesModel::Name), "Zeta Pages");
+    EXPECT_EQ(engines.GetItemText(4, CEnginesModel::Name), "Alpha Feed");
+    EXPECT_EQ(engines.GetItemText(5, CEnginesModel::Name), "Last");
+    EXPECT_EQ(engines.GetItemText(4, CEnginesModel::HomePage), "http://" + m_feed.HostPort() + "/");
 
     Search();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Caption() == QStringLiteral("Find It!"); }, 15000));
@@ -188,9 +190,9 @@ TEST_F(UserEngineWindowTest, UserEnginesFollowTheBuiltInOnesInFileOrderWithRowsC
     // Page 2 brought nothing new and ended the walk; both pages counted.
     EXPECT_EQ(m_pages.RequestCount(), 2u);
     EXPECT_NE(m_pages.Requests()[0].target.find("/s?q=abba%20gold&p=1"), std::string::npos);
-    EXPECT_EQ(engines.GetItemText(3, CPagesView::EngineFiles), "6");
-    EXPECT_EQ(engines.GetItemText(4, CPagesView::EngineFiles), "1");
-    EXPECT_EQ(engines.GetItemText(5, CPagesView::EngineFiles), "1");
+    EXPECT_EQ(engines.GetItemText(3, CEnginesModel::Files), "6");
+    EXPECT_EQ(engines.GetItemText(4, CEnginesModel::Files), "1");
+    EXPECT_EQ(engines.GetItemText(5, CEnginesModel::Files), "1");
     EXPECT_EQ(engines.GetItemImage(5), IMG_ENGINE_RESULTS);
     // The built-in rows read as they always have.
     EXPECT_EQ(engines.GetItemImage(0), IMG_ENGINE_RESULTS);
@@ -236,7 +238,7 @@ TEST_F(HeldLastEngine, StopStopsTheUserEnginesToo)
     EXPECT_EQ(Caption(), QStringLiteral("Find It!"));
     ASSERT_TRUE(QTest::qWaitFor([] { return platform::RunningWorkerCount() == 0; }, 5000));
     EXPECT_EQ(m_last.RequestCount(), 1u);
-    EXPECT_EQ(m_view->m_lstEngines->GetItemText(5, CPagesView::EngineFiles), "0");
+    EXPECT_EQ(m_view->m_lstEngines->GetItemText(5, CEnginesModel::Files), "0");
 }
 
 TEST_F(HeldLastEngine, AnEngineRemovedDuringASearchLeavesItsRowWhenTheSearchEnds)
@@ -254,7 +256,7 @@ TEST_F(HeldLastEngine, AnEngineRemovedDuringASearchLeavesItsRowWhenTheSearchEnds
     EXPECT_EQ(engines.GetItemCount(), 6);
     QTest::mouseClick(m_view->m_btnFind, Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return engines.GetItemCount() == 5; }, 10000));
-    EXPECT_EQ(engines.GetItemText(3, CPagesView::EngineName), "Alpha Feed");
+    EXPECT_EQ(engines.GetItemText(3, CEnginesModel::Name), "Alpha Feed");
 }
 
 TEST_F(UserEngineWindowTest, ThePopupAddsAndRemovesEnginesAndOpensTheirFolder)
@@ -266,8 +268,8 @@ TEST_F(UserEngineWindowTest, ThePopupAddsAndRemovesEnginesAndOpensTheirFolder)
     AnswerNextInputDialog(QString::fromStdString(m_site.Url("/")));
     ASSERT_TRUE(m_frame->OnCmdMsg(ID_POPUP_ADD_ENGINE));
     ASSERT_TRUE(QTest::qWaitFor([&] { return engines.GetItemCount() == 7; }, 10000));
-    EXPECT_EQ(engines.GetItemText(3, CPagesView::EngineName), "Zeta Pages");
-    EXPECT_EQ(engines.GetItemText(6, CPagesView::EngineName), "Added");
+    EXPECT_EQ(engines.GetItemText(3, CEnginesModel::Name), "Zeta Pages");
+    EXPECT_EQ(engines.GetItemText(6, CEnginesModel::Name), "Added");
     EXPECT_TRUE(std::filesystem::exists(m_dir.Path() / "Engines/Added.xml"));
 
     // A second add of the same name asks first; "No" keeps the file.
@@ -338,11 +340,11 @@ protected:
 TEST_F(LargeEnginesFolder, TheWindowShowsAtOnceAndTheRowsFollow)
 {
     EXPECT_TRUE(m_frame->isVisible());
-    EXPECT_EQ(m_view->m_lstEngines->GetItemCount(), CPagesView::kFirstUserEngineRow);
+    EXPECT_EQ(m_view->m_lstEngines->GetItemCount(), CSearchController::kFirstUserEngineRow);
     EXPECT_TRUE(m_view->UserEngineRowsPending());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !m_view->UserEngineRowsPending(); }, 20000));
-    ASSERT_EQ(m_view->m_lstEngines->GetItemCount(), CPagesView::kFirstUserEngineRow + static_cast<int>(kMaxUserEngines));
-    EXPECT_EQ(m_view->m_lstEngines->GetItemText(CPagesView::kFirstUserEngineRow, CPagesView::EngineName), "E0");
+    ASSERT_EQ(m_view->m_lstEngines->GetItemCount(), CSearchController::kFirstUserEngineRow + static_cast<int>(kMaxUserEngines));
+    EXPECT_EQ(m_view->m_lstEngines->GetItemText(CSearchController::kFirstUserEngineRow, CEnginesModel::Name), "E0");
 }
 
 TEST_F(LargeEnginesFolder, ClosingWhileTheFolderIsReadNeitherHangsNorCrashes)

@@ -3,6 +3,7 @@
 // command opens it, the popup menus, the message boxes, the login prompt,
 // the manual's window, and the texts the program writes into the lists.
 #include "ShellFixture.h"
+#include "window/search/EnginesModel.h"
 
 #include "download/TransferFigures.h"
 #include "platform/LoginPrompt.h"
@@ -193,7 +194,7 @@ protected:
                 out[std::string(name) + " cell " + std::to_string(row) + ":" + std::to_string(column)] =
                     QString::fromStdString(list->GetItemText(row, column));
         };
-        cell("engines", m_view->m_lstEngines, CPagesView::EngineStatus);
+        cell("engines", m_view->m_lstEngines, CEnginesModel::Status);
         cell("files", m_view->m_lstFiles, CFoundFilesModel::Type);
         cell("files", m_view->m_lstFiles, CFoundFilesModel::Status);
         cell("downloads", m_view->m_lstDownloads, CDownloadsModel::TimeLeft);
@@ -205,9 +206,14 @@ protected:
     // that was, a download's figures as its worker words them, a song.
     void FillLists()
     {
-        m_view->m_lstFiles->AddItem(0, 5, IMG_HTTP_FILE,
-                                    {"HTTP", "Not Connected", "a.mp3", "0", "http://127.0.0.1/a.mp3"});
-        m_view->m_lstFiles->AddItem(1, 5, IMG_HTTP_FILE, {"HTTP", "Avaliable", "b.mp3", "0", "http://127.0.0.1/b.mp3"});
+        FoundFile a{"http://127.0.0.1/a.mp3", "a.mp3"};
+        a.image = IMG_HTTP_FILE;
+        a.probeTextId = IDS_NOT_CONNECTED;
+        FoundFile b{"http://127.0.0.1/b.mp3", "b.mp3"};
+        b.image = IMG_HTTP_FILE;
+        b.probeTextId = IDS_AVALIABLE;
+        m_view->m_pFoundFiles->AddFile(a);
+        m_view->m_pFoundFiles->AddFile(b);
         m_view->m_lstDownloads->AddItem(0, 7, 0, {"a.mp3", "8388608", "0", "", "", "", "0"});
         std::filesystem::create_directories(m_view->m_strMusicDir);
         std::ofstream(m_view->m_strMusicDir + "song.mp3") << std::string(1000, '\0');

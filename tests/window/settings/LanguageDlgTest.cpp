@@ -1,5 +1,6 @@
 // The language dialog: its list, flags, preselection and live switching.
 #include "ShellFixture.h"
+#include "window/search/EnginesModel.h"
 
 #include "window/download/ListCtrlEx.h"
 #include "resources/Messages.h"
@@ -100,13 +101,13 @@ TEST_F(LanguageDialog, EachSelectionAppliesAtOnceAndCancelReturnsToTheOldLanguag
     EXPECT_EQ(dialog.windowTitle(), "إعدادات");
     EXPECT_EQ(dialog.m_grpLanguage->title(), "اللغة");
     EXPECT_EQ(TopMenu(), "&ملف");
-    EXPECT_EQ(QString::fromStdString(m_view->m_lstEngines->GetColumnHeader(CPagesView::EngineName)), "المحرك");
+    EXPECT_EQ(QString::fromStdString(m_view->m_lstEngines->GetColumnHeader(CEnginesModel::Name)), "المحرك");
     EXPECT_EQ(BitmapIdOf(m_view->m_stcTab[1]), IDB_TAB_AR_SEARCH);
     dialog.m_btnCancel->click();
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_EQ(m_frame->m_strLanguage, "English");
     EXPECT_EQ(TopMenu(), "&File");
-    EXPECT_EQ(QString::fromStdString(m_view->m_lstEngines->GetColumnHeader(CPagesView::EngineName)), "Engine");
+    EXPECT_EQ(QString::fromStdString(m_view->m_lstEngines->GetColumnHeader(CEnginesModel::Name)), "Engine");
     EXPECT_EQ(BitmapIdOf(m_view->m_stcTab[1]), IDB_TAB_SEARCH);
 }
 

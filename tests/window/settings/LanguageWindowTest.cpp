@@ -331,9 +331,9 @@ TEST_F(LanguageWindow, EveryShippedListTextFitsItsColumnOrShowsWholeInTheTip)
     std::filesystem::copy(shipped + "/Language", m_dir.Path() / "Language");
     CListCtrlEx* files = m_view->m_lstFiles;
     CListCtrlEx* downloads = m_view->m_lstDownloads;
-    files->AddItem(0, 5, IMG_HTTP_FILE, {"HTTP", "Not Connected", "a.mp3", "0", "http://127.0.0.1/a.mp3"});
-    downloads->AddItem(0, 7, 0, {"a.mp3", "8388608", "0", "", "", "", "0"});
     auto& found = static_cast<CFoundFilesModel&>(files->Model());
+    found.AddFile(FoundFile{"http://127.0.0.1/a.mp3", "a.mp3"});
+    downloads->AddItem(0, 7, 0, {"a.mp3", "8388608", "0", "", "", "", "0"});
     const auto shown = [](CListCtrlEx* list, int column) {
         list->Model().Flush();
         return QString::fromStdString(list->GetItemText(0, column));
@@ -367,8 +367,8 @@ TEST_F(LanguageWindow, EveryShippedListTextFitsItsColumnOrShowsWholeInTheTip)
                                                   << list->TextRoom(column);
             EXPECT_EQ(list->CellToolTip(0, column), QString()) << text.toStdString();
         };
-        for (const char* probe : {"Not Connected", "Avaliable"}) {
-            found.SetProbeStatus(0, probe);
+        for (unsigned probe : {IDS_NOT_CONNECTED, IDS_AVALIABLE}) {
+            found.SetProbeStatus(0, probe, {}, false);
             expectFits(files, CFoundFilesModel::Status);
         }
         for (unsigned state : {IDS_STATUS_IN_LIBRARY, IDS_STATUS_DOWNLOADING, IDS_STATUS_QUEUED, IDS_STATUS_FAILED}) {
@@ -402,7 +402,7 @@ TEST_F(LanguageWindow, EveryShippedListTextFitsItsColumnOrShowsWholeInTheTip)
         };
         for (unsigned id : {IDS_RESOLVING_NAME, IDS_CONNECTING, IDS_CONNECTED, IDS_REDIRECTING, IDS_GETTING_INFO,
                             IDS_CONNECT_ERROR, IDS_DOWNLOAD_ERROR}) {
-            found.SetProbeStatus(0, AfxFormatString1(LoadLanguageString(id), "music.example.org:8080"));
+            found.SetProbeStatus(0, 0, AfxFormatString1(LoadLanguageString(id), "music.example.org:8080"), false);
             expectWhole(files, CFoundFilesModel::Status);
         }
         const std::string cause = AfxFormatString1(LoadLanguageString(IDS_SERVER_ANSWERED), "503");

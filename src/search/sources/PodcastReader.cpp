@@ -10,7 +10,8 @@ namespace {
 
 bool PathEndsInMp3(const QString& url)
 {
-    const qsizetype end = url.indexOf(QRegularExpression(QStringLiteral("[?#]")));
+    static const QRegularExpression queryOrFragment(QStringLiteral("[?#]"));
+    const qsizetype end = url.indexOf(queryOrFragment);
     return (end < 0 ? url : url.left(end)).endsWith(QLatin1StringView(".mp3"), Qt::CaseInsensitive);
 }
 

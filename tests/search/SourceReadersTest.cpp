@@ -245,8 +245,17 @@ TEST(SourceReadersTest, LibriVoxBooksAndChapters)
     EXPECT_FALSE(chapters[1].lengthSeconds.has_value());
 }
 
-TEST(SourceReadersTest, FeedDurations)
+TEST(SourceReadersTest, FeedItemTitlesAndDurations)
 {
+    const FeedPage atom = ParseFeed(R"(<feed xmlns="http://www.w3.org/2005/Atom"
+        xmlns:itunes="http://www.itunes.com/dtds/podcast-1.0.dtd"><title>Show</title>
+      <entry><title> Part 2 </title><itunes:duration>05:00</itunes:duration>
+        <link rel="enclosure" href="/p2.mp3" type="audio/mpeg"/></entry></feed>)",
+                                    "https://feeds.test/show.xml");
+    ASSERT_EQ(atom.files.size(), 1u);
+    EXPECT_EQ(atom.files[0].title, "Part 2");
+    EXPECT_EQ(atom.files[0].seconds, 300);
+
     const std::pair<const char*, double> cases[] = {
         {"245", 245}, {" 4:05 ", 245}, {"1:02:03", 3723}, {"0:00", 0}, {"", -1}, {"1:2:3:4", -1},
         {"4:", -1},   {":05", -1},     {"4.5", -1},       {"-3", -1},  {"99999999999999999", -1},
@@ -326,6 +335,9 @@ TEST(SourceReadersTest, BadAnswers)
         return read.value.empty() ? read.error : QStringLiteral("files and an error");
     };
     const std::string deep = std::string(33, '[') + std::string(33, ']');
+    // The answer's own object is the first level.
+    const std::string deepest = R"({"results":[],"x":)" + std::string(31, '[') + std::string(31, ']') + "}";
+    const std::string tooDeep = R"({"results":[],"x":)" + std::string(32, '[') + std::string(32, ']') + "}";
     const std::string shallowInString = R"({"results":[],"x":")" + std::string(100, '[') + R"(\""})";
     std::string large = R"({"results":[],"pad":")" + std::string(8 * 1024 * 1024, 'a') + R"("})";
     struct Case {
@@ -367,6 +379,8 @@ TEST(SourceReadersTest, BadAnswers)
         {&podcasts, R"({"results":[{"kind":"podcast-episode","episodeUrl":"https://a/b.mp3","trackTimeMillis":[1]}]})",
          "its field results[0].trackTimeMillis is missing or of the wrong kind"},
         {&podcasts, shallowInString, ""},
+        {&podcasts, deepest, ""},
+        {&podcasts, tooDeep, "it is nested deeper than 32 levels"},
         {&jamendo, R"({"headers":{"status":"success"}})", "its field results is missing or of the wrong kind"},
         {&jamendo, R"({"results":[{"audiodownload":"https://a/","audiodownload_allowed":"true"}]})",
          "its field results[0].audiodownload_allowed is missing or of the wrong kind"},

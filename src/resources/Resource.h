@@ -363,6 +363,18 @@
 #define IDS_FEED_NOT_A_FEED 61430
 #define IDS_FEED_HTTP_STATUS 61431
 #define IDS_FEED_NO_ANSWER 61432
+// The built-in web sources: their names, and why one of their answers
+// could not be read.
+#define IDS_SOURCE_ANSWER_NOT_READ 61600
+#define IDS_SOURCE_NOT_JSON 61601
+#define IDS_SOURCE_TOO_DEEP 61602
+#define IDS_SOURCE_BAD_FIELD 61603
+#define IDS_SOURCE_SERVICE_SAID 61604
+#define IDS_SOURCE_TOO_LARGE 61605
+#define IDS_SOURCE_ARCHIVE 61606
+#define IDS_SOURCE_LIBRIVOX 61607
+#define IDS_SOURCE_PODCASTS 61608
+#define IDS_SOURCE_JAMENDO 61609
 
 // List column headers, translated by running number.
 #define IDS_HEADER_FIRST 40000

@@ -195,6 +195,17 @@ constexpr Entry kStrings[] = {
     {IDS_PROGRESS_NOT_HANDLED, "Step progreass can not be handled."},
     {IDS_TIME_LEFT_NOT_HANDLED, "Setting Time remaining can not be handled."},
     {IDS_ENGINES_FOLDER_NOT_OPENED, "No program could open the folder %1."},
+    // The built-in web sources.
+    {IDS_SOURCE_ANSWER_NOT_READ, "The answer of %1 could not be read: %2"},
+    {IDS_SOURCE_NOT_JSON, "it is not JSON"},
+    {IDS_SOURCE_TOO_DEEP, "it is nested deeper than %1 levels"},
+    {IDS_SOURCE_BAD_FIELD, "its field %1 is missing or of the wrong kind"},
+    {IDS_SOURCE_SERVICE_SAID, "the service answered: %1"},
+    {IDS_SOURCE_TOO_LARGE, "it is larger than %1 MiB"},
+    {IDS_SOURCE_ARCHIVE, "Internet Archive"},
+    {IDS_SOURCE_LIBRIVOX, "LibriVox"},
+    {IDS_SOURCE_PODCASTS, "Podcast episodes"},
+    {IDS_SOURCE_JAMENDO, "Jamendo"},
 };
 
 constexpr bool IsSorted()

@@ -36,7 +36,27 @@ const xmlNode* FirstChild(const xmlNode* node, std::string_view name)
     return nullptr;
 }
 
-void AddFile(FeedPage& page, const std::string& feedUrl, const std::string& href, const std::string& type)
+// What an item tells about its enclosures besides their addresses.
+struct ItemFacts {
+    std::string title;
+    double seconds = -1;
+};
+
+ItemFacts ReadItemFacts(const xmlNode* item)
+{
+    ItemFacts facts;
+    for (const xmlNode* part = item->children; part != nullptr; part = part->next) {
+        const std::string_view name = safexml::LocalName(part);
+        if (name == "title" && facts.title.empty())
+            facts.title = safexml::Text(part);
+        else if (name == "duration" && facts.seconds < 0)
+            facts.seconds = ParseFeedDuration(safexml::Text(part));
+    }
+    return facts;
+}
+
+void AddFile(FeedPage& page, const std::string& feedUrl, const std::string& href, const std::string& type,
+             const ItemFacts& facts)
 {
     const std::string url = ResolveLink(feedUrl, safexml::Trim(href));
     if (url.empty() || !IsMp3Enclosure(url, type))
@@ -54,7 +74,7 @@ void AddFile(FeedPage& page, const std::string& feedUrl, const std::string& href
         }
         name += ".mp3";
     }
-    page.files.push_back({url, name});
+    page.files.push_back({url, name, facts.title, facts.seconds});
 }
 
 // <link rel="next" href="..."> (Atom, or atom:link inside an RSS channel).
@@ -77,13 +97,14 @@ void ReadRss(FeedPage& page, const xmlNode* channel, const std::string& feedUrl)
         } else if (name == "link" && child->ns != nullptr) {
             TakeNext(page, feedUrl, child);
         } else if (name == "item") {
+            const ItemFacts facts = ReadItemFacts(child);
             for (const xmlNode* part = child->children; part != nullptr; part = part->next) {
                 std::string url;
                 std::string type;
                 if (safexml::LocalName(part) != "enclosure" || !safexml::Attribute(part, "url", url))
                     continue;
                 safexml::Attribute(part, "type", type);
-                AddFile(page, feedUrl, url, type);
+                AddFile(page, feedUrl, url, type, facts);
             }
         }
     }
@@ -98,6 +119,7 @@ void ReadAtom(FeedPage& page, const xmlNode* feed, const std::string& feedUrl)
         } else if (name == "link") {
             TakeNext(page, feedUrl, child);
         } else if (name == "entry") {
+            const ItemFacts facts = ReadItemFacts(child);
             for (const xmlNode* part = child->children; part != nullptr; part = part->next) {
                 std::string rel;
                 std::string href;
@@ -106,13 +128,37 @@ void ReadAtom(FeedPage& page, const xmlNode* feed, const std::string& feedUrl)
                     safexml::Trim(rel) != "enclosure" || !safexml::Attribute(part, "href", href))
                     continue;
                 safexml::Attribute(part, "type", type);
-                AddFile(page, feedUrl, href, type);
+                AddFile(page, feedUrl, href, type, facts);
             }
         }
     }
 }
 
 }  // namespace
+
+double ParseFeedDuration(std::string_view text)
+{
+    const std::string trimmed = safexml::Trim(text);
+    if (trimmed.empty() || trimmed.size() > 16)
+        return -1;
+    double seconds = 0;
+    double part = 0;
+    int colons = 0;
+    bool digits = false;
+    for (const char c : trimmed) {
+        if (c >= '0' && c <= '9') {
+            part = part * 10 + (c - '0');
+            digits = true;
+        } else if (c == ':' && digits && ++colons <= 2) {
+            seconds = (seconds + part) * 60;
+            part = 0;
+            digits = false;
+        } else {
+            return -1;
+        }
+    }
+    return digits ? seconds + part : -1;
+}
 
 bool IsMp3Enclosure(const std::string& url, const std::string& type)
 {

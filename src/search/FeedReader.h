@@ -11,6 +11,10 @@
 struct FeedFile {
     std::string url;       // absolute
     std::string fileName;  // the name it is saved under; always ends in ".mp3"
+    std::string title;     // the item's (entry's) title; empty when it has none
+    // The item's <itunes:duration> ("245", "4:05", "1:02:03") in seconds;
+    // negative when it has none or it cannot be read.
+    double seconds = -1;
 };
 
 // Why a feed's page cannot be read; each has a text of its own.
@@ -34,6 +38,10 @@ inline constexpr std::size_t kMaxFeedBytes = 16 * 1024 * 1024;
 // hosts serve from addresses such as "/episode/1234". Other audio types
 // (Ogg, AAC) without ".mp3" are left out: they are no MP3 files.
 bool IsMp3Enclosure(const std::string& url, const std::string& type);
+
+// An <itunes:duration> in seconds: whole seconds or a clock "m:ss" or
+// "h:mm:ss"; negative for anything else.
+double ParseFeedDuration(std::string_view text);
 
 // `feedUrl` is where the feed came from; relative addresses resolve against it.
 FeedPage ParseFeed(std::string_view bytes, const std::string& feedUrl);

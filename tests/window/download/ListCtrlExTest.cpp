@@ -157,7 +157,10 @@ TEST(ListCtrlEx, ASortedListKeepsItsModelRowsAndMovesByKey)
     list->SetSortable(true);
     const std::uint64_t sizes[] = {900, 10000, 25};
     for (int row = 0; row < 3; ++row) {
-        files->AddFile(FoundFile{"u", "song" + std::to_string(row) + ".mp3"});
+        FoundFile file;
+        file.url = "u";
+        file.fileName = "song" + std::to_string(row) + ".mp3";
+        files->AddFile(file);
         files->SetSize(row, sizes[row]);
     }
     files->Flush();

@@ -206,10 +206,14 @@ protected:
     // that was, a download's figures as its worker words them, a song.
     void FillLists()
     {
-        FoundFile a{"http://127.0.0.1/a.mp3", "a.mp3"};
+        FoundFile a;
+        a.url = "http://127.0.0.1/a.mp3";
+        a.fileName = "a.mp3";
         a.image = IMG_HTTP_FILE;
         a.probeTextId = IDS_NOT_CONNECTED;
-        FoundFile b{"http://127.0.0.1/b.mp3", "b.mp3"};
+        FoundFile b;
+        b.url = "http://127.0.0.1/b.mp3";
+        b.fileName = "b.mp3";
         b.image = IMG_HTTP_FILE;
         b.probeTextId = IDS_AVALIABLE;
         m_view->m_pFoundFiles->AddFile(a);

@@ -332,7 +332,10 @@ TEST_F(LanguageWindow, EveryShippedListTextFitsItsColumnOrShowsWholeInTheTip)
     CListCtrlEx* files = m_view->m_lstFiles;
     CListCtrlEx* downloads = m_view->m_lstDownloads;
     auto& found = static_cast<CFoundFilesModel&>(files->Model());
-    found.AddFile(FoundFile{"http://127.0.0.1/a.mp3", "a.mp3"});
+    FoundFile file;
+    file.url = "http://127.0.0.1/a.mp3";
+    file.fileName = "a.mp3";
+    found.AddFile(file);
     downloads->AddItem(0, 7, 0, {"a.mp3", "8388608", "0", "", "", "", "0"});
     const auto shown = [](CListCtrlEx* list, int column) {
         list->Model().Flush();

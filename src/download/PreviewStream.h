@@ -1,6 +1,6 @@
 #pragma once
 
-#include "download/Mp3Check.h"
+#include "download/ContentKind.h"
 
 #include <chrono>
 #include <cstddef>

@@ -191,9 +191,13 @@ void ReadStream(std::string_view tag, std::string_view audio, std::optional<std:
     // size it is unknown, whatever the library makes of the bytes it has.
     if (samples > 0 && (lengthInHeader || streamSize))
         head.seconds = static_cast<double>(samples) / static_cast<double>(head.rate);
-    // The average of a variable bitrate: the stream's bytes over its length.
-    if (head.vbr && streamSize && head.seconds > 0)
-        head.bitrate = static_cast<int>(static_cast<double>(*streamSize) * 8.0 / head.seconds / 1000.0 + 0.5);
+    // The average of a variable bitrate: the stream's bytes (the size the
+    // server gave, less the tags) over its length, whatever the VBR header
+    // counts; without a size it is unknown, as the first frame's is no average.
+    if (head.vbr)
+        head.bitrate = streamSize && head.seconds > 0
+                           ? static_cast<int>(static_cast<double>(*streamSize) * 8.0 / head.seconds / 1000.0 + 0.5)
+                           : 0;
 }
 
 void ReadTags(std::string_view bytes, Mp3Head& head)

@@ -198,6 +198,10 @@ public:
             const std::size_t room = m_shared->WaitForRoom(m_options.readAhead);
             if (room == 0)
                 return;
+            if (const auto to = m_shared->TakeSkip()) {
+                offset = *to;  // the reader jumped while the read-ahead was full
+                continue;
+            }
             std::uint64_t want = std::min<std::uint64_t>(room, offset == 0 ? m_options.firstPiece : m_options.piece);
             if (m_size)
                 want = std::min(want, *m_size - offset);

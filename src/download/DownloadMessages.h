@@ -23,13 +23,16 @@ struct FileStatus {
 };
 
 // A probe learnt a found file's size and, from its first bytes, what it holds
-// (`head.known` when those bytes were read).
+// (`head.known` when those bytes were read). A server that answers 200 with
+// no length and no range gives no size: `sizeKnown` is false and `size` 0,
+// and the head is still read from the answer's first bytes.
 struct FileSizeProbed {
     static constexpr unsigned kMessage = WM_FILE_SIZE_PROBED;
     int row = 0;
     std::uint64_t searchId = 0;
     std::uint64_t size = 0;
     Mp3Head head;
+    bool sizeKnown = true;
 };
 
 // A probe's worker has ended.

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cctype>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -219,14 +220,11 @@ void CHttpDownloadInfo::Probe()
         const auto header = m_pFile->QueryInfo("Content-Length");
         length = header && header->size() < kQueryBufferSize ? platform::ParseContentLength(*header) : std::nullopt;
     }
-    if (!length) {
-        if (m_pConnections != nullptr)
-            m_pFile->DrainBody(kDrainLimit);
-        CloseHandles();
-        return;
-    }
-    FileSizeProbed probed{m_item.nItem, m_item.nSearchId, *length, {}};
-    probed.head = ReadHead(*length, plainAnswer, rangeOptions);
+    // A plain answer without a length (a script that streams the file) has
+    // no size to show, and a file without one does not count as available;
+    // its head still tells what it holds.
+    FileSizeProbed probed{m_item.nItem, m_item.nSearchId, length.value_or(0), {}, length.has_value()};
+    probed.head = ReadHead(length, plainAnswer, rangeOptions);
     if (AbortRequested()) {
         aborted();
         return;
@@ -238,6 +236,9 @@ void CHttpDownloadInfo::Probe()
     if (notMp3)
         platform::Post(FileStatus{m_item.nItem, m_item.nSearchId, LoadLanguageString(IDS_STATUS_NOT_MP3), false},
                        m_stopToken);
+    else if (!length)
+        platform::Post(FileStatus{m_item.nItem, m_item.nSearchId, LoadLanguageString(IDS_STATUS_SIZE_UNKNOWN), false},
+                       m_stopToken);
     else
         platform::Post(FileStatus{m_item.nItem, m_item.nSearchId, LoadBuiltinString(IDS_AVALIABLE), true}, m_stopToken);
     CloseHandles();
@@ -248,14 +249,22 @@ void CHttpDownloadInfo::Probe()
 // same body when the server sends the whole file, else with one more range
 // request. A body longer than what is read is left unread, and its
 // connection is closed with it rather than kept for the next probe.
-Mp3Head CHttpDownloadInfo::ReadHead(std::uint64_t size, bool wholeBody, platform::HttpRequestOptions rangeOptions)
+// `knownSize`: the file's length, when the answer stated one.
+Mp3Head CHttpDownloadInfo::ReadHead(std::optional<std::uint64_t> knownSize, bool wholeBody,
+                                    platform::HttpRequestOptions rangeOptions)
 {
+    std::uint64_t size = knownSize.value_or(UINT64_MAX);
     const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, Mp3Head::kBytes));
     const auto deadline = std::chrono::steady_clock::now() + kHeadTime;
     std::string head = ReadBody(*m_pFile, wanted, deadline);
     m_nBytesRead += head.size();
-    if (head.size() < wanted)
-        return {};  // cut short: nothing sure can be said
+    if (head.size() < wanted) {
+        // Cut short, nothing sure can be said; but a body of no stated length
+        // that ended cleanly was the whole file.
+        if (knownSize || m_pFile->Failed() || std::chrono::steady_clock::now() >= deadline)
+            return {};
+        size = head.size();
+    }
     std::string afterTag;
     const std::uint64_t tagEnd = Mp3Head::TagEnd(head);
     if (tagEnd > head.size() && tagEnd < size && !AbortRequested()) {
@@ -284,6 +293,8 @@ Mp3Head CHttpDownloadInfo::ReadHead(std::uint64_t size, bool wholeBody, platform
     }
     if (m_pConnections != nullptr)
         m_pFile->DrainBody(Mp3Head::kBytes);
+    if (size == UINT64_MAX)
+        return Mp3Head::Read(head, afterTag, std::nullopt, m_bHeadDigest);
     return Mp3Head::Read(head, afterTag, size, m_bHeadDigest);
 }
 

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 
@@ -61,7 +62,7 @@ public:
 private:
     bool AbortRequested() const;
     bool SendRequest();  // m_pFile's, counted
-    Mp3Head ReadHead(std::uint64_t size, bool wholeBody, platform::HttpRequestOptions rangeOptions);
+    Mp3Head ReadHead(std::optional<std::uint64_t> knownSize, bool wholeBody, platform::HttpRequestOptions rangeOptions);
     void Fail(unsigned textId, int errorCode);
 
     std::stop_token m_stopToken;

@@ -1,21 +1,8 @@
 #pragma once
 
+#include "download/ContentKind.h"
+
 #include <cstdint>
-#include <string>
-#include <string_view>
-
-// What a downloaded body turned out to be. Anything but Mp3 fails the
-// download with a text that says what arrived.
-enum class ContentKind { Mp3, WebPage, Json, Xml, Empty, Other };
-
-// The early look at the first bytes of a body (as they arrive): a web page,
-// JSON or XML shows from its first characters, and such a transfer need not
-// fetch the rest. Mp3 while nothing plainly says otherwise.
-ContentKind EarlyContentKind(std::string_view head);
-
-// Whether the first bytes are the signature of another format: an archive,
-// a container (RIFF, Ogg, MP4), a document, a picture, MIDI.
-bool IsOtherFormat(std::string_view head);
 
 // The check of a complete file: not a web page or any other format known by
 // its first bytes (archives, containers, documents, pictures), then any
@@ -23,6 +10,3 @@ bool IsOtherFormat(std::string_view head);
 // decoder (libmpg123) plays: a few frames, after up to 64 KiB of junk.
 // Reads a few blocks from the start only, whatever the file's size.
 ContentKind CheckMp3File(int fd, std::uint64_t fileSize);
-
-// The failure text id for a kind that is not Mp3.
-unsigned ContentKindTextId(ContentKind kind);

@@ -1,6 +1,7 @@
 #include "download/Mp3Head.h"
 
-#include "download/Mp3Check.h"
+#include "download/ContentKind.h"
+#include "download/MpegFrameHeader.h"
 #include "platform/MpegAudioDecoder.h"
 
 #include <mpg123.h>
@@ -90,25 +91,45 @@ std::optional<std::uint32_t> VbriFrames(const unsigned char* body, std::size_t b
            std::uint32_t{frames[3]};
 }
 
+// A stream of one frame, which the decoder does not trust without a next
+// header to see: its header tells all there is.
+void ReadSingleFrame(std::string_view stream, Mp3Head& head)
+{
+    const std::optional<MpegFrameHeader> frame = SingleFrameStream(stream);
+    if (!frame)
+        return;
+    head.mp3 = true;
+    head.version = frame->version;
+    head.layer = frame->layer;
+    head.rate = frame->rate;
+    head.channels = frame->channels;
+    head.bitrate = frame->bitrate;
+    head.seconds = static_cast<double>(frame->samples) / static_cast<double>(frame->rate);
+}
+
 // The format, bitrate and length from the stream's first frames, fed to
 // libmpg123 from memory. `streamSize` counts the bytes from the first of
 // `audio` to the end of the file.
-// `readTags`: `audio` starts with a whole ID3v2 tag, whose title, artist and
-// album are taken as the decoder reads past it.
-void ReadStream(std::string_view audio, std::optional<std::uint64_t> streamSize, bool readTags, Mp3Head& head)
+// `tag`: the file's whole ID3v2 tag, fed first so that the decoder reads its
+// title, artist and album on its way to the audio.
+void ReadStream(std::string_view tag, std::string_view audio, std::optional<std::uint64_t> streamSize,
+                Mp3Head& head)
 {
     platform::MpegAudioDecoder* decoder = audio.empty() ? nullptr : ThreadDecoder();
     if (decoder == nullptr)
         return;
     mpg123_handle* mh = decoder->Handle();
+    // The library counts every byte of the size as audio, whatever tag it
+    // reads first: it is told the stream's own.
     if (streamSize && *streamSize <= static_cast<std::uint64_t>(INT64_MAX))
         mpg123_set_filesize(mh, static_cast<off_t>(*streamSize));
-    if (!decoder->Feed(audio.data(), audio.size()))
+    if (!decoder->Feed(tag.data(), tag.size()) || !decoder->Feed(audio.data(), audio.size()))
         return;
 
     bool first = true;
     int firstBitrate = 0;
     std::optional<std::uint32_t> vbriFrames;
+    bool lengthInHeader = false;  // a Xing, Info or VBRI header counts the frames
     // A few frames tell the format, and whether bitrates change without a
     // header saying so; the rest of the head adds nothing.
     constexpr int kFramesLookedAt = 16;
@@ -138,20 +159,25 @@ void ReadStream(std::string_view audio, std::optional<std::uint64_t> streamSize,
             // A VBR header, or the encoder's Info frame (its delay is known),
             // speaks for the whole stream: the frames after it add nothing.
             long delay = -1;
-            if (head.vbr || (mpg123_getstate(mh, MPG123_ENC_DELAY, &delay, nullptr) == MPG123_OK && delay >= 0))
+            lengthInHeader =
+                head.vbr || (mpg123_getstate(mh, MPG123_ENC_DELAY, &delay, nullptr) == MPG123_OK && delay >= 0);
+            if (lengthInHeader)
                 break;
         } else if (info.bitrate != firstBitrate && !vbriFrames) {
             // No header says so, but the frames' bitrates differ.
             head.vbr = true;
         }
     }
-    // The tag came whole with the stream: the decoder has read it already.
-    if (readTags) {
+    if (!tag.empty()) {
         if (auto tags = decoder->Id3v2Tags()) {
             head.title = std::move(tags->title);
             head.artist = std::move(tags->artist);
             head.album = std::move(tags->album);
         }
+    }
+    if (!head.mp3 && streamSize && audio.size() >= *streamSize) {
+        ReadSingleFrame(audio.substr(0, static_cast<std::size_t>(*streamSize)), head);
+        return;
     }
     if (!head.mp3 || head.rate <= 0)
         return;
@@ -161,11 +187,17 @@ void ReadStream(std::string_view audio, std::optional<std::uint64_t> streamSize,
         samples = static_cast<off_t>(*vbriFrames) * mpg123_spf(mh);
     else
         samples = mpg123_length(mh);
-    if (samples > 0)
+    // Without a header, the length is the size over the bitrate: with no
+    // size it is unknown, whatever the library makes of the bytes it has.
+    if (samples > 0 && (lengthInHeader || streamSize))
         head.seconds = static_cast<double>(samples) / static_cast<double>(head.rate);
-    // The average of a variable bitrate: the stream's bytes over its length.
-    if (head.vbr && streamSize && head.seconds > 0)
-        head.bitrate = static_cast<int>(static_cast<double>(*streamSize) * 8.0 / head.seconds / 1000.0 + 0.5);
+    // The average of a variable bitrate: the stream's bytes (the size the
+    // server gave, less the tags) over its length, whatever the VBR header
+    // counts; without a size it is unknown, as the first frame's is no average.
+    if (head.vbr)
+        head.bitrate = streamSize && head.seconds > 0
+                           ? static_cast<int>(static_cast<double>(*streamSize) * 8.0 / head.seconds / 1000.0 + 0.5)
+                           : 0;
 }
 
 void ReadTags(std::string_view bytes, Mp3Head& head)
@@ -227,25 +259,36 @@ Mp3Head Mp3Head::Read(std::string_view head, std::string_view afterTag, std::opt
         facts.notMp3 = true;
         return facts;
     }
+    // The texts are the first tag's: a second tag behind it is an older one
+    // that a tagger left in place, and not the file's. A tag that the head
+    // holds whole is read by the decoder on its way to the audio; one cut off
+    // where the head ends (a cover picture) by TagLib, which still gives the
+    // frames before the cut.
     const std::uint64_t tagEnd = TagEnd(first);
-    // A tag that the head holds whole is read by the decoder on its way to
-    // the audio; one cut off where the head ends (a cover picture) by TagLib,
-    // which still gives the frames before the cut.
     const bool tagInHead = tagEnd > 0 && tagEnd < first.size() && afterTag.empty();
     if (tagEnd > 0 && !tagInHead)
         ReadTags(first.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(tagEnd, first.size()))), facts);
-    // The audio starts where the tag ends: in the head itself, or in the
-    // second range fetched from there.
+    // The audio starts where the tags end: in the head itself, or in the
+    // second range fetched where the first tag ends. Further tags there are
+    // passed over by their sizes.
     std::string_view audio;
     if (!afterTag.empty())
         audio = afterTag;
-    else if (tagInHead)
-        audio = first;
     else if (tagEnd < first.size())
         audio = first.substr(static_cast<std::size_t>(tagEnd));
+    std::uint64_t audioStart = tagEnd;
+    for (std::uint64_t next = TagEnd(audio); next > 0; next = TagEnd(audio)) {
+        if (next >= audio.size()) {
+            audio = {};
+            break;
+        }
+        audio.remove_prefix(static_cast<std::size_t>(next));
+        audioStart += next;
+    }
     std::optional<std::uint64_t> streamSize;
-    if (fileSize && *fileSize >= tagEnd)
-        streamSize = *fileSize - tagEnd;
-    ReadStream(audio, streamSize, tagInHead, facts);
+    if (fileSize && *fileSize >= audioStart)
+        streamSize = *fileSize - audioStart;
+    const std::string_view tag = tagInHead ? first.substr(0, static_cast<std::size_t>(tagEnd)) : std::string_view();
+    ReadStream(tag, audio, streamSize, facts);
     return facts;
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace platform {
 class MpegAudioDecoder;
@@ -56,19 +57,35 @@ public:
     PreviewError Error() const;
     const PreviewStream& Stream() const { return m_stream; }
 
-    // Bytes after the ID3v2 tag that may go by without an MPEG audio frame
+    // Bytes after the ID3v2 tags that may go by without an MPEG audio frame
     // before the stream counts as no MP3.
     static constexpr std::size_t kMaxJunkBytes = 64u << 10;
+    // Leading ID3v2 tags looked at; more end the stream as no MP3.
+    static constexpr int kMaxTags = 16;
 
 private:
+    // Hands the stream's next bytes to the decoder, passing over the leading
+    // tags (see the .cpp); false when the stream cannot be MP3.
+    bool Take(std::string_view chunk);
+    bool Feed(std::string_view bytes);
+    State Fail(ContentKind kind, std::string detail = {});
+
     PreviewStream m_stream;
+    std::size_t m_readAhead = 0;
     std::unique_ptr<platform::MpegAudioDecoder> m_decoder;
     Format m_format;
+    bool m_otherFormat = false;          // the frames now decoded are of another format, and dropped
     std::string m_title;
     std::uint64_t m_frames = 0;
-    std::uint64_t m_fed = 0;             // stream bytes given to the decoder
-    std::uint64_t m_tagEnd = 0;          // where the leading ID3v2 tag ends
-    std::string m_first;                 // the first 10 bytes, for the tag's size
-    bool m_sizeSet = false;
+    std::uint64_t m_pos = 0;             // the stream offset of the next byte taken from the stream
+    std::uint64_t m_decodedAt = 0;       // m_pos when the decoder last gave samples
+    // The leading tags: where the next one may start, its first 10 bytes as
+    // they come, how many there were, and where the audio starts once they
+    // have all gone by.
+    std::uint64_t m_nextTag = 0;
+    std::string m_tagHeader;
+    int m_tags = 0;
+    bool m_feedTag = false;              // the tag at hand goes to the decoder
+    std::optional<std::uint64_t> m_audioStart;
     PreviewError m_error;                // the decoder's own failure
 };

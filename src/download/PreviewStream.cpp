@@ -23,8 +23,9 @@ constexpr std::size_t kHeadLook = 1024;
 // What one read from the transfer takes at most.
 constexpr std::size_t kReadChunk = 64u << 10;
 // The error a body cut short reports when the transfer itself saw none
-// (libcurl's CURLE_PARTIAL_FILE).
+// (libcurl's CURLE_PARTIAL_FILE), and the one of a stall (CURLE_OPERATION_TIMEDOUT).
 constexpr int kBodyCutShort = 18;
+constexpr int kStalled = 28;
 // How often a waiting worker looks whether it has been stopped.
 constexpr auto kStopCheck = std::chrono::milliseconds(100);
 
@@ -54,6 +55,14 @@ struct PreviewStream::Shared {
 
     std::string buffer;        // fetched bytes the reader has not taken, from bufferPos on
     std::size_t bufferPos = 0;
+    std::uint64_t readPos = 0;  // the file offset of buffer[bufferPos]
+    // Where the reader jumped to beyond the bytes fetched; the worker's
+    // request under way brings bytes from before it, which are dropped.
+    std::optional<std::uint64_t> skipTo;
+    // The last time the stream brought the reader kStallBytes, or had that
+    // many waiting for it; and `received` then.
+    std::chrono::steady_clock::time_point progressTime = std::chrono::steady_clock::now();
+    std::uint64_t progressMark = 0;
     bool checked = false;      // the first bytes were looked at and may go to the reader
     std::string head;          // the first bytes, until they are checked
     bool ended = false;        // every byte of the file has been fetched
@@ -70,6 +79,13 @@ struct PreviewStream::Shared {
     void CheckHead(bool final);
     void Fail(PreviewFailure kind, int code, std::string detail = {});
     void End();
+    // The jump the reader asked for, once: the worker goes on from there.
+    std::optional<std::uint64_t> TakeSkip();
+    bool SkipPending()
+    {
+        std::lock_guard lock(mutex);
+        return skipTo.has_value();
+    }
     // Waits until the reader has left room in the read-ahead; 0 when stopped
     // or failed.
     std::size_t WaitForRoom(std::size_t readAhead);
@@ -80,12 +96,14 @@ void PreviewStream::Shared::Append(const char* data, std::size_t n)
     bool look = false;
     {
         std::lock_guard lock(mutex);
+        received += n;
+        if (skipTo)
+            return;  // from before the reader's jump
         if (bufferPos > 0 && bufferPos * 2 >= buffer.size()) {
             buffer.erase(0, bufferPos);
             bufferPos = 0;
         }
         buffer.append(data, n);
-        received += n;
         if (!checked && head.size() < kHeadLook) {
             head.append(data, std::min(n, kHeadLook - head.size()));
             look = head.size() >= kHeadLook;
@@ -139,6 +157,12 @@ void PreviewStream::Shared::End()
     changed.notify_all();
 }
 
+std::optional<std::uint64_t> PreviewStream::Shared::TakeSkip()
+{
+    std::lock_guard lock(mutex);
+    return std::exchange(skipTo, std::nullopt);
+}
+
 std::size_t PreviewStream::Shared::WaitForRoom(std::size_t readAhead)
 {
     std::unique_lock lock(mutex);
@@ -174,10 +198,18 @@ public:
             const std::size_t room = m_shared->WaitForRoom(m_options.readAhead);
             if (room == 0)
                 return;
+            if (const auto to = m_shared->TakeSkip()) {
+                offset = *to;  // the reader jumped while the read-ahead was full
+                continue;
+            }
             std::uint64_t want = std::min<std::uint64_t>(room, offset == 0 ? m_options.firstPiece : m_options.piece);
             if (m_size)
                 want = std::min(want, *m_size - offset);
             const std::optional<std::uint64_t> got = FetchPiece(offset, want);
+            if (const auto to = m_shared->TakeSkip()) {
+                offset = *to;  // the reader jumped: this piece's bytes are of no use
+                continue;
+            }
             if (!got)
                 return;  // failed, stopped or ended
             offset += *got;
@@ -198,6 +230,8 @@ private:
                            "Range: bytes=" + std::to_string(from) + "-" + std::to_string(from + count - 1)};
         options.useTls = m_url.service == platform::AFX_INET_SERVICE_HTTPS;
         options.followRedirects = true;
+        // What began over TLS is not fetched in the clear, as downloads are not.
+        options.refuseHttpsToHttp = true;
         options.useSystemProxy = true;
         options.stallTimeoutMs = m_options.stallTimeoutMs;
         options.connectTimeoutMs = m_options.stallTimeoutMs;
@@ -223,7 +257,9 @@ private:
             ++m_shared->requests;
         }
         if (!file->SendRequest()) {
-            if (!m_shared->Stopped())
+            if (file->RedirectedToHttp())
+                m_shared->Fail(PreviewFailure::InsecureRedirect, file->ErrorCode(), file->ErrorText());
+            else if (!m_shared->Stopped())
                 m_shared->Fail(from == 0 ? PreviewFailure::NoConnection : PreviewFailure::ConnectionLost,
                                file->ErrorCode(), file->ErrorText());
             return std::nullopt;
@@ -260,7 +296,8 @@ private:
     }
 
     // Reads up to `count` bytes of the body after skipping `skip`, pausing
-    // while the read-ahead is full. The bytes read; nothing after a failure or a stop.
+    // while the read-ahead is full. The bytes read; nothing after a failure,
+    // a stop, or a jump of the reader's.
     std::optional<std::uint64_t> ReadBody(platform::HttpFile& file, std::uint64_t count, std::uint64_t skip)
     {
         std::string chunk(kReadChunk, '\0');
@@ -275,6 +312,8 @@ private:
                     return std::nullopt;
                 want = std::min(want, room);
             }
+            if (m_shared->SkipPending())
+                return std::nullopt;
             const std::size_t n = file.ReadSome(chunk.data(), want);
             if (n == 0)
                 break;
@@ -285,7 +324,7 @@ private:
             m_shared->Append(chunk.data(), n);
             got += n;
         }
-        if (m_shared->Stopped())
+        if (m_shared->Stopped() || m_shared->SkipPending())
             return std::nullopt;
         // A body cut short ends with an error; one of no stated length ends
         // with the connection and is taken as whole.
@@ -316,6 +355,7 @@ std::string PreviewErrorText(const PreviewError& error)
     case PreviewFailure::ServerError: return AfxFormatString1(LoadLanguageString(IDS_SERVER_ANSWERED), code);
     case PreviewFailure::NotMp3: return LoadLanguageString(ContentKindTextId(error.content));
     case PreviewFailure::ConnectionLost: return AfxFormatString1(LoadLanguageString(IDS_PREVIEW_CONNECTION_LOST), code);
+    case PreviewFailure::InsecureRedirect: return LoadLanguageString(IDS_HTTPS_TO_HTTP);
     }
     return {};
 }
@@ -372,15 +412,62 @@ PreviewStream::State PreviewStream::Read(std::string& out, std::size_t size, std
         const std::size_t n = std::min(size, s.Buffered());
         out.append(s.buffer, s.bufferPos, n);
         s.bufferPos += n;
+        s.readPos += n;
         lock.unlock();
         s.changed.notify_all();  // the worker may have room now
         return State::Data;
+    }
+    if (s.error.kind == PreviewFailure::None && !s.ended && Stalled(s)) {
+        s.error = PreviewError{PreviewFailure::ConnectionLost, kStalled, ContentKind::Mp3, {}};
+        s.stop.request_stop();  // the worker's request gives up
+        lock.unlock();
+        s.changed.notify_all();
+        return State::Failed;
     }
     if (s.error.kind != PreviewFailure::None)
         return State::Failed;
     if (s.ended && s.Buffered() == 0)
         return State::End;
     return State::Waiting;
+}
+
+// Under the lock: whether the stream has brought the reader less than
+// kStallBytes for the stall time-out while it had fewer than that waiting. A
+// server that trickles its bytes never lets a request's own stall time-out
+// fire; this ends it all the same.
+bool PreviewStream::Stalled(Shared& s) const
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (s.received - s.progressMark >= kStallBytes || s.Buffered() >= kStallBytes) {
+        s.progressMark = s.received;
+        s.progressTime = now;
+        return false;
+    }
+    return now - s.progressTime > std::chrono::milliseconds(m_options.stallTimeoutMs);
+}
+
+void PreviewStream::SkipTo(std::uint64_t offset)
+{
+    Shared& s = *m_shared;
+    {
+        std::lock_guard lock(s.mutex);
+        if (offset <= s.readPos)
+            return;
+        const std::uint64_t fetchedEnd = s.readPos + s.Buffered();
+        if (offset <= fetchedEnd) {
+            s.bufferPos += static_cast<std::size_t>(offset - s.readPos);
+        } else {
+            s.buffer.clear();
+            s.bufferPos = 0;
+            // Past the end of a file fetched whole there is nothing to ask for.
+            if (!s.ended)
+                s.skipTo = offset;
+        }
+        s.readPos = offset;
+        s.progressMark = s.received;
+        s.progressTime = std::chrono::steady_clock::now();
+    }
+    s.changed.notify_all();
 }
 
 std::optional<std::uint64_t> PreviewStream::FileSize() const

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "download/Mp3Check.h"
+#include "download/ContentKind.h"
 
 #include <chrono>
 #include <cstddef>
@@ -16,7 +16,8 @@ enum class PreviewFailure {
     NoConnection,    // the first request got no answer
     ServerError,     // an HTTP status other than the file (404, 500, ...)
     NotMp3,          // a web page, JSON, an empty file, or bytes no MP3 decoder reads
-    ConnectionLost,  // the body stopped coming, or a later request failed
+    ConnectionLost,  // the body stopped coming or came too slowly to play, or a later request failed
+    InsecureRedirect,  // an https: address redirected to plain http:
 };
 
 struct PreviewError {
@@ -38,7 +39,8 @@ std::string PreviewErrorText(const PreviewError& error);
 // The first bytes are looked at before the reader gets any: a web page, JSON
 // or XML ends the stream as NotMp3 at once. A server that ignores ranges and
 // sends the whole file is read from that one answer, as far as the reader
-// goes.
+// goes. The reader may jump ahead (past a long tag): the worker then goes on
+// with a range request from there, so what lies between is never fetched.
 class PreviewStream final {
 public:
     struct Options {
@@ -47,7 +49,10 @@ public:
         // ones fill the read-ahead in fewer trips.
         std::size_t firstPiece = 64u << 10;
         std::size_t piece = 512u << 10;
-        // A request that receives nothing for this long counts as a lost connection.
+        // A request that receives nothing for this long counts as a lost
+        // connection; so does a stream that brings the reader less than
+        // kStallBytes in this long while it has little to read (a server
+        // that trickles its bytes: the preview could never play).
         int stallTimeoutMs = 20000;
     };
 
@@ -74,6 +79,16 @@ public:
     // to `wait` while none are there.
     State Read(std::string& out, std::size_t size, std::chrono::milliseconds wait);
 
+    // Drops the bytes before `offset` (a file offset past those read so
+    // far): the next Read starts there. Bytes already fetched are dropped
+    // from memory; beyond them the worker ends its request and asks for a
+    // range from `offset`.
+    void SkipTo(std::uint64_t offset);
+
+    // Less than this in Options::stallTimeoutMs is a stall: slower than any
+    // bitrate a song is encoded at.
+    static constexpr std::size_t kStallBytes = 16u << 10;
+
     // The whole file's length, once an answer has stated it.
     std::optional<std::uint64_t> FileSize() const;
     PreviewError Error() const;
@@ -84,6 +99,8 @@ public:
     struct Shared;
 
 private:
+    bool Stalled(Shared& shared) const;
+
     std::shared_ptr<Shared> m_shared;
     std::string m_url;
     Options m_options;

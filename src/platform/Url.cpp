@@ -258,6 +258,24 @@ void AppendEncoded(std::string& out, std::string_view text)
     AppendPercentEncoded(out, text, KeptInResolvedUrl);
 }
 
+// An empty port, or the scheme's own, is dropped with its ':' (RFC 3986
+// section 6.2.3), as browsers do: "http://h:/x" and "http://h:80/x" are the
+// link "http://h/x", and a file found both ways is one file.
+std::string WithoutDefaultPort(const std::string& authority, std::uint16_t defaultPort)
+{
+    const std::size_t at = authority.rfind('@');
+    const std::size_t hostStart = at == std::string::npos ? 0 : at + 1;
+    const std::size_t close = authority.find(']', hostStart);
+    const std::size_t colon = authority.find(':', close == std::string::npos ? hostStart : close);
+    if (colon == std::string::npos)
+        return authority;
+    const std::string_view port = std::string_view(authority).substr(colon + 1);
+    std::uint16_t value = 0;
+    if (!port.empty() && !(ParsePort(port, value) && value == defaultPort))
+        return authority;
+    return authority.substr(0, colon);
+}
+
 }  // namespace
 
 UrlResolution ResolveUrl(std::string_view base, std::string_view reference, std::string& out)
@@ -302,7 +320,7 @@ UrlResolution ResolveUrl(std::string_view base, std::string_view reference, std:
         return UrlResolution::Invalid;
 
     std::string url = t.scheme + "://";
-    AppendEncoded(url, t.authority);
+    AppendEncoded(url, WithoutDefaultPort(t.authority, t.scheme == "https" ? 443 : 80));
     AppendEncoded(url, t.path.empty() ? std::string_view("/") : std::string_view(t.path));
     if (t.hasQuery) {
         url += '?';

@@ -33,7 +33,7 @@ protected:
             if (r.message == WM_FILE_STATUS)
                 seen.push_back(r.text);
             else if (r.message == WM_FILE_SIZE_PROBED)
-                seen.push_back("size " + std::to_string(r.value));
+                seen.push_back("size " + (r.sizeKnown ? std::to_string(r.value) : "-"));
             else if (r.message == WM_PROBE_FINISHED)
                 seen.push_back("finished " + std::to_string(r.failed));
             else
@@ -61,7 +61,9 @@ TEST_F(ProbeTest, ReportsTheConnectionStepsAndTheLengthWhateverTheStatus)
     const std::vector<Case> cases{
         {"length 123", HttpResponse(200, std::string(123, 'x')), Connected({"size 123", "Avaliable"})},
         {"404 with a length", HttpResponse(404, "not here"), Connected({"The server answered 404"})},
-        {"no length", HttpResponse(200, "body until close", {}, false), Connected({})},
+        // No size, and not available; but the status ends, and the head
+        // is read from the body's first bytes.
+        {"no length", HttpResponse(200, std::string(20000, 'x'), {}, false), Connected({"size -", "Size unknown"})},
         {"length beyond 32 bits",
          "HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\nConnection: close\r\n\r\n" + std::string(20000, 'x'),
          Connected({"size 5000000000", "Avaliable"})},

@@ -3,6 +3,7 @@
 #include "TempDir.h"
 
 #include "download/Mp3Check.h"
+#include "download/MpegFrameHeader.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,19 @@ std::string Id3v2(char version, std::uint32_t size)
     std::string frames = "TIT2";
     frames += std::string("\0\0\0\x05\0\0\x03Song", 11);
     frames.resize(size, '\0');
+    return tag + frames;
+}
+
+// An ID3v2.3 tag, `size` bytes in all, whose POPM frame is broken (its
+// e-mail has no end and the rating is missing), as some taggers write it.
+std::string TagWithBrokenPopm(std::size_t size)
+{
+    std::string frames("TIT2\0\0\0\x05\0\0\0Song", 15);
+    frames += std::string("POPM\0\0\0\x0D\0\0", 10) + "no-terminator";
+    frames.resize(size - 10, '\0');
+    std::string tag = std::string("ID3\x03\0\0", 6);
+    for (int shift : {21, 14, 7, 0})
+        tag += static_cast<char>((frames.size() >> shift) & 0x7F);
     return tag + frames;
 }
 
@@ -97,6 +111,33 @@ TEST(Mp3CheckTest, WhatADecoderPlaysIsKeptAndOtherFormatsAreNot)
         {"noise", noise, ContentKind::Other},
         {"a tag and nothing else", Id3v2(3, 2000), ContentKind::Other},
         {"a cut-off stream's first bytes", cbr.substr(0, 300), ContentKind::Other},
+    };
+    TempDir dir;
+    for (const auto& c : cases)
+        EXPECT_EQ(Check(dir, c.bytes), c.kind) << c.name;
+}
+
+// A stream of one frame gives the decoder no next header to trust it by: the
+// frame's own header and length decide.
+TEST(Mp3CheckTest, OneWholeFrameToTheEndIsMp3)
+{
+    const std::string cbr = Fixture("tone-64k.mp3");
+    const std::optional<MpegFrameHeader> header = MpegFrameHeader::Read(cbr);
+    ASSERT_TRUE(header.has_value());
+    const std::string frame = cbr.substr(0, header->bytes);
+    const std::string id3v1 = "TAG" + std::string(125, ' ');
+    const struct {
+        const char* name;
+        std::string bytes;
+        ContentKind kind;
+    } cases[] = {
+        {"a 2,000-byte file: a tag with a broken POPM, one frame", TagWithBrokenPopm(2000 - frame.size()) + frame,
+         ContentKind::Mp3},
+        {"one frame alone", frame, ContentKind::Mp3},
+        {"one frame and an ID3v1 tag", frame + id3v1, ContentKind::Mp3},
+        {"one frame cut short", TagWithBrokenPopm(500) + frame.substr(0, frame.size() - 1), ContentKind::Other},
+        {"one frame and a stray byte", TagWithBrokenPopm(500) + frame + "x", ContentKind::Other},
+        {"a frame header alone", frame.substr(0, 4), ContentKind::Other},
     };
     TempDir dir;
     for (const auto& c : cases)

@@ -1,5 +1,6 @@
 // The preview's streaming path: range requests ahead of libmpg123, against
 // nginx and against scripted answers that are no MP3 or break off.
+#include "download/Mp3Head.h"
 #include "download/PreviewDecoder.h"
 #include "platform/WorkerThreads.h"
 
@@ -300,6 +301,165 @@ TEST_F(PreviewStreamTest, StoppingWhileTheServerIsSilentEndsTheWorkerPromptly)
     const auto stopped = std::chrono::steady_clock::now();
     EXPECT_TRUE(platform::WaitForWorkers(2s));
     EXPECT_LT(std::chrono::steady_clock::now() - stopped, 1s);
+}
+
+// A file of `size` bytes that is never held whole: `bytes(from, count)` makes
+// the part asked for. Only ranges are answered, at most 1 MiB each.
+ScriptedReply ServeMadeRange(const HttpExchange& request, std::uint64_t size,
+                             const std::function<std::string(std::uint64_t, std::size_t)>& bytes)
+{
+    std::uint64_t from = 0;
+    std::uint64_t to = 0;
+    if (std::sscanf(request.Header("Range").c_str(), "bytes=%" SCNu64 "-%" SCNu64, &from, &to) != 2 || to < from ||
+        to - from >= (1u << 20))
+        return ScriptedReply{HttpResponse(500, "ranges of at most 1 MiB only")};
+    if (from >= size)
+        return ScriptedReply{HttpResponse(416, "")};
+    to = std::min(to, size - 1);
+    const std::string header = "Content-Range: bytes " + std::to_string(from) + "-" + std::to_string(to) + "/" +
+                               std::to_string(size) + "\r\n";
+    return ScriptedReply{HttpResponse(206, bytes(from, static_cast<std::size_t>(to - from + 1)), header)};
+}
+
+// A tag that claims 256 MiB (the most a tag can declare) and holds it, its
+// title first and padding after: the preview jumps over it with one range
+// request, holds no more of it than its first piece and still shows the
+// title; what the file holds bounds nothing but what is played.
+TEST_F(PreviewStreamTest, ATagLongerThanTheReadAheadIsJumpedOverNotFetched)
+{
+    ToneMp3 tone;
+    tone.seconds = 4.0;
+    tone.infoTag = false;  // the length comes from the size, less the tag
+    const std::string audio = EncodeToneMp3(tone);
+    ASSERT_GT(audio.size(), 10000u);
+    const std::uint64_t declared = (1u << 28) - 1;
+    std::string tagStart = std::string("ID3\x03\0\0\x7F\x7F\x7F\x7F", 10);
+    const std::string title("\0Huge Tag", 9);
+    tagStart += std::string("TIT2\0\0\0", 7) + static_cast<char>(title.size()) + std::string(2, '\0') + title;
+    const std::uint64_t tagEnd = Mp3Head::TagEnd(tagStart);
+    ASSERT_EQ(tagEnd, 10 + declared);
+    const std::uint64_t size = tagEnd + audio.size();
+    const auto bytes = [&](std::uint64_t from, std::size_t count) {
+        std::string out(count, '\0');
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint64_t at = from + i;
+            if (at < tagStart.size())
+                out[i] = tagStart[at];
+            else if (at >= tagEnd)
+                out[i] = audio[at - tagEnd];
+        }
+        return out;
+    };
+    ScriptedHttpServer server([&](const HttpExchange& request) { return ServeMadeRange(request, size, bytes); }, 50);
+
+    PreviewDecoder decoder(server.Url("/huge-tag.mp3"));
+    ASSERT_TRUE(decoder.Start());
+    const Decoded decoded = DecodeUntil(decoder);
+    ASSERT_EQ(decoded.last, PreviewDecoder::State::End) << PreviewErrorText(decoder.Error());
+    EXPECT_EQ(decoder.Title(), "Huge Tag");
+    EXPECT_NEAR(static_cast<double>(decoder.FramesDecoded()) / tone.rate, tone.seconds, 0.15);
+    ASSERT_TRUE(decoder.LengthSeconds().has_value());
+    EXPECT_NEAR(*decoder.LengthSeconds(), tone.seconds, tone.seconds * 0.02);
+    EXPECT_GT(Rms(decoded.pcm), 0.1);
+    // The first piece, perhaps some of the next one that was under way, then
+    // the audio from where the tag ends.
+    const PreviewStream::Options options;
+    EXPECT_LE(decoder.Stream().BytesReceived(), options.firstPiece + options.piece + audio.size());
+    EXPECT_LE(decoder.Stream().Requests(), 3);
+    const auto requests = server.Requests();
+    ASSERT_GE(requests.size(), 2u);
+    EXPECT_EQ(requests.back().Header("Range").rfind("bytes=" + std::to_string(tagEnd) + "-", 0), 0u)
+        << requests.back().Header("Range");
+}
+
+// Frames of a second sample format halfway (24 kHz stereo, then 22.05 kHz
+// mono) are dropped: the preview goes on in the first format to the end.
+TEST_F(PreviewStreamTest, FramesOfAnotherSampleFormatAreDroppedAndTheFirstGoesOn)
+{
+    ToneMp3 first;
+    first.rate = 24000;
+    first.channels = 2;
+    first.kbps = 64;
+    first.seconds = 2.0;
+    first.infoTag = false;
+    ToneMp3 second = first;
+    second.rate = 22050;
+    second.channels = 1;
+    second.kbps = 32;
+    const std::string a = EncodeToneMp3(first);
+    const std::string b = EncodeToneMp3(second);
+    const std::string mp3 = a + b + a;
+    ScriptedHttpServer server([&](const HttpExchange& request) { return ServeRange(request, mp3); });
+    PreviewDecoder decoder(server.Url("/changes.mp3"));
+    ASSERT_TRUE(decoder.Start());
+    const Decoded decoded = DecodeUntil(decoder);
+    EXPECT_EQ(decoded.last, PreviewDecoder::State::End) << PreviewErrorText(decoder.Error());
+    EXPECT_EQ(decoder.OutputFormat().rate, 24000);
+    EXPECT_EQ(decoder.OutputFormat().channels, 2);
+    EXPECT_NEAR(static_cast<double>(decoder.FramesDecoded()) / 24000, 2 * first.seconds, 0.2);
+    EXPECT_EQ(decoded.pcm.size(), decoder.FramesDecoded() * 4);
+}
+
+// A server that trickles its bytes never lets a request's own stall time-out
+// fire; a stream too slow to ever play ends at that time-out all the same.
+TEST_F(PreviewStreamTest, AServerThatTricklesEndsThePreviewAtTheStallTimeOut)
+{
+    ToneMp3 tone;
+    const std::string mp3 = EncodeToneMp3(tone);
+    ScriptedHttpServer server([&](const HttpExchange& request) {
+        ScriptedReply reply = ServeRange(request, mp3);
+        reply.chunkSize = 1;
+        reply.chunkDelayMs = 50;  // 20 bytes a second, headers and all
+        return reply;
+    });
+    PreviewStream::Options options;
+    options.stallTimeoutMs = 1500;
+    PreviewDecoder decoder(server.Url("/slow.mp3"), options);
+    ASSERT_TRUE(decoder.Start());
+    const Decoded decoded = DecodeUntil(decoder);
+    ASSERT_EQ(decoded.last, PreviewDecoder::State::Failed);
+    EXPECT_EQ(decoder.Error().kind, PreviewFailure::ConnectionLost);
+    EXPECT_EQ(decoder.Error().code, 28);
+    EXPECT_TRUE(decoded.pcm.empty());
+    // The worker lets go of the request.
+    EXPECT_TRUE(server.WaitForClientGone(5s));
+}
+
+// What began over TLS is not fetched in the clear: a redirect from https: to
+// http: ends the preview before the plain request is made.
+TEST_F(PreviewStreamTest, ARedirectFromHttpsToHttpIsRefused)
+{
+    if (!NginxServer::Available())
+        GTEST_SKIP() << "nginx is not installed";
+    ToneMp3 tone;
+    TempDir root;
+    root.Write("song.mp3", EncodeToneMp3(tone));
+    NginxServer server(root.Str());
+    ASSERT_TRUE(server.Running()) << server.Error();
+    ::setenv("SSL_CERT_FILE", server.CaFile().c_str(), 1);
+    {
+        // Over TLS all the way, it plays.
+        PreviewDecoder secure(server.HttpsUrl("/redirect?to=" + server.HttpsUrl("/song.mp3")));
+        ASSERT_TRUE(secure.Start());
+        EXPECT_EQ(DecodeUntil(secure).last, PreviewDecoder::State::End) << PreviewErrorText(secure.Error());
+    }
+    const auto songRequests = [&] {
+        const std::string log = server.AccessLog();
+        std::size_t count = 0;
+        for (std::size_t at = log.find("GET /song.mp3 "); at != std::string::npos; at = log.find("GET /song.mp3 ", at + 1))
+            ++count;
+        return count;
+    };
+    const std::size_t before = songRequests();
+    PreviewDecoder decoder(server.HttpsUrl("/redirect?to=" + server.HttpUrl("/song.mp3")));
+    ASSERT_TRUE(decoder.Start());
+    const Decoded decoded = DecodeUntil(decoder);
+    ::unsetenv("SSL_CERT_FILE");
+    ASSERT_EQ(decoded.last, PreviewDecoder::State::Failed);
+    EXPECT_EQ(decoder.Error().kind, PreviewFailure::InsecureRedirect);
+    EXPECT_EQ(PreviewErrorText(decoder.Error()), "Refused: the secure address redirects to unencrypted HTTP");
+    EXPECT_TRUE(decoded.pcm.empty());
+    EXPECT_EQ(songRequests(), before) << server.AccessLog();
 }
 
 }  // namespace

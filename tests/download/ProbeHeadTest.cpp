@@ -1,6 +1,7 @@
 // A probe reads a file's first 16 KiB (and 4 KiB behind a longer tag) and
 // reports what a decoder of the whole file would say of it.
 #include "download/HttpDownloadInfo.h"
+#include "download/MpegFrameHeader.h"
 
 #include "NginxServer.h"
 #include "ProbeReceiver.h"
@@ -69,6 +70,21 @@ std::string WithVbriHeader(std::string file)
     std::fill(file.begin() + static_cast<std::ptrdiff_t>(frame + 4), file.begin() + static_cast<std::ptrdiff_t>(frame + 200), '\0');
     const std::string vbri = std::string("VBRI\0\1\0\0\0\0", 10) + std::string(4, '\0') + frames;
     file.replace(frame + 36, vbri.size(), vbri);
+    return file;
+}
+
+// The VBR file with its Xing header's byte count taken out (as some encoders
+// write it): the frame keeps its length, the fields after the count move up.
+std::string WithoutXingBytes(std::string file)
+{
+    const std::size_t frame = static_cast<std::size_t>(Mp3Head::TagEnd(file));
+    const std::size_t xing = file.find("Xing", frame);
+    const std::optional<MpegFrameHeader> header = MpegFrameHeader::Read(std::string_view(file).substr(frame));
+    EXPECT_TRUE(header.has_value());
+    EXPECT_EQ(file[xing + 7] & 3, 3);  // frames and bytes
+    file[xing + 7] = static_cast<char>(file[xing + 7] & ~2);
+    file.erase(xing + 12, 4);
+    file.insert(frame + header->bytes - 4, 4, '\0');
     return file;
 }
 
@@ -159,6 +175,7 @@ TEST(ProbeHead, ReadsWhatTheWholeFileGivesFromItsHead)
     for (const char* name : {"cbr64.mp3", "vbr-xing.mp3", "mpeg2.mp3", "mpeg25.mp3"})
         root.Write(name, Mp3(name));
     root.Write("vbri.mp3", WithVbriHeader(Mp3("vbr-xing.mp3")));
+    root.Write("xing-no-bytes.mp3", WithoutXingBytes(Mp3("vbr-xing.mp3")));
     root.Write("long-tag.mp3", Mp3("cbr64.mp3"));
     const std::string longTag = WithLongTag((root.Path() / "long-tag.mp3").string());
     ASSERT_GT(Mp3Head::TagEnd(longTag), 300u * 1024);
@@ -166,6 +183,7 @@ TEST(ProbeHead, ReadsWhatTheWholeFileGivesFromItsHead)
         {"cbr64.mp3", 1, 44100, 64, false, "Steady Tone", 1},
         {"vbr-xing.mp3", 1, 44100, 0, true, "Restless Noise", 1},
         {"vbri.mp3", 1, 44100, 0, true, "Restless Noise", 1},
+        {"xing-no-bytes.mp3", 1, 44100, 0, true, "Restless Noise", 1},
         {"mpeg2.mp3", 2, 22050, 32, false, "Half Rate", 1},
         {"mpeg25.mp3", 25, 8000, 16, false, "Quarter Rate", 1},
         {"long-tag.mp3", 1, 44100, 64, false, "Steady Tone", 2},
@@ -236,6 +254,19 @@ TEST(ProbeHead, ReadsWhatTheWholeFileGivesFromItsHead)
         EXPECT_NE(log.find("\"GET /cbr64.mp3 HTTP/1.1\" 206 16384 "), std::string::npos) << log;
         EXPECT_NE(log.find("\"GET /long-tag.mp3 HTTP/1.1\" 206 4096 "), std::string::npos) << log;
     }
+}
+
+// Without a size from the server, a variable bitrate has no average to show;
+// the length its Xing header counts is known all the same.
+TEST(ProbeHead, AVariableBitrateOfNoKnownSizeHasNoAverage)
+{
+    const std::string file = Mp3("vbr-xing.mp3");
+    const std::string head = file.substr(0, Mp3Head::kBytes);
+    const Mp3Head unsized = Mp3Head::Read(head, {}, std::nullopt);
+    EXPECT_TRUE(unsized.vbr);
+    EXPECT_EQ(unsized.bitrate, 0);
+    EXPECT_NEAR(unsized.seconds, 10.0, 0.1);
+    EXPECT_GT(Mp3Head::Read(head, {}, file.size()).bitrate, 0);
 }
 
 // A server that sends the whole file for a range: the head is read from the

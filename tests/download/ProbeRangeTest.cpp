@@ -31,7 +31,7 @@ std::vector<std::string> Probe(const std::string& url, platform::HttpConnections
         if (r.message == WM_FILE_STATUS)
             seen.push_back(r.text);
         else if (r.message == WM_FILE_SIZE_PROBED)
-            seen.push_back("size " + std::to_string(r.value));
+            seen.push_back("size " + (r.sizeKnown ? std::to_string(r.value) : "-"));
         else
             seen.push_back("message " + std::to_string(r.message) + " " + std::to_string(r.failed));
     }
@@ -87,9 +87,10 @@ TEST(ProbeRange, RecordsWhatAPlainGetWouldWhateverTheServerDoesWithTheRange)
          Answer(200, "OK", "", file), {"size 123", "Avaliable"}, 2},
         {"a 206 without Content-Range, plain GET without length",
          Answer(206, "Partial Content", "", "f"),
-         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n", {}, 2},
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n", {"size -", "Size unknown"}, 2},
         {"404 with a length", Answer(404, "Not Found", "", "not here"), "", {"The server answered 404"}, 1},
-        {"no length at all", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n", "", {}, 1},
+        {"no length at all", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n", "",
+         {"size -", "Size unknown"}, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -171,9 +172,11 @@ TEST(ProbeRange, NginxFilesGiveTheSizesOfAPlainGet)
         EXPECT_EQ(Probe(url("/empty.mp3"), &connections), Connected("127.0.0.1", {"size 0", "Avaliable"}));
         // nginx's own 404 page has a length, which is no file's size.
         EXPECT_EQ(Probe(url("/missing.mp3"), &connections), Connected("127.0.0.1", {"The server answered 404"}));
-        // A folder: redirected to its listing, which has no length.
+        // A folder: redirected to its listing, which has no length and is
+        // a page.
         EXPECT_EQ(Probe(url("/folder.mp3"), &connections),
-                  Connected("127.0.0.1", {"Redirecting to " + url("/folder.mp3/"), "Connected to 127.0.0.1"}));
+                  Connected("127.0.0.1", {"Redirecting to " + url("/folder.mp3/"), "Connected to 127.0.0.1", "size -",
+                                          "Not an MP3"}));
     }
     ::unsetenv("SSL_CERT_FILE");
     // Range requests only, and the full file never sent.

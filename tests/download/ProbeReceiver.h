@@ -24,6 +24,7 @@ public:
         int failed = 0;     // a worker's end: 1 after a failure
         std::uint64_t value = 0;
         Mp3Head head;       // a probed size's head
+        bool sizeKnown = true;  // a probed size: false when the server stated none
     };
 
     ProbeReceiver() { platform::SetMainWindow(this); }
@@ -50,6 +51,7 @@ public:
                     record.item.nSearchId = m.searchId;
                     record.value = m.size;
                     record.head = m.head;
+                    record.sizeKnown = m.sizeKnown;
                 },
                 [&](const ProbeFinished& m) { record.failed = m.failed ? 1 : 0; },
                 [&](const DownloadFinished& m) { record.failed = m.failed ? 1 : 0; },

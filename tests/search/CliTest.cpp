@@ -77,6 +77,12 @@ TEST(Cli, FieldsAreUnambiguousAndSafeInATerminal)
         {"d\x7f\x01\x1f.mp3", "d%7F%01%1F.mp3", "http://h/d%257F%2501%251F.mp3"},
         {"100%.mp3", "100%25.mp3", "http://h/100%25.mp3"},
         {"caf\xc3\xa9.mp3", "caf\xc3\xa9.mp3", "http://h/caf%25C3%25A9.mp3"},  // UTF-8 passes as it is
+        // Bidirectional and C1 controls would reorder or command the terminal.
+        {"a\xe2\x80\xae" "b.mp3", "a%E2%80%AEb.mp3", "http://h/a%25E2%2580%25AEb.mp3"},
+        {"\xe2\x81\xa6" "f\xe2\x80\x8f.mp3", "%E2%81%A6f%E2%80%8F.mp3", "http://h/%25E2%2581%25A6f%25E2%2580%258F.mp3"},
+        {"c\xc2\x9b" "2J.mp3", "c%C2%9B2J.mp3", "http://h/c%25C2%259B2J.mp3"},
+        // An empty port is the scheme's own.
+        {"http://h:/e.mp3", "http://h:/e.mp3", "http://h/e.mp3"},
     };
     for (const auto& c : cases) {
         dir.Write("page.html", "<a href='" + c.href + "'>");

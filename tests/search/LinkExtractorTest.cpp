@@ -209,6 +209,14 @@ TEST(ResolveLink, FollowsRfc3986AgainstThePage)
         {"http://h:8080/a/list.asp", "?start=11", "http://h:8080/a/list.asp?start=11"},
         {"http://[::1]:8931/a/", "b.mp3", "http://[::1]:8931/a/b.mp3"},
         {"http://h/", "http://[::1]:81/x.mp3", "http://[::1]:81/x.mp3"},
+        // An empty port or the scheme's own goes (RFC 3986 section 6.2.3); another stays.
+        {"http://h/", "http://h:/x.mp3", "http://h/x.mp3"},
+        {"http://h:/a/", "b.mp3", "http://h/a/b.mp3"},
+        {"http://h/", "http://h:80/x.mp3", "http://h/x.mp3"},
+        {"http://h/", "https://h:443/x.mp3", "https://h/x.mp3"},
+        {"http://h/", "https://h:80/x.mp3", "https://h:80/x.mp3"},
+        {"http://h/", "http://u:p@h:/x.mp3", "http://u:p@h/x.mp3"},
+        {"http://h/", "http://[::1]:/x.mp3", "http://[::1]/x.mp3"},
         // Encoding: blanks and non-ASCII bytes as browsers send them, %XX untouched.
         {"http://h/", "My Song.mp3", "http://h/My%20Song.mp3"},
         {"http://h/", "\xC3\xA9t\xC3\xA9.mp3", "http://h/%C3%A9t%C3%A9.mp3"},

@@ -63,7 +63,7 @@ int RunProbeCommand(const std::vector<std::string>& args)
         char length[32] = "-";
         if (audio && head.seconds > 0)
             std::snprintf(length, sizeof length, "%.3f", head.seconds);
-        std::printf("size\t%s\n", probed ? std::to_string(probed->size).c_str() : "-");
+        std::printf("size\t%s\n", probed && probed->sizeKnown ? std::to_string(probed->size).c_str() : "-");
         std::printf("mp3\t%s\n", YesNo(audio));
         std::printf("bitrate\t%s\n", NumberOrDash(audio ? head.bitrate : 0).c_str());
         std::printf("vbr\t%s\n", YesNo(audio && head.vbr));

@@ -20,6 +20,12 @@ struct FileStatus {
     std::string text;
     // The probe found the file on its server: the row counts as available.
     bool available = false;
+    // The text as string `textId` with "%1" := `info`, so that a row can say
+    // it again in another language; 0 for a text of its own.
+    unsigned textId = 0;
+    std::string info;
+    // The probe has nothing more to say of the file: no size is coming.
+    bool final = false;
 };
 
 // A probe learnt a found file's size and, from its first bytes, what it holds

@@ -7,7 +7,8 @@
 
 void FileStatusReporter::Send(unsigned templateId, const std::string& info) const
 {
-    FileStatus status{m_item.nItem, m_item.nSearchId, AfxFormatString1(LoadLanguageString(templateId), info)};
+    FileStatus status{m_item.nItem, m_item.nSearchId, AfxFormatString1(LoadLanguageString(templateId), info), false,
+                      templateId, info};
     if (m_post) {
         platform::Post(std::move(status), m_token);
         return;

@@ -169,11 +169,14 @@ void CHttpDownloadInfo::Probe()
         if (m_pFile->CertificateFailed()) {
             // The row says why the file cannot be had from this server.
             platform::Post(FileStatus{m_item.nItem, m_item.nSearchId,
-                                      AfxFormatString1(LoadLanguageString(IDS_CERTIFICATE_FAILED), m_pFile->ErrorText())},
+                                      AfxFormatString1(LoadLanguageString(IDS_CERTIFICATE_FAILED), m_pFile->ErrorText()),
+                                      false, IDS_CERTIFICATE_FAILED, m_pFile->ErrorText(), true},
                            m_stopToken);
         }
         if (m_pFile->RedirectedToHttp())
-            platform::Post(FileStatus{m_item.nItem, m_item.nSearchId, LoadLanguageString(IDS_HTTPS_TO_HTTP)}, m_stopToken);
+            platform::Post(FileStatus{m_item.nItem, m_item.nSearchId, LoadLanguageString(IDS_HTTPS_TO_HTTP), false,
+                                      IDS_HTTPS_TO_HTTP, {}, true},
+                           m_stopToken);
         Fail(IDS_CONNECT_ERROR, m_pFile->ErrorCode());
         return;
     }
@@ -211,7 +214,8 @@ void CHttpDownloadInfo::Probe()
         if (m_pConnections != nullptr)
             m_pFile->DrainBody(kDrainLimit);
         platform::Post(FileStatus{m_item.nItem, m_item.nSearchId,
-                                  AfxFormatString1(LoadLanguageString(IDS_SERVER_ANSWERED), std::to_string(status))},
+                                  AfxFormatString1(LoadLanguageString(IDS_SERVER_ANSWERED), std::to_string(status)),
+                                  false, IDS_SERVER_ANSWERED, std::to_string(status), true},
                        m_stopToken);
         CloseHandles();
         return;
@@ -234,13 +238,17 @@ void CHttpDownloadInfo::Probe()
     const bool notMp3 = probed.head.notMp3;
     platform::Post(std::move(probed), m_stopToken);
     if (notMp3)
-        platform::Post(FileStatus{m_item.nItem, m_item.nSearchId, LoadLanguageString(IDS_STATUS_NOT_MP3), false},
+        platform::Post(FileStatus{m_item.nItem, m_item.nSearchId, LoadLanguageString(IDS_STATUS_NOT_MP3), false,
+                                  IDS_STATUS_NOT_MP3, {}, true},
                        m_stopToken);
     else if (!length)
-        platform::Post(FileStatus{m_item.nItem, m_item.nSearchId, LoadLanguageString(IDS_STATUS_SIZE_UNKNOWN), false},
+        platform::Post(FileStatus{m_item.nItem, m_item.nSearchId, LoadLanguageString(IDS_STATUS_SIZE_UNKNOWN), false,
+                                  IDS_STATUS_SIZE_UNKNOWN, {}, true},
                        m_stopToken);
     else
-        platform::Post(FileStatus{m_item.nItem, m_item.nSearchId, LoadBuiltinString(IDS_AVALIABLE), true}, m_stopToken);
+        platform::Post(FileStatus{m_item.nItem, m_item.nSearchId, LoadBuiltinString(IDS_AVALIABLE), true, IDS_AVALIABLE,
+                                  {}, true},
+                       m_stopToken);
     CloseHandles();
 }
 

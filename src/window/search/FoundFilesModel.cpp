@@ -60,6 +60,7 @@ void CFoundFilesModel::SetProbeStatus(int row, unsigned textId, const std::strin
         return;
     FoundFile& file = m_files[static_cast<std::size_t>(row)];
     file.probeTextId = textId;
+    file.probeInfo = textId != 0 ? text : std::string();
     file.probeText = textId != 0 ? std::string() : text;
     file.probeEnded = file.probeEnded || final;
     Changed(row, Status);
@@ -80,7 +81,7 @@ unsigned CFoundFilesModel::StateOf(int row) const
     return file != nullptr ? file->state : 0;
 }
 
-void CFoundFilesModel::SetHead(int row, std::uint64_t size, const Mp3Head& head)
+void CFoundFilesModel::SetHead(int row, std::optional<std::uint64_t> size, const Mp3Head& head)
 {
     if (File(row) == nullptr || !head.known)
         return;
@@ -97,9 +98,9 @@ void CFoundFilesModel::SetHead(int row, std::uint64_t size, const Mp3Head& head)
     }
     // Only audio counts as the same file elsewhere: two addresses that give
     // the same error page are not mirrors of anything.
-    if (!head.mp3 || head.fingerprint.empty() || !file.mirrorKey.empty())
+    if (!head.mp3 || !size || head.fingerprint.empty() || !file.mirrorKey.empty())
         return;
-    file.mirrorKey = std::to_string(size) + ':' + head.fingerprint;
+    file.mirrorKey = std::to_string(*size) + ':' + head.fingerprint;
     SameFile& same = m_sameFiles[file.mirrorKey];
     same.rows.push_back(row);
     ++same.urls[file.url];
@@ -154,13 +155,18 @@ void CFoundFilesModel::RowsRemoved(int row, int count)
     }
 }
 
+QString CFoundFilesModel::ProbeText(const FoundFile& file)
+{
+    if (file.probeTextId != 0)
+        return QString::fromStdString(AfxFormatString1(LoadLanguageString(file.probeTextId), file.probeInfo));
+    return QString::fromStdString(file.probeText);
+}
+
 QString CFoundFilesModel::StatusText(const FoundFile& file) const
 {
     if (file.state != 0)
         return QString::fromStdString(LoadLanguageString(file.state));
-    if (file.probeTextId != 0)
-        return QString::fromStdString(LoadLanguageString(file.probeTextId));
-    return QString::fromStdString(file.probeText);
+    return ProbeText(file);
 }
 
 // The cell's text as it is, before any isolation for display.
@@ -224,10 +230,7 @@ QVariant CFoundFilesModel::CellData(int row, int column, int role) const
     case ListRole::Bitrate: return column == Bitrate && file->bitrate > 0 ? QVariant(file->bitrate) : QVariant();
     case ListRole::State: return column == Status ? QVariant(file->state) : QVariant();
     case ListRole::Status:
-        return column == Status ? QVariant(file->probeTextId != 0
-                                               ? QString::fromStdString(LoadLanguageString(file->probeTextId))
-                                               : QString::fromStdString(file->probeText))
-                                : QVariant();
+        return column == Status ? QVariant(ProbeText(*file)) : QVariant();
     default: return CListModel::CellData(row, column, role);
     }
 }

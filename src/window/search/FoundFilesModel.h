@@ -18,8 +18,10 @@ struct FoundFile {
     std::string fileName;  // the name the download will have
     int engine = 0;        // the engine's index in the search
     int image = -1;        // the picture of the engine's kind
-    // What the probe said so far: a fixed text by its id, or its own text.
+    // What the probe said so far: a text by its id with "%1" := `probeInfo`,
+    // or a text of its own.
     unsigned probeTextId = 0;
+    std::string probeInfo;
     std::string probeText;
     bool probeEnded = false;             // no size is coming any more
     std::optional<std::uint64_t> size;   // bytes, from the probe
@@ -56,15 +58,17 @@ public:
     // The size a probe found: shown in bytes, sorted as a number.
     void SetSize(int row, std::uint64_t size);
     std::int64_t SizeOf(int row) const;  // -1 while unknown
-    // The probe's text (a fixed one by its id, else `text`), shown unless the
-    // row's state says more. `final`: the probe has nothing more to say.
+    // The probe's text (string `textId` with "%1" := `text`, else `text`
+    // itself), shown unless the row's state says more. `final`: the probe has
+    // nothing more to say.
     void SetProbeStatus(int row, unsigned textId, const std::string& text, bool final);
     // What the library or the download list says of the row (a string id),
     // 0 for nothing.
     void SetState(int row, unsigned stateId);
     unsigned StateOf(int row) const;
-    // What the probe read from the file's first bytes, with its size.
-    void SetHead(int row, std::uint64_t size, const Mp3Head& head);
+    // What the probe read from the file's first bytes, with its size when
+    // the server gave one: only a file of known size can be found elsewhere.
+    void SetHead(int row, std::optional<std::uint64_t> size, const Mp3Head& head);
     // The addresses of the row's file, the row's own first; just its own
     // while no other row is known to hold the same file.
     std::vector<std::string> SourcesOf(int row) const;
@@ -77,6 +81,7 @@ protected:
 
 private:
     QString ShownText(const FoundFile& file, int column) const;
+    static QString ProbeText(const FoundFile& file);
     QString StatusText(const FoundFile& file) const;
 
     std::vector<FoundFile> m_files;

@@ -247,8 +247,12 @@ void CSearchController::OnFileStatus(const FileStatus& status)
     if (IsStale(status.searchId))
         return;
     // The probe's text is the row's own from now on; a library state still
-    // shows over it. A file found on its server shows the fixed text for it.
-    m_pFiles->SetProbeStatus(status.row, status.available ? IDS_AVALIABLE : 0, status.text, false);
+    // shows over it. It is kept as its string id where it has one, so that
+    // the row says it in the language in force.
+    if (status.textId != 0)
+        m_pFiles->SetProbeStatus(status.row, status.textId, status.info, status.final);
+    else
+        m_pFiles->SetProbeStatus(status.row, status.available ? IDS_AVALIABLE : 0, status.text, status.final);
     if (status.available) {
         ++m_nAvailableFiles;
         m_owner.counts(std::min(m_nFoundFiles, m_nMaxFoundFiles), m_nAvailableFiles);
@@ -259,6 +263,8 @@ void CSearchController::OnFileSizeProbed(const FileSizeProbed& probed)
 {
     if (IsStale(probed.searchId))
         return;
-    m_pFiles->SetSize(probed.row, probed.size);
-    m_pFiles->SetHead(probed.row, probed.size, probed.head);
+    // A plain answer without a length has no size to show.
+    if (probed.sizeKnown)
+        m_pFiles->SetSize(probed.row, probed.size);
+    m_pFiles->SetHead(probed.row, probed.sizeKnown ? std::optional(probed.size) : std::nullopt, probed.head);
 }

@@ -145,17 +145,18 @@ TEST_F(SearchWindowTest, AWholeSearchFillsTheListProbesEveryRowAndEndsByItself)
     EXPECT_EQ(Files().GetItemText(0, CFoundFilesModel::Url), "http://" + m_engine1.HostPort() + "/music/one.mp3");
     EXPECT_EQ(m_view->m_stcFilesCount->text(), QStringLiteral("5"));
 
-    // Probes: a length makes the row "Avaliable"; no length leaves the last
-    // connection text and the size 0.
+    // Probes: a length makes the row "Avaliable"; no length ends the row's
+    // probe with no size shown, and the file does not count as available.
     const auto noLengthRow = static_cast<int>(std::find(names.begin(), names.end(), "nolength.mp3") - names.begin());
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return Files().GetItemText(noLengthRow, CFoundFilesModel::Status) == "Connected to 127.0.0.1"; }, 10000))
+        [&] { return Files().GetItemText(noLengthRow, CFoundFilesModel::Status) == "Size unknown"; }, 10000))
         << Files().GetItemText(noLengthRow, CFoundFilesModel::Status);
     for (int row = 0; row < Files().GetItemCount(); ++row) {
         SCOPED_TRACE(names[static_cast<std::size_t>(row)]);
         if (names[static_cast<std::size_t>(row)] == "nolength.mp3") {
-            EXPECT_EQ(Files().GetItemText(row, CFoundFilesModel::Status), "Connected to 127.0.0.1");
-            EXPECT_EQ(Files().GetItemText(row, CFoundFilesModel::Size), "0");
+            EXPECT_EQ(Files().GetItemText(row, CFoundFilesModel::Status), "Size unknown");
+            EXPECT_EQ(Files().GetItemText(row, CFoundFilesModel::Size), "");
+            EXPECT_EQ(Files().Model().data(Files().Model().index(row, CFoundFilesModel::Size), ListRole::Size), -1);
         } else {
             EXPECT_EQ(Files().GetItemText(row, CFoundFilesModel::Status), "Avaliable");
             EXPECT_EQ(Files().GetItemText(row, CFoundFilesModel::Size), "123");

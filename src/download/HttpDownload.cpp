@@ -142,7 +142,7 @@ void CHttpDownload::Transfer()
         if (end == TryEnd::NextSource || end == TryEnd::Restart || retry >= m_options.retry.nRetries) {
             if (!m_item.strOtherSources.empty() && Checkpoint())
                 return;
-            if (NextSource()) {
+            if (NextSource(end == TryEnd::Retry)) {
                 retry = 0;
                 restarts = 0;
                 continue;

@@ -100,8 +100,9 @@ private:
     TryEnd TryOnce();
     // Moves on to the next of the item's other sources, keeping the part
     // file; false when none is left. A download that began on https: never
-    // goes on at an http: address.
-    bool NextSource();
+    // goes on at an http: address. `leftMayWork`: the address left failed
+    // only for passing reasons.
+    bool NextSource(bool leftMayWork = false);
     // This address fails for good with `text`: the download goes on at the
     // next address when there is one, else it fails.
     TryEnd FailAtAddress(std::string text);

@@ -78,7 +78,7 @@ bool CHttpDownload::WaitBeforeRetry(int retry)
     return !Checkpoint();
 }
 
-bool CHttpDownload::NextSource()
+bool CHttpDownload::NextSource(bool leftMayWork)
 {
     while (!m_item.strOtherSources.empty()) {
         std::string url = m_item.strOtherSources.front();
@@ -112,7 +112,7 @@ bool CHttpDownload::NextSource()
         // Its bytes must match the part file's end before it adds any; the
         // record still names the source they came from until then.
         m_bConfirmTail = m_file.Size() > 0;
-        Send(DownloadSource{m_item.nSlot, m_strUrl});
+        Send(DownloadSource{m_item.nSlot, m_strUrl, leftMayWork});
         return true;
     }
     return false;

@@ -19,10 +19,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
-#include <filesystem>
-#include <mutex>
-#include <set>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -527,13 +523,6 @@ void CHttpDownload::Fail(unsigned textId, int errorCode)
     FailKeepingBytes(AfxFormatString1(LoadLanguageString(textId), std::to_string(errorCode)));
 }
 
-// A failure whose text names its cause: the language's text with `cause`
-// for "%1".
-void CHttpDownload::FailWithText(unsigned textId, const std::string& cause)
-{
-    FailKeepingBytes(AfxFormatString1(LoadLanguageString(textId), cause));
-}
-
 // A failed download keeps the bytes it received, and what they were fetched
 // with, for a retry or a later run; one that received none leaves nothing.
 void CHttpDownload::FailKeepingBytes(std::string text)
@@ -595,7 +584,7 @@ unsigned DownloadThreadProc(DownloadItem item, std::string musicDir, std::shared
         download.m_item = std::move(item);
         download.m_strUrl = download.m_item.strUrl;
         download.m_strLocalPath = musicDir + download.m_item.strFileName;
-        RemoveLeftovers(musicDir);
+        RemoveLeftoverRecords(musicDir);
         download.Start();
     }
     control->MarkEnded();
@@ -605,33 +594,6 @@ unsigned DownloadThreadProc(DownloadItem item, std::string musicDir, std::shared
 std::string DownloadFileName(const std::string& url)
 {
     return FileNameFromUrl(url);
-}
-
-void RemoveLeftovers(const std::string& folder)
-{
-    // Once per folder and run: a record is never without its part file
-    // while a download lives, so what the sweep finds is a killed run's.
-    static std::mutex mutex;
-    static std::set<std::string> swept;
-    {
-        std::lock_guard lock(mutex);
-        if (!swept.insert(folder).second)
-            return;
-    }
-    platform::RemoveStaleTempFiles(folder);
-    const std::string suffix = ".part.info";
-    std::error_code ec;
-    for (auto it = std::filesystem::directory_iterator(folder, ec); !ec && it != std::filesystem::directory_iterator();
-         it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() <= suffix.size() + 1 || name[0] != '.' ||
-            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
-            continue;
-        const std::string record = folder + name;
-        struct stat part{};
-        if (::lstat(record.substr(0, record.size() - 5).c_str(), &part) != 0 && errno == ENOENT)
-            platform::DeleteFile(record);
-    }
 }
 
 bool IsSafeDownloadName(const std::string& name)

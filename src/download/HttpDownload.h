@@ -143,7 +143,6 @@ private:
     bool Checkpoint();
     void EndAborted();
     void Fail(unsigned textId, int errorCode);
-    void FailWithText(unsigned textId, const std::string& cause);
     void FailKeepingBytes(std::string text);
     void FailBeforeOpen(unsigned textId, const std::string& arg);
     void FailNotAudio(ContentKind kind);
@@ -189,7 +188,3 @@ std::string DownloadFileName(const std::string& url);
 // True when `name` can be saved as a file of its own inside the music folder.
 bool IsSafeDownloadName(const std::string& name);
 
-// Removes what a killed run left in `folder` (ending in '/'): record files
-// caught half-written, and records whose part file is gone. A record still
-// being written by a live download is locked and stays.
-void RemoveLeftovers(const std::string& folder);

@@ -22,3 +22,25 @@ struct DownloadItem {
     // download that fails at one, after its retries, goes on at the next.
     std::vector<std::string> strOtherSources;
 };
+
+// An address longer than this is one hardly any server takes (their request
+// lines end near 8 KiB); it is neither downloaded nor kept.
+inline constexpr std::size_t kMaxAddressBytes = 8 * 1024;
+// The other addresses one download keeps: enough to outlast a few dead
+// mirrors, few enough that thousands of links to one file stay small.
+inline constexpr std::size_t kMaxOtherSources = 16;
+
+// Keeps the first kMaxOtherSources of `sources` that are neither empty nor
+// longer than kMaxAddressBytes.
+inline void BoundOtherSources(std::vector<std::string>& sources)
+{
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < sources.size() && kept < kMaxOtherSources; ++i) {
+        if (!sources[i].empty() && sources[i].size() <= kMaxAddressBytes) {
+            if (kept != i)
+                sources[kept] = std::move(sources[i]);
+            ++kept;
+        }
+    }
+    sources.resize(kept);
+}

@@ -1,5 +1,7 @@
 #include "download/DownloadListStore.h"
 
+#include "download/DownloadItem.h"
+
 #include "platform/Files.h"
 #include "platform/PercentEncoding.h"
 #include "platform/WorkerThreads.h"
@@ -21,6 +23,17 @@ constexpr const char* kEnd = "end";
 constexpr std::size_t kFields = 10;
 // A list longer than the slot table was never written by us.
 constexpr std::size_t kMaxRecords = 500;
+// A size text or a validator longer than this (escaped) is not kept; a
+// failure text is cut to this many bytes.
+constexpr std::size_t kMaxFieldBytes = 1024;
+// A row without its other addresses, at its longest: three numbers and a
+// state, its own address (each byte escaped at worst), the name and the
+// short fields, the failure text escaped, the tabs and the line's end.
+constexpr std::size_t kMaxRowBytes =
+    3 * 20 + 8 + 3 * kMaxAddressBytes + 4 * kMaxFieldBytes + 3 * kMaxFieldBytes + kFields;
+// So every list written is one that is read back: the rows fit whatever
+// they hold, and other addresses take only the room left.
+static_assert(kMaxRecords * kMaxRowBytes + 64 < DownloadListStore::kMaxDownloadListBytes);
 
 // Tabs, line breaks and '%' in a field are written as %XX.
 std::string Escape(const std::string& text)
@@ -79,6 +92,25 @@ bool ParseState(const std::string& text, DownloadRecord::State& state)
     return false;
 }
 
+// Escaped, or nothing when that is longer than a field may be.
+std::string Bounded(const std::string& text)
+{
+    std::string escaped = Escape(text);
+    return escaped.size() <= kMaxFieldBytes ? escaped : std::string();
+}
+
+// The text's first kMaxFieldBytes bytes, cut before a character that would
+// not fit whole.
+std::string Cut(const std::string& text)
+{
+    if (text.size() <= kMaxFieldBytes)
+        return text;
+    std::size_t end = kMaxFieldBytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
 std::vector<std::string> Split(const std::string& line)
 {
     std::vector<std::string> fields;
@@ -108,26 +140,52 @@ std::string DownloadListStore::DefaultPath()
 
 std::string SerializeDownloadList(const std::vector<DownloadRecord>& records)
 {
-    std::string text = std::string(kHeader) + "\n";
+    // The rows first, each bounded; a row whose address or name no download
+    // could use is not kept.
+    std::vector<std::string> lines;
+    std::vector<const DownloadRecord*> kept;
+    std::size_t total = std::char_traits<char>::length(kHeader) + std::char_traits<char>::length(kEnd) + 2;
     for (const DownloadRecord& r : records) {
+        const std::string name = Escape(r.strFileName);
+        if (lines.size() == kMaxRecords || r.strUrl.empty() || r.strUrl.size() > kMaxAddressBytes ||
+            name.size() > kMaxFieldBytes)
+            continue;
         const std::string fields[kFields] = {StateName(r.state),
                                              std::to_string(r.nSlot),
                                              std::to_string(r.nReceived),
                                              std::to_string(r.validators.nLength),
                                              Escape(r.strUrl),
-                                             Escape(r.strFileName),
-                                             Escape(r.strSize),
-                                             Escape(r.validators.strETag),
-                                             Escape(r.validators.strLastModified),
-                                             Escape(r.strStatus)};
+                                             name,
+                                             Bounded(r.strSize),
+                                             Bounded(r.validators.strETag),
+                                             Bounded(r.validators.strLastModified),
+                                             Escape(Cut(r.strStatus))};
+        std::string line;
         for (std::size_t i = 0; i < kFields; ++i)
-            text += fields[i] + (i + 1 < kFields ? "\t" : "");
-        for (const std::string& url : r.otherSources) {
-            text += '\t';
-            text += Escape(url);
-        }
-        text += "\n";
+            line += fields[i] + (i + 1 < kFields ? "\t" : "");
+        total += line.size() + 1;
+        lines.push_back(std::move(line));
+        kept.push_back(&r);
     }
+    // Then each row's other addresses, as many as the row keeps and the
+    // list has room for, the first rows first.
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::vector<std::string> others = kept[i]->otherSources;
+        BoundOtherSources(others);
+        for (const std::string& url : others) {
+            const std::string escaped = Escape(url);
+            if (total + escaped.size() + 1 > DownloadListStore::kMaxDownloadListBytes)
+                break;
+            lines[i] += '\t';
+            lines[i] += escaped;
+            total += escaped.size() + 1;
+        }
+    }
+    std::string text;
+    text.reserve(total);
+    text += std::string(kHeader) + "\n";
+    for (const std::string& line : lines)
+        text += line + "\n";
     // The last line says the list was written to its end.
     return text + kEnd + "\n";
 }
@@ -168,6 +226,8 @@ bool ParseDownloadList(const std::string& text, std::vector<DownloadRecord>& rec
             r.otherSources.push_back(std::move(url));
         }
         r.validators.strUrl = r.strUrl;
+        // A list from before the bound keeps what a new one would.
+        BoundOtherSources(r.otherSources);
         records.push_back(std::move(r));
     }
     return ended;
@@ -197,11 +257,11 @@ DownloadListStore::LoadResult DownloadListStore::Load(std::vector<DownloadRecord
 
 namespace {
 
-bool WriteList(const std::string& path, const std::vector<DownloadRecord>& records)
+bool WriteList(const std::string& path, const std::string& text)
 {
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    return platform::WriteFileAtomically(path, SerializeDownloadList(records));
+    return platform::WriteFileAtomically(path, text);
 }
 
 }  // namespace
@@ -213,6 +273,10 @@ struct DownloadListStore::Writer {
     std::condition_variable idle;
     std::optional<std::vector<DownloadRecord>> pending;
     bool running = false;
+    // The last list this store wrote: the same list again is not written.
+    // Only the one writer thread running touches it.
+    std::string lastWritten;
+    std::uint64_t bytesWritten = 0;
 };
 
 DownloadListStore::DownloadListStore(std::string path)
@@ -240,8 +304,14 @@ void DownloadListStore::SaveInBackground(std::vector<DownloadRecord> records)
             const std::vector<DownloadRecord> records = std::move(*writer->pending);
             writer->pending.reset();
             lock.unlock();
-            WriteList(path, records);
+            std::string text = SerializeDownloadList(records);
+            std::size_t written = 0;
+            if (text != writer->lastWritten && WriteList(path, text)) {
+                written = text.size();
+                writer->lastWritten = std::move(text);
+            }
             lock.lock();
+            writer->bytesWritten += written;
         }
         writer->running = false;
         writer->idle.notify_all();
@@ -260,5 +330,11 @@ bool DownloadListStore::Flush(std::chrono::milliseconds timeout)
 
 bool DownloadListStore::Save(const std::vector<DownloadRecord>& records) const
 {
-    return WriteList(m_strPath, records);
+    return WriteList(m_strPath, SerializeDownloadList(records));
+}
+
+std::uint64_t DownloadListStore::BytesWritten() const
+{
+    std::lock_guard lock(m_pWriter->mutex);
+    return m_pWriter->bytesWritten;
 }

@@ -38,8 +38,9 @@ public:
     // ~/.local/share/Tunorva/.
     static std::string DefaultPath();
 
-    // 500 rows of long URLs fit well within this; a larger file (or one
-    // that is not a regular file) is not read and counts as damaged.
+    // 500 rows of the longest addresses fit within this (a row's other
+    // addresses take only the room left); a larger file (or one that is not
+    // a regular file) is not read and counts as damaged.
     static constexpr std::uintmax_t kMaxDownloadListBytes = 16 * 1024 * 1024;
 
     enum class LoadResult { Loaded, Missing, Damaged };
@@ -51,9 +52,12 @@ public:
     // Hands the list to a writer thread and returns at once, so that the
     // window never waits for the disk (a flush can take long while downloads
     // fill the cache). Lists are written in the order given; one handed over
-    // while another is still pending replaces it. Without a thread to be had
-    // the list is written at once.
+    // while another is still pending replaces it, and one the same as the
+    // last written is not written again. Without a thread to be had the list
+    // is written at once.
     void SaveInBackground(std::vector<DownloadRecord> records);
+    // The bytes SaveInBackground has written so far.
+    std::uint64_t BytesWritten() const;
     // Waits until every list handed over is on the disk, at most `timeout`;
     // true when it is.
     bool Flush(std::chrono::milliseconds timeout = std::chrono::seconds(10));

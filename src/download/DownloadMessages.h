@@ -132,6 +132,9 @@ struct DownloadSource {
     static constexpr unsigned kMessage = WM_DOWNLOAD_SOURCE;
     int slot = 0;
     std::string url;
+    // The address left failed only for passing reasons (its tries were
+    // spent): a later Retry may try it again. Otherwise it failed for good.
+    bool leftMayWork = false;
 };
 
 // A download's worker has ended.

@@ -48,11 +48,17 @@ CHttpDownload::~CHttpDownload()
 bool CHttpDownload::Start()
 {
     const std::string original = m_strUrl;
-    if (!platform::ParseUrlAssumingHttp(m_strUrl, m_dwServiceType, m_strServer, m_strObject, m_nPort)) {
+    // A first address that cannot be parsed (or is too long for any server)
+    // hands the download to the next one before anything is written.
+    if (original.size() > kMaxAddressBytes ||
+        !platform::ParseUrlAssumingHttp(m_strUrl, m_dwServiceType, m_strServer, m_strObject, m_nPort)) {
         CloseHandles();
-        FailBeforeOpen(IDS_BAD_DOWNLOAD_URL, original);
-        return true;
+        if (!NextSource()) {
+            FailBeforeOpen(IDS_BAD_DOWNLOAD_URL, original);
+            return true;
+        }
     }
+    m_bBeganSecure = m_dwServiceType == platform::AFX_INET_SERVICE_HTTPS;
     if (!IsSafeDownloadName(m_item.strFileName)) {
         FailBeforeOpen(IDS_BAD_FILE_NAME, m_item.strFileName);
         return true;
@@ -83,15 +89,21 @@ bool CHttpDownload::Start()
         return true;
     }
     m_bFileOpened = true;
-    // Bytes an earlier run left are kept only where its record says they
-    // come from this URL and fit the file's length.
+    // Bytes an earlier run left are kept only where its record names their
+    // source and they fit the file's length. From this URL they are resumed
+    // with its validators; from another of the file's addresses (a Retry
+    // after the download moved on) this one must first send back their end.
     if (m_file.Size() > 0) {
         const auto saved = LoadResumeState(ResumeStatePath(m_strPartPath));
-        if (saved && saved->strUrl == m_strUrl && saved->HasValidator() &&
-            (saved->nLength == 0 || m_file.Size() <= saved->nLength))
+        const bool fits = saved && saved->HasValidator() && (saved->nLength == 0 || m_file.Size() <= saved->nLength);
+        if (fits && saved->strUrl == m_strUrl) {
             m_state = *saved;
-        else if (!StartOver("the part file has no record of its source"))
+        } else if (fits) {
+            m_state.nLength = saved->nLength;
+            m_bConfirmTail = true;
+        } else if (!StartOver("the part file has no record of its source")) {
             return true;
+        }
     }
     m_state.strUrl = m_strUrl;
     Transfer();
@@ -113,22 +125,25 @@ void CHttpDownload::Transfer()
         const TryEnd end = TryOnce();
         if (end == TryEnd::Ended)
             return;
+        if (end == TryEnd::AskForMore)
+            continue;
         if (end == TryEnd::Restart) {
             if (++restarts <= kMaxRestarts)
                 continue;
-            Fail(IDS_INVALID_HTTP_RESPONSE, 206);
-            return;
+            if (FailAtAddress(IDS_INVALID_HTTP_RESPONSE, 206) == TryEnd::Ended)
+                return;
         }
         // A final answer from this server, or its last try spent: the file's
         // next address, else the failure.
-        if (end == TryEnd::NextSource || retry >= m_options.retry.nRetries) {
+        if (end == TryEnd::NextSource || end == TryEnd::Restart || retry >= m_options.retry.nRetries) {
             if (!m_item.strOtherSources.empty() && Checkpoint())
                 return;
-            if (NextSource()) {
+            if (NextSource(end == TryEnd::Retry)) {
                 retry = 0;
+                restarts = 0;
                 continue;
             }
-            Fail(m_pending.textId, m_pending.errorCode);
+            FailWithPending();
             return;
         }
         if (!WaitBeforeRetry(++retry))
@@ -141,19 +156,21 @@ void CHttpDownload::Transfer()
 CHttpDownload::TryEnd CHttpDownload::TryOnce()
 {
     CloseHandles();
-    const std::uint64_t from = m_file.Size();
-    m_pFile = std::make_unique<platform::HttpFile>(m_strServer, m_nPort, m_strObject, RequestOptions(from));
-    if (m_pFile->ErrorCode() != 0) {
-        Fail(IDS_DOWNLOAD_ERROR, m_pFile->ErrorCode());
-        return TryEnd::Ended;
-    }
+    const std::uint64_t kept = m_file.Size();
+    // Bytes from another source are not added to until this one has sent
+    // back the part file's end: the range starts that far before it.
+    const std::uint64_t overlap = m_bConfirmTail ? std::min(kept, kConfirmBytes) : 0;
+    const std::uint64_t from = kept - overlap;
+    m_pFile = std::make_unique<platform::HttpFile>(m_strServer, m_nPort, m_strObject, RequestOptions(from, kept > 0));
+    if (m_pFile->ErrorCode() != 0)
+        return FailAtAddress(IDS_DOWNLOAD_ERROR, m_pFile->ErrorCode());
     if (Checkpoint())
         return TryEnd::Ended;
     if (const std::optional<TryEnd> end = SendWithLogins())
         return *end;
 
     const int status = m_pFile->StatusCode();
-    switch (ClassifyAnswer(status, from > 0)) {
+    switch (ClassifyAnswer(status, kept > 0)) {
     case AnswerClass::RetryLater: {
         std::optional<std::uint64_t> retryAfter;
         if (const auto value = m_pFile->QueryInfo("Retry-After"))
@@ -162,19 +179,18 @@ CHttpDownload::TryEnd CHttpDownload::TryOnce()
                      AfxFormatString1(LoadLanguageString(IDS_SERVER_ANSWERED), std::to_string(status)), retryAfter);
     }
     case AnswerClass::RangeNotSatisfied:
+        // Short of the part file's end, the server's file is not the one
+        // the part file holds.
+        if (overlap > 0)
+            return StartOver("the next address does not have the bytes the part file holds") ? TryEnd::Restart
+                                                                                              : TryEnd::Ended;
         return RangeNotSatisfied(from);
     case AnswerClass::Fail:
         // A file gone from this server (404, 410) may still be at another
         // of its addresses; no try here would change the answer.
-        if (!m_item.strOtherSources.empty()) {
-            m_pending = PendingFailure{IDS_INVALID_HTTP_RESPONSE, status, {}, {}};
-            return TryEnd::NextSource;
-        }
-        Fail(IDS_INVALID_HTTP_RESPONSE, status);
-        return TryEnd::Ended;
+        return FailAtAddress(IDS_INVALID_HTTP_RESPONSE, status);
     case AnswerClass::Login:  // SendWithLogins has answered every login request
-        Fail(IDS_INVALID_HTTP_RESPONSE, status);
-        return TryEnd::Ended;
+        return FailAtAddress(IDS_INVALID_HTTP_RESPONSE, status);
     case AnswerClass::Body:
         break;
     }
@@ -182,11 +198,26 @@ CHttpDownload::TryEnd CHttpDownload::TryOnce()
     // as it came, that would be a broken song reported as done.
     if (const auto encoding = m_pFile->QueryInfo("Content-Encoding");
         encoding && !encoding->empty() && !platform::EqualsNoCase(*encoding, "identity")) {
-        FailWithText(IDS_COMPRESSED_DOWNLOAD, *encoding);
-        return TryEnd::Ended;
+        return FailAtAddress(AfxFormatString1(LoadLanguageString(IDS_COMPRESSED_DOWNLOAD), *encoding));
     }
+    // A new address that answers the range with a whole file cannot show
+    // that it has the part file's bytes; while another address may, the
+    // part file is not given up for it.
+    if (status != 206 && m_bConfirmTail && !m_item.strOtherSources.empty())
+        return FailAtAddress(IDS_INVALID_HTTP_RESPONSE, status);
     if (!TakeValidators(status, from))
         return m_file.IsOpen() ? TryEnd::Restart : TryEnd::Ended;
+    if (status == 206 && m_bConfirmTail) {
+        switch (ConfirmTail(from, overlap)) {
+        case TailCheck::Same: break;
+        case TailCheck::Differs:
+            return StartOver("the next address sends other bytes than the part file holds") ? TryEnd::Restart
+                                                                                            : TryEnd::Ended;
+        case TailCheck::Retry: return TryEnd::Retry;
+        case TailCheck::Ended: return TryEnd::Ended;
+        }
+    }
+    m_nTryStart = m_file.Size();
 
     if (Checkpoint())
         return TryEnd::Ended;
@@ -202,23 +233,29 @@ CHttpDownload::TryEnd CHttpDownload::TryOnce()
     switch (ReadBody()) {
     case BodyEnd::Ended: return TryEnd::Ended;
     case BodyEnd::Retry: return TryEnd::Retry;
+    case BodyEnd::NextSource: return TryEnd::NextSource;
     case BodyEnd::Complete: break;
     }
     // The layer below reports a body cut short; this catches any that slip by.
-    if (m_figures.bLengthKnown && m_figures.nReceived < m_figures.nLength)
+    if (m_figures.bLengthKnown && m_figures.nReceived < m_figures.nLength) {
+        // The whole range came, yet the length stated is longer: the next
+        // request shows whether the server has more.
+        if (m_nBodyEnd != 0 && m_file.Size() == m_nBodyEnd && m_nBodyEnd > m_nTryStart)
+            return TryEnd::AskForMore;
         return Retry(IDS_READ_ERROR, kBodyCutShort);
+    }
     FinishFile();
     return TryEnd::Ended;
 }
 
-platform::HttpRequestOptions CHttpDownload::RequestOptions(std::uint64_t from)
+platform::HttpRequestOptions CHttpDownload::RequestOptions(std::uint64_t from, bool ranged)
 {
     platform::HttpRequestOptions options;
     // The song is saved as the server sends it, so it must come unencoded.
     options.headers = {"User-Agent: " + LoadBuiltinString(AFX_IDS_APP_TITLE), "Accept: */*",
                        "Accept-Encoding: identity"};
     options.useTls = m_dwServiceType == platform::AFX_INET_SERVICE_HTTPS;
-    if (from > 0) {
+    if (ranged) {
         options.headers.push_back("Range: bytes=" + std::to_string(from) + "-");
         if (const std::string validator = m_state.IfRangeValue(); !validator.empty())
             options.headers.push_back("If-Range: " + validator);
@@ -278,20 +315,17 @@ CHttpDownload::TryEnd CHttpDownload::SendFailed()
         EndAborted();
         return TryEnd::Ended;
     }
-    if (m_pFile->CertificateFailed()) {
-        FailWithText(IDS_CERTIFICATE_FAILED, m_pFile->ErrorText());
-        return TryEnd::Ended;
-    }
-    if (m_pFile->RedirectedToHttp()) {
-        FailKeepingBytes(LoadLanguageString(IDS_HTTPS_TO_HTTP));
-        return TryEnd::Ended;
-    }
+    if (m_pFile->CertificateFailed())
+        return FailAtAddress(AfxFormatString1(LoadLanguageString(IDS_CERTIFICATE_FAILED), m_pFile->ErrorText()));
+    if (m_pFile->RedirectedToHttp())
+        return FailAtAddress(LoadLanguageString(IDS_HTTPS_TO_HTTP));
     const unsigned textId = m_pFile->NoValidResponse() ? IDS_INVALID_RESPONSE : IDS_CONNECT_ERROR;
     const int code = textId == IDS_INVALID_RESPONSE ? 0 : m_pFile->ErrorCode();
     if (IsRetriableTransferError(m_pFile->ErrorCode()))
         return Retry(textId, code, textId == IDS_INVALID_RESPONSE ? LoadLanguageString(textId) : std::string());
-    Fail(textId, code);
-    return TryEnd::Ended;
+    // A redirect loop, an address libcurl cannot use, a refused connection:
+    // the same request would meet the same end.
+    return FailAtAddress(textId, code);
 }
 
 // The refusal's own body is thrown away, up to a bound: a server that keeps
@@ -369,16 +403,27 @@ CHttpDownload::BodyEnd CHttpDownload::ReadBody()
                     Retry(IDS_READ_ERROR, m_pFile->ErrorCode());
                     return BodyEnd::Retry;
                 }
-                Fail(IDS_READ_ERROR, m_pFile->ErrorCode());
-                return BodyEnd::Ended;
+                return FailAtAddress(IDS_READ_ERROR, m_pFile->ErrorCode()) == TryEnd::NextSource ? BodyEnd::NextSource
+                                                                                                  : BodyEnd::Ended;
             }
             const bool sent = m_figures.nReceived % kBlockSize == 0 || SendFigures(ReportProgress(m_figures, TickCount()));
             return sent ? BodyEnd::Complete : BodyEnd::Ended;
         }
-        if (m_file.Size() < kEarlyCheckSize) {
-            LookAtHead(buffer.data(), n);
-            if (!m_file.IsOpen())
+        // Bytes past the range the answer stated are not the file's: this
+        // try's bytes go, and the try has failed.
+        if (m_nBodyEnd != 0 && m_file.Size() + n > m_nBodyEnd) {
+            if (const int error = m_file.TruncateTo(m_nTryStart); error != 0) {
+                Fail(IDS_READ_ERROR, error);
                 return BodyEnd::Ended;
+            }
+            m_strHead.resize(std::min<std::uint64_t>(m_strHead.size(), m_nTryStart));
+            Retry(IDS_INVALID_HTTP_RESPONSE, 206,
+                  AfxFormatString1(LoadLanguageString(IDS_SERVER_ANSWERED), "206"));
+            return BodyEnd::Retry;
+        }
+        if (m_file.Size() < kEarlyCheckSize) {
+            if (const std::optional<BodyEnd> end = LookAtHead(buffer.data(), n))
+                return *end;
         }
         if (const int error = m_file.Write(buffer.data(), n); error != 0) {
             Fail(IDS_READ_ERROR, error);
@@ -403,15 +448,26 @@ CHttpDownload::BodyEnd CHttpDownload::ReadBody()
 
 // A web page, JSON or XML shows in its first bytes: such an answer is not
 // fetched to its end. Ends the transfer (the part file closed and gone) when
-// the head plainly is not audio.
-void CHttpDownload::LookAtHead(const char* data, std::size_t size)
+// the head plainly is not audio, or hands the download to the next address.
+std::optional<CHttpDownload::BodyEnd> CHttpDownload::LookAtHead(const char* data, std::size_t size)
 {
     const std::size_t take = std::min(size, kEarlyCheckSize - std::min(m_strHead.size(), kEarlyCheckSize));
     m_strHead.append(data, take);
     const ContentKind kind = EarlyContentKind(m_strHead);
     if (kind == ContentKind::Mp3)
-        return;
+        return std::nullopt;
+    // A page in place of the song at one address; another may have it.
+    if (!m_item.strOtherSources.empty() && m_file.Truncate() == 0) {
+        platform::DeleteFile(ResumeStatePath(m_strPartPath));
+        m_strHead.clear();
+        m_state = ResumeState{};
+        m_state.strUrl = m_strUrl;
+        m_pending = PendingFailure{};
+        m_pending.text = LoadLanguageString(ContentKindTextId(kind));
+        return BodyEnd::NextSource;
+    }
     FailNotAudio(kind);
+    return BodyEnd::Ended;
 }
 
 bool CHttpDownload::SendFigures(const FigureMessages& messages)
@@ -467,13 +523,6 @@ void CHttpDownload::Fail(unsigned textId, int errorCode)
     FailKeepingBytes(AfxFormatString1(LoadLanguageString(textId), std::to_string(errorCode)));
 }
 
-// A failure whose text names its cause: the language's text with `cause`
-// for "%1".
-void CHttpDownload::FailWithText(unsigned textId, const std::string& cause)
-{
-    FailKeepingBytes(AfxFormatString1(LoadLanguageString(textId), cause));
-}
-
 // A failed download keeps the bytes it received, and what they were fetched
 // with, for a retry or a later run; one that received none leaves nothing.
 void CHttpDownload::FailKeepingBytes(std::string text)
@@ -511,10 +560,11 @@ void CHttpDownload::EndFailed(std::string text)
     platform::Post(DownloadFinished{true}, m_control->Token());
 }
 
+// The record goes first: a record is never left without its part file.
 void CHttpDownload::RemovePartFile()
 {
-    m_file.Remove();
     platform::DeleteFile(ResumeStatePath(m_strPartPath));
+    m_file.Remove();
     m_bFileOpened = false;
 }
 
@@ -534,6 +584,7 @@ unsigned DownloadThreadProc(DownloadItem item, std::string musicDir, std::shared
         download.m_item = std::move(item);
         download.m_strUrl = download.m_item.strUrl;
         download.m_strLocalPath = musicDir + download.m_item.strFileName;
+        RemoveLeftoverRecords(musicDir);
         download.Start();
     }
     control->MarkEnded();

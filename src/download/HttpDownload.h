@@ -77,11 +77,16 @@ public:
     // Start-overs one download accepts before it gives up on a server whose
     // answers never fit its part file.
     static constexpr int kMaxRestarts = 3;
+    // The part file's last bytes a new address must send back unchanged
+    // before it may add to the file: mirrors are found by size and head, so
+    // only the bytes themselves show that two addresses serve one file.
+    static constexpr std::uint64_t kConfirmBytes = 64 * 1024;
 
 private:
     // NextSource: this server will not give the file (m_pending says why);
-    // another of its addresses may.
-    enum class TryEnd { Ended, Retry, Restart, NextSource };
+    // another of its addresses may. AskForMore: the answer's range came
+    // whole and the part file grew, but the file is said to be longer.
+    enum class TryEnd { Ended, Retry, Restart, NextSource, AskForMore };
     // A failure that another try may cure: the cause shown during the wait,
     // and the failure reported when no try is left.
     struct PendingFailure {
@@ -89,13 +94,29 @@ private:
         int errorCode = 0;
         std::string cause;
         std::optional<std::uint64_t> retryAfterMs;
+        std::string text;  // the whole failure text, where it is not textId's
     };
 
     TryEnd TryOnce();
     // Moves on to the next of the item's other sources, keeping the part
-    // file; false when none is left.
-    bool NextSource();
-    platform::HttpRequestOptions RequestOptions(std::uint64_t from);
+    // file; false when none is left. A download that began on https: never
+    // goes on at an http: address. `leftMayWork`: the address left failed
+    // only for passing reasons.
+    bool NextSource(bool leftMayWork = false);
+    // This address fails for good with `text`: the download goes on at the
+    // next address when there is one, else it fails.
+    TryEnd FailAtAddress(std::string text);
+    TryEnd FailAtAddress(unsigned textId, int errorCode);
+    // The failure of the last address tried, with the addresses passed over.
+    void FailWithPending();
+    // The answer's first `overlap` bytes against the part file's last ones.
+    enum class TailCheck { Same, Differs, Ended, Retry };
+    TailCheck ConfirmTail(std::uint64_t from, std::uint64_t overlap);
+    // Writes the part file's record (or deletes it when the source has no
+    // validator) and tells the list.
+    bool RecordSource();
+    // A range from `from` where `ranged`, else the whole file.
+    platform::HttpRequestOptions RequestOptions(std::uint64_t from, bool ranged);
     // The answer to the request, after any logins; nothing when it is one
     // the try reads on, otherwise how the try ends.
     std::optional<TryEnd> SendWithLogins();
@@ -122,7 +143,6 @@ private:
     bool Checkpoint();
     void EndAborted();
     void Fail(unsigned textId, int errorCode);
-    void FailWithText(unsigned textId, const std::string& cause);
     void FailKeepingBytes(std::string text);
     void FailBeforeOpen(unsigned textId, const std::string& arg);
     void FailNotAudio(ContentKind kind);
@@ -134,9 +154,9 @@ private:
         platform::Send(message, m_control->Token());
     }
     bool SendFigures(const FigureMessages& messages);
-    enum class BodyEnd { Complete, Ended, Retry };
+    enum class BodyEnd { Complete, Ended, Retry, NextSource };
     BodyEnd ReadBody();
-    void LookAtHead(const char* data, std::size_t size);
+    std::optional<BodyEnd> LookAtHead(const char* data, std::size_t size);
 
     std::shared_ptr<DownloadControl> m_control;
     DownloadOptions m_options;
@@ -146,6 +166,13 @@ private:
     FileStatusReporter m_status;
     TransferFigures m_figures;
     bool m_bFileOpened = false;
+    bool m_bBeganSecure = false;  // the first address was https:
+    // The part file's bytes came from another address (or an earlier run of
+    // another one): the next answer must first send back its last bytes.
+    bool m_bConfirmTail = false;
+    std::uint64_t m_nTryStart = 0;  // where this try's bytes begin in the part file
+    std::uint64_t m_nBodyEnd = 0;   // where a 206's range ends; 0: no range
+    std::string m_strPassedOver;    // why addresses were passed over, for the failure text
 };
 
 // The download worker's procedure: copies the item into a local
@@ -160,3 +187,4 @@ std::string DownloadFileName(const std::string& url);
 
 // True when `name` can be saved as a file of its own inside the music folder.
 bool IsSafeDownloadName(const std::string& name);
+

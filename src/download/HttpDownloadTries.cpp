@@ -78,7 +78,7 @@ bool CHttpDownload::WaitBeforeRetry(int retry)
     return !Checkpoint();
 }
 
-bool CHttpDownload::NextSource()
+bool CHttpDownload::NextSource(bool leftMayWork)
 {
     while (!m_item.strOtherSources.empty()) {
         std::string url = m_item.strOtherSources.front();
@@ -87,8 +87,16 @@ bool CHttpDownload::NextSource()
         std::string server;
         std::string object;
         std::uint16_t port = 0;
-        if (!platform::ParseUrlAssumingHttp(url, service, server, object, port) || !platform::IsHttpService(service))
+        if (url.size() > kMaxAddressBytes || !platform::ParseUrlAssumingHttp(url, service, server, object, port) ||
+            !platform::IsHttpService(service))
             continue;
+        // What went over verified TLS does not go on in the clear, as a
+        // redirect from https: to http: does not.
+        if (m_bBeganSecure && service != platform::AFX_INET_SERVICE_HTTPS) {
+            m_strPassedOver = AfxFormatString1(LoadLanguageString(IDS_HTTP_SOURCE_PASSED), url);
+            m_status.Send(IDS_HTTP_SOURCE_PASSED, url);
+            continue;
+        }
         CloseHandles();
         m_strUrl = url;
         m_dwServiceType = service;
@@ -101,10 +109,86 @@ bool CHttpDownload::NextSource()
         m_state.strUrl = m_strUrl;
         m_state.strETag.clear();
         m_state.strLastModified.clear();
-        Send(DownloadSource{m_item.nSlot, m_strUrl});
+        // Its bytes must match the part file's end before it adds any; the
+        // record still names the source they came from until then.
+        m_bConfirmTail = m_file.Size() > 0;
+        Send(DownloadSource{m_item.nSlot, m_strUrl, leftMayWork});
         return true;
     }
     return false;
+}
+
+CHttpDownload::TryEnd CHttpDownload::FailAtAddress(std::string text)
+{
+    if (m_item.strOtherSources.empty()) {
+        if (!m_strPassedOver.empty())
+            text += " (" + m_strPassedOver + ")";
+        FailKeepingBytes(std::move(text));
+        return TryEnd::Ended;
+    }
+    m_pending = PendingFailure{};
+    m_pending.text = std::move(text);
+    return TryEnd::NextSource;
+}
+
+CHttpDownload::TryEnd CHttpDownload::FailAtAddress(unsigned textId, int errorCode)
+{
+    if (errorCode == 0)
+        errorCode = errno;
+    return FailAtAddress(AfxFormatString1(LoadLanguageString(textId), std::to_string(errorCode)));
+}
+
+void CHttpDownload::FailWithPending()
+{
+    std::string text = !m_pending.text.empty() ? m_pending.text
+                                               : AfxFormatString1(LoadLanguageString(m_pending.textId),
+                                                                  std::to_string(m_pending.errorCode));
+    if (!m_strPassedOver.empty())
+        text += " (" + m_strPassedOver + ")";
+    FailKeepingBytes(std::move(text));
+}
+
+CHttpDownload::TailCheck CHttpDownload::ConfirmTail(std::uint64_t from, std::uint64_t overlap)
+{
+    std::string theirs(static_cast<std::size_t>(overlap), '\0');
+    std::size_t got = 0;
+    while (got < theirs.size()) {
+        const std::size_t n = m_pFile->ReadSome(theirs.data() + got, theirs.size() - got);
+        if (n == 0)
+            break;
+        got += n;
+    }
+    if (got < theirs.size()) {
+        if (AbortRequested()) {
+            EndAborted();
+            return TailCheck::Ended;
+        }
+        // A body that ends before the part file does cannot be this file.
+        if (!m_pFile->Failed())
+            return TailCheck::Differs;
+        Retry(IDS_READ_ERROR, m_pFile->ErrorCode());
+        return TailCheck::Retry;
+    }
+    std::string ours(theirs.size(), '\0');
+    const ssize_t n = ::pread(m_file.Fd(), ours.data(), ours.size(), static_cast<off_t>(from));
+    if (n != static_cast<ssize_t>(ours.size()) || ours != theirs)
+        return TailCheck::Differs;
+    m_bConfirmTail = false;
+    return RecordSource() ? TailCheck::Same : TailCheck::Ended;
+}
+
+bool CHttpDownload::RecordSource()
+{
+    // Without a validator a later run could not tell the file has not
+    // changed; such a part file keeps no record and is not resumed.
+    if (m_state.HasValidator())
+        SaveResumeState(ResumeStatePath(m_strPartPath), m_state);
+    else
+        platform::DeleteFile(ResumeStatePath(m_strPartPath));
+    if (Checkpoint())
+        return false;
+    Send(DownloadValidators{m_item.nSlot, m_state});
+    return true;
 }
 
 CHttpDownload::TryEnd CHttpDownload::Retry(unsigned textId, int errorCode, std::string cause,
@@ -112,7 +196,7 @@ CHttpDownload::TryEnd CHttpDownload::Retry(unsigned textId, int errorCode, std::
 {
     if (cause.empty())
         cause = AfxFormatString1(LoadLanguageString(textId), std::to_string(errorCode));
-    m_pending = PendingFailure{textId, errorCode, std::move(cause), retryAfterMs};
+    m_pending = PendingFailure{textId, errorCode, std::move(cause), retryAfterMs, {}};
     return TryEnd::Retry;
 }
 
@@ -126,6 +210,7 @@ bool CHttpDownload::StartOver(const char* reason)
     m_state = ResumeState{};
     m_state.strUrl = m_strUrl;
     m_strHead.clear();
+    m_bConfirmTail = false;
     Send(DownloadRestarted{m_item.nSlot, reason});
     return true;
 }
@@ -146,14 +231,16 @@ CHttpDownload::TryEnd CHttpDownload::RangeNotSatisfied(std::uint64_t from)
 {
     // A 416 that names another version, by a validator or by its length
     // ("bytes */N"), says the part file is not that file, however long.
+    // One whose length is where the part file ends says the server's bytes
+    // end there, whatever length was stated before: the file is checked.
     const auto range = m_pFile->QueryInfo("Content-Range");
     const std::string prefix = "bytes */";
     std::uint64_t total = 0;
-    const bool otherLength = range && range->rfind(prefix, 0) == 0 &&
-                             std::from_chars(range->data() + prefix.size(), range->data() + range->size(), total).ec ==
-                                 std::errc{} &&
-                             total != from;
-    if (m_state.nLength == from && !otherLength && !NamesAnotherVersion(m_state, AnswerValidators())) {
+    const bool statesLength = range && range->rfind(prefix, 0) == 0 &&
+                              std::from_chars(range->data() + prefix.size(), range->data() + range->size(), total).ec ==
+                                  std::errc{};
+    const bool endsHere = statesLength ? total == from : m_state.nLength == from;
+    if (endsHere && !NamesAnotherVersion(m_state, AnswerValidators())) {
         FinishFile();
         return TryEnd::Ended;
     }
@@ -182,22 +269,21 @@ bool CHttpDownload::TakeValidators(int status, std::uint64_t from)
             return false;
         }
         fresh.nLength = range->nTotal != 0 ? range->nTotal : m_state.nLength;
+        m_nBodyEnd = range->nLast + 1;
     } else {
+        m_nBodyEnd = 0;
         // A whole file answers a range request when the file has changed or
         // the server does not do ranges: the part file starts over with it.
-        if (from > 0 && !StartOver(changed ? "the file on the server has changed" : "the server sent the whole file"))
+        if (m_file.Size() > 0 &&
+            !StartOver(changed ? "the file on the server has changed" : "the server sent the whole file"))
             return false;
         fresh.nLength = contentLength.value_or(0);
     }
     if (!(fresh == m_state)) {
         m_state = fresh;
-        // Without a validator a later run could not tell the file has not
-        // changed; such a part file is not resumed.
-        if (m_state.HasValidator())
-            SaveResumeState(ResumeStatePath(m_strPartPath), m_state);
-        if (Checkpoint())
+        // Bytes still to be matched keep the record of where they came from.
+        if (!m_bConfirmTail && !RecordSource())
             return false;
-        Send(DownloadValidators{m_item.nSlot, m_state});
     }
     return true;
 }
@@ -220,6 +306,9 @@ bool CHttpDownload::FinishFile()
     if (Checkpoint())
         return false;
     Send(DownloadChecked{m_item.nSlot});
+    // The record goes before the rename: a finished song never has one
+    // beside it, whenever the program is killed.
+    platform::DeleteFile(ResumeStatePath(m_strPartPath));
 
     int error = m_bReplace ? (std::rename(m_strPartPath.c_str(), m_strLocalPath.c_str()) == 0 ? 0 : errno)
                            : platform::RenameNoReplace(m_strPartPath, m_strLocalPath);
@@ -245,7 +334,6 @@ bool CHttpDownload::FinishFile()
     m_file.Close();
     m_bFileOpened = false;
     SyncFolderOf(m_strLocalPath);
-    platform::DeleteFile(ResumeStatePath(m_strPartPath));
     Send(DownloadDone{m_item.nSlot});
     CloseHandles();
     platform::Post(DownloadFinished{false}, m_control->Token());

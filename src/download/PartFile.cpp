@@ -72,11 +72,13 @@ int PartFile::Write(const void* data, std::size_t size)
     return 0;
 }
 
-int PartFile::Truncate()
+int PartFile::TruncateTo(std::uint64_t size)
 {
-    if (::ftruncate(m_fd, 0) != 0 || ::lseek(m_fd, 0, SEEK_SET) < 0)
+    if (size > m_nSize)
+        return EINVAL;
+    if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0 || ::lseek(m_fd, static_cast<off_t>(size), SEEK_SET) < 0)
         return errno;
-    m_nSize = 0;
+    m_nSize = size;
     return 0;
 }
 

@@ -20,7 +20,10 @@ public:
     int Open(const std::string& path);
     int Write(const void* data, std::size_t size);
     // Empties the file for a transfer that starts over.
-    int Truncate();
+    int Truncate() { return TruncateTo(0); }
+    // Cuts the file back to its first `size` bytes (a try's bytes that
+    // turned out wrong); appends go on from there.
+    int TruncateTo(std::uint64_t size);
     // Writes the bytes through to the disk before the file is renamed.
     int Sync();
     void Close();

@@ -2,6 +2,12 @@
 
 #include "platform/Files.h"
 
+#include <cerrno>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <sys/stat.h>
+
 #include <charconv>
 #include <sstream>
 
@@ -98,6 +104,34 @@ bool SaveResumeState(const std::string& path, const ResumeState& state)
     // The record sits in the music folder: a link planted in its place must
     // not carry the URL and validators anywhere else.
     return platform::WriteFileAtomicallyNoFollow(path, SerializeResumeState(state));
+}
+
+void RemoveLeftoverRecords(const std::string& folder)
+{
+    // Once per folder and run: a record is never without its part file
+    // while a download lives, so what the sweep finds is a killed run's.
+    static std::mutex mutex;
+    static std::set<std::string> swept;
+    {
+        std::lock_guard lock(mutex);
+        if (!swept.insert(folder).second)
+            return;
+    }
+    platform::RemoveStaleTempFiles(folder);
+    const std::string suffix = ".part.info";
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator(folder, ec); !ec && it != std::filesystem::directory_iterator();
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() <= suffix.size() + 1 || name[0] != '.' ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        const std::string record = folder + name;
+        const std::string part = record.substr(0, record.size() - ResumeStatePath("").size());
+        struct stat info{};
+        if (::lstat(part.c_str(), &info) != 0 && errno == ENOENT)
+            platform::DeleteFile(record);
+    }
 }
 
 std::optional<ContentRange> ParseContentRange(const std::string& value)

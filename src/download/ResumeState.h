@@ -40,6 +40,12 @@ std::optional<ResumeState> LoadResumeState(const std::string& path);
 // Never writes through a symbolic link at `path`: it is replaced.
 bool SaveResumeState(const std::string& path, const ResumeState& state);
 
+// Removes what a killed run left in `folder` (ending in '/'): records caught
+// half-written, and records whose part file is gone (beside a finished
+// song). Once per folder and run; a record a live download is still
+// writing is locked and stays.
+void RemoveLeftoverRecords(const std::string& folder);
+
 // "bytes first-last/total" of a 206 answer; total 0 when the server sent '*'.
 struct ContentRange {
     std::uint64_t nFirst = 0;

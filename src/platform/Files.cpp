@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <dirent.h>
+#include <sys/file.h>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -151,6 +153,9 @@ bool WriteFileAtomicallyNoFollow(const std::string& path, const std::string& con
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
+    // Held until the file is renamed or gone: a later run takes an unlocked
+    // one for what a killed run left (RemoveStaleTempFiles).
+    ::flock(fd, LOCK_EX);
     bool written = true;
     for (std::size_t done = 0; written && done < content.size();) {
         const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
@@ -166,6 +171,32 @@ bool WriteFileAtomicallyNoFollow(const std::string& path, const std::string& con
         return true;
     ::unlink(temp.c_str());
     return false;
+}
+
+void RemoveStaleTempFiles(const std::string& folder)
+{
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr)
+        return;
+    const std::string prefix = ".tunorva-";
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string path = folder + name;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat held{};
+        struct stat named{};
+        // Unlocked means its writer is gone; the name must still be the
+        // file locked, or another writer has just made it anew.
+        if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::lstat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino)
+            ::unlink(path.c_str());
+        ::close(fd);
+    }
+    ::closedir(dir);
 }
 
 std::optional<std::string> CreateTempFile(const std::string& dir, const std::string& prefix)

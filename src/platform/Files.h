@@ -40,6 +40,10 @@ bool WriteFileAtomically(const std::string& path, const std::string& content);
 // planted there is replaced, never written through. (WriteFileAtomically
 // writes to a link's target, as a user who links a settings file expects.)
 bool WriteFileAtomicallyNoFollow(const std::string& path, const std::string& content);
+// Deletes the files WriteFileAtomicallyNoFollow left in `folder` (ending in
+// '/') when its process was killed before the rename; one that a live
+// writer holds stays.
+void RemoveStaleTempFiles(const std::string& folder);
 
 // GetTempFileNameA with unique number 0: creates a new empty file in `dir`
 // named from the first three characters of `prefix` and a free hexadecimal

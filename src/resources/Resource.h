@@ -313,6 +313,8 @@
 #define IDS_HEADER_SOURCE 61453
 #define IDS_SOURCE_SWITCHED 61454
 #define IDS_STATUS_SIZE_UNKNOWN 61455
+// An http: address of a file whose download began on https:.
+#define IDS_HTTP_SOURCE_PASSED 61456
 // Texts the window used to show in English only: dialog and message-box
 // buttons, the first state of a found file or an engine, the play list's
 // type, the popup menus, the login prompt and the help window.

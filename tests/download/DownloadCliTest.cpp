@@ -103,4 +103,47 @@ TEST(DownloadCli, RetriesAreRecordedAndTheOptionsAreChecked)
     }
 }
 
+// The campaign's case: the first server sends 500,000 bytes, resets and
+// then no longer has the file; the mirror has a file of the same size and
+// head with another tail. The song is the mirror's file whole, never the
+// first server's head spliced onto the mirror's tail.
+TEST(DownloadCli, AMirrorWithAnotherTailGivesItsWholeFileNeverASplice)
+{
+    const std::string body = PatternBody(961152);
+    std::string other = body;
+    for (std::size_t i = 300000; i < other.size(); ++i) {
+        if (i % 417 >= 4)
+            other[i] = static_cast<char>(other[i] ^ 0x33);
+    }
+    for (const bool validators : {true, false}) {
+        SCOPED_TRACE(validators ? "with validators" : "without validators");
+        TempDir dir;
+        ScriptedHttpServer first([&](const HttpExchange& request) {
+            if (!request.Header("Range").empty())
+                return ScriptedReply{HttpResponse(404, "gone")};
+            ScriptedReply reply{"HTTP/1.1 200 OK\r\n" + std::string(validators ? "ETag: \"a\"\r\n" : "") +
+                                "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body.substr(0, 500000)};
+            reply.resetAfterSend = true;
+            return reply;
+        });
+        ScriptedHttpServer mirror([&](const HttpExchange& request) {
+            const std::string etag = validators ? "ETag: \"b\"\r\n" : "";
+            const std::string range = request.Header("Range");
+            if (range.rfind("bytes=", 0) != 0)
+                return ScriptedReply{HttpResponse(200, other, etag)};
+            const std::size_t from = std::stoul(range.substr(6));
+            return ScriptedReply{HttpResponse(206, other.substr(from),
+                                              etag + "Content-Range: bytes " + std::to_string(from) + "-" +
+                                                  std::to_string(other.size() - 1) + "/" +
+                                                  std::to_string(other.size()) + "\r\n")};
+        });
+        const CliRun run = RunCli({"download", Q(first.Url("/song.mp3")), Q(dir.Str()), "--retries", "1",
+                                   "--retry-wait-ms", "10", "--mirror", Q(mirror.Url("/song.mp3"))});
+        EXPECT_EQ(run.exitCode, 0) << run.out;
+        EXPECT_TRUE(Has(run.out, "source\t" + mirror.Url("/song.mp3"))) << run.out;
+        EXPECT_TRUE(ReadWhole(dir.File("song.mp3")) == other) << "the mirror's file, byte for byte";
+        EXPECT_EQ(fs::directory_iterator(dir.Path())->path().filename(), "song.mp3");
+    }
+}
+
 }  // namespace

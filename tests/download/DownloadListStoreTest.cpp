@@ -2,6 +2,8 @@
 // damaged file is set aside instead of being trusted.
 #include "download/DownloadListStore.h"
 
+#include "download/DownloadItem.h"
+
 #include "TempDir.h"
 #include "platform/WorkerThreads.h"
 
@@ -142,11 +144,17 @@ TEST(DownloadListStoreTest, ADamagedListIsSetAsideAndNeverHalfTaken)
 TEST(DownloadListStoreTest, AListThatIsNoFileOrTooLargeIsSetAsideWithoutWaiting)
 {
     // Rows with long addresses, over the cap in all, but otherwise a list
-    // as we write it.
-    std::vector<DownloadRecord> huge(300, SampleList()[1]);
-    for (DownloadRecord& record : huge)
-        record.strUrl = record.validators.strUrl = "http://127.0.0.1/" + std::string(60000, 'a') + ".mp3";
-    const std::string tooLarge = SerializeDownloadList(huge);
+    // as we write it (we no longer keep such addresses; another program or
+    // an older one may have).
+    const std::string one = SerializeDownloadList({SampleList()[1]});
+    const std::size_t rowAt = one.find('\n') + 1;
+    std::string row = one.substr(rowAt, one.find('\n', rowAt) + 1 - rowAt);
+    const std::string url = SampleList()[1].strUrl;
+    row.replace(row.find(url), url.size(), "http://127.0.0.1/" + std::string(60000, 'a') + ".mp3");
+    std::string tooLarge = one.substr(0, rowAt);
+    for (int i = 0; i < 300; ++i)
+        tooLarge += row;
+    tooLarge += "end\n";
     ASSERT_GT(tooLarge.size(), DownloadListStore::kMaxDownloadListBytes);
 
     TempDir dir;
@@ -192,3 +200,85 @@ TEST(DownloadListStoreTest, TheListLivesInTheUsersDataFolder)
 }
 
 }  // namespace
+
+namespace {
+
+// A row at every limit: its own address 8 KiB of bytes that are escaped,
+// short fields too long to keep, a long failure text of two-byte
+// characters, and more other addresses than a row keeps, some too long.
+DownloadRecord RowAtTheLimits(int slot)
+{
+    DownloadRecord r;
+    r.strUrl = "http://127.0.0.1/" + std::string(kMaxAddressBytes - 17, '%');
+    r.strFileName = std::string(251, 'n') + ".mp3";
+    r.strSize = std::string(2000, '9');
+    r.validators = {r.strUrl, "\"" + std::string(3000, '\t') + "\"", "Tue, 14 Nov 2023 22:13:20 GMT", 1000};
+    r.strStatus.clear();
+    for (int i = 0; i < 1500; ++i)
+        r.strStatus += "\xC3\xA9";  // é
+    r.state = DownloadRecord::State::Failed;
+    r.nSlot = slot;
+    r.otherSources.push_back("http://127.0.0.1/" + std::string(kMaxAddressBytes, 'x'));  // too long
+    for (int i = 0; i < 40; ++i)
+        r.otherSources.push_back("http://127.0.0.1/" + std::to_string(i) + std::string(kMaxAddressBytes - 20, '%'));
+    return r;
+}
+
+}  // namespace
+
+// Whatever the rows hold, the list written is one the next start reads:
+// other addresses are bounded per row (16, each at most 8 KiB) and take the
+// room the rows leave; a row whose own address no server takes is not kept.
+TEST(DownloadListStoreTest, EveryListWrittenIsReadBackAtItsLimits)
+{
+    std::vector<DownloadRecord> rows;
+    for (int slot = 0; slot < 500; ++slot)
+        rows.push_back(RowAtTheLimits(slot));
+    DownloadRecord tooLong = SampleList()[1];
+    tooLong.strUrl = "http://127.0.0.1/" + std::string(kMaxAddressBytes, 'y');
+    rows.insert(rows.begin() + 10, tooLong);
+    DownloadRecord manyShort = SampleList()[1];
+    manyShort.otherSources.assign(5000, "http://127.0.0.1:8081/song.mp3");
+    rows.insert(rows.begin(), manyShort);  // the first row: its room comes first
+
+    TempDir dir;
+    DownloadListStore store(dir.File("downloads.list"));
+    ASSERT_TRUE(store.Save(rows));
+    EXPECT_LE(fs::file_size(store.Path()), DownloadListStore::kMaxDownloadListBytes);
+    std::vector<DownloadRecord> loaded;
+    ASSERT_EQ(store.Load(loaded), DownloadListStore::LoadResult::Loaded);
+    ASSERT_EQ(loaded.size(), 500u) << "every row but the one with the overlong address";
+    EXPECT_EQ(loaded[0].otherSources, std::vector<std::string>(kMaxOtherSources, manyShort.otherSources[0]));
+    std::size_t others = 0;
+    for (std::size_t i = 1; i < loaded.size(); ++i) {
+        const DownloadRecord& r = loaded[i];
+        EXPECT_EQ(r.nSlot, static_cast<int>(i - 1));
+        EXPECT_EQ(r.strUrl, rows[i < 11 ? i : i + 1].strUrl);
+        EXPECT_TRUE(r.strSize.empty() && r.validators.strETag.empty()) << "fields too long to be real are not kept";
+        EXPECT_EQ(r.validators.strLastModified, "Tue, 14 Nov 2023 22:13:20 GMT");
+        EXPECT_EQ(r.strStatus, rows[1].strStatus.substr(0, 1024)) << "cut between two characters";
+        EXPECT_LE(r.otherSources.size(), kMaxOtherSources);
+        for (std::size_t k = 0; k < r.otherSources.size(); ++k)
+            EXPECT_EQ(r.otherSources[k], rows[1].otherSources[k + 1]);
+        others += r.otherSources.size();
+    }
+    EXPECT_GT(others, 0u) << "the room left is used";
+}
+
+// The same list handed over again is not written again.
+TEST(DownloadListStoreTest, AListIsWrittenOnlyWhenItChanged)
+{
+    TempDir dir;
+    DownloadListStore store(dir.File("downloads.list"));
+    const std::size_t size = SerializeDownloadList(SampleList()).size();
+    for (int i = 0; i < 20; ++i) {
+        store.SaveInBackground(SampleList());
+        ASSERT_TRUE(store.Flush());
+    }
+    EXPECT_EQ(store.BytesWritten(), size);
+    std::vector<DownloadRecord> changed = SampleList();
+    changed[0].nReceived += 1;
+    store.SaveInBackground(changed);
+    ASSERT_TRUE(store.Flush());
+    EXPECT_EQ(store.BytesWritten(), 2 * size);
+}

@@ -136,6 +136,52 @@ TEST_F(RealServerDownloadTest, AnHttpsAddressRedirectedToHttpIsNeitherDownloaded
     EXPECT_EQ(plain.RequestCount(), 1u);
 }
 
+// A download that began over verified TLS goes on only at https: mirrors;
+// an http: one is passed over, and the row's texts say so.
+TEST_F(RealServerDownloadTest, AnHttpsDownloadPassesOverPlainHttpMirrors)
+{
+    if (!NginxServer::Available())
+        GTEST_SKIP() << "nginx is not installed";
+    TempDir root;
+    const std::string body = PatternBody(40000);
+    root.Write("song.mp3", body);
+    NginxServer server(root.Str());
+    ASSERT_TRUE(server.Running()) << server.Error();
+    ::setenv("SSL_CERT_FILE", server.CaFile().c_str(), 1);
+    ScriptedHttpServer plain([&](const HttpExchange&) { return ScriptedReply{HttpResponse(200, body)}; });
+    const std::string passed = "Passed over " + plain.Url("/song.mp3") + ":";
+    for (const bool secureMirror : {true, false}) {
+        SCOPED_TRACE(secureMirror ? "an https mirror follows" : "nothing follows");
+        DownloadItem item;
+        item.strUrl = server.HttpsUrl("/gone.mp3");
+        item.strFileName = "song.mp3";
+        item.strOtherSources = {plain.Url("/song.mp3")};
+        if (secureMirror)
+            item.strOtherSources.push_back(server.HttpsUrl("/song.mp3"));
+        ProbeReceiver receiver;
+        DownloadThreadProc(item, m_music.Str() + "/", std::make_shared<DownloadControl>());
+        bool said = false;
+        std::string end;
+        for (const auto& r : receiver.Records()) {
+            said = said || (r.message == WM_FILE_STATUS && r.text.rfind(passed, 0) == 0);
+            if (r.message == WM_DOWNLOAD_DONE)
+                end = "done";
+            else if (r.message == WM_DOWNLOAD_FAILED)
+                end = r.text;
+        }
+        EXPECT_TRUE(said);
+        if (secureMirror) {
+            EXPECT_EQ(end, "done");
+            EXPECT_TRUE(ReadWhole(m_music.Path() / "song.mp3") == body);
+        } else {
+            EXPECT_NE(end.find(passed), std::string::npos) << end;
+            EXPECT_TRUE(MusicFolderEmpty());
+        }
+        std::filesystem::remove(m_music.Path() / "song.mp3");
+    }
+    EXPECT_EQ(plain.RequestCount(), 0u) << "nothing was asked over plain HTTP";
+}
+
 TEST_F(RealServerDownloadTest, ACompressedAnswerIsRefusedAndNothingIsSaved)
 {
     ScriptedHttpServer server([](const HttpExchange&) {

@@ -39,6 +39,7 @@ struct Options {
     int retries = 5;
     std::uint64_t retryWaitMs = 2000;
     std::uint64_t limitKBps = 0;
+    std::vector<std::string> mirrors;  // the file's other addresses, in turn
 };
 
 std::optional<Options> Parse(const std::vector<std::string>& args)
@@ -68,6 +69,8 @@ std::optional<Options> Parse(const std::vector<std::string>& args)
             options.retryWaitMs = *Number(value);
         } else if (name == "--limit-rate" && Number(value) && *Number(value) <= 100000000) {
             options.limitKBps = *Number(value);
+        } else if (name == "--mirror" && !value.empty() && options.mirrors.size() < kMaxOtherSources) {
+            options.mirrors.push_back(value);
         } else {
             return std::nullopt;
         }
@@ -91,7 +94,7 @@ public:
         using ull = unsigned long long;
         platform::Dispatch<FileStatus, DownloadSize, DownloadProgress, DownloadRate, DownloadTimeLeft, DownloadDeclined,
                            DownloadDone, DownloadFailed, DownloadFinished, DownloadResumed, DownloadRestarted,
-                           DownloadChecked, DownloadRetrying>(
+                           DownloadChecked, DownloadRetrying, DownloadSource>(
             message, wParam, lParam,
             platform::Overloaded{
                 [](const FileStatus& m) { std::printf("status\t%s\n", Field(m.text).c_str()); },
@@ -109,6 +112,7 @@ public:
                 [](const DownloadResumed& m) { std::printf("resume\t%llu\n", static_cast<ull>(m.from)); },
                 [](const DownloadRestarted& m) { std::printf("restart\t%s\n", Field(m.reason).c_str()); },
                 [](const DownloadChecked&) { std::printf("check\tok\n"); },
+                [](const DownloadSource& m) { std::printf("source\t%s\n", Field(m.url).c_str()); },
                 [](const DownloadRetrying& m) {
                     const RetryNotice& notice = m.notice;
                     std::printf("retry\t%d\t%d\t%llu\t%s\n", notice.nTry, notice.nOf, static_cast<ull>(notice.nWaitMs),
@@ -193,6 +197,7 @@ int RunDownloadCommand(const std::vector<std::string>& args)
     DownloadItem item;
     item.strUrl = options->url;
     item.strFileName = DownloadFileName(options->url);
+    item.strOtherSources = options->mirrors;
     DownloadOptions download;
     download.retry.nRetries = options->retries;
     download.retry.nFirstWaitMs = options->retryWaitMs;

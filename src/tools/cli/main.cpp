@@ -40,6 +40,7 @@ constexpr const char* kUsage =
     "  download URL MUSIC-DIR [--replace yes|no] [--login USER:PASSWORD]\n"
     "                        [--pause-at BYTES --resume-after MS (at most 600000)]\n"
     "                        [--retries N] [--retry-wait-ms MS] [--limit-rate KBPS]\n"
+    "                        [--mirror URL (the same file elsewhere, at most 16)]...\n"
     "                        download one file into MUSIC-DIR as the window would;\n"
     "                        run again, it resumes from the part file left there\n"
     "  probe URL...          probe each file as a found file's row is probed: records\n"

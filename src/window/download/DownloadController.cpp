@@ -25,6 +25,9 @@ namespace {
 
 // How often byte counts reach the saved list.
 constexpr int kSaveIntervalMs = 1000;
+// The least time between two saves after changes of state: a burst of
+// changes from hundreds of rows is a few writes a second, not hundreds.
+constexpr int kSaveSpacingMs = 250;
 // How often a wait before a retry is counted down.
 constexpr int kCountdownIntervalMs = 1000;
 
@@ -136,6 +139,8 @@ bool CDownloadController::StartDownload(DownloadItem& item, const Source& source
     entry = DownloadSlot{};
     entry.inUse = true;
     entry.item = item;
+    // Thousands of links to one file make no better download than sixteen.
+    BoundOtherSources(entry.item.strOtherSources);
     entry.record.strUrl = item.strUrl;
     entry.record.strFileName = item.strFileName;
     entry.record.strSize = download.size;
@@ -394,8 +399,11 @@ void CDownloadController::DownloadsChanged()
     if (m_owner.listChanged)
         m_owner.listChanged();
     m_bDownloadListDirty = true;
-    if (!m_saveSoon.isActive())
-        m_saveSoon.start();
+    if (!m_saveSoon.isActive()) {
+        const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                                 m_lastSave);
+        m_saveSoon.start(static_cast<int>(std::clamp<std::int64_t>(kSaveSpacingMs - since.count(), 0, kSaveSpacingMs)));
+    }
 }
 
 void CDownloadController::SaveDownloadList()
@@ -416,6 +424,7 @@ void CDownloadController::SaveDownloadList()
     }
     m_pDownloadStore->SaveInBackground(std::move(records));
     m_bDownloadListDirty = false;
+    m_lastSave = std::chrono::steady_clock::now();
 }
 
 void CDownloadController::RestoreDownloads(const std::string& listPath)
@@ -651,17 +660,23 @@ void CDownloadController::ShowRetryCountdowns()
 
 // The server's validators go into the saved list at once, so that a
 // restart resumes with them.
-void CDownloadController::OnSource(int slot, const std::string& url)
+void CDownloadController::OnSource(int slot, const std::string& url, bool leftMayWork)
 {
     DownloadSlot* entry = InUse(slot);
     if (entry == nullptr)
         return;
+    const std::string left = entry->item.strUrl;
     entry->item.strUrl = url;
     entry->record.strUrl = url;
-    // The addresses tried before are not tried again by a Retry.
+    // A Retry starts where the download got to and never tries again an
+    // address that failed for good; one whose tries were only spent comes
+    // after the rest (the part file's record decides whether its bytes stay).
     auto& others = entry->item.strOtherSources;
     if (const auto at = std::find(others.begin(), others.end(), url); at != others.end())
         others.erase(others.begin(), at + 1);
+    if (leftMayWork && left != url && others.size() < kMaxOtherSources &&
+        std::find(others.begin(), others.end(), left) == others.end())
+        others.push_back(left);
     if (const int row = FindRowBySlot(slot); row >= 0)
         m_model.SetText(row, CDownloadsModel::Source, QString::fromStdString(SourceHost(url)));
     DownloadsChanged();

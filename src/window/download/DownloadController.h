@@ -113,7 +113,9 @@ public:
     // The row counts the wait down, once a second, until the next try reports.
     void OnRetrying(int slot, const RetryNotice& notice);
     void OnValidators(int slot, const ResumeState& validators);
-    void OnSource(int slot, const std::string& url);
+    // The download went on at `url`; the address left is tried again by a
+    // Retry, after the others, where `leftMayWork`.
+    void OnSource(int slot, const std::string& url, bool leftMayWork = false);
 
 private:
     std::string MusicFolder() const;
@@ -146,7 +148,8 @@ private:
     std::unique_ptr<DownloadListStore> m_pDownloadStore;
     bool m_bDownloadListDirty = false;   // byte counts changed since the last save
     bool m_bDownloadListFrozen = false;  // the window ends: the saved list stays as it is
-    QTimer m_saveSoon;                   // a save after the current event
+    QTimer m_saveSoon;                   // a save after the current event, 250 ms after the last at least
+    std::chrono::steady_clock::time_point m_lastSave;
     QTimer m_saveTimer;                  // byte counts, at most once a second
     struct RetryCountdown {
         std::chrono::steady_clock::time_point nextTry;

@@ -74,6 +74,6 @@ platform::LRESULT CMainFrame::OnDownloadValidators(const DownloadValidators& mes
 // it, and a later Retry or start goes there too.
 platform::LRESULT CMainFrame::OnDownloadSource(const DownloadSource& message)
 {
-    m_wndView->Downloads().OnSource(message.slot, message.url);
+    m_wndView->Downloads().OnSource(message.slot, message.url, message.leftMayWork);
     return 0;
 }

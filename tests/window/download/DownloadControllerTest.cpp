@@ -253,6 +253,32 @@ TEST_F(DownloadControllerTest, TheSavedListComesBackWithClashingSlotsMovedAndIsW
     EXPECT_EQ(saved[1].strFileName, "held-paused.mp3");
 }
 
+// After the download moved on, a Retry starts where it got to: an address
+// that failed for good is not tried again, one whose tries were only spent
+// comes after the rest. Thousands of links to one file keep sixteen.
+TEST_F(DownloadControllerTest, ARetryNeverGoesBackToAnAddressThatFailedForGood)
+{
+    const auto url = [&](const std::string& name) { return m_server.Url("/files/held-" + name + ".mp3"); };
+    DownloadItem item;
+    item.strUrl = url("a");
+    item.strOtherSources = {url("b"), url("c"), url("d"), url("e")};
+    for (int i = 0; i < 5000; ++i)
+        item.strOtherSources.push_back(url(std::to_string(i)));
+    ASSERT_TRUE(m_downloads.StartDownload(item, {"held-a.mp3", "0", false}));
+    const int slot = SlotOfRow(0);
+    EXPECT_EQ(m_downloads.Slot(slot).item.strOtherSources.size(), kMaxOtherSources);
+
+    m_downloads.OnSource(slot, url("b"), true);   // a's tries were spent
+    m_downloads.OnSource(slot, url("d"), false);  // b failed for good, c was passed over
+    const DownloadItem& now = m_downloads.Slot(slot).item;
+    EXPECT_EQ(now.strUrl, url("d"));
+    ASSERT_GE(now.strOtherSources.size(), 2u);
+    EXPECT_EQ(now.strOtherSources.front(), url("e"));
+    EXPECT_EQ(now.strOtherSources.back(), url("a"));
+    EXPECT_EQ(std::count(now.strOtherSources.begin(), now.strOtherSources.end(), url("b")), 0);
+    EXPECT_EQ(std::count(now.strOtherSources.begin(), now.strOtherSources.end(), url("c")), 0);
+}
+
 TEST_F(DownloadControllerTest, ClearDeletesTheLeftPartFileOfAFailedOrQueuedRowUnlessAnotherRowSavesToIt)
 {
     const std::string list = m_dir.File("downloads.list");

@@ -7,6 +7,7 @@
 #include "window/download/ListCtrlEx.h"
 #include "window/search/FoundFilesModel.h"
 #include "download/DownloadMessages.h"
+#include "download/Mp3Head.h"
 #include "search/EngineConfig.h"
 
 #include "ScriptedHttpServer.h"
@@ -159,6 +160,52 @@ TEST_F(FileHeadWindowTest, RowsShowTheHeadsAndKnowTheirOtherSources)
     downloads.OnSource(slot, m_second.Url("/b/steady.mp3"));
     EXPECT_EQ(m_view->m_lstDownloads->GetItemText(0, CDownloadsModel::Source), m_second.HostPort());
     EXPECT_TRUE(downloads.Slot(slot).item.strOtherSources.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Sorting by Sources asks every compared row for its count: with many rows
+// of one file that count must be one look-up, not a walk over the rows.
+TEST(FoundFilesSources, ManyRowsOfOneFileSortByTheirCountAndKnowTheirAddresses)
+{
+    QWidget parent;
+    auto* files = new CFoundFilesModel(&parent);
+    auto* list = new CListCtrlEx(&parent, files);
+    for (const char* header : {"Type", "Status", "File Name", "File Size", "URL", "Bitrate", "Length", "Title",
+                               "Artist", "Sources"})
+        list->InsertColumn(list->GetColumnCount(), header, LVCFMT_LEFT, 60);
+    list->SetSortable(true);
+    Mp3Head head;
+    head.known = true;
+    head.mp3 = true;
+    constexpr int kRows = 20000;
+    for (int row = 0; row < kRows; ++row) {
+        FoundFile file;
+        // Every other row is one and the same file; the rest are each their
+        // own; one address is listed twice and counts once.
+        file.url = "http://h" + std::to_string(row % 2 == 0 ? row / 2 : kRows + row) + ".test/a.mp3";
+        if (row == 2)
+            file.url = "http://h0.test/a.mp3";
+        file.fileName = "a.mp3";
+        files->AddFile(file);
+        head.fingerprint = row % 2 == 0 ? "same" : "own" + std::to_string(row);
+        files->SetHead(row, 1000, head);
+    }
+    files->Flush();
+    const int shared = kRows / 2 - 1;
+    EXPECT_EQ(files->SourceCount(0), shared);
+    EXPECT_EQ(files->SourceCount(1), 1);
+    EXPECT_EQ(files->SourcesOf(4).size(), static_cast<std::size_t>(shared));
+    EXPECT_EQ(files->SourcesOf(4).front(), "http://h2.test/a.mp3") << "the row's own address first";
+    EXPECT_TRUE(files->data(files->index(1, CFoundFilesModel::Sources), Qt::ToolTipRole).isNull());
+
+    list->sortByColumn(CFoundFilesModel::Sources, Qt::DescendingOrder);
+    for (int viewRow : {0, kRows / 2 - 1})
+        EXPECT_EQ(list->ModelRow(viewRow) % 2, 0) << viewRow;
+    for (int viewRow : {kRows / 2, kRows - 1})
+        EXPECT_EQ(list->ModelRow(viewRow) % 2, 1) << viewRow;
 }
 
 }  // namespace

@@ -44,58 +44,26 @@ public:
 
     // --- layout
     void OnSize(int cx, int cy);
-    void LayoutPages();
     // Client size as the layout sees it: the window without its menu bar.
     QSize ClientSize() const;
 
-    // --- shut-down: clear the downloads, empty Temp/, save the settings, destroy.
-    void OnClose();
 
     // --- command routing
     bool OnCmdMsg(unsigned id);
     bool CanRouteCommand(unsigned id) const;
     QAction* MenuAction(unsigned id) const;
-    void OnLanguageSettings();
 
-    // --- prompts and tips from the language file (settings/FrameLanguage.cpp)
-    std::string GetLanguageFile() const;
     std::string GetMessageString(unsigned id) const;
     std::string OnToolTipText(unsigned id) const;
-    void RefreshPrompts();
 
     // --- the numbered messages of workers and dialogs
     platform::LRESULT OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam) override;
-    platform::LRESULT OnMp3Found(const Mp3Found& message);
-    platform::LRESULT OnDownloadProgress(const DownloadProgress& message);
-    platform::LRESULT OnDownloadSize(const DownloadSize& message);
     platform::LRESULT OnFileStatus(const FileStatus& message);
-    platform::LRESULT OnDownloadTimeLeft(const DownloadTimeLeft& message);
-    platform::LRESULT OnDownloadRate(const DownloadRate& message);
     platform::LRESULT OnFileSizeProbed(const FileSizeProbed& message);
-    platform::LRESULT OnClearHistory(const ClearHistory& message);
-    platform::LRESULT OnPageResult(const PageResult& message);
     platform::LRESULT OnFetchStep(const FetchStep& message);
-    platform::LRESULT OnDownloadDeclined(const DownloadDeclined& message);
-    platform::LRESULT OnDownloadDone(const DownloadDone& message);
-    platform::LRESULT OnDownloadFailed(const DownloadFailed& message);
-    platform::LRESULT OnDownloadRetrying(const DownloadRetrying& message);
-    platform::LRESULT OnDownloadValidators(const DownloadValidators& message);
-    platform::LRESULT OnDownloadSource(const DownloadSource& message);
-    platform::LRESULT OnPageFinished(const PageFinished& message);
-    platform::LRESULT OnPageCapped(const PageCapped& message);
-    platform::LRESULT OnPageBodyCapped(const PageBodyCapped& message);
-    // The user's engines' walks (window/search/UserEngines.cpp).
-    platform::LRESULT OnUserEngineFound(const UserEngineFind& message);
-    platform::LRESULT OnUserEnginePage(const UserEnginePage& message);
-    platform::LRESULT OnUserEngineFirstPage(const UserEngineFirstPage& message);
-    platform::LRESULT OnUserEngineEnded(const UserEngineEnded& message);
     platform::LRESULT OnUserEnginesRead(const UserEnginesRead& message);
     // A note in the status bar's message pane.
     void SetStatusText(const std::string& text);
-    platform::LRESULT OnApplyLanguage(const ApplyLanguage& message);
-    platform::LRESULT OnLanguageChosen(const LanguageChosen& message);
-    // The handler a message map entry names, null when the frame has none.
-    static const char* MessageHandlerName(unsigned message);
 
     int m_cyView = 0;
     int m_cxView = 0;
@@ -122,6 +90,39 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
 
 private:
+    // The message map's entry for `message`, null when the frame has none.
+    static const platform::MessageMapEntry<CMainFrame>* FindMessage(unsigned message);
+    void LayoutPages();
+    // --- shut-down: clear the downloads, empty Temp/, save the settings, destroy.
+    void OnClose();
+    void OnLanguageSettings();
+    // --- prompts and tips from the language file (settings/FrameLanguage.cpp)
+    std::string GetLanguageFile() const;
+    void RefreshPrompts();
+    platform::LRESULT OnMp3Found(const Mp3Found& message);
+    platform::LRESULT OnDownloadProgress(const DownloadProgress& message);
+    platform::LRESULT OnDownloadSize(const DownloadSize& message);
+    platform::LRESULT OnDownloadTimeLeft(const DownloadTimeLeft& message);
+    platform::LRESULT OnDownloadRate(const DownloadRate& message);
+    platform::LRESULT OnClearHistory(const ClearHistory& message);
+    platform::LRESULT OnPageResult(const PageResult& message);
+    platform::LRESULT OnDownloadDeclined(const DownloadDeclined& message);
+    platform::LRESULT OnDownloadDone(const DownloadDone& message);
+    platform::LRESULT OnDownloadFailed(const DownloadFailed& message);
+    platform::LRESULT OnDownloadRetrying(const DownloadRetrying& message);
+    platform::LRESULT OnDownloadValidators(const DownloadValidators& message);
+    platform::LRESULT OnDownloadSource(const DownloadSource& message);
+    platform::LRESULT OnPageFinished(const PageFinished& message);
+    platform::LRESULT OnPageCapped(const PageCapped& message);
+    platform::LRESULT OnPageBodyCapped(const PageBodyCapped& message);
+    // The user's engines' walks (window/search/UserEngines.cpp).
+    platform::LRESULT OnUserEngineFound(const UserEngineFind& message);
+    platform::LRESULT OnUserEnginePage(const UserEnginePage& message);
+    platform::LRESULT OnUserEngineFirstPage(const UserEngineFirstPage& message);
+    platform::LRESULT OnUserEngineEnded(const UserEngineEnded& message);
+    platform::LRESULT OnApplyLanguage(const ApplyLanguage& message);
+    platform::LRESULT OnLanguageChosen(const LanguageChosen& message);
+
     void BuildMenu();
     void CreateStatusBar();
     void DeleteTempFiles();

@@ -6,46 +6,41 @@
 #include "window/HistoryCombo.h"
 #include "window/PagesView.h"
 
-namespace {
-
-using platform::Entry;
-
-// Each entry names the struct its message carries and the handler that takes it.
-constexpr platform::MessageMapEntry<CMainFrame> kMessageMap[] = {
-    Entry<Mp3Found, &CMainFrame::OnMp3Found>("OnMp3Found"),
-    Entry<DownloadProgress, &CMainFrame::OnDownloadProgress>("OnDownloadProgress"),
-    Entry<DownloadSize, &CMainFrame::OnDownloadSize>("OnDownloadSize"),
-    Entry<FileStatus, &CMainFrame::OnFileStatus>("OnFileStatus"),
-    Entry<DownloadTimeLeft, &CMainFrame::OnDownloadTimeLeft>("OnDownloadTimeLeft"),
-    Entry<DownloadRate, &CMainFrame::OnDownloadRate>("OnDownloadRate"),
-    Entry<FileSizeProbed, &CMainFrame::OnFileSizeProbed>("OnFileSizeProbed"),
-    Entry<ClearHistory, &CMainFrame::OnClearHistory>("OnClearHistory"),
-    Entry<PageResult, &CMainFrame::OnPageResult>("OnPageResult"),
-    Entry<FetchStep, &CMainFrame::OnFetchStep>("OnFetchStep"),
-    Entry<DownloadDeclined, &CMainFrame::OnDownloadDeclined>("OnDownloadDeclined"),
-    Entry<DownloadDone, &CMainFrame::OnDownloadDone>("OnDownloadDone"),
-    Entry<DownloadFailed, &CMainFrame::OnDownloadFailed>("OnDownloadFailed"),
-    Entry<DownloadRetrying, &CMainFrame::OnDownloadRetrying>("OnDownloadRetrying"),
-    Entry<DownloadValidators, &CMainFrame::OnDownloadValidators>("OnDownloadValidators"),
-    Entry<DownloadSource, &CMainFrame::OnDownloadSource>("OnDownloadSource"),
-    Entry<PageFinished, &CMainFrame::OnPageFinished>("OnPageFinished"),
-    Entry<PageCapped, &CMainFrame::OnPageCapped>("OnPageCapped"),
-    Entry<PageBodyCapped, &CMainFrame::OnPageBodyCapped>("OnPageBodyCapped"),
-    Entry<UserEngineFind, &CMainFrame::OnUserEngineFound>("OnUserEngineFound"),
-    Entry<UserEnginePage, &CMainFrame::OnUserEnginePage>("OnUserEnginePage"),
-    Entry<UserEngineFirstPage, &CMainFrame::OnUserEngineFirstPage>("OnUserEngineFirstPage"),
-    Entry<UserEngineEnded, &CMainFrame::OnUserEngineEnded>("OnUserEngineEnded"),
-    Entry<UserEnginesRead, &CMainFrame::OnUserEnginesRead>("OnUserEnginesRead"),
-    Entry<ApplyLanguage, &CMainFrame::OnApplyLanguage>("OnApplyLanguage"),
-    Entry<LanguageChosen, &CMainFrame::OnLanguageChosen>("OnLanguageChosen"),
-};
-
-const platform::MessageMapEntry<CMainFrame>* FindMessage(unsigned message)
+// The map is a member's, so that its handlers may be the frame's own.
+const platform::MessageMapEntry<CMainFrame>* CMainFrame::FindMessage(unsigned message)
 {
+    using platform::Entry;
+    // Each entry names the struct its message carries and the handler that takes it.
+    static constexpr platform::MessageMapEntry<CMainFrame> kMessageMap[] = {
+        Entry<Mp3Found, &CMainFrame::OnMp3Found>("OnMp3Found"),
+        Entry<DownloadProgress, &CMainFrame::OnDownloadProgress>("OnDownloadProgress"),
+        Entry<DownloadSize, &CMainFrame::OnDownloadSize>("OnDownloadSize"),
+        Entry<FileStatus, &CMainFrame::OnFileStatus>("OnFileStatus"),
+        Entry<DownloadTimeLeft, &CMainFrame::OnDownloadTimeLeft>("OnDownloadTimeLeft"),
+        Entry<DownloadRate, &CMainFrame::OnDownloadRate>("OnDownloadRate"),
+        Entry<FileSizeProbed, &CMainFrame::OnFileSizeProbed>("OnFileSizeProbed"),
+        Entry<ClearHistory, &CMainFrame::OnClearHistory>("OnClearHistory"),
+        Entry<PageResult, &CMainFrame::OnPageResult>("OnPageResult"),
+        Entry<FetchStep, &CMainFrame::OnFetchStep>("OnFetchStep"),
+        Entry<DownloadDeclined, &CMainFrame::OnDownloadDeclined>("OnDownloadDeclined"),
+        Entry<DownloadDone, &CMainFrame::OnDownloadDone>("OnDownloadDone"),
+        Entry<DownloadFailed, &CMainFrame::OnDownloadFailed>("OnDownloadFailed"),
+        Entry<DownloadRetrying, &CMainFrame::OnDownloadRetrying>("OnDownloadRetrying"),
+        Entry<DownloadValidators, &CMainFrame::OnDownloadValidators>("OnDownloadValidators"),
+        Entry<DownloadSource, &CMainFrame::OnDownloadSource>("OnDownloadSource"),
+        Entry<PageFinished, &CMainFrame::OnPageFinished>("OnPageFinished"),
+        Entry<PageCapped, &CMainFrame::OnPageCapped>("OnPageCapped"),
+        Entry<PageBodyCapped, &CMainFrame::OnPageBodyCapped>("OnPageBodyCapped"),
+        Entry<UserEngineFind, &CMainFrame::OnUserEngineFound>("OnUserEngineFound"),
+        Entry<UserEnginePage, &CMainFrame::OnUserEnginePage>("OnUserEnginePage"),
+        Entry<UserEngineFirstPage, &CMainFrame::OnUserEngineFirstPage>("OnUserEngineFirstPage"),
+        Entry<UserEngineEnded, &CMainFrame::OnUserEngineEnded>("OnUserEngineEnded"),
+        Entry<UserEnginesRead, &CMainFrame::OnUserEnginesRead>("OnUserEnginesRead"),
+        Entry<ApplyLanguage, &CMainFrame::OnApplyLanguage>("OnApplyLanguage"),
+        Entry<LanguageChosen, &CMainFrame::OnLanguageChosen>("OnLanguageChosen"),
+    };
     return platform::FindEntry<CMainFrame>(kMessageMap, message);
 }
-
-}  // namespace
 
 platform::LRESULT CMainFrame::OnMessage(unsigned message, platform::WPARAM wParam, platform::LPARAM lParam)
 {
@@ -61,12 +56,6 @@ platform::LRESULT CMainFrame::OnMessage(unsigned message, platform::WPARAM wPara
     if (entry == nullptr)
         return 0;  // the workers' end notices among others: nothing to do
     return entry->handle(*this, wParam, lParam);
-}
-
-const char* CMainFrame::MessageHandlerName(unsigned message)
-{
-    const platform::MessageMapEntry<CMainFrame>* entry = FindMessage(message);
-    return entry != nullptr ? entry->name : nullptr;
 }
 
 platform::LRESULT CMainFrame::OnApplyLanguage(const ApplyLanguage&)

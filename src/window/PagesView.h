@@ -31,6 +31,8 @@ class CListModel;
 class CPlayListModel;
 class CPreviewPlayer;
 class CMainFrame;
+template <class T>
+struct CommandMapEntry;
 
 struct AddEngineResult;
 class CProgressCtrl;
@@ -70,20 +72,15 @@ public:
     int OnCreate();
 
     // --- pages
-    void ShowEnginesPage();
     void ShowSearchPage();
     void ShowDownloadPage();
     void ShowPlayListPage();
     enum Page { EnginesPage = 1, SearchPage = 2, DownloadPage = 3, PlayListPage = 4 };
-    void SelectPage(int page);
     void ShowSearchButtons(bool show);
     void ShowDownloadButtons(bool show);
     void ShowPlayListButtons(bool show);
-    void NextPage();
 
     // --- tab strip
-    void LoadTabBitmaps();
-    void PaintTabs();
     void OnTabClick(const QPoint& point);
     void OnTabHover(const QPoint& point);
 
@@ -97,16 +94,6 @@ public:
 
     // --- operations of the other subsystems, reached through the routing
     void OnFindIt();
-    void OnCopyUrl();
-    void OnCopyContextUrl();
-    // The found files' preview (window/search/Preview.cpp): the popup's
-    // "Preview" and "Stop preview", and Space on the list, which starts the
-    // selected row's preview or stops the one that plays.
-    void OnPreview();
-    void OnStopPreview();
-    void OnTogglePreview();
-    CPreviewPlayer& Preview();
-    void PreviewRow(int row);
     void OnDownload();
     void OnDownloadFile();
     void OnCancelDownload();
@@ -119,46 +106,16 @@ public:
     void OnDeleteFile();
     void OnRefresh();
     void RefreshPlayList();
-    // The file name of a play-list row as the folder holds it (raw bytes).
-    std::string PlayListFileName(int row) const;
     // Whether accelerator `id`, pressed while `focus` has the keyboard, is
     // taken as a command (false leaves the key to the focused control).
     bool TakesAccelerator(unsigned id, const QWidget* focus) const;
-    // options dialog: settings/ViewOptions.cpp
-    void OnOptions();
-    void OnHelpContents();
     void OnHelpInfo();
-    void OnHomePage();
-    void OnListRightClick(CListCtrlEx* list, int row, int column, const QPoint& point);
     // The user's engines (window/search/UserEngines.cpp): their rows follow
     // the three built-in rows; the folder is read on a worker.
     void LoadUserEngineRows();
     // True from LoadUserEngineRows until its rows are shown.
     bool UserEngineRowsPending() const;
-    void OnEngineListRightClick(int row, const QPoint& point);
-    void OnAddEngine();
-    void OnRemoveEngine();
-    void OnEditEnginesFolder();
-    void AddEngineFrom(const std::string& source, bool replace);
-    void OnEngineAdded(const std::string& source, const AddEngineResult& result);
-    // The play list's tags (window/library/PlayList.cpp): a worker reads them
-    // after the names are shown and hands them over in batches.
-    void StartPlayListTags(std::vector<std::string> names);
-    void StopPlayListTags();
-    // Adds the listed rows still to come for at most one slice of a frame;
-    // true when every row is in.
-    bool FillPlayListSlice();
-    platform::LRESULT OnPlayListListed(const PlayListListed& message);
-    void ContinuePlayListFill(std::uint64_t fill);
-    platform::LRESULT OnPlayListTags(const PlayListTags& message);
-    platform::LRESULT OnDownloadCancelItem(platform::WPARAM wParam, platform::LPARAM lParam);
-    platform::LRESULT OnDownloadClearItem(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnDownloadResumeItem(platform::WPARAM wParam, platform::LPARAM lParam);
-    void OnResumeDownload();
-    void OnRetryDownload();
-    platform::LRESULT OnDownloadRetryItem(platform::WPARAM wParam, platform::LPARAM lParam);
-    void OnDownloadListRightClick(int row, const QPoint& point);
-    int SelectedDownloadSlot(unsigned noRow, unsigned noSlot) const;
     // The downloads' slots, queue, limits, saved list and the found files'
     // probes (window/download/DownloadController.h).
     CDownloadController& Downloads() { return *m_pDownloadController; }
@@ -169,7 +126,6 @@ public:
     const CSearchController& Search() const { return *m_pSearchController; }
     // Language pass (settings/ViewLanguage.cpp); help and home page (settings/ViewHelp.cpp).
     void ApplyLanguage();
-    void SelectTabImages();
     void LoadSettings();
     void SaveSettings();
 
@@ -190,7 +146,6 @@ public:
     CDownloadsModel* m_pDownloads = nullptr;  // written by the download controller
     CPlayListModel* m_pPlayList = nullptr;
     CProgressCtrl* m_ctlProgress = nullptr;
-    QTextEdit* m_edtClipboard = nullptr;
     QLabel* m_stcFilesLabel = nullptr;
     QLabel* m_stcFilesCount = nullptr;
     QLabel* m_stcPageFrame = nullptr;
@@ -212,27 +167,11 @@ public:
     // The record the right-click on the found-files list fills (row and URL),
     // completed and handed to a new download worker by value.
     DownloadItem m_item;
-    std::unique_ptr<CDownloadController> m_pDownloadController;
-    std::unique_ptr<CSearchController> m_pSearchController;
     CPreviewPlayer* m_pPreview = nullptr;  // made on first use
 
     // --- play list tags
     std::stop_source m_playListTagsStop;
-    std::uint64_t m_nPlayListScan = 0;
-    // A large folder's rows go in over several slices, so the window keeps
-    // painting: what the listing gave, from the back, and the names added so far.
-    std::vector<platform::FoundFile> m_playListPending;
-    std::size_t m_nPlayListPendingNext = 0;
     int m_nPlayListRowsWritten = 0;
-    std::vector<std::string> m_playListNames;
-    std::uint64_t m_nPlayListFill = 0;
-    // Where the tag cache lives; empty for none (tests that must read every time).
-    std::string m_strTagCacheFile;
-
-    CMainFrame* Frame() const;
-    // The Find toggle's caption follows whether a search runs.
-    void SetFindCaption(bool searching);
-    void CopyToClipboard(const std::string& text);
 
     // --- tab strip
     QLabel* m_stcTabCapLeft = nullptr;
@@ -241,8 +180,6 @@ public:
     QLabel* m_stcTabCapRight = nullptr;
     QLabel* m_stcTabRule = nullptr;
     QLabel* m_stcTabShadow = nullptr;
-    // Picture ids of the tabs in use: for each tab normal, hover, selected.
-    std::array<int, 12> m_nTabBitmaps{};
     std::array<QRect, 4> m_rcTab{};
     int m_nSelectedTab = 4;
 
@@ -255,6 +192,79 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    // The command map's entry for `id`, null when the view has none.
+    static const CommandMapEntry<CPagesView>* FindCommand(unsigned id);
+    // --- pages
+    void ShowEnginesPage();
+    void SelectPage(int page);
+    void NextPage();
+    // --- tab strip
+    void LoadTabBitmaps();
+    void PaintTabs();
+    // --- the found files (window/search/FoundFiles.cpp, Preview.cpp)
+    void OnCopyUrl();
+    void OnCopyContextUrl();
+    // The found files' preview (window/search/Preview.cpp): the popup's
+    // "Preview" and "Stop preview", and Space on the list, which starts the
+    // selected row's preview or stops the one that plays.
+    void OnPreview();
+    void OnStopPreview();
+    void OnTogglePreview();
+    CPreviewPlayer& Preview();
+    void PreviewRow(int row);
+    // The file name of a play-list row as the folder holds it (raw bytes).
+    std::string PlayListFileName(int row) const;
+    // options dialog: settings/ViewOptions.cpp
+    void OnOptions();
+    void OnHelpContents();
+    void OnHomePage();
+    void OnListRightClick(CListCtrlEx* list, int row, int column, const QPoint& point);
+    // --- the engine list's popup (window/search/UserEngines.cpp)
+    void OnEngineListRightClick(int row, const QPoint& point);
+    void OnAddEngine();
+    void OnRemoveEngine();
+    void OnEditEnginesFolder();
+    void AddEngineFrom(const std::string& source, bool replace);
+    void OnEngineAdded(const std::string& source, const AddEngineResult& result);
+    // The play list's tags (window/library/PlayList.cpp): a worker reads them
+    // after the names are shown and hands them over in batches.
+    void StartPlayListTags(std::vector<std::string> names);
+    void StopPlayListTags();
+    // Adds the listed rows still to come for at most one slice of a frame;
+    // true when every row is in.
+    bool FillPlayListSlice();
+    platform::LRESULT OnPlayListListed(const PlayListListed& message);
+    void ContinuePlayListFill(std::uint64_t fill);
+    platform::LRESULT OnPlayListTags(const PlayListTags& message);
+    // --- the download list's commands (window/download/DownloadList.cpp)
+    platform::LRESULT OnDownloadCancelItem(platform::WPARAM wParam, platform::LPARAM lParam);
+    platform::LRESULT OnDownloadClearItem(platform::WPARAM wParam, platform::LPARAM lParam);
+    void OnResumeDownload();
+    void OnRetryDownload();
+    platform::LRESULT OnDownloadRetryItem(platform::WPARAM wParam, platform::LPARAM lParam);
+    void OnDownloadListRightClick(int row, const QPoint& point);
+    int SelectedDownloadSlot(unsigned noRow, unsigned noSlot) const;
+    void SelectTabImages();
+    // --- state of the view's own
+    QTextEdit* m_edtClipboard = nullptr;
+    std::unique_ptr<CDownloadController> m_pDownloadController;
+    std::unique_ptr<CSearchController> m_pSearchController;
+    std::uint64_t m_nPlayListScan = 0;
+    // A large folder's rows go in over several slices, so the window keeps
+    // painting: what the listing gave, from the back, and the names added so far.
+    std::vector<platform::FoundFile> m_playListPending;
+    std::size_t m_nPlayListPendingNext = 0;
+    std::vector<std::string> m_playListNames;
+    std::uint64_t m_nPlayListFill = 0;
+    // Where the tag cache lives; empty for none (tests that must read every time).
+    std::string m_strTagCacheFile;
+    CMainFrame* Frame() const;
+    // The Find toggle's caption follows whether a search runs.
+    void SetFindCaption(bool searching);
+    void CopyToClipboard(const std::string& text);
+    // Picture ids of the tabs in use: for each tab normal, hover, selected.
+    std::array<int, 12> m_nTabBitmaps{};
+
     CSearchController::Owner SearchOwner();
     void CreateControls();
     QLabel* CreateStatic(int id, const char* name, const QString& text, const QRect& rect, Qt::Alignment align);

@@ -12,11 +12,6 @@ void RateLimiter::SetLimit(std::uint64_t bytesPerSecond)
     m_nextFree = Clock::now();
 }
 
-std::uint64_t RateLimiter::Limit() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_nLimit;
-}
 
 void RateLimiter::Take(std::size_t bytes, std::stop_token stop)
 {

@@ -13,7 +13,6 @@ class RateLimiter final {
 public:
     // Bytes per second; 0: no limit.
     void SetLimit(std::uint64_t bytesPerSecond);
-    std::uint64_t Limit() const;
 
     // Accounts for `bytes` just read and waits until reading them was within
     // the limit. Returns early when `stop` is requested or the program ends.

@@ -277,7 +277,3 @@ int CHTTPCon::StatusCode() const
     return m_pFile ? m_pFile->StatusCode() : 0;
 }
 
-bool CHTTPCon::BodyFailed() const
-{
-    return m_pFile && m_pFile->Failed();
-}

@@ -33,8 +33,6 @@ public:
     // Up to `size` bytes of the open request's body; 0 at its end, after a
     // failure or when no request is open.
     std::size_t ReadBody(void* buffer, std::size_t size);
-    // True when the body ended with a transport error (cut short, dropped).
-    bool BodyFailed() const;
     // The status of the answer the page was read from; 0 when none came.
     int StatusCode() const;
     // The URL the open page came from: the one asked for, or the target of

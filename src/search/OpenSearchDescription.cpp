@@ -347,7 +347,8 @@ std::string XmlEscape(std::string_view text)
         case '<': out += "&lt;"; break;
         case '>': out += "&gt;"; break;
         case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
+        // The numeric form reads the same in XML and in HTML pages.
+        case '\'': out += "&#39;"; break;
         default: out += c;
         }
     }

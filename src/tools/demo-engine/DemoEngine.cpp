@@ -1,5 +1,6 @@
 #include "DemoEngine.h"
 
+#include "search/OpenSearchDescription.h"
 #include "search/SearchQuery.h"
 
 #include <httplib.h>
@@ -23,22 +24,6 @@ namespace {
 
 constexpr int kMaxPages = 999;  // keeps every paging value at four digits
 constexpr int kListenQueue = 128;
-
-std::string HtmlEscape(const std::string& text)
-{
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
 
 bool EqualsNoCase(const std::string& a, const std::string& b)
 {
@@ -224,9 +209,9 @@ struct DemoEngine::Impl {
         const std::string base = Base(engine);
 
         std::ostringstream html;
-        const std::string what = HtmlEscape(artist + (song.empty() ? "" : " / " + song));
-        html << "<html><head><title>" << HtmlEscape(engine.name) << ": " << what << "</title></head>\n<body>\n";
-        html << "<p><a href=\"" << base << "/\">" << HtmlEscape(engine.name) << "</a> | <a href=\"../about\">About</a></p>\n";
+        const std::string what = XmlEscape(artist + (song.empty() ? "" : " / " + song));
+        html << "<html><head><title>" << XmlEscape(engine.name) << ": " << what << "</title></head>\n<body>\n";
+        html << "<p><a href=\"" << base << "/\">" << XmlEscape(engine.name) << "</a> | <a href=\"../about\">About</a></p>\n";
         if (page < 1 || page > pages) {
             html << "<p>No more results.</p>\n</body></html>\n";
             return html.str();
@@ -262,10 +247,10 @@ struct DemoEngine::Impl {
     std::string HomePage(const Engine& engine) const
     {
         std::ostringstream html;
-        html << "<html><head><title>" << HtmlEscape(engine.name) << "</title>\n"
+        html << "<html><head><title>" << XmlEscape(engine.name) << "</title>\n"
              << "<link rel=\"search\" type=\"application/opensearchdescription+xml\" title=\""
-             << HtmlEscape(engine.name) << "\" href=\"/opensearch.xml\">\n</head>\n<body>\n<h1>"
-             << HtmlEscape(engine.name) << "</h1>\n"
+             << XmlEscape(engine.name) << "\" href=\"/opensearch.xml\">\n</head>\n<body>\n<h1>"
+             << XmlEscape(engine.name) << "</h1>\n"
              << "<p>A local demo search engine for Tunorva. It answers every search with made-up MP3 files "
                 "that all play one of a few short tones.</p>\n"
              << "<form action=\"/index.asp\" method=\"get\"><input name=\""
@@ -313,7 +298,7 @@ struct DemoEngine::Impl {
             << "<title>Demo " << engine.number << " Feed</title>\n<link>" << Base(engine) << "/</link>\n"
             << "<description>Made-up episodes that play a short tone.</description>\n";
         if (page == 1)
-            xml << "<atom:link rel=\"next\" href=\"" << Base(engine) << "/feed.xml?q=" << HtmlEscape(EncodeKeyword(terms))
+            xml << "<atom:link rel=\"next\" href=\"" << Base(engine) << "/feed.xml?q=" << XmlEscape(EncodeKeyword(terms))
                 << "&amp;page=2\"/>\n";
         for (int i = 1; i <= 3; ++i) {
             const int episode = (page - 1) * 3 + i;

@@ -289,12 +289,6 @@ int CListCtrlEx::ModelRow(int viewRow) const
     return source.isValid() ? source.row() : -1;
 }
 
-QModelIndex CListCtrlEx::ViewIndex(int row, int column) const
-{
-    const int viewRow = ViewRow(row);
-    return viewRow >= 0 ? model()->index(viewRow, column) : QModelIndex();
-}
-
 int CListCtrlEx::GetFirstSelectedItem() const
 {
     // The first in the order the user sees.

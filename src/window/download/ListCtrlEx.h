@@ -138,7 +138,6 @@ protected:
 
 private:
     void HoverSelect();
-    QModelIndex ViewIndex(int row, int column) const;
 
     CListModel* m_model;
     QSortFilterProxyModel* m_pSorted = nullptr;

@@ -30,6 +30,9 @@
 //              of its own)
 //   cpu        user and system CPU time of the case's process
 //   per probe  bytes of the files read per probe, and requests per probe
+//   bare probe loop  the floor for the probes: a plain libcurl loop asking
+//              the same files' heads (the same range as a probe's first
+//              request) over 16 kept connections, in the same run
 // and, after cases 3 and 6 (or with --compare-probes, which runs only those),
 // how long the head probes took against the first-byte probes.
 //
@@ -56,6 +59,7 @@
 #include "window/MainFrame.h"
 #include "window/PagesView.h"
 #include "window/TunorvaApp.h"
+#include "window/search/FoundFilesModel.h"
 
 #include "NginxServer.h"
 #include "UiStall.h"
@@ -80,6 +84,7 @@
 #include <fstream>
 #include <memory>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -213,8 +218,34 @@ struct Figures {
     qint64 walkMs = -1;
     qint64 bareMs = -1;
     qint64 probesMs = -1;
+    qint64 bareProbesMs = -1;
     UiStallMeter stall;
 };
+
+// The probes' floor: every URL's head asked for with a range request over 16
+// connections that are kept from file to file, as the probe workers keep
+// theirs, and nothing done with the bytes.
+qint64 BareProbeLoop(const std::vector<std::string>& urls, bool firstByteOnly)
+{
+    constexpr int kConnections = 16;
+    std::atomic<std::size_t> next{0};
+    QElapsedTimer timer;
+    timer.start();
+    std::vector<std::thread> workers;
+    for (int i = 0; i < kConnections; ++i) {
+        workers.emplace_back([&] {
+            CURL* curl = curl_easy_init();
+            curl_easy_setopt(curl, CURLOPT_RANGE, firstByteOnly ? "0-0" : "0-16383");
+            curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+            for (std::size_t k = next++; k < urls.size(); k = next++)
+                Get(curl, urls[k]);
+            curl_easy_cleanup(curl);
+        });
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    return timer.elapsed();
+}
 
 // Starts the case's engine and writes its Engines.ini; the returned objects
 // keep it running.
@@ -322,8 +353,13 @@ bool RunSearch(QApplication& qapp, const Case& c, Figures& figures)
         qapp.exec();
         figures.rows = view->m_lstFiles->GetItemCount();
         ok = figures.walkMs >= 0 && figures.probesMs >= 0;
+        std::vector<std::string> fileUrls;
+        for (int row = 0; row < view->m_pFoundFiles->Count(); ++row)
+            fileUrls.push_back(view->m_pFoundFiles->File(row)->url);
         app.MainWindow()->OnCmdMsg(ID_APP_EXIT);
         platform::WaitForWorkers(std::chrono::seconds(10));
+        // The same files, the same server, once the window is gone.
+        figures.bareProbesMs = BareProbeLoop(fileUrls, c.probe != Probe::Head);
     }
     return ok;
 }
@@ -344,6 +380,8 @@ void Print(const Case& c, const Figures& f)
     std::printf("  window's cost per page     %.2f ms ((walk - bare) / pages)\n",
                 static_cast<double>(f.walkMs - f.bareMs) / pages);
     std::printf("  all probes answered        %lld ms\n", static_cast<long long>(f.probesMs));
+    std::printf("  bare probe loop            %lld ms (probes / bare = %.2f)\n", static_cast<long long>(f.bareProbesMs),
+                f.bareProbesMs > 0 ? static_cast<double>(f.probesMs) / static_cast<double>(f.bareProbesMs) : 0.0);
     std::printf("  cost per found file        %.3f ms ((probes - bare) / rows)\n",
                 static_cast<double>(f.probesMs - f.bareMs) / rows);
     if (g_probes > 0)

@@ -156,7 +156,7 @@ TEST_F(SearchWindowTest, AWholeSearchFillsTheListProbesEveryRowAndEndsByItself)
         if (names[static_cast<std::size_t>(row)] == "nolength.mp3") {
             EXPECT_EQ(Files().GetItemText(row, CFoundFilesModel::Status), "Size unknown");
             EXPECT_EQ(Files().GetItemText(row, CFoundFilesModel::Size), "");
-            EXPECT_EQ(Files().Model().data(Files().Model().index(row, CFoundFilesModel::Size), ListRole::Size), -1);
+            EXPECT_EQ(m_view->m_pFoundFiles->SizeOf(row), -1);
         } else {
             EXPECT_EQ(Files().GetItemText(row, CFoundFilesModel::Status), "Avaliable");
             EXPECT_EQ(Files().GetItemText(row, CFoundFilesModel::Size), "123");

@@ -485,7 +485,8 @@ bool CHttpDownload::SendFigures(const FigureMessages& messages)
     if (messages.timeLeft) {
         if (Checkpoint())
             return false;
-        Send(DownloadTimeLeft{m_item.nSlot, *messages.timeLeft});
+        Send(DownloadTimeLeft{m_item.nSlot, messages.timeLeft->nSeconds, messages.timeLeft->nReceived,
+                              messages.timeLeft->nLength});
     }
     return true;
 }
@@ -497,7 +498,11 @@ bool CHttpDownload::AbortRequested() const
 
 bool CHttpDownload::Checkpoint()
 {
-    if (m_control->PausePoint(m_figures.nReceived))
+    // Time spent paused here is no time spent transferring.
+    const std::uint64_t before = TickCount();
+    const bool goOn = m_control->PausePoint(m_figures.nReceived);
+    SkipStoppedTime(m_figures, TickCount() - before);
+    if (goOn)
         return false;
     EndAborted();
     return true;

@@ -135,13 +135,15 @@ TEST(TransferFigures, AbsurdLengthsGiveBoundedFigures)
         f.nStartTick = f.nLastReportTick = 1000;
         const FigureMessages m = ReportProgress(f, 1000 + c.elapsedMs);
         EXPECT_EQ(m.progress.has_value(), c.percent >= 0);
-        if (c.percent >= 0)
+        if (c.percent >= 0) {
             EXPECT_EQ(f.nLastPercent, c.percent);
+        }
         ASSERT_TRUE(m.rate);
         EXPECT_GE(*m.rate, 0.0);
         ASSERT_EQ(m.timeLeft.has_value(), c.timeLeft != nullptr);
-        if (c.timeLeft)
+        if (c.timeLeft) {
             EXPECT_EQ(LeftText(*m.timeLeft), c.timeLeft);
+        }
     }
 }
 

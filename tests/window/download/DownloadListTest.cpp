@@ -263,8 +263,8 @@ TEST_F(DownloadListTest, SlotsRingAndEveryCommandSaysWhenItHasNothingToActOn)
     const int stray = 77;
     platform::Deliver(*m_frame, DownloadSize{stray, 10});
     platform::Deliver(*m_frame, DownloadProgress{stray, 5});
-    platform::Deliver(*m_frame, DownloadTimeLeft{stray, "x"});
-    platform::Deliver(*m_frame, DownloadRate{stray, "x"});
+    platform::Deliver(*m_frame, DownloadTimeLeft{stray, 1, 2, 3});
+    platform::Deliver(*m_frame, DownloadRate{stray, 1000});
     const auto texts = m_responder.Texts();
     EXPECT_EQ(std::vector<std::string>(texts.begin() + 4, texts.end()),
               (std::vector<std::string>{"Set progress rage can not be handled. Where ID= 77",

@@ -113,12 +113,11 @@ void CDownloadsModel::SetState(int row, Figures::State state)
 {
     Figures figures = FiguresOf(row);
     figures.state = state;
-    // A transfer that starts again has no figures yet; a paused one has no
-    // rate, and its time left comes new when it goes on.
-    if (state != Figures::State::Queued) {
-        figures.rate.reset();
-        figures.secondsLeft.reset();
-    }
+    // A row that waits, or starts again, has no figures until its worker
+    // reports: a paused transfer shows no rate, and its time left comes new
+    // when it goes on.
+    figures.rate.reset();
+    figures.secondsLeft.reset();
     SetFigures(row, figures);
 }
 

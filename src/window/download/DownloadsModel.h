@@ -65,8 +65,9 @@ public:
     void SetRate(int row, double bytesPerSecond);
     // A transferring row's time left; its state is Transferring from now on.
     void SetTimeLeft(int row, std::uint64_t seconds, std::uint64_t received, std::uint64_t length);
-    // Queued and Paused show their state's text; Paused and the states
-    // below clear the rate. Transferring starts again from "0".
+    // Queued and Paused show their state's text, Transferring starts again
+    // from "0"; the figures so far are dropped. Paused, Retrying and Failed
+    // rows show no rate.
     void SetState(int row, Figures::State state);
     void SetFailed(int row, const std::string& text);
     void SetRetrying(int row, const std::string& text, int nextTry, int of, const std::string& cause);

@@ -329,7 +329,7 @@ TEST_F(DownloadControllerTest, AWorkersReportsReachItsRowAndItsEndFreesTheSlot)
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_model.Count() == 1 && m_downloads.Slot(failedSlot).failed; }, 10000));
     EXPECT_EQ(ReadWhole(m_dir.Path() / "Music" / "song.mp3"), m_body);
     EXPECT_FALSE(m_downloads.Slot(0).inUse) << "done frees the slot";
-    EXPECT_EQ(TimeLeft(0), "Failed to receive a valid HTTP response from the server");
+    EXPECT_EQ(TimeLeft(0), "The server answered 404");
     EXPECT_EQ(m_model.Text(0, CDownloadsModel::Rate), "");
 
     // Reports for a slot without a row say so where the user would see it.
@@ -367,9 +367,10 @@ TEST_F(DownloadControllerTest, AResumedTransferWaitsForAPlaceAndAQueuedOneAsksAb
     platform::SetProgramDirForTesting(m_dir.Str());
     SetLanguage("Test");
     m_downloads.ShowStatesInLanguage();
+    EXPECT_EQ(TimeLeft(0), "Angehalten");
     SetLanguage("");
     platform::SetProgramDirForTesting("");
-    EXPECT_EQ(TimeLeft(0), "Angehalten");
+    EXPECT_EQ(TimeLeft(0), "Paused") << "the row keeps its state, not a text";
     m_downloads.Resume(SlotOfRow(0));
     EXPECT_EQ(TimeLeft(0), "Queued");
     m_downloads.Clear(SlotOfRow(1));

@@ -218,7 +218,11 @@ protected:
         b.probeTextId = IDS_AVALIABLE;
         m_view->m_pFoundFiles->AddFile(a);
         m_view->m_pFoundFiles->AddFile(b);
-        m_view->m_pDownloads->AddDownload({7, "a.mp3", "8388608"});
+        CDownloadsModel::Download download;
+        download.slot = 7;
+        download.fileName = "a.mp3";
+        download.size = "8388608";
+        m_view->m_pDownloads->AddDownload(download);
         std::filesystem::create_directories(m_view->m_strMusicDir);
         std::ofstream(m_view->m_strMusicDir + "song.mp3") << std::string(1000, '\0');
         m_frame->OnCmdMsg(ID_MENU_PLAYLIST_PAGE);

@@ -336,7 +336,11 @@ TEST_F(LanguageWindow, EveryShippedListTextFitsItsColumnOrShowsWholeInTheTip)
     file.url = "http://127.0.0.1/a.mp3";
     file.fileName = "a.mp3";
     found.AddFile(file);
-    m_view->m_pDownloads->AddDownload({7, "a.mp3", "8388608"});
+    CDownloadsModel::Download download;
+    download.slot = 7;
+    download.fileName = "a.mp3";
+    download.size = "8388608";
+    m_view->m_pDownloads->AddDownload(download);
     const auto shown = [](CListCtrlEx* list, int column) {
         list->Model().Flush();
         return QString::fromStdString(list->GetItemText(0, column));

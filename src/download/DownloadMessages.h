@@ -59,16 +59,20 @@ struct DownloadProgress {
     std::uint64_t bytes = 0;
 };
 
+// Figures travel as numbers; the receiver formats them in the language in
+// force (TransferFigures.h).
 struct DownloadRate {
     static constexpr unsigned kMessage = WM_DOWNLOAD_RATE;
     int slot = 0;
-    std::string text;
+    double bytesPerSecond = 0;
 };
 
 struct DownloadTimeLeft {
     static constexpr unsigned kMessage = WM_DOWNLOAD_TIME_LEFT;
     int slot = 0;
-    std::string text;
+    std::uint64_t seconds = 0;
+    std::uint64_t received = 0;
+    std::uint64_t length = 0;
 };
 
 struct DownloadDone {

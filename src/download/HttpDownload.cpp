@@ -31,6 +31,13 @@ constexpr int kUnsupportedService = 1;
 // The Internet layer's code for a body that ended before its length.
 constexpr int kBodyCutShort = 18;
 
+// "The server answered 404": what a download that got an answer it cannot
+// use says, in the row and in the found file's status.
+std::string ServerAnswered(int status)
+{
+    return AfxFormatString1(LoadLanguageString(IDS_SERVER_ANSWERED), std::to_string(status));
+}
+
 }  // namespace
 
 CHttpDownload::CHttpDownload(std::shared_ptr<DownloadControl> control, DownloadOptions options)
@@ -101,7 +108,11 @@ bool CHttpDownload::Start()
         } else if (fits) {
             m_state.nLength = saved->nLength;
             m_bConfirmTail = true;
-        } else if (!StartOver("the part file has no record of its source")) {
+        } else if (!StartOver(saved && !saved->HasValidator()
+                                  // Without an ETag or a date the bytes kept may be of another
+                                  // version of the file: it starts over, and says why.
+                                  ? LoadLanguageString(IDS_RESTART_NO_VALIDATORS)
+                                  : std::string("the part file has no record of its source"))) {
             return true;
         }
     }
@@ -175,8 +186,10 @@ CHttpDownload::TryEnd CHttpDownload::TryOnce()
         std::optional<std::uint64_t> retryAfter;
         if (const auto value = m_pFile->QueryInfo("Retry-After"))
             retryAfter = ParseRetryAfter(*value, std::time(nullptr));
-        return Retry(IDS_INVALID_HTTP_RESPONSE, status,
-                     AfxFormatString1(LoadLanguageString(IDS_SERVER_ANSWERED), std::to_string(status)), retryAfter);
+        const TryEnd end = Retry(IDS_INVALID_HTTP_RESPONSE, status, ServerAnswered(status), retryAfter);
+        // When the tries are spent the row says what the server answered.
+        m_pending.text = ServerAnswered(status);
+        return end;
     }
     case AnswerClass::RangeNotSatisfied:
         // Short of the part file's end, the server's file is not the one
@@ -187,10 +200,11 @@ CHttpDownload::TryEnd CHttpDownload::TryOnce()
         return RangeNotSatisfied(from);
     case AnswerClass::Fail:
         // A file gone from this server (404, 410) may still be at another
-        // of its addresses; no try here would change the answer.
-        return FailAtAddress(IDS_INVALID_HTTP_RESPONSE, status);
+        // of its addresses; no try here would change the answer. The row and
+        // the found file say what the server answered, as the probe does.
+        return FailAtAddress(ServerAnswered(status));
     case AnswerClass::Login:  // SendWithLogins has answered every login request
-        return FailAtAddress(IDS_INVALID_HTTP_RESPONSE, status);
+        return FailAtAddress(ServerAnswered(status));
     case AnswerClass::Body:
         break;
     }
@@ -280,7 +294,7 @@ std::optional<CHttpDownload::TryEnd> CHttpDownload::SendWithLogins()
         if (ClassifyAnswer(status, false) != AnswerClass::Login)
             return std::nullopt;
         if (logins == kMaxLoginAttempts) {
-            Fail(IDS_INVALID_HTTP_RESPONSE, status);
+            FailKeepingBytes(ServerAnswered(status));
             return TryEnd::Ended;
         }
         DropRefusalBody();
@@ -296,7 +310,7 @@ std::optional<CHttpDownload::TryEnd> CHttpDownload::SendWithLogins()
         if (platform::InternetErrorDlg(asking, forProxy, login, m_control->Token()) !=
             platform::ERROR_INTERNET_FORCE_RETRY) {
             // A refused login is a failure, not an empty file that looks done.
-            Fail(IDS_INVALID_HTTP_RESPONSE, status);
+            FailKeepingBytes(ServerAnswered(status));
             return TryEnd::Ended;
         }
         m_strUserName = login.userName;
@@ -485,7 +499,8 @@ bool CHttpDownload::SendFigures(const FigureMessages& messages)
     if (messages.timeLeft) {
         if (Checkpoint())
             return false;
-        Send(DownloadTimeLeft{m_item.nSlot, *messages.timeLeft});
+        Send(DownloadTimeLeft{m_item.nSlot, messages.timeLeft->nSeconds, messages.timeLeft->nReceived,
+                              messages.timeLeft->nLength});
     }
     return true;
 }
@@ -497,7 +512,11 @@ bool CHttpDownload::AbortRequested() const
 
 bool CHttpDownload::Checkpoint()
 {
-    if (m_control->PausePoint(m_figures.nReceived))
+    // Time spent paused here is no time spent transferring.
+    const std::uint64_t before = TickCount();
+    const bool goOn = m_control->PausePoint(m_figures.nReceived);
+    SkipStoppedTime(m_figures, TickCount() - before);
+    if (goOn)
         return false;
     EndAborted();
     return true;

@@ -128,7 +128,7 @@ private:
     TryEnd Retry(unsigned textId, int errorCode, std::string cause = {},
                  std::optional<std::uint64_t> retryAfterMs = std::nullopt);
     // Empties the part file and says why; false when it cannot be emptied.
-    bool StartOver(const char* reason);
+    bool StartOver(const std::string& reason);
     bool TakeValidators(int status, std::uint64_t from);
     // The answer's ETag and Last-Modified, for the file at m_strUrl.
     ResumeState AnswerValidators() const;

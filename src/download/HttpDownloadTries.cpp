@@ -200,7 +200,7 @@ CHttpDownload::TryEnd CHttpDownload::Retry(unsigned textId, int errorCode, std::
     return TryEnd::Retry;
 }
 
-bool CHttpDownload::StartOver(const char* reason)
+bool CHttpDownload::StartOver(const std::string& reason)
 {
     if (const int error = m_file.Truncate(); error != 0) {
         Fail(IDS_READ_ERROR, error);

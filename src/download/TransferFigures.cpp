@@ -6,15 +6,17 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
+#include <cmath>
 
 namespace {
 
-std::string Printf(const char* format, double value)
+// `value` with `decimals` places and the decimal separator of the language
+// in force; no group separators, as the texts always were.
+std::string Decimal(double value, int decimals)
 {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, value);
-    return buffer;
+    QLocale locale = NumberLocale(GetLanguage());
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(value, 'f', decimals).toStdString();
 }
 
 // A huge length with a trickling server gives more seconds than any integer
@@ -47,29 +49,57 @@ FigureMessages ReportProgress(TransferFigures& f, std::uint64_t now)
     const std::uint64_t elapsed = now - f.nLastReportTick;
     if (now > f.nLastReportTick && elapsed > 1000) {
         const std::uint64_t gained = f.nReceived > f.nReceivedAtLastReport ? f.nReceived - f.nReceivedAtLastReport : 0;
-        const double rate = static_cast<double>(gained) / static_cast<double>(elapsed);
-        out.rate = FormatRateText(rate);
+        const double rate = static_cast<double>(gained) * 1000.0 / static_cast<double>(elapsed);
+        out.rate = rate;
         f.nLastReportTick = now;
         f.nReceivedAtLastReport = f.nReceived;
-        // The time left goes by this run's pace: bytes a part file already
-        // held took no time now.
-        if (f.bLengthKnown && f.nReceived > f.nResumedFrom) {
+        // The average starts from this run's pace so far (bytes a part file
+        // already held took no time now); from then on each span moves it
+        // by its share of the time constant, so a slow start or a burst
+        // fades within seconds.
+        if (!f.bAverageKnown) {
+            if (f.nReceived > f.nResumedFrom && now > f.nStartTick) {
+                f.fAverageRate = static_cast<double>(f.nReceived - f.nResumedFrom) * 1000.0 /
+                                 static_cast<double>(now - f.nStartTick);
+                f.bAverageKnown = true;
+            }
+        } else {
+            const double weight = 1.0 - std::exp(-static_cast<double>(elapsed) / kRateTimeConstantMs);
+            f.fAverageRate += weight * (rate - f.fAverageRate);
+        }
+        if (f.bLengthKnown && f.bAverageKnown) {
             // More bytes than announced leave nothing to wait for.
             const std::uint64_t remaining = f.nLength > f.nReceived ? f.nLength - f.nReceived : 0;
-            const double seconds = static_cast<double>(now - f.nStartTick) /
-                                   static_cast<double>(f.nReceived - f.nResumedFrom) *
-                                   static_cast<double>(remaining) * 0.001;
-            out.timeLeft = FormatTimeLeftText(SecondsFromDouble(seconds), f.nReceived, f.nLength);
+            const double seconds = remaining == 0 ? 0.0 : static_cast<double>(remaining) / f.fAverageRate;
+            out.timeLeft = TimeLeftFigures{SecondsFromDouble(seconds), f.nReceived, f.nLength};
         }
     }
     return out;
 }
 
-std::string FormatRateText(double x)
+void SkipStoppedTime(TransferFigures& f, std::uint64_t ms)
 {
+    f.nStartTick += ms;
+    f.nLastReportTick += ms;
+}
+
+QLocale NumberLocale(std::string_view language)
+{
+    // Arabic's texts write Western digits, and with those the period is the
+    // decimal separator; QLocale's Arabic would bring its own digits.
+    if (language == "French")
+        return QLocale(QLocale::French, QLocale::France);
+    if (language == "German")
+        return QLocale(QLocale::German, QLocale::Germany);
+    return QLocale::c();
+}
+
+std::string FormatRateText(double bytesPerSecond)
+{
+    const double x = bytesPerSecond / 1000.0;
     if (x < 1)
-        return AfxFormatString1(LoadLanguageString(IDS_BYTES_PER_SEC), Printf("%0.0f", x * 1024));
-    return AfxFormatString1(LoadLanguageString(IDS_KB_PER_SEC), Printf(x < 10 ? "%0.2f" : "%0.0f", x));
+        return AfxFormatString1(LoadLanguageString(IDS_BYTES_PER_SEC), Decimal(x * 1024, 0));
+    return AfxFormatString1(LoadLanguageString(IDS_KB_PER_SEC), Decimal(x, x < 10 ? 2 : 0));
 }
 
 std::string FormatSizeText(std::uint64_t n)
@@ -77,8 +107,8 @@ std::string FormatSizeText(std::uint64_t n)
     if (n < 1024)
         return AfxFormatString1(LoadLanguageString(IDS_BYTES), std::to_string(n));
     if (n < 1048576)
-        return AfxFormatString1(LoadLanguageString(IDS_KILOBYTES), Printf("%0.1f", static_cast<double>(n) / 1024));
-    return AfxFormatString1(LoadLanguageString(IDS_MEGABYTES), Printf("%0.2f", static_cast<double>(n) / 1048576));
+        return AfxFormatString1(LoadLanguageString(IDS_KILOBYTES), Decimal(static_cast<double>(n) / 1024, 1));
+    return AfxFormatString1(LoadLanguageString(IDS_MEGABYTES), Decimal(static_cast<double>(n) / 1048576, 2));
 }
 
 std::string FormatTimeText(std::uint64_t s)

@@ -315,6 +315,7 @@
 #define IDS_STATUS_SIZE_UNKNOWN 61455
 // An http: address of a file whose download began on https:.
 #define IDS_HTTP_SOURCE_PASSED 61456
+#define IDS_RESTART_NO_VALIDATORS 61470
 // Texts the window used to show in English only: dialog and message-box
 // buttons, the first state of a found file or an engine, the play list's
 // type, the popup menus, the login prompt and the help window.

@@ -162,6 +162,7 @@ constexpr Entry kStrings[] = {
     {IDS_SOURCE_SWITCHED, "Continuing from %1"},
     {IDS_STATUS_SIZE_UNKNOWN, "Size unknown"},
     {IDS_HTTP_SOURCE_PASSED, "Passed over %1: the download began on HTTPS and does not go on unencrypted"},
+    {IDS_RESTART_NO_VALIDATORS, "the server gives no way to check that the file is unchanged"},
     {IDS_POPUP_PREVIEW, "Pre&view"},
     {IDS_POPUP_STOP_PREVIEW, "Stop preview"},
     {IDS_PREVIEW_STATUS, "Preview: %1 \xE2\x80\x93 %2 / %3"},

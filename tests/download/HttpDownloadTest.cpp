@@ -19,7 +19,6 @@ namespace {
 
 const char* const kGetting = "Getting file information";
 const char* const kRetrieving = "Retrieving the file";
-const char* const kBadHttp = "failed Failed to receive a valid HTTP response from the server";
 const char* const kBadResponse = "failed Failed to receive a valid response from the server";
 
 TEST_F(DownloadTest, EachKindOfAnswerEndsAsItShould)
@@ -34,7 +33,7 @@ TEST_F(DownloadTest, EachKindOfAnswerEndsAsItShould)
     } cases[] = {
         {"complete", {HttpResponse(200, body)}, {kGetting, "size 5000", kRetrieving, "checked", "done", "finished 0"}, true},
         {"no length", {HttpResponse(200, body, {}, false)}, {kGetting, kRetrieving, "checked", "done", "finished 0"}, true},
-        {"404", {HttpResponse(404, "gone")}, {kBadHttp, "finished 1"}, false},
+        {"404", {HttpResponse(404, "gone")}, {"failed The server answered 404", "finished 1"}, false},
         {"garbage status line", {"GARBAGE\r\n\r\nxyz"}, {kBadResponse, "finished 1"}, false},
         {"nothing at all", {{}, 0, 0, 0, false, false, true}, {kBadResponse, "finished 1"}, false},
         {"body cut short",
@@ -52,7 +51,7 @@ TEST_F(DownloadTest, EachKindOfAnswerEndsAsItShould)
          {"HTTP/1.1 200 OK\r\nContent-Length: 18446744073709551615\r\nConnection: close\r\n\r\n" + body},
          {kGetting, kRetrieving, "checked", "done", "finished 0"},
          true},
-        {"401 and no login", {HttpResponse(401, "who are you")}, {kBadHttp, "finished 1"}, false},
+        {"401 and no login", {HttpResponse(401, "who are you")}, {"failed The server answered 401", "finished 1"}, false},
         {"reset mid-body",
          {"HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + body.substr(0, 2000), 0, 0, 0, false, false, false, true},
          {kGetting, "size 5000", kRetrieving, "failed An error occurred while downloading the file, Error:56",
@@ -193,7 +192,8 @@ TEST_F(DownloadTest, ALoginIsAskedForAndSentAFewTimesAtMost)
     fs::remove(m_dir.File("private.mp3"));
     logins.asked = 0;
     logins.login = platform::Credentials{"user", "wrong"};
-    EXPECT_EQ(Download(server.Url("/private.mp3")), (std::vector<std::string>{kBadHttp, "finished 1"}));
+    EXPECT_EQ(Download(server.Url("/private.mp3")),
+              (std::vector<std::string>{"failed The server answered 401", "finished 1"}));
     EXPECT_EQ(logins.asked, CHttpDownload::kMaxLoginAttempts);
     EXPECT_EQ(server.RequestCount(), 2u + CHttpDownload::kMaxLoginAttempts + 1);
     EXPECT_FALSE(fs::exists(m_dir.File("private.mp3")));

@@ -2,6 +2,7 @@
 
 #include "download/DownloadItem.h"
 #include "download/DownloadMessages.h"
+#include "download/TransferFigures.h"
 #include "platform/MessageChannel.h"
 #include "resources/Messages.h"
 
@@ -58,8 +59,10 @@ public:
                 [&](const DownloadSize& m) { slot(m.slot), record.value = m.length; },
                 [&](const DownloadProgress& m) { slot(m.slot), record.value = m.bytes; },
                 [&](const DownloadResumed& m) { slot(m.slot), record.value = m.from; },
-                [&](const DownloadRate& m) { slot(m.slot), record.text = m.text; },
-                [&](const DownloadTimeLeft& m) { slot(m.slot), record.text = m.text; },
+                [&](const DownloadRate& m) { slot(m.slot), record.text = FormatRateText(m.bytesPerSecond); },
+                [&](const DownloadTimeLeft& m) {
+                    slot(m.slot), record.text = FormatTimeLeftText(m.seconds, m.received, m.length);
+                },
                 [&](const DownloadRestarted& m) { slot(m.slot), record.text = m.reason; },
                 [&](const DownloadSource& m) { slot(m.slot), record.text = m.url; },
                 [&](const DownloadRetrying& m) { slot(m.slot), record.text = m.notice.strText; },

@@ -218,7 +218,7 @@ TEST(Cli, DownloadPrintsWhatTheWindowWouldReceiveAndExitsByTheOutcome)
     EXPECT_EQ(run.exitCode, 0);
     run = RunCli({"download", Q(server.Url("/gone.mp3")), Q(dir.Str())});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out, connected + "error\tFailed to receive a valid HTTP response from the server\nfinished\t1\n");
+    EXPECT_EQ(run.out, connected + "error\tThe server answered 404\nfinished\t1\n");
 
     for (const QStringList& args :
          {QStringList{"download", "u"}, QStringList{"download", "u", "d", "--replace", "maybe"},

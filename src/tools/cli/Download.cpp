@@ -3,6 +3,7 @@
 
 #include "download/DownloadControl.h"
 #include "download/DownloadMessages.h"
+#include "download/TransferFigures.h"
 #include "download/HttpDownload.h"
 #include "platform/LoginPrompt.h"
 #include "platform/MessageBox.h"
@@ -100,8 +101,10 @@ public:
                 [](const FileStatus& m) { std::printf("status\t%s\n", Field(m.text).c_str()); },
                 [](const DownloadSize& m) { std::printf("size\t%llu\n", static_cast<ull>(m.length)); },
                 [](const DownloadProgress& m) { std::printf("progress\t%llu\n", static_cast<ull>(m.bytes)); },
-                [](const DownloadRate& m) { std::printf("rate\t%s\n", Field(m.text).c_str()); },
-                [](const DownloadTimeLeft& m) { std::printf("left\t%s\n", Field(m.text).c_str()); },
+                [](const DownloadRate& m) { std::printf("rate\t%s\n", Field(FormatRateText(m.bytesPerSecond)).c_str()); },
+                [](const DownloadTimeLeft& m) {
+                    std::printf("left\t%s\n", Field(FormatTimeLeftText(m.seconds, m.received, m.length)).c_str());
+                },
                 [](const DownloadDeclined&) { std::printf("declined\n"); },
                 [this](const DownloadDone&) {
                     m_bDone = true;

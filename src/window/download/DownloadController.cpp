@@ -160,8 +160,7 @@ bool CDownloadController::StartDownload(DownloadItem& item, const Source& source
 bool CDownloadController::Queue(int slot)
 {
     DownloadSlot& entry = m_downloadSlots[static_cast<std::size_t>(slot)];
-    m_model.SetText(FindRowBySlot(slot), CDownloadsModel::TimeLeft,
-                    QString::fromStdString(LoadLanguageString(IDS_QUEUED)));
+    m_model.SetState(FindRowBySlot(slot), CDownloadsModel::Figures::State::Queued);
     // The row is not queued while the question is open: a place that frees
     // meanwhile must not start a worker that asks again.
     const std::string path = MusicFolder() + entry.item.strFileName;
@@ -274,9 +273,11 @@ void CDownloadController::PauseSlot(int slot)
     // A resumed transfer still waiting for its place is paused again.
     if (entry.worker && entry.paused && entry.queued) {
         entry.queued = false;
-        m_model.SetText(FindRowBySlot(slot), CDownloadsModel::TimeLeft,
-                        QString::fromStdString(LoadLanguageString(IDS_PAUSED)));
+        m_model.SetState(FindRowBySlot(slot), CDownloadsModel::Figures::State::Paused);
     }
+    // A paused row says so and shows no rate until it goes on.
+    if (entry.worker && entry.running)
+        m_model.SetState(FindRowBySlot(slot), CDownloadsModel::Figures::State::Paused);
     PauseEntry(entry);
     StopCountdown(slot);
 }
@@ -313,12 +314,12 @@ void CDownloadController::Resume(int slot)
     // waits, paused, in list order with the queued rows.
     if (RunningDownloads() >= m_nSimultaneousDownloads) {
         entry.queued = true;
-        m_model.SetText(FindRowBySlot(slot), CDownloadsModel::TimeLeft,
-                        QString::fromStdString(LoadLanguageString(IDS_QUEUED)));
+        m_model.SetState(FindRowBySlot(slot), CDownloadsModel::Figures::State::Queued);
     } else {
         entry.worker->Release();
         entry.paused = false;
         entry.running = true;
+        m_model.SetState(FindRowBySlot(slot), CDownloadsModel::Figures::State::Transferring);
     }
     DownloadsChanged();
 }
@@ -363,7 +364,7 @@ void CDownloadController::Retry(int slot)
         return;
     }
     if (LaunchDownload(slot, false)) {
-        m_model.SetText(row, CDownloadsModel::TimeLeft, QStringLiteral("0"));
+        m_model.SetState(row, CDownloadsModel::Figures::State::Transferring);
     } else {
         entry->failed = true;
     }
@@ -385,9 +386,9 @@ void CDownloadController::StartQueuedDownloads()
             entry->paused = false;
             entry->queued = false;
             entry->running = true;
-            m_model.SetText(row, CDownloadsModel::TimeLeft, QStringLiteral("0"));
+            m_model.SetState(row, CDownloadsModel::Figures::State::Transferring);
         } else if (LaunchDownload(slot, false)) {
-            m_model.SetText(row, CDownloadsModel::TimeLeft, QStringLiteral("0"));
+            m_model.SetState(row, CDownloadsModel::Figures::State::Transferring);
         }
     }
 }
@@ -450,21 +451,21 @@ void CDownloadController::RestoreDownloads(const std::string& listPath)
             if (slot < 0)
                 break;
         }
-        std::string status = "0";
-        if (record.state == DownloadRecord::State::Failed)
-            status = record.strStatus;
-        else if (record.state == DownloadRecord::State::Paused)
-            status = LoadLanguageString(IDS_PAUSED);
-        else
-            status = LoadLanguageString(IDS_QUEUED);
         CDownloadsModel::Download download;
+        if (record.state == DownloadRecord::State::Failed) {
+            download.figures.state = CDownloadsModel::Figures::State::Failed;
+            download.figures.text = record.strStatus;
+        } else if (record.state == DownloadRecord::State::Paused) {
+            download.figures.state = CDownloadsModel::Figures::State::Paused;
+        } else {
+            download.figures.state = CDownloadsModel::Figures::State::Queued;
+        }
         download.slot = slot;
         download.fileName = record.strFileName;
         download.size = record.strSize;
         download.received = static_cast<std::int64_t>(record.nReceived);
         if (record.validators.nLength > 0)
             download.range = static_cast<std::int64_t>(record.validators.nLength);
-        download.timeLeft = status;
         download.source = SourceHost(record.strUrl);
         m_model.AddDownload(download);
 
@@ -510,15 +511,8 @@ void CDownloadController::StopDownloadsForExit()
 
 void CDownloadController::ShowStatesInLanguage()
 {
-    for (int row = 0; row < m_model.Count(); ++row) {
-        const DownloadSlot* entry = InUse(GetRowSlot(row));
-        if (entry == nullptr || entry->failed)
-            continue;
-        if (entry->queued)
-            m_model.SetText(row, CDownloadsModel::TimeLeft, QString::fromStdString(LoadLanguageString(IDS_QUEUED)));
-        else if (entry->paused)
-            m_model.SetText(row, CDownloadsModel::TimeLeft, QString::fromStdString(LoadLanguageString(IDS_PAUSED)));
-    }
+    // The rows keep states and numbers; drawing them again says them anew.
+    m_model.LanguageChanged();
 }
 
 void CDownloadController::SetLimits(int simultaneous, int speedLimitKBps)
@@ -564,20 +558,28 @@ void CDownloadController::OnProgress(int slot, std::int64_t received)
     }
 }
 
-void CDownloadController::OnTimeLeft(int slot, const char* text)
+// A report the worker sent just before the user paused it (or before it
+// failed) arrives after the row says so; it must not bring figures back.
+bool CDownloadController::StandsStill(int slot)
+{
+    const DownloadSlot* entry = InUse(slot);
+    return entry != nullptr && (entry->paused || entry->failed);
+}
+
+void CDownloadController::OnTimeLeft(int slot, std::uint64_t seconds, std::uint64_t received, std::uint64_t length)
 {
     const int row = RowOrSay(slot, LoadLanguageString(IDS_TIME_LEFT_NOT_HANDLED));
-    if (row >= 0 && text != nullptr) {
+    if (row >= 0 && !StandsStill(slot)) {
         StopCountdown(slot);
-        m_model.SetText(row, CDownloadsModel::TimeLeft, QString::fromStdString(text));
+        m_model.SetTimeLeft(row, seconds, received, length);
     }
 }
 
-void CDownloadController::OnRate(int slot, const char* text)
+void CDownloadController::OnRate(int slot, double bytesPerSecond)
 {
     const int row = FindRowBySlot(slot);
-    if (row >= 0 && text != nullptr)
-        m_model.SetText(row, CDownloadsModel::Rate, QString::fromStdString(text));
+    if (row >= 0 && !StandsStill(slot))
+        m_model.SetRate(row, bytesPerSecond);
 }
 
 void CDownloadController::OnDone(int slot)
@@ -608,8 +610,7 @@ bool CDownloadController::OnFailed(int slot, const char* text)
     if (row < 0 || text == nullptr)
         return false;
     StopCountdown(slot);
-    m_model.SetText(row, CDownloadsModel::TimeLeft, QString::fromStdString(text));
-    m_model.SetText(row, CDownloadsModel::Rate, QString());
+    m_model.SetFailed(row, text);
     if (DownloadSlot* entry = InUse(slot)) {
         entry->failed = true;
         entry->running = false;
@@ -626,8 +627,7 @@ void CDownloadController::OnRetrying(int slot, const RetryNotice& notice)
     const int row = FindRowBySlot(slot);
     if (row < 0)
         return;
-    m_model.SetText(row, CDownloadsModel::TimeLeft, QString::fromStdString(notice.strText));
-    m_model.SetText(row, CDownloadsModel::Rate, QString());
+    m_model.SetRetrying(row, notice.strText, notice.nTry, notice.nOf, notice.strCause);
     m_retryCountdowns[slot] = RetryCountdown{
         std::chrono::steady_clock::now() + std::chrono::milliseconds(notice.nWaitMs), notice};
     if (!m_countdownTimer.isActive())
@@ -646,11 +646,7 @@ void CDownloadController::ShowRetryCountdowns()
         const RetryCountdown& countdown = it->second;
         const auto msLeft = std::max<std::int64_t>(
             0, std::chrono::duration_cast<std::chrono::milliseconds>(countdown.nextTry - now).count());
-        const std::string text =
-            FormatString(LoadLanguageString(IDS_RETRYING),
-                         {std::to_string((msLeft + 999) / 1000), std::to_string(countdown.notice.nTry),
-                          std::to_string(countdown.notice.nOf), countdown.notice.strCause});
-        m_model.SetText(row, CDownloadsModel::TimeLeft, QString::fromStdString(text));
+        m_model.SetRetrySeconds(row, static_cast<std::uint64_t>((msLeft + 999) / 1000));
         // At nought the row keeps its text until the next try reports.
         it = msLeft == 0 ? m_retryCountdowns.erase(it) : std::next(it);
     }

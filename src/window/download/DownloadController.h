@@ -88,8 +88,8 @@ public:
     // their part files for the next start.
     void StopDownloadsForExit();
 
-    // After a change of language: the rows that show a state (queued,
-    // paused) say it in the new one.
+    // After a change of language: every row's figures and states are drawn
+    // again in the new one.
     void ShowStatesInLanguage();
 
     // --- limits: both take effect at once
@@ -102,8 +102,8 @@ public:
     // --- what the workers report (slot -1: no item)
     void OnSize(int slot, std::uint64_t length);
     void OnProgress(int slot, std::int64_t received);
-    void OnTimeLeft(int slot, const char* text);  // null: nothing to show
-    void OnRate(int slot, const char* text);
+    void OnTimeLeft(int slot, std::uint64_t seconds, std::uint64_t received, std::uint64_t length);
+    void OnRate(int slot, double bytesPerSecond);
     void OnDone(int slot);
     // Without a slot the newest row is the declined one.
     void OnDeclined(std::optional<int> slot);
@@ -125,6 +125,8 @@ private:
     bool LaunchDownload(int slot, bool paused);
     // The row of `slot`; `what` (when not empty) is shown when there is none.
     int RowOrSay(int slot, const std::string& what) const;
+    // The slot's row is paused or failed: figures still on their way are dropped.
+    bool StandsStill(int slot);
     // Removes `row` and frees its slot.
     void RemoveRow(int row, int slot);
     // Pauses one slot's transfer (or its wait for a place after a resume).

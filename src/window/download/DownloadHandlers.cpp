@@ -22,13 +22,13 @@ platform::LRESULT CMainFrame::OnDownloadProgress(const DownloadProgress& message
 
 platform::LRESULT CMainFrame::OnDownloadTimeLeft(const DownloadTimeLeft& message)
 {
-    m_wndView->Downloads().OnTimeLeft(message.slot, message.text.c_str());
+    m_wndView->Downloads().OnTimeLeft(message.slot, message.seconds, message.received, message.length);
     return 0;
 }
 
 platform::LRESULT CMainFrame::OnDownloadRate(const DownloadRate& message)
 {
-    m_wndView->Downloads().OnRate(message.slot, message.text.c_str());
+    m_wndView->Downloads().OnRate(message.slot, message.bytesPerSecond);
     return 0;
 }
 

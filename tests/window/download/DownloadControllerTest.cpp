@@ -12,6 +12,7 @@
 #include "platform/MessageChannel.h"
 #include "platform/WorkerThreads.h"
 #include "resources/Messages.h"
+#include "resources/Resource.h"
 #include "settings/LanguagePack.h"
 #include "settings/SettingsStore.h"
 #include "window/download/DownloadsModel.h"
@@ -49,8 +50,8 @@ public:
                 [&](const DownloadProgress& m) {
                     m_downloads.OnProgress(m.slot, static_cast<std::int64_t>(m.bytes));
                 },
-                [&](const DownloadTimeLeft& m) { m_downloads.OnTimeLeft(m.slot, m.text.c_str()); },
-                [&](const DownloadRate& m) { m_downloads.OnRate(m.slot, m.text.c_str()); },
+                [&](const DownloadTimeLeft& m) { m_downloads.OnTimeLeft(m.slot, m.seconds, m.received, m.length); },
+                [&](const DownloadRate& m) { m_downloads.OnRate(m.slot, m.bytesPerSecond); },
                 [&](const DownloadDone& m) { m_downloads.OnDone(m.slot); },
                 [&](const DownloadDeclined& m) { m_downloads.OnDeclined(m.slot); },
                 [&](const DownloadFailed& m) {
@@ -328,13 +329,13 @@ TEST_F(DownloadControllerTest, AWorkersReportsReachItsRowAndItsEndFreesTheSlot)
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_model.Count() == 1 && m_downloads.Slot(failedSlot).failed; }, 10000));
     EXPECT_EQ(ReadWhole(m_dir.Path() / "Music" / "song.mp3"), m_body);
     EXPECT_FALSE(m_downloads.Slot(0).inUse) << "done frees the slot";
-    EXPECT_EQ(TimeLeft(0), "Failed to receive a valid HTTP response from the server");
+    EXPECT_EQ(TimeLeft(0), "The server answered 404");
     EXPECT_EQ(m_model.Text(0, CDownloadsModel::Rate), "");
 
     // Reports for a slot without a row say so where the user would see it.
     m_downloads.OnSize(77, 10);
     m_downloads.OnProgress(77, 5);
-    m_downloads.OnRate(77, "x");
+    m_downloads.OnRate(77, 1000);
     EXPECT_EQ(m_responder.Texts(), (std::vector<std::string>{"Set progress rage can not be handled. Where ID= 77",
                                                             "Step progreass can not be handled."}));
     // A declined report without a slot takes the newest row.
@@ -366,9 +367,10 @@ TEST_F(DownloadControllerTest, AResumedTransferWaitsForAPlaceAndAQueuedOneAsksAb
     platform::SetProgramDirForTesting(m_dir.Str());
     SetLanguage("Test");
     m_downloads.ShowStatesInLanguage();
+    EXPECT_EQ(TimeLeft(0), "Angehalten");
     SetLanguage("");
     platform::SetProgramDirForTesting("");
-    EXPECT_EQ(TimeLeft(0), "Angehalten");
+    EXPECT_EQ(TimeLeft(0), "Paused") << "the row keeps its state, not a text";
     m_downloads.Resume(SlotOfRow(0));
     EXPECT_EQ(TimeLeft(0), "Queued");
     m_downloads.Clear(SlotOfRow(1));
@@ -417,9 +419,50 @@ TEST_F(DownloadControllerTest, TheWaitBeforeARetryCountsDownOnItsRowUntilTheNext
     EXPECT_TRUE(QTest::qWaitFor([&] { return TimeLeft(1) == "Retrying in 1 sec (try 2 of 5): Connection reset"; }, 2500));
 
     // The next try's own report ends the count.
-    m_downloads.OnTimeLeft(slot, "12 sec");
+    m_downloads.OnTimeLeft(slot, 12, 1024, 2048);
     QTest::qWait(1200);
-    EXPECT_EQ(TimeLeft(1), "12 sec");
+    EXPECT_EQ(TimeLeft(1), "12 sec (1.0 KB of 2.0 KB copied)");
+}
+
+// A paused row says "Paused" and shows no rate, even when figures the worker
+// sent before the pause arrive after it; going on, it shows figures again.
+// The row keeps numbers, so a change of language draws them in the new one.
+TEST_F(DownloadControllerTest, APausedRowSaysSoAndItsFiguresFollowTheLanguage)
+{
+    ASSERT_TRUE(Start("held-a.mp3"));
+    const int slot = SlotOfRow(0);
+    m_downloads.OnRate(slot, 5850);
+    m_downloads.OnTimeLeft(slot, 64, 193 * 1024, 457 * 1024 + 922);
+    EXPECT_EQ(TimeLeft(0), "1 min 4 sec (193.0 KB of 457.9 KB copied)");
+    EXPECT_EQ(m_model.Text(0, CDownloadsModel::Rate), "5.85 KB/Sec");
+
+    m_dir.Write("Language/French.ini", "[Tunorva]\n117=%1 sur %2\n123=%1 Ko\n127=%1 (%2 copiés)\n32770=%1 Ko/s\n"
+                                       "61292=En pause\n");
+    platform::SetProgramDirForTesting(m_dir.Str());
+    SetLanguage("French");
+    m_downloads.ShowStatesInLanguage();
+    EXPECT_EQ(TimeLeft(0), "1 min 4 sec (193,0 Ko sur 457,9 Ko copiés)");
+    EXPECT_EQ(m_model.Text(0, CDownloadsModel::Rate), "5,85 Ko/s");
+
+    m_downloads.Pause(slot);
+    EXPECT_EQ(TimeLeft(0), "En pause");
+    EXPECT_EQ(m_model.Text(0, CDownloadsModel::Rate), "");
+    EXPECT_EQ(m_model.data(m_model.index(0, CDownloadsModel::TimeLeft), ListRole::State).toUInt(),
+              static_cast<unsigned>(IDS_PAUSED));
+    m_downloads.OnRate(slot, 4000);
+    m_downloads.OnTimeLeft(slot, 30, 200 * 1024, 457 * 1024 + 922);
+    EXPECT_EQ(TimeLeft(0), "En pause") << "a report sent before the pause brings no figures back";
+    EXPECT_EQ(m_model.Text(0, CDownloadsModel::Rate), "");
+    SetLanguage("");
+    platform::SetProgramDirForTesting("");
+    m_downloads.ShowStatesInLanguage();
+    EXPECT_EQ(TimeLeft(0), "Paused");
+
+    m_downloads.Resume(slot);
+    EXPECT_EQ(TimeLeft(0), "0");
+    EXPECT_EQ(m_model.Text(0, CDownloadsModel::Rate), "0");
+    m_downloads.OnTimeLeft(slot, 30, 200 * 1024, 457 * 1024 + 922);
+    EXPECT_EQ(TimeLeft(0), "30 sec (200.0 KB of 457.9 KB copied)");
 }
 
 }  // namespace

@@ -180,7 +180,7 @@ TEST_F(DownloadListTest, FilesDownloadFromThePopupAndTheToolbarAndLandInTheMusic
     Files().SelectItem(FileRow("gone.mp3"));
     m_frame->m_wndToolBar->ButtonAction(ID_TB_DOWNLOAD_FILE)->trigger();
     ASSERT_EQ(Downloads().GetItemCount(), 1);
-    const std::string failure = "Failed to receive a valid HTTP response from the server";
+    const std::string failure = "The server answered 404";
     ASSERT_TRUE(QTest::qWaitFor([&] { return Downloads().GetItemText(0, CDownloadsModel::TimeLeft) == failure; }, 10000));
     EXPECT_EQ(Downloads().GetItemSlot(0), 1);
     // The found file says so while the failed row is in the list.
@@ -263,8 +263,8 @@ TEST_F(DownloadListTest, SlotsRingAndEveryCommandSaysWhenItHasNothingToActOn)
     const int stray = 77;
     platform::Deliver(*m_frame, DownloadSize{stray, 10});
     platform::Deliver(*m_frame, DownloadProgress{stray, 5});
-    platform::Deliver(*m_frame, DownloadTimeLeft{stray, "x"});
-    platform::Deliver(*m_frame, DownloadRate{stray, "x"});
+    platform::Deliver(*m_frame, DownloadTimeLeft{stray, 1, 2, 3});
+    platform::Deliver(*m_frame, DownloadRate{stray, 1000});
     const auto texts = m_responder.Texts();
     EXPECT_EQ(std::vector<std::string>(texts.begin() + 4, texts.end()),
               (std::vector<std::string>{"Set progress rage can not be handled. Where ID= 77",

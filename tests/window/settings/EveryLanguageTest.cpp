@@ -218,20 +218,22 @@ protected:
         b.probeTextId = IDS_AVALIABLE;
         m_view->m_pFoundFiles->AddFile(a);
         m_view->m_pFoundFiles->AddFile(b);
-        m_view->m_lstDownloads->AddItem(0, 7, 0, {"a.mp3", "8388608", "0", "", "", "", "0"});
+        CDownloadsModel::Download download;
+        download.slot = 7;
+        download.fileName = "a.mp3";
+        download.size = "8388608";
+        m_view->m_pDownloads->AddDownload(download);
         std::filesystem::create_directories(m_view->m_strMusicDir);
         std::ofstream(m_view->m_strMusicDir + "song.mp3") << std::string(1000, '\0');
         m_frame->OnCmdMsg(ID_MENU_PLAYLIST_PAGE);
         ASSERT_TRUE(QTest::qWaitFor([this] { return m_view->m_lstPlayList->GetItemCount() == 1; }, 5000));
     }
 
-    // The download row's figures, composed as the download's worker composes them.
+    // The download row's figures, as numbers from its worker.
     void WriteFigures()
     {
-        CListModel& downloads = m_view->m_lstDownloads->Model();
-        downloads.SetText(0, CDownloadsModel::TimeLeft,
-                          QString::fromStdString(FormatTimeLeftText(49, 321 * 1024, 8 * 1024 * 1024)));
-        downloads.SetText(0, CDownloadsModel::Rate, QString::fromStdString(FormatRateText(163)));
+        m_view->m_pDownloads->SetTimeLeft(0, 49, 321 * 1024, 8 * 1024 * 1024);
+        m_view->m_pDownloads->SetRate(0, 163000);
     }
 
     Texts Collect()

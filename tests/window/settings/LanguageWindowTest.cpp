@@ -336,7 +336,11 @@ TEST_F(LanguageWindow, EveryShippedListTextFitsItsColumnOrShowsWholeInTheTip)
     file.url = "http://127.0.0.1/a.mp3";
     file.fileName = "a.mp3";
     found.AddFile(file);
-    downloads->AddItem(0, 7, 0, {"a.mp3", "8388608", "0", "", "", "", "0"});
+    CDownloadsModel::Download download;
+    download.slot = 7;
+    download.fileName = "a.mp3";
+    download.size = "8388608";
+    m_view->m_pDownloads->AddDownload(download);
     const auto shown = [](CListCtrlEx* list, int column) {
         list->Model().Flush();
         return QString::fromStdString(list->GetItemText(0, column));
@@ -347,7 +351,7 @@ TEST_F(LanguageWindow, EveryShippedListTextFitsItsColumnOrShowsWholeInTheTip)
     // The figures of a download as its worker words them, the longest first.
     const std::tuple<std::uint64_t, std::uint64_t, std::uint64_t> figures[] = {
         {3599, 1023 * 1024 + 1000, 999ULL * 1024 * 1024}, {49, 321 * 1024, 8 * 1024 * 1024}, {0, 1023, 1023}};
-    const double rates[] = {0.5, 9.99, 163, 99999};
+    const double rates[] = {500, 9990, 163000, 99999000};  // bytes per second
     for (const char* language : {"English", "French", "German", "Arabic"}) {
         SCOPED_TRACE(language);
         Apply(language);
@@ -380,18 +384,18 @@ TEST_F(LanguageWindow, EveryShippedListTextFitsItsColumnOrShowsWholeInTheTip)
         }
         found.SetState(0, 0);
         // ... and the download list's time left, states and rate.
-        CListModel& rows = downloads->Model();
+        CDownloadsModel& rows = *m_view->m_pDownloads;
         for (const auto& [seconds, received, length] : figures) {
-            const std::string left = FormatTimeLeftText(seconds, received, length);
-            rows.SetText(0, CDownloadsModel::TimeLeft, QString::fromStdString(left));
+            rows.SetTimeLeft(0, seconds, received, length);
             expectFits(downloads, CDownloadsModel::TimeLeft);
         }
-        for (unsigned state : {IDS_QUEUED, IDS_PAUSED}) {
-            rows.SetText(0, CDownloadsModel::TimeLeft, QString::fromStdString(LoadLanguageString(state)));
+        for (const auto state : {CDownloadsModel::Figures::State::Queued, CDownloadsModel::Figures::State::Paused}) {
+            rows.SetState(0, state);
             expectFits(downloads, CDownloadsModel::TimeLeft);
         }
+        rows.SetState(0, CDownloadsModel::Figures::State::Transferring);
         for (double rate : rates) {
-            rows.SetText(0, CDownloadsModel::Rate, QString::fromStdString(FormatRateText(rate)));
+            rows.SetRate(0, rate);
             expectFits(downloads, CDownloadsModel::Rate);
         }
         // Reasons and addresses fit or show whole in the tip.
@@ -409,13 +413,12 @@ TEST_F(LanguageWindow, EveryShippedListTextFitsItsColumnOrShowsWholeInTheTip)
             expectWhole(files, CFoundFilesModel::Status);
         }
         const std::string cause = AfxFormatString1(LoadLanguageString(IDS_SERVER_ANSWERED), "503");
-        rows.SetText(0, CDownloadsModel::TimeLeft,
-                     QString::fromStdString(FormatString(LoadLanguageString(IDS_RETRYING), {"4", "2", "5", cause})));
+        rows.SetRetrying(0, {}, 2, 5, cause);
+        rows.SetRetrySeconds(0, 4);
         expectWhole(downloads, CDownloadsModel::TimeLeft);
         for (unsigned id :
              {IDS_OPEN_FILE_ERROR, IDS_READ_ERROR, IDS_CHECK_WEB_PAGE, IDS_CHECK_NOT_MP3, IDS_INVALID_RESPONSE}) {
-            rows.SetText(0, CDownloadsModel::TimeLeft,
-                         QString::fromStdString(AfxFormatString1(LoadLanguageString(id), "11")));
+            rows.SetFailed(0, AfxFormatString1(LoadLanguageString(id), "11"));
             expectWhole(downloads, CDownloadsModel::TimeLeft);
         }
     }

@@ -112,6 +112,7 @@ private:
     platform::LRESULT OnDownloadRetrying(const DownloadRetrying& message);
     platform::LRESULT OnDownloadValidators(const DownloadValidators& message);
     platform::LRESULT OnDownloadSource(const DownloadSource& message);
+    platform::LRESULT OnDownloadRestarted(const DownloadRestarted& message);
     platform::LRESULT OnPageFinished(const PageFinished& message);
     platform::LRESULT OnPageCapped(const PageCapped& message);
     platform::LRESULT OnPageBodyCapped(const PageBodyCapped& message);

@@ -28,6 +28,7 @@ const platform::MessageMapEntry<CMainFrame>* CMainFrame::FindMessage(unsigned me
         Entry<DownloadRetrying, &CMainFrame::OnDownloadRetrying>("OnDownloadRetrying"),
         Entry<DownloadValidators, &CMainFrame::OnDownloadValidators>("OnDownloadValidators"),
         Entry<DownloadSource, &CMainFrame::OnDownloadSource>("OnDownloadSource"),
+        Entry<DownloadRestarted, &CMainFrame::OnDownloadRestarted>("OnDownloadRestarted"),
         Entry<PageFinished, &CMainFrame::OnPageFinished>("OnPageFinished"),
         Entry<PageCapped, &CMainFrame::OnPageCapped>("OnPageCapped"),
         Entry<PageBodyCapped, &CMainFrame::OnPageBodyCapped>("OnPageBodyCapped"),

@@ -77,3 +77,15 @@ platform::LRESULT CMainFrame::OnDownloadSource(const DownloadSource& message)
     m_wndView->Downloads().OnSource(message.slot, message.url, message.leftMayWork);
     return 0;
 }
+
+// A part file that could not be continued: the download starts over, and the
+// status bar says why, naming the file.
+platform::LRESULT CMainFrame::OnDownloadRestarted(const DownloadRestarted& message)
+{
+    if (message.slot < 0 || message.slot >= kDownloadSlots || message.reason.empty())
+        return 0;
+    const DownloadSlot& slot = m_wndView->Downloads().Slot(message.slot);
+    if (slot.inUse)
+        SetStatusText(slot.item.strFileName + ": " + message.reason);
+    return 0;
+}

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-  qt6-base-dev libcurl4-openssl-dev libcanberra-dev
+  qt6-base-dev libcurl4-openssl-dev libcanberra-dev libpulse-dev
   libgtest-dev libbenchmark-dev libcpp-httplib-dev
   xvfb xdotool imagemagick x11-utils xdg-utils fonts-dejavu-core
   libchm-dev fp-utils

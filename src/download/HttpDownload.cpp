@@ -76,7 +76,7 @@ bool CHttpDownload::Start()
     // the new one is complete and checked.
     if (platform::FileExists(m_strLocalPath)) {
         if (!m_options.replaceConfirmed) {
-            const std::string question = AfxFormatString1(LoadLanguageString(IDS_REPLACE_FILE), m_strLocalPath);
+            const std::string question = AfxFormatString1(LoadLanguageString(IDS_REPLACE_FILE), IsolatedFor(LoadLanguageString(IDS_REPLACE_FILE), m_strLocalPath));
             if (platform::AfxMessageBox(question, platform::MB_YESNO, token) != platform::IDYES) {
                 CloseHandles();
                 Send(DownloadDeclined{m_item.nSlot});

@@ -313,7 +313,7 @@ bool CHttpDownload::FinishFile()
     int error = m_bReplace ? (std::rename(m_strPartPath.c_str(), m_strLocalPath.c_str()) == 0 ? 0 : errno)
                            : platform::RenameNoReplace(m_strPartPath, m_strLocalPath);
     if (error == EEXIST) {
-        const std::string question = AfxFormatString1(LoadLanguageString(IDS_REPLACE_FILE), m_strLocalPath);
+        const std::string question = AfxFormatString1(LoadLanguageString(IDS_REPLACE_FILE), IsolatedFor(LoadLanguageString(IDS_REPLACE_FILE), m_strLocalPath));
         if (platform::AfxMessageBox(question, platform::MB_YESNO, m_control->Token()) != platform::IDYES) {
             RemovePartFile();
             CloseHandles();

@@ -122,8 +122,11 @@ std::string FormatTimeText(std::uint64_t s)
 
 std::string FormatTimeLeftText(std::uint64_t seconds, std::uint64_t received, std::uint64_t length)
 {
-    const std::string of = AfxFormatString2(LoadLanguageString(IDS_OF), FormatSizeText(received), FormatSizeText(length));
-    return AfxFormatString2(LoadLanguageString(IDS_TIME_LEFT), FormatTimeText(seconds), of);
+    const std::string ofText = LoadLanguageString(IDS_OF);
+    const std::string of =
+        AfxFormatString2(ofText, IsolatedFor(ofText, FormatSizeText(received)), IsolatedFor(ofText, FormatSizeText(length)));
+    const std::string leftText = LoadLanguageString(IDS_TIME_LEFT);
+    return AfxFormatString2(leftText, IsolatedFor(leftText, FormatTimeText(seconds)), of);
 }
 
 std::uint64_t TickCount()

@@ -348,6 +348,8 @@
 #define IDS_PROGRESS_NOT_HANDLED 61533
 #define IDS_TIME_LEFT_NOT_HANDLED 61534
 #define IDS_ENGINES_FOLDER_NOT_OPENED 61535
+// Play with no program for the file's type.
+#define IDS_PLAY_NO_PROGRAM 61490
 // Hearing a found file before downloading it: its popup entries, the status
 // bar while it plays, and why it stopped.
 #define IDS_POPUP_PREVIEW 61480

@@ -170,6 +170,7 @@ constexpr Entry kStrings[] = {
     {IDS_PREVIEW_NO_DEVICE, "No sound device for a preview"},
     {IDS_PREVIEW_ENDED, "The preview has ended. %1"},
     {IDS_PREVIEW_CONNECTION_LOST, "The connection to the server was lost, Error:%1"},
+    {IDS_PLAY_NO_PROGRAM, "No program could open the file %1."},
     {IDS_CANCEL, "Cancel"},
     {IDS_YES, "&Yes"},
     {IDS_NO, "&No"},
@@ -262,4 +263,36 @@ std::string AfxFormatString1(const std::string& templ, const std::string& arg1)
 std::string AfxFormatString2(const std::string& templ, const std::string& arg1, const std::string& arg2)
 {
     return FormatString(templ, {arg1, arg2});
+}
+
+namespace {
+
+// Whether the UTF-8 text holds a letter of a right-to-left script (Hebrew,
+// Arabic, Syriac, Thaana, N'Ko and their presentation forms).
+bool HasRightToLeftLetter(const std::string& text)
+{
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const auto next = static_cast<unsigned char>(text[i + 1]);
+        // U+0590..U+07FF are the two-byte sequences D6 90 .. DF BF.
+        if ((lead == 0xD6 && next >= 0x90) || (lead >= 0xD7 && lead <= 0xDF))
+            return true;
+        // U+FB1D..U+FDFF and U+FE70..U+FEFF: EF AC 9D .. EF B7 BF, EF B9 B0 .. EF BB BF.
+        if (lead == 0xEF && i + 2 < text.size()) {
+            const unsigned code = (next & 0x3Fu) << 6 | (static_cast<unsigned char>(text[i + 2]) & 0x3Fu);
+            const unsigned point = 0xF000u | code;
+            if ((point >= 0xFB1D && point <= 0xFDFF) || (point >= 0xFE70 && point <= 0xFEFF))
+                return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string IsolatedFor(const std::string& templ, const std::string& arg)
+{
+    if (!HasRightToLeftLetter(templ))
+        return arg;
+    return "\u2068" + arg + "\u2069";
 }

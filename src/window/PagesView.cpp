@@ -280,8 +280,10 @@ void CPagesView::CreateControls()
     }
 
     // The start sound plays before the page is usable; settings are not read
-    // yet, so it plays whatever the sound setting says.
-    platform::PlaySound(m_strSoundsDir + "Start.wav", platform::SND_NOWAIT | platform::SND_APPLICATION);
+    // yet, so it plays whatever the sound setting says. It plays on a worker:
+    // a sound server may take two seconds to say a sound has played, and the
+    // window would stay blank that long.
+    platform::PlaySoundAsync(m_strSoundsDir + "Start.wav", platform::SND_NOWAIT | platform::SND_APPLICATION, {});
 
     m_edtClipboard = new QTextEdit(this);
     MarkControl(m_edtClipboard, IDC_CLIPBOARD_EDIT, "clipboardEdit");

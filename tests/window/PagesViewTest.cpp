@@ -14,6 +14,15 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <stop_token>
+#include <thread>
+
 using testing_support::ShellTest;
 
 namespace {
@@ -86,7 +95,9 @@ TEST_F(ShellTest, StartsWithTheEnginePageAndTabZeroSelected)
     EXPECT_FALSE(GroupShown(m_frame->m_wndToolBar, kDownloadGroup));
     EXPECT_FALSE(GroupShown(m_frame->m_wndToolBar, kPlayListGroup));
 
-    // Start.wav is missing from the fresh folder, so the desktop's own sound plays.
+    // Start.wav is missing from the fresh folder, so the desktop's own sound
+    // plays, on a worker of its own.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_sound.Played().empty(); }, 5000));
     EXPECT_EQ(m_sound.Played(), std::vector<std::string>{"event:bell"});
     // The artist box holds the window's focus, active or not (offscreen it is not).
     EXPECT_EQ(m_frame->focusWidget(), m_view->m_cboArtist);
@@ -208,4 +219,55 @@ TEST_F(ShellTest, LayoutFollowsTheWindowButNeverShrinksBelowTheFloor)
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->width() < 628; }, 2000));
     EXPECT_EQ(m_view->m_lstFiles->width(), 994 - 15);
     EXPECT_EQ(m_view->m_btnFind->geometry(), find);
+}
+
+namespace {
+
+// The start sound held by a sound server that takes its time; a watchdog
+// lets it go after five seconds so that a window that waits for it still
+// comes up, late.
+class SlowStartSoundTest : public ShellTest {
+protected:
+    void BeforeStart() override
+    {
+        const std::filesystem::path sounds = std::filesystem::path(platform::GetAppFolders().dataDir) / "Sounds";
+        std::filesystem::create_directories(sounds);
+        m_startSound = (sounds / "Start.wav").string();
+        std::ofstream(m_startSound) << "RIFF";
+        m_sound.Hold();
+        m_watchdog = std::jthread([this](std::stop_token stop) {
+            std::mutex mutex;
+            std::condition_variable_any wake;
+            std::unique_lock lock(mutex);
+            if (!wake.wait_for(lock, stop, std::chrono::seconds(5), [] { return false; }) && !stop.stop_requested()) {
+                m_watchdogFired = true;
+                m_sound.Release();
+            }
+        });
+    }
+    void TearDown() override
+    {
+        m_watchdog.request_stop();
+        m_watchdog = {};
+        ShellTest::TearDown();
+    }
+
+    std::string m_startSound;
+    std::jthread m_watchdog;
+    std::atomic<bool> m_watchdogFired{false};
+};
+
+}  // namespace
+
+TEST_F(SlowStartSoundTest, TheWindowShowsWhileTheStartSoundStillPlays)
+{
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const auto played = m_sound.Played();
+            return std::find(played.begin(), played.end(), "file:" + m_startSound) != played.end();
+        },
+        5000));
+    EXPECT_TRUE(m_frame->isVisible());
+    EXPECT_FALSE(m_watchdogFired) << "the window waited for the start sound to end";
+    EXPECT_EQ(platform::PendingSounds(), 1) << "the start sound is still playing";
 }

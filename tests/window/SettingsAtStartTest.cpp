@@ -14,12 +14,21 @@
 #include <QPushButton>
 #include <QStatusBar>
 
+#include <algorithm>
+#include <string>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace testing_support;
 
 namespace {
+
+// "column:width" for a column made at `width`, as wide as its header needs.
+std::string Fit(const CListCtrlEx* list, int column, int width)
+{
+    return std::to_string(column) + ':' + std::to_string(std::max(width, list->HeaderWidth(column)));
+}
 
 class StoredSettings : public ShellTest {
 protected:
@@ -43,9 +52,18 @@ TEST_F(StoredSettings, AreLoadedAtStartAndWrittenBackAtClose)
     EXPECT_EQ(m_view->m_strMusicDir, "/srv/music/");
     EXPECT_EQ(m_view->m_nMaxHistoryItems, 3);
     EXPECT_EQ(m_frame->m_strLanguage, "Arabic");
-    EXPECT_EQ(m_view->m_lstFiles->ColumnLayout(), "4:300,0:43,1:100,2:200,3:90,5:62,6:45,7:105,8:95,9:55");
+    // Columns the file did not know come at their built-in widths, widened
+    // where their header and its sort arrow need more.
+    const CListCtrlEx* files = m_view->m_lstFiles;
+    const CListCtrlEx* plays = m_view->m_lstPlayList;
+    const std::string filesLayout = "4:300,0:43,1:100,2:200,3:90," + Fit(files, 5, 62) + "," + Fit(files, 6, 45) + "," +
+                                    Fit(files, 7, 105) + "," + Fit(files, 8, 95) + "," + Fit(files, 9, 55);
+    EXPECT_EQ(files->ColumnLayout(), filesLayout);
     EXPECT_EQ(m_view->m_lstDownloads->ColumnLayout(), "6:0,0:200,1:100,2:100,3:200,4:200,5:100,7:150");
-    EXPECT_EQ(m_view->m_lstPlayList->ColumnLayout(), "0:43,1:220,2:80,3:160,4:120,5:120,6:55,7:62");
+    const std::string playsTail = Fit(plays, 4, 120) + "," + Fit(plays, 5, 120) + "," + Fit(plays, 6, 55) + "," +
+                                  Fit(plays, 7, 62);
+    const std::string playsFirst = Fit(plays, 0, 43);
+    EXPECT_EQ(plays->ColumnLayout(), playsFirst + ",1:220,2:80,3:160," + playsTail);
     EXPECT_EQ(m_view->m_lstEngines->ColumnLayout(), "0:43,1:100,2:100,3:600,4:0");
 
     m_view->m_bPlaySound = 1;
@@ -62,9 +80,9 @@ TEST_F(StoredSettings, AreLoadedAtStartAndWrittenBackAtClose)
     EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "Language", "", path), "Arabic");
     EXPECT_FALSE(platform::ReadProfileValue("Tunorva", "Foreign", path));
     EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "PlayListColumns", "", path),
-              "3:210,0:43,1:220,2:80,4:120,5:120,6:55,7:62");
+              "3:210," + playsFirst + ",1:220,2:80," + playsTail);
     EXPECT_EQ(platform::GetPrivateProfileString("Tunorva", "FileListColumns", "", path),
-              "4:300,0:43,1:100,2:200,3:90,5:62,6:45,7:105,8:95,9:55");
+              filesLayout);
 }
 
 // A settings file and a keyword profile that are FIFOs and a language file of

@@ -21,7 +21,9 @@
 #include <filesystem>
 #include <ostream>
 #include <memory>
+#include <chrono>
 #include <condition_variable>
+#include <thread>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -100,6 +102,11 @@ protected:
     {
         m_app.reset();
         CSplashDlg::SetSkipForTesting(false);
+        // Sounds play on workers of their own; none may still be inside this
+        // fixture's backend when it goes.
+        m_sound.Release();
+        for (int i = 0; i < 1000 && platform::PendingSounds() > 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         platform::SetSoundBackend(m_previousSound);
         platform::SetProgramDirForTesting("");
         platform::SetAppProfilePathForTesting("");

@@ -1,14 +1,18 @@
 #include "window/desktop/DesktopServices.h"
 
 #include "platform/MessageChannel.h"
+#include "platform/WorkerThreads.h"
 
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QUrl>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <cerrno>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace platform {
@@ -21,14 +25,43 @@ QUrl LocalFileUrl(const std::string& path)
     return QUrl::fromEncoded("file://" + QByteArray::fromStdString(path).toPercentEncoding("/"), QUrl::StrictMode);
 }
 
+// How long the desktop's opener may take to say that nothing can open a file.
+// It decides within a tenth of a second; an opener still running after this
+// has handed the file to a program that it now waits for.
+constexpr auto kOpenerVerdict = std::chrono::milliseconds(1000);
+
 class DesktopLauncher final : public Launcher {
 public:
     Result OpenDocument(const std::string& path) override
     {
-        // The desktop starts its handler (xdg-open where there is no desktop
-        // session) detached and reports only whether one could be found.
-        return QDesktopServices::openUrl(LocalFileUrl(path)) ? Result::Started
-                                                                                            : Result::NoApplication;
+        // xdg-open is what the desktop's services start, and it is started
+        // here directly: it tells by its exit status that no program can open
+        // the type, which QDesktopServices::openUrl does not pass on (it only
+        // says whether xdg-open itself could be started).
+        QByteArray url = LocalFileUrl(path).toEncoded();
+        char opener[] = "xdg-open";
+        char* argv[] = {opener, url.data(), nullptr};
+        pid_t pid = -1;
+        if (::posix_spawnp(&pid, opener, nullptr, nullptr, argv, environ) != 0)
+            return Result::NotStarted;
+        const auto until = std::chrono::steady_clock::now() + kOpenerVerdict;
+        while (std::chrono::steady_clock::now() < until) {
+            int status = 0;
+            const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+            if (ended == pid)
+                return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? Result::Started : Result::NoApplication;
+            if (ended < 0)
+                return Result::Started;  // reaped elsewhere: nothing more to learn
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        // Still running: a program has the file. Its end is collected on a
+        // worker so that no zombie stays behind.
+        AfxBeginThread([pid] {
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+            return 0u;
+        });
+        return Result::Started;
     }
 };
 

@@ -3,6 +3,8 @@
 #include "platform/WorkerThreads.h"
 
 #include <canberra.h>
+#include <pulse/context.h>
+#include <pulse/mainloop.h>
 
 #include <atomic>
 #include <chrono>
@@ -11,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace platform {
 namespace {
@@ -117,13 +120,17 @@ bool PlaySound(const std::string& path, unsigned flags)
     return Backend().PlayEvent("bell");
 }
 
+namespace {
+// Sounds started by PlaySoundAsync and not yet over. A sound server's
+// latency can make one sound last seconds; a caller that asks with
+// SND_NOWAIT is not queued behind it.
+std::atomic<int> g_pendingSounds{0};
+}  // namespace
+
 bool PlaySoundAsync(const std::string& path, unsigned flags, std::function<void()> played)
 {
     static std::mutex oneAtATime;
-    // Sounds started here and not yet over. A sound server's latency can
-    // make one sound last seconds; a caller that asks with SND_NOWAIT is not
-    // queued behind it.
-    static std::atomic<int> pending{0};
+    std::atomic<int>& pending = g_pendingSounds;
     if ((flags & SND_NOWAIT) != 0) {
         int none = 0;
         if (!pending.compare_exchange_strong(none, 1))
@@ -144,6 +151,41 @@ bool PlaySoundAsync(const std::string& path, unsigned flags, std::function<void(
     if (!started)
         --pending;
     return started;
+}
+
+bool SoundServerAnswers(std::chrono::milliseconds timeout)
+{
+    pa_mainloop* loop = pa_mainloop_new();
+    if (loop == nullptr)
+        return false;
+    pa_context* context = pa_context_new(pa_mainloop_get_api(loop), "Tunorva");
+    bool ready = false;
+    // The server is looked for where every PulseAudio client looks
+    // (PULSE_SERVER, the user's runtime folder, client.conf), but none is
+    // started for us.
+    if (context != nullptr && pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
+        const auto until = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < until) {
+            const pa_context_state_t state = pa_context_get_state(context);
+            if (state == PA_CONTEXT_READY) {
+                ready = true;
+                break;
+            }
+            if (!PA_CONTEXT_IS_GOOD(state) || pa_mainloop_iterate(loop, 0, nullptr) < 0)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        pa_context_disconnect(context);
+    }
+    if (context != nullptr)
+        pa_context_unref(context);
+    pa_mainloop_free(loop);
+    return ready;
+}
+
+int PendingSounds()
+{
+    return g_pendingSounds.load();
 }
 
 SoundBackend* SetSoundBackend(SoundBackend* backend)

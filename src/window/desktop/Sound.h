@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -36,6 +37,16 @@ bool PlaySound(const std::string& path, unsigned flags);
 // busy device skips it. False when the sound is skipped or no worker could
 // be started; `played` is never called then.
 bool PlaySoundAsync(const std::string& path, unsigned flags, std::function<void()> played);
+
+// How many sounds started by PlaySoundAsync have not played out yet; whoever
+// installs a backend waits for none before taking it away again.
+int PendingSounds();
+
+// Whether a sound server answers now, within `timeout`; never starts one.
+// Qt's sound output looks for the server once, at its first use, and a
+// process that asked while none ran never finds one later: whoever opens
+// an output asks here first, each time.
+bool SoundServerAnswers(std::chrono::milliseconds timeout);
 
 // Installs a backend (null restores the desktop one); returns the previous.
 SoundBackend* SetSoundBackend(SoundBackend* backend);

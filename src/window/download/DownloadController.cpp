@@ -165,7 +165,7 @@ bool CDownloadController::Queue(int slot)
     // meanwhile must not start a worker that asks again.
     const std::string path = MusicFolder() + entry.item.strFileName;
     if (platform::FileExists(path)) {
-        const std::string question = AfxFormatString1(LoadLanguageString(IDS_REPLACE_FILE), path);
+        const std::string question = AfxFormatString1(LoadLanguageString(IDS_REPLACE_FILE), IsolatedFor(LoadLanguageString(IDS_REPLACE_FILE), path));
         if (platform::AfxMessageBox(question, platform::MB_YESNO) != platform::IDYES) {
             if (const int row = FindRowBySlot(slot); row >= 0)
                 m_model.RemoveRows(row, 1);

@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 #include <QSortFilterProxyModel>
 #include <QStyle>
+#include <QStyleOptionHeader>
 #include <QToolTip>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -134,6 +135,10 @@ CListCtrlEx::CListCtrlEx(QWidget* parent, CListModel* model)
     connect(&m_hoverTimer, &QTimer::timeout, this, &CListCtrlEx::HoverSelect);
 
     // A changed list may draw differently, so a bad slot is worth one more report.
+    // A header in another language may be longer than the one the column
+    // was made for.
+    connect(m_model, &QAbstractItemModel::headerDataChanged, this, &CListCtrlEx::FitHeaders);
+
     const auto contentChanged = [this] { m_bRangeReported = false; };
     connect(m_model, &QAbstractItemModel::dataChanged, this, contentChanged);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, contentChanged);
@@ -151,6 +156,7 @@ int CListCtrlEx::InsertColumn(int column, const std::string& header, int format,
     setColumnWidth(column, width);
     // A column of width 0 holds data the user never sees (the slot numbers).
     setColumnHidden(column, width == 0);
+    FitHeaders();
     return column;
 }
 
@@ -364,11 +370,37 @@ void CListCtrlEx::SetSortable(bool sortable)
         // No order until the user asks for one: the rows stay as they came.
         horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
         setSortingEnabled(true);
+        FitHeaders();
     } else {
         setSortingEnabled(false);
         setModel(m_model);
         delete m_pSorted;
         m_pSorted = nullptr;
+    }
+}
+
+int CListCtrlEx::HeaderWidth(int column) const
+{
+    const QHeaderView* header = horizontalHeader();
+    QStyleOptionHeader option;
+    option.initFrom(header);
+    option.orientation = Qt::Horizontal;
+    option.section = column;
+    option.text = m_model->Header(column);
+    // The arrow is counted whether or not the list is sorted by this column
+    // now: one click on the header must not cut its text.
+    if (IsSortable())
+        option.sortIndicator = QStyleOptionHeader::SortDown;
+    return header->style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), header).width();
+}
+
+void CListCtrlEx::FitHeaders()
+{
+    for (int column = 0; column < m_model->ColumnCount(); ++column) {
+        if (isColumnHidden(column))
+            continue;
+        if (const int need = HeaderWidth(column); columnWidth(column) < need)
+            setColumnWidth(column, need);
     }
 }
 

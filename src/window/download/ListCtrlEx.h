@@ -66,6 +66,9 @@ public:
     // A header click (or Ctrl+1..9) orders the rows by that column; the
     // model's rows keep their indices.
     void SetSortable(bool sortable);
+    // The width the column's header needs: its text, the margins and, in a
+    // list that sorts, the sort arrow.
+    int HeaderWidth(int column) const;
     bool IsSortable() const { return m_pSorted != nullptr; }
     // The columns' order and widths as the user left them ("column:width"
     // in the order shown), and back. A layout that does not fit the list's
@@ -138,6 +141,8 @@ protected:
 
 private:
     void HoverSelect();
+    // Widens every shown column whose header would be cut; never narrows one.
+    void FitHeaders();
 
     CListModel* m_model;
     QSortFilterProxyModel* m_pSorted = nullptr;

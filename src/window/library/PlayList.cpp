@@ -83,8 +83,8 @@ unsigned PlayFailureMessage(int shellResult)
     case platform::SE_ERR_BAD_FORMAT: return IDS_SHELL_BAD_FORMAT;
     case platform::SE_ERR_SHARE:
     case platform::SE_ERR_ASSOCINCOMPLETE: return IDS_SHELL_SHARE;
-    // Nothing can open the type: the text about an unusable program comes nearest.
-    case platform::SE_ERR_NOASSOC: return IDS_SHELL_BAD_FORMAT;
+    // Nothing can open the type: said in so many words, with the file's path.
+    case platform::SE_ERR_NOASSOC: return IDS_PLAY_NO_PROGRAM;
     default: return 0;
     }
 }
@@ -259,7 +259,10 @@ void CPagesView::OnPlayFile()
         return;
     }
     const std::string path = m_strMusicDir + PlayListFileName(row);
-    if (const unsigned message = PlayFailureMessage(platform::ShellExecuteOpen(path)); message != 0)
+    const unsigned message = PlayFailureMessage(platform::ShellExecuteOpen(path));
+    if (message == IDS_PLAY_NO_PROGRAM)
+        platform::AfxMessageBox(AfxFormatString1(LoadLanguageString(message), path));
+    else if (message != 0)
         platform::AfxMessageBox(LoadLanguageString(message));
 }
 

@@ -4,6 +4,7 @@
 #include "resources/Resource.h"
 #include "resources/StringTable.h"
 #include "settings/LanguagePack.h"
+#include "window/desktop/Sound.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
@@ -11,12 +12,19 @@
 #include <QMediaDevices>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cmath>
 
 namespace {
 
 constexpr int kTickMs = 20;
+// A local sound server answers within milliseconds; one that takes longer
+// is as good as none for a preview.
+constexpr std::chrono::milliseconds kServerAnswer(500);
+// How long the sound output may take to appear once the server answers: Qt
+// looks for a restarted server again only after a few seconds.
+constexpr std::chrono::seconds kOutputWait(5);
 // What the sound output holds ahead of the speaker: enough to ride over a
 // busy moment of the window, little enough that Stop is heard at once.
 constexpr double kOutputSeconds = 0.5;
@@ -56,8 +64,10 @@ void CPreviewPlayer::Play(const std::string& url, const std::string& fileName)
 {
     Stop();
     // Without a sound server or card there is nothing to play on, and the
-    // user is told so rather than hearing nothing.
-    if (QMediaDevices::audioOutputs().isEmpty()) {
+    // user is told so rather than hearing nothing. The server is looked for
+    // anew each time, and before Qt is asked: Qt asked while none runs would
+    // not find one started later, until Tunorva restarts.
+    if (!platform::SoundServerAnswers(kServerAnswer)) {
         emit failed(QString::fromStdString(LoadLanguageString(IDS_PREVIEW_NO_DEVICE)));
         return;
     }
@@ -66,6 +76,8 @@ void CPreviewPlayer::Play(const std::string& url, const std::string& fileName)
     // The texts are read once: the language file is not read again on every tick.
     m_statusText = LoadLanguageString(IDS_PREVIEW_STATUS);
     m_statusTextNoLength = LoadLanguageString(IDS_PREVIEW_STATUS_NO_LENGTH);
+    // Qt finds a server that came back only a moment after it answers us.
+    m_outputDeadline = std::chrono::steady_clock::now() + kOutputWait;
     m_decoder = std::make_unique<PreviewDecoder>(url);
     if (!m_decoder->Start()) {
         End(AfxFormatString1(LoadLanguageString(IDS_PREVIEW_ENDED), PreviewErrorText(m_decoder->Error())));
@@ -143,6 +155,10 @@ void CPreviewPlayer::Tick()
         }
     }
     if (!m_sink && m_decoder->OutputFormat().rate > 0 && !OpenOutput(m_decoder->OutputFormat())) {
+        m_sink.reset();
+        m_output = nullptr;
+        if (std::chrono::steady_clock::now() < m_outputDeadline)
+            return;  // tried again at the next tick
         End(LoadLanguageString(IDS_PREVIEW_NO_DEVICE));
         return;
     }

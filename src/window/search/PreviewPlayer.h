@@ -6,6 +6,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -60,5 +61,6 @@ private:
     std::string m_statusTextNoLength;
     std::string m_pending;  // samples the output had no room for yet
     bool m_decoderDone = false;
+    std::chrono::steady_clock::time_point m_outputDeadline;  // the output is given up on after it
     QString m_shownStatus;
 };

@@ -1,4 +1,5 @@
 #include "window/desktop/DesktopMessageBox.h"
+#include "window/desktop/DesktopServices.h"
 #include "window/desktop/Sound.h"
 #include "platform/WorkerThreads.h"
 
@@ -7,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -119,4 +123,38 @@ TEST(DesktopMessageBox, RefusesToShowABoxOffTheUserInterfaceThread)
     }).join();
     EXPECT_EQ(ok, IDOK);
     EXPECT_EQ(question, IDNO);
+}
+
+// The desktop's opener, replaced by a script first on PATH: whether a file
+// was handed over is learnt from how the opener ends, not from its start.
+TEST(DesktopLauncher, NoProgramForTheTypeIsToldApartFromAnOpenedFile)
+{
+    struct Case {
+        const char* opener;  // the body of the script
+        int result;
+    };
+    const Case cases[] = {
+        {"exit 0", SE_OPENED},
+        {"echo \"xdg-open: no method available for opening '$1'\" >&2; exit 3", SE_ERR_NOASSOC},
+        {"exit 4", SE_ERR_NOASSOC},
+        // A program that the opener waits for: handed over all the same.
+        {"sleep 2", SE_OPENED},
+    };
+    testing_support::TempDir dir;
+    dir.Write("song.mp3", "ID3");
+    const std::string oldPath = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+    setenv("PATH", (dir.Str() + ":" + oldPath).c_str(), 1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.opener);
+        dir.Write("xdg-open", std::string("#!/bin/sh\necho \"$1\" > '") + dir.File("asked") + "'\n" + c.opener + "\n");
+        std::filesystem::permissions(dir.File("xdg-open"), std::filesystem::perms::owner_all);
+        std::filesystem::remove(dir.File("asked"));
+        EXPECT_EQ(ShellExecuteOpen(dir.File("song.mp3")), c.result);
+        std::ifstream asked(dir.File("asked"));
+        std::string url;
+        std::getline(asked, url);
+        EXPECT_EQ(url, "file://" + dir.File("song.mp3"));
+    }
+    setenv("PATH", oldPath.c_str(), 1);
+    ASSERT_TRUE(WaitForWorkers(std::chrono::seconds(5)));
 }

@@ -148,9 +148,10 @@ TEST_F(PlayListTest, PlaysTheUpperSelectedFileAndNamesWhatWentWrong)
     EXPECT_EQ(m_launcher.opened, (Strings{m_music + "b.mp3"}));
     EXPECT_TRUE(m_responder.Texts().empty());
 
+    // No program for MP3 files: said, with the file that could not be opened.
     m_launcher.next = platform::Launcher::Result::NoApplication;
     m_view->OnPlayFile();
-    EXPECT_EQ(LastText(), Text(IDS_SHELL_BAD_FORMAT));
+    EXPECT_EQ(LastText(), AfxFormatString1(Text(IDS_PLAY_NO_PROGRAM), m_music + "b.mp3"));
     m_launcher.next = platform::Launcher::Result::NotStarted;
     m_view->OnPlayFile();
     EXPECT_EQ(LastText(), Text(IDS_SHELL_OUT_OF_MEMORY));

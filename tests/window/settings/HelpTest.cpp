@@ -8,7 +8,10 @@
 #include "window/ToolBar.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QImage>
+#include <QRawFont>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTest>
 #include <QTreeWidget>
@@ -75,6 +78,47 @@ TEST_F(Help, EachShippedManualOpensOnItsFirstPageWithItsContents)
         help->ShowTopic(help->m_treContents->topLevelItem(0)->child(5)->data(0, Qt::UserRole).toString());
         EXPECT_TRUE(help->m_browser->toPlainText().contains(QStringLiteral("Engines.ini")));
     }
+}
+#endif
+
+#if TUNORVA_HAVE_HELP
+// Every run of Arabic letters in the Arabic manual, italic or not, is set in
+// a face that has those letters: an oblique face without them shows boxes.
+TEST_F(Help, EveryArabicWordOfTheManualHasItsGlyphs)
+{
+    const std::string shipped = TUNORVA_SHIPPED_DIR;
+    std::filesystem::copy(shipped + "/Help", m_dir.Path() / "Help");
+    m_frame->m_strLanguage = "Arabic";
+    PressF1();
+    CHelpWindow* help = HelpWindow();
+    ASSERT_NE(help, nullptr);
+    QTreeWidgetItem* top = help->m_treContents->topLevelItem(0);
+    ASSERT_NE(top, nullptr);
+    int arabicRuns = 0;
+    for (int topic = 0; topic < top->childCount(); ++topic) {
+        help->ShowTopic(top->child(topic)->data(0, Qt::UserRole).toString());
+        const QTextDocument* page = help->m_browser->document();
+        for (QTextBlock block = page->begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextFragment fragment = it.fragment();
+                const QString text = fragment.text();
+                const QFont font = fragment.charFormat().font();
+                const QRawFont face = QRawFont::fromFont(font, QFontDatabase::Arabic);
+                bool arabic = false;
+                for (const QChar c : text) {
+                    if (c.script() != QChar::Script_Arabic || !c.isLetter())
+                        continue;
+                    arabic = true;
+                    EXPECT_TRUE(face.supportsCharacter(c))
+                        << text.toStdString() << " in " << face.familyName().toStdString() << " "
+                        << face.styleName().toStdString();
+                    break;
+                }
+                arabicRuns += arabic ? 1 : 0;
+            }
+        }
+    }
+    EXPECT_GT(arabicRuns, 0);
 }
 #endif
 

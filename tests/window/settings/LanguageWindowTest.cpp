@@ -20,6 +20,7 @@
 
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QStyleOptionHeader>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -31,6 +32,7 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <tuple>
 
 using testing_support::ShellTest;
@@ -234,7 +236,7 @@ TEST_F(LanguageWindow, TheShippedFilesAreCompleteAndTranslateTheWindow)
     EXPECT_EQ(m_frame->m_wndToolBar->ButtonAction(ID_TB_ENGINES_PAGE)->toolTip(), "Search Engine Page");
     Apply("Arabic");
     EXPECT_EQ(TopMenu(0), QString::fromUtf8("&ملف"));
-    EXPECT_EQ(Header(m_view->m_lstFiles, 4), QString::fromUtf8("العنوان"));
+    EXPECT_EQ(Header(m_view->m_lstFiles, 4), QString::fromUtf8("الرابط"));
     EXPECT_EQ(IdlePrompt(), QString::fromUtf8("جاهز"));
     EXPECT_EQ(LoadLanguageString(IDS_THE_FILE), "الملف ");
     // Every text a language can hold, in every shipped language and with a flag.
@@ -356,14 +358,33 @@ TEST_F(LanguageWindow, EveryShippedListTextFitsItsColumnOrShowsWholeInTheTip)
         SCOPED_TRACE(language);
         Apply(language);
         for (CListCtrlEx* list : {m_view->m_lstEngines, files, downloads, m_view->m_lstPlayList}) {
-            const QFontMetrics fm(list->horizontalHeader()->font());
-            const int margin = list->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, list->horizontalHeader());
+            // No two shown columns of a list are headed alike.
+            std::set<QString> seen;
             for (int column = 0; column < list->GetColumnCount(); ++column) {
                 const QString header = QString::fromStdString(list->GetColumnHeader(column));
-                if (!list->isColumnHidden(column)) {
-                    EXPECT_LE(fm.horizontalAdvance(header) + 2 * margin, list->columnWidth(column))
-                        << header.toStdString();
+                if (!list->isColumnHidden(column) && !header.isEmpty()) {
+                    EXPECT_TRUE(seen.insert(header).second) << header.toStdString() << " heads two columns";
                 }
+            }
+            const QHeaderView* headers = list->horizontalHeader();
+            const QFontMetrics fm(headers->font());
+            for (int column = 0; column < list->GetColumnCount(); ++column) {
+                const QString header = QString::fromStdString(list->GetColumnHeader(column));
+                if (list->isColumnHidden(column))
+                    continue;
+                // The room the style leaves the text in a section of the
+                // column's width, beside the sort arrow where the list sorts.
+                QStyleOptionHeader section;
+                section.initFrom(headers);
+                section.orientation = Qt::Horizontal;
+                section.state |= QStyle::State_Horizontal;
+                section.text = header;
+                section.rect = QRect(0, 0, list->columnWidth(column), headers->sizeHint().height());
+                if (list->IsSortable())
+                    section.sortIndicator = QStyleOptionHeader::SortDown;
+                const QRect label = headers->style()->subElementRect(QStyle::SE_HeaderLabel, &section, headers);
+                EXPECT_LE(fm.horizontalAdvance(header), label.width())
+                    << header.toStdString() << " in a column of " << list->columnWidth(column);
             }
         }
         // States fit whole: the found files' Status column...
@@ -386,6 +407,14 @@ TEST_F(LanguageWindow, EveryShippedListTextFitsItsColumnOrShowsWholeInTheTip)
         // ... and the download list's time left, states and rate.
         CDownloadsModel& rows = *m_view->m_pDownloads;
         for (const auto& [seconds, received, length] : figures) {
+            const std::string left = FormatTimeLeftText(seconds, received, length);
+            // In a right-to-left sentence the time and both sizes are
+            // isolated runs, each in its own order; elsewhere nothing is added.
+            const bool rightToLeft = std::string(language) == "Arabic";
+            EXPECT_EQ(QString::fromStdString(left).count(QChar(0x2068)), rightToLeft ? 3 : 0) << left;
+            EXPECT_EQ(QString::fromStdString(left).count(QChar(0x2069)), rightToLeft ? 3 : 0) << left;
+            EXPECT_EQ(IsolatedFor(LoadLanguageString(IDS_REPLACE_FILE), "/music/a.mp3"),
+                      rightToLeft ? "\u2068/music/a.mp3\u2069" : "/music/a.mp3");
             rows.SetTimeLeft(0, seconds, received, length);
             expectFits(downloads, CDownloadsModel::TimeLeft);
         }

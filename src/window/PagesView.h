@@ -94,6 +94,9 @@ public:
 
     // --- operations of the other subsystems, reached through the routing
     void OnFindIt();
+    // The preview of found file `row` (window/search/Preview.cpp), and its stop.
+    void PreviewRow(int row);
+    void OnStopPreview();
     void OnDownload();
     void OnDownloadFile();
     void OnCancelDownload();
@@ -208,10 +211,8 @@ private:
     // "Preview" and "Stop preview", and Space on the list, which starts the
     // selected row's preview or stops the one that plays.
     void OnPreview();
-    void OnStopPreview();
     void OnTogglePreview();
     CPreviewPlayer& Preview();
-    void PreviewRow(int row);
     // The file name of a play-list row as the folder holds it (raw bytes).
     std::string PlayListFileName(int row) const;
     // options dialog: settings/ViewOptions.cpp

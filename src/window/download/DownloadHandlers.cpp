@@ -50,7 +50,11 @@ platform::LRESULT CMainFrame::OnDownloadFailed(const DownloadFailed& message)
 {
     if (!m_wndView->Downloads().OnFailed(message.slot, message.text.c_str()))
         return 0;
-    OnFileStatus(FileStatus{message.row, message.searchId, message.text});
+    FileStatus status;
+    status.row = message.row;
+    status.searchId = message.searchId;
+    status.text = message.text;
+    OnFileStatus(status);
     m_wndView->Downloads().DownloadsChanged();
     return 0;
 }

@@ -64,6 +64,8 @@ void CSearchController::Start(const SearchKeys& keys)
     m_engineStarted.assign(m_engines.size(), false);
     m_engineCounts.assign(m_engines.size(), 0);
     StartEngine(0);
+    // Where no engine could start at all, the search is over at once.
+    EndIfDone();
 }
 
 void CSearchController::Stop()
